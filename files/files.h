@@ -1,0 +1,4 @@
+// Umbrella header of the files library.
+#pragma once
+
+#include "toolkit/toolkit.h"

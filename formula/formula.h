@@ -1,0 +1,4 @@
+// Umbrella header of the formula library.
+#pragma once
+
+#include "toolkit/toolkit.h"

@@ -1,0 +1,4 @@
+// Umbrella header of the graphics library.
+#pragma once
+
+#include "files/files.h"

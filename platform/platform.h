@@ -1,0 +1,4 @@
+// Umbrella header of the platform layer.
+#pragma once
+
+#include "platform/types.h"

@@ -1,0 +1,4 @@
+// Umbrella header of the toolkit library.
+#pragma once
+
+#include "platform/platform.h"
