@@ -2,3 +2,5 @@
 #pragma once
 
 #include "platform/types.h"
+#include "platform/localtime.h"
+#include "platform/stdio.h"

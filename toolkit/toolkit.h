@@ -2,3 +2,9 @@
 #pragma once
 
 #include "platform/platform.h"
+#include "toolkit/format.h"
+#include "toolkit/format_convert.h"
+#include "toolkit/format_digits.h"
+#include "toolkit/format_file.h"
+#include "toolkit/format_print.h"
+#include "toolkit/format_spec.h"

@@ -1,0 +1,38 @@
+#include "platform/stdio.h"
+
+#include <errno.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+size_t PlatformFileWrite(FILE* file, const void* data, size_t size, size_t count) {
+  if (!file || size == 0 || count == 0) return 0;
+  return fwrite(data, size, count, file);
+}
+
+size_t PlatformFileRead(FILE* file, void* data, size_t size, size_t count) {
+  if (!file || size == 0 || count == 0) return 0;
+  return fread(data, size, count, file);
+}
+
+bool PlatformFileSeek(FILE* file, int64_t offset, PlatformSeekOrigin origin) {
+  static constexpr int kWhence[3] = {SEEK_SET, SEEK_CUR, SEEK_END};
+  if (!file || origin < kPlatformSeekSet || origin > kPlatformSeekEnd) return false;
+  return fseeko(file, static_cast<off_t>(offset), kWhence[origin]) == 0;
+}
+
+intptr_t PlatformStdOutputHandle() { return STDOUT_FILENO; }
+
+int64_t PlatformHandleWrite(intptr_t handle, const void* data, size_t bytes) {
+  const char* p = static_cast<const char*>(data);
+  size_t done = 0;
+  while (done < bytes) {
+    ssize_t n = write(static_cast<int>(handle), p + done, bytes - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      break;
+    }
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return static_cast<int64_t>(done);
+}
