@@ -1,2 +1,0 @@
-// Keeps the toolkit library non-empty while its folder fills.
-#include "toolkit/toolkit.h"
