@@ -12,3 +12,4 @@
 #include "toolkit/inttext.h"
 #include "toolkit/numtext.h"
 #include "toolkit/unitvalue.h"
+#include "toolkit/memblock.h"
