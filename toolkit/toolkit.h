@@ -13,3 +13,5 @@
 #include "toolkit/numtext.h"
 #include "toolkit/unitvalue.h"
 #include "toolkit/memblock.h"
+#include "toolkit/bitarray.h"
+#include "toolkit/scramble.h"
