@@ -15,3 +15,6 @@
 #include "toolkit/memblock.h"
 #include "toolkit/bitarray.h"
 #include "toolkit/scramble.h"
+#include "toolkit/charsearch.h"
+#include "toolkit/strcase.h"
+#include "toolkit/strcopy.h"
