@@ -98,9 +98,6 @@ struct Ops<char> {
   static constexpr auto TrimCopy = StrTrimCopy;
   static constexpr auto PrependN = StrPrependN;
   static constexpr auto Prepend = StrPrepend;
-  static constexpr auto CopyN = StrCopyN;
-  static constexpr auto CopyMax = StrCopyMax;
-  static constexpr auto LenN = StrLenN;
 };
 template <>
 struct Ops<wchar16> {
@@ -110,9 +107,6 @@ struct Ops<wchar16> {
   static constexpr auto TrimCopy = StrTrimCopyW;
   static constexpr auto PrependN = StrPrependNW;
   static constexpr auto Prepend = StrPrependW;
-  static constexpr auto CopyN = StrCopyNW;
-  static constexpr auto CopyMax = StrCopyMaxW;
-  static constexpr auto LenN = StrLenNW;
 };
 
 template <class Ch>
