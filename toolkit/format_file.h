@@ -14,6 +14,7 @@
 struct FileUtf8SinkWContext {
   FILE* file;
   wchar16 pending;  // 0 or a high surrogate
+  bool opening;     // no unit of this call seen yet
 };
 
 // Output callbacks; ctx is the FILE* (FileUtf8SinkW: FileUtf8SinkWContext*),

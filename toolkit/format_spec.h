@@ -2,6 +2,7 @@
 // engine, shared by the engine and its converters.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "platform/types.h"
@@ -75,8 +76,63 @@ enum FormatConversion : uint8_t {
   kConvTime,       // k K
 };
 
-extern const uint8_t FormatSpecTable[128];
-extern const uint8_t FormatConversionIndex[128];
+namespace format_detail {
+
+constexpr std::array<uint8_t, 128> MakeSpecTable() {
+  std::array<uint8_t, 128> t{};
+  t['+'] = kFmtFlagPlus;
+  t[' '] = kFmtFlagBlank;
+  t['#'] = kFmtFlagHash;
+  t['-'] = kFmtFlagMinus;
+  t['0'] = kFmtFlagZero;  // a digit inside numbers
+  t['~'] = kFmtFlagTilde;
+  t['@'] = kFmtFlagAt;
+  t['*'] = kFmtStar;
+  for (int c = '1'; c <= '9'; ++c) t[c] = kFmtDigit;
+  t['.'] = kFmtPoint;
+  for (char c : {'I', 'L', 'h', 'j', 'l', 'q', 't', 'w', 'z'})
+    t[static_cast<unsigned char>(c)] = kFmtSize;
+  for (char c : {'A', 'B', 'C', 'D', 'E', 'F', 'G', 'K', 'M', 'S', 'U', 'X', 'a', 'b',
+                 'c', 'd', 'e', 'f', 'g', 'i', 'k', 'm', 'n', 'o', 'p', 's', 'u', 'x'})
+    t[static_cast<unsigned char>(c)] = kFmtConversion;
+  return t;
+}
+
+constexpr std::array<uint8_t, 128> MakeConversionIndex() {
+  std::array<uint8_t, 128> t{};
+  t['C'] = kConvCharWide;
+  t['c'] = kConvChar;
+  t['S'] = kConvStringWide;
+  t['s'] = kConvString;
+  t['i'] = kConvI;
+  t['d'] = kConvD;
+  t['u'] = kConvU;
+  t['o'] = kConvO;
+  t['b'] = t['B'] = kConvBinary;
+  t['p'] = kConvPointer;
+  t['x'] = t['X'] = kConvHex;
+  t['n'] = kConvCount;
+  t['g'] = kConvGeneral;
+  t['G'] = kConvGeneralUp;
+  t['e'] = kConvExp;
+  t['E'] = kConvExpUp;
+  t['f'] = kConvFixed;
+  t['a'] = t['A'] = kConvHexFloat;
+  t['m'] = t['M'] = kConvDump;
+  t['D'] = kConvGroupedD;
+  t['U'] = kConvGroupedU;
+  t['F'] = kConvGroupedF;
+  t['k'] = t['K'] = kConvTime;
+  return t;
+}
+
+}  // namespace format_detail
+
+// The class of each 7-bit character (FormatSpecClass); 0x80 and above have none.
+inline constexpr std::array<uint8_t, 128> FormatSpecTable = format_detail::MakeSpecTable();
+// The handler of each conversion letter (FormatConversion), kConvNone elsewhere.
+inline constexpr std::array<uint8_t, 128> FormatConversionIndex =
+    format_detail::MakeConversionIndex();
 
 // What one argument slot holds.
 enum class FormatArgKind : uint8_t { Unknown, Int, Int64, IntPtr, Double, Pointer };
@@ -85,11 +141,7 @@ enum class FormatArgKind : uint8_t { Unknown, Int, Int64, IntPtr, Double, Pointe
 struct FormatArgCache {
   struct Slot {
     FormatArgKind kind;
-    union {
-      int64_t i;
-      double d;
-      const void* p;
-    };
+    uint64_t bits;  // the value; ints sign-extended, doubles and pointers bit for bit
   };
   Slot slot[13];     // [0] unused
   int filled = 0;    // slots 1..filled hold values

@@ -1,0 +1,241 @@
+// Floating-point converters of the printf engine. Digits come from the
+// engine's own extended-precision arithmetic (powers of ten, repeated
+// multiplication), not from the platform's number formatting. Rounding adds
+// 0.499999999999 units of the last written digit, so exact ties go toward
+// zero at every precision.
+#include <cmath>
+#include <cstring>
+
+#include "toolkit/format_convert.h"
+#include "toolkit/format_float_impl.h"
+
+namespace {
+
+using format_detail::DecimalExponent;
+using format_detail::Pow10;
+using format_detail::RoundingConstant;
+using format_detail::Scale10;
+
+// Sign, then nothing else: the caller goes on with the magnitude.
+char* WriteSign(double value, char* o, const FormatSpec& spec) {
+  if (std::signbit(value))
+    *o++ = '-';
+  else if (spec.signChar)
+    *o++ = spec.signChar;
+  return o;
+}
+
+int Precision(const FormatSpec& spec, int precision) {
+  return spec.precisionGiven && precision >= 0 ? precision : 6;
+}
+
+inline int Digit(long double v) {
+  if (!(v > 0)) return 0;
+  if (v >= 9) return 9;
+  return static_cast<int>(v);
+}
+
+// "1.#INF00", "1.#NAN", "1.$$" ...
+char* NonFinite(double value, char* o, const FormatSpec& spec, int p) {
+  if (p > 900) p = 900;
+  const char* word = std::isinf(value) ? "#INF" : "#NAN";
+  *o++ = '1';
+  if (p == 0) {
+    if (spec.alternate) *o++ = '.';
+  } else if (p >= 4) {
+    *o++ = '.';
+    std::memcpy(o, word, 4);
+    o += 4;
+    std::memset(o, '0', static_cast<size_t>(p - 4));
+    o += p - 4;
+  } else {
+    *o++ = '.';
+    std::memset(o, '$', static_cast<size_t>(p));
+    o += p;
+  }
+  return o;
+}
+
+// p fraction digits of v (0 <= v < 1), one multiplication by ten each.
+char* Fraction(long double v, char* o, int p) {
+  for (int i = 0; i < p; ++i) {
+    v *= 10;
+    int d = Digit(v);
+    *o++ = static_cast<char>('0' + d);
+    v -= d;
+  }
+  return o;
+}
+
+int StripExponentForm(char* out, int n) {
+  if (n > 6 && (out[n - 5] == 'e' || out[n - 5] == 'E')) {
+    int m = n - 5;
+    while (m > 1 && out[m - 1] == '0') --m;
+    if (m > 1 && out[m - 1] == '.') --m;
+    std::memmove(out + m, out + n - 5, 5);
+    n = m + 5;
+  }
+  return n;
+}
+
+}  // namespace
+
+int FormatFixed(double value, char* out, const FormatSpec& spec, int precision) {
+  int p = Precision(spec, precision);
+  char* o = WriteSign(value, out, spec);
+  if (!std::isfinite(value)) return static_cast<int>(NonFinite(value, o, spec, p) - out);
+  long double v = std::fabs(static_cast<long double>(value));
+  v += RoundingConstant(p);
+  const int e = v >= 1 ? DecimalExponent(v) : 0;
+  if (p >= 900 - e) p = 900 - e;
+  for (int k = e; k >= 0; --k) {
+    long double pk = Pow10(k);
+    int d = Digit(v / pk);
+    *o++ = static_cast<char>('0' + d);
+    v -= d * pk;
+  }
+  if (p > 0) {
+    *o++ = '.';
+    o = Fraction(v, o, p);
+  } else if (spec.alternate) {
+    *o++ = '.';
+  }
+  return static_cast<int>(o - out);
+}
+
+int FormatExponent(double value, char* out, const FormatSpec& spec, int precision) {
+  int p = Precision(spec, precision);
+  if (p > 900) p = 900;
+  char* o = WriteSign(value, out, spec);
+  if (!std::isfinite(value)) return static_cast<int>(NonFinite(value, o, spec, p) - out);
+  long double v = std::fabs(static_cast<long double>(value));
+  int e = 0;
+  if (v > 0) {
+    e = DecimalExponent(v);
+    v = Scale10(v, -e);
+    // The scaling rounds; keep 1 <= v < 10 so the lead digit is one digit.
+    if (v >= 10) {
+      v /= 10;
+      ++e;
+    } else if (v < 1) {
+      v *= 10;
+      --e;
+    }
+  }
+  v += RoundingConstant(p);
+  if (v >= 10) {
+    v /= 10;
+    ++e;
+  }
+  int d = Digit(v);
+  *o++ = static_cast<char>('0' + d);
+  v -= d;
+  if (p > 0 || spec.alternate) *o++ = '.';
+  o = Fraction(v, o, p);
+  *o++ = spec.lowerExp ? 'e' : 'E';
+  *o++ = e < 0 ? '-' : '+';
+  int a = e < 0 ? -e : e;
+  *o++ = static_cast<char>('0' + a / 100 % 10);
+  *o++ = static_cast<char>('0' + a / 10 % 10);
+  *o++ = static_cast<char>('0' + a % 10);
+  return static_cast<int>(o - out);
+}
+
+int FormatGeneral(double value, char* out, const FormatSpec& spec, int precision) {
+  int p = Precision(spec, precision);
+  if (p > 2000) p = 2000;  // both forms cut far below; keeps p - x in range
+  FormatSpec given = spec;
+  given.precisionGiven = true;
+  bool exponentForm = !std::isfinite(value);
+  int fraction = 0;
+  if (!exponentForm) {
+    long double a = std::fabs(static_cast<long double>(value));
+    // x: digits before the point (a >= 1), or one more than the negative
+    // integer part of log10(a) (a < 1).
+    int x = 1;
+    if (a > 0) {
+      int f = DecimalExponent(a);
+      x = a >= 1 ? f + 1 : f + 2;
+    }
+    if (x < -2 || x > p) {
+      exponentForm = true;
+    } else {
+      long double scaled = Scale10(a, -x);
+      if (scaled + RoundingConstant(p) >= 1) ++x;
+      fraction = p - x + (a < 1 ? 1 : 0);
+      // Rounding up to 10^p leaves no room for the digits: C's exponent form.
+      if (fraction < 0) exponentForm = true;
+    }
+  }
+  if (exponentForm) {
+    int n = FormatExponent(value, out, given, p > 0 ? p - 1 : p);
+    return spec.alternate ? n : StripExponentForm(out, n);
+  }
+  int n = FormatFixed(value, out, given, fraction);
+  if (!spec.alternate && n > 1 && fraction > 0) {
+    while (n > 1 && out[n - 1] == '0') --n;
+    if (n > 1 && out[n - 1] == '.') --n;
+  }
+  return n;
+}
+
+int FormatHexFloat(double value, char* out, const FormatSpec& spec, int precision,
+                   const char* digits) {
+  int p = spec.precisionGiven ? precision : 6;
+  if (spec.precisionGiven && precision < 0) p = 6;
+  char* o = WriteSign(value, out, spec);
+  uint64_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  const int biased = static_cast<int>(bits >> 52 & 0x7FF);
+  const uint64_t mantissa = bits & ((uint64_t{1} << 52) - 1);
+  *o++ = '0';
+  *o++ = digits[16];
+  if (biased == 0x7FF) {
+    const char* word = mantissa == 0 ? "#INF" : "#QNAN";
+    const int len = mantissa == 0 ? 4 : 5;
+    *o++ = '1';
+    if (p >= len) {
+      *o++ = '.';
+      std::memcpy(o, word, static_cast<size_t>(len));
+      o += len;
+      int zeros = (p < 900 ? p : 900) - len;
+      std::memset(o, '0', static_cast<size_t>(zeros));
+      o += zeros;
+    } else if (p >= 1) {
+      *o++ = '.';
+      std::memset(o, '$', static_cast<size_t>(p));
+      o += p;
+    }
+    *o++ = digits[17];
+    *o++ = '+';
+    *o++ = '0';
+    return static_cast<int>(o - out);
+  }
+  *o++ = biased ? '1' : '0';
+  if (p < 900) {
+    if (p > 0) {
+      *o++ = '.';
+      for (int i = 0; i < p; ++i)
+        *o++ = i < 13 ? digits[mantissa >> (48 - 4 * i) & 15] : '0';
+    }
+  } else {
+    *o++ = '.';
+  }
+  *o++ = digits[17];
+  const int exponent = biased ? biased - 1023 : -1022;
+  if ((biased == 0 && mantissa == 0) || exponent == 0) {
+    *o++ = '+';
+    *o++ = '0';
+  } else {
+    *o++ = exponent < 0 ? '-' : '+';
+    int a = exponent < 0 ? -exponent : exponent;
+    char tmp[8];
+    int n = 0;
+    do {
+      tmp[n++] = static_cast<char>('0' + a % 10);
+      a /= 10;
+    } while (a);
+    while (n) *o++ = tmp[--n];
+  }
+  return static_cast<int>(o - out);
+}

@@ -1,0 +1,54 @@
+// The 16-bit forms of the printf engine's converters: the narrow text is made
+// first and then widened unit by unit.
+#include "toolkit/format_convert.h"
+
+namespace {
+
+constexpr int kScratch = 1200;
+
+int Widen(const char* from, int n, wchar16* to) {
+  for (int i = 0; i < n; ++i) to[i] = static_cast<unsigned char>(from[i]);
+  return n;
+}
+
+}  // namespace
+
+int FormatFixedW(double value, wchar16* out, const FormatSpec& spec, int precision) {
+  char tmp[kScratch];
+  return Widen(tmp, FormatFixed(value, tmp, spec, precision), out);
+}
+
+int FormatExponentW(double value, wchar16* out, const FormatSpec& spec, int precision) {
+  char tmp[kScratch];
+  return Widen(tmp, FormatExponent(value, tmp, spec, precision), out);
+}
+
+int FormatGeneralW(double value, wchar16* out, const FormatSpec& spec, int precision) {
+  char tmp[kScratch];
+  return Widen(tmp, FormatGeneral(value, tmp, spec, precision), out);
+}
+
+int FormatHexFloatW(double value, wchar16* out, const FormatSpec& spec, int precision,
+                    const char* digits) {
+  char tmp[kScratch];
+  return Widen(tmp, FormatHexFloat(value, tmp, spec, precision, digits), out);
+}
+
+int FormatGroupDigitsW(int length, wchar16* text, const FormatSpec& spec, int precision,
+                       int width) {
+  char tmp[kScratch];
+  if (length > kScratch) length = kScratch;
+  for (int i = 0; i < length; ++i) tmp[i] = static_cast<char>(text[i]);
+  return Widen(tmp, FormatGroupDigits(length, tmp, spec, precision, width), text);
+}
+
+int FormatHexDumpW(const void* data, wchar16* out, const FormatSpec& spec, int precision,
+                   int width, const char* digits) {
+  char tmp[kScratch];
+  return Widen(tmp, FormatHexDump(data, tmp, spec, precision, width, digits), out);
+}
+
+int FormatTimeValueW(int64_t value, wchar16* out, const FormatSpec& spec, int precision) {
+  char tmp[kScratch];
+  return Widen(tmp, FormatTimeValue(value, tmp, spec, precision), out);
+}
