@@ -2,3 +2,7 @@
 #pragma once
 
 #include "files/files.h"
+#include "graphics/image.h"
+#include "graphics/pixel.h"
+#include "graphics/colour.h"
+#include "graphics/globals.h"

@@ -1,0 +1,13 @@
+// Library-wide values of the graphics library. Unlocked: pictures are saved
+// on one thread at a time.
+#pragma once
+
+// Message text of the last failed save: 512 characters and a terminator.
+extern char GraphicsErrorText[513];
+// Option steering some writers (GIF transparent index, PNG alpha, BMP depth);
+// -2 until set.
+extern int GraphicsSaveOption;
+
+char* GetGraphicsErrorText();
+// Stores the option and returns it.
+int SetGraphicsSaveOption(int option);

@@ -1,0 +1,201 @@
+// The raster image every drawing, conversion, clipboard and writer operation
+// works on. Its memory is laid out as a device-independent bitmap: a 40-byte
+// header and a 256-entry palette (the info block), and bottom-up pixel rows
+// padded to 4 bytes, so it goes to the clipboard or into a BMP file as it is.
+// Pixels are read and written only through the per-format functions that
+// Create installs (graphics/pixel.h), so no loop switches on the format.
+#pragma once
+
+#include <cstdint>
+#include <utility>
+
+#include "platform/bitmap.h"
+#include "platform/handles.h"
+
+class CGraphicsImage;
+
+// Called with percent 0..100 by long operations; setting *abort to nonzero
+// makes the operation give up.
+using ProgressFunc = void (*)(CGraphicsImage* image, DWORD user, DWORD a, DWORD b,
+                              DWORD percent, BYTE* abort);
+// A pen: puts one dot of `colour` (a palette index on palette images) at
+// (x, y), clipping for itself.
+using PixelWriterFunc = void (*)(CGraphicsImage* image, int x, int y, DWORD colour);
+
+// The per-format functions. Row functions convert a whole row of `width`
+// pixels into the image's scratch row (or return the row itself) and the
+// result lives until the next row function call on the same image.
+using RowTo8Fn = BYTE* (*)(const BYTE* row, const CGraphicsImage* image);
+using RowTo24Fn = BYTE* (*)(const BYTE* row, const CGraphicsImage* image);
+using RowTo32Fn = DWORD* (*)(const BYTE* row, const CGraphicsImage* image);
+using PixelGetFn = DWORD (*)(const BYTE* row, int x);
+using PixelSetFn = void (*)(BYTE* row, int x, DWORD value);
+using ColorToPixelFn = DWORD (*)(DWORD colour);
+
+// Create's fill value that leaves the pixels as they are.
+inline constexpr DWORD IMAGE_NO_FILL = 0xBCDE7AF9;
+// Create's `bits` value that asks for a DIB section.
+inline void* const IMAGE_DIB_SECTION = reinterpret_cast<void*>(uintptr_t{1});
+// The text spacing setting that means "the font's own spacing".
+inline constexpr int32_t CHAR_SPACING_FONT = static_cast<int32_t>(0xBCDEEEEEu);
+// Largest width and height of an image.
+inline constexpr int IMAGE_MAX_SIDE = 32768;
+
+// Last-error values of Create.
+enum : BYTE {
+  IMAGE_ERROR_NONE = 0,
+  IMAGE_ERROR_SIZE = 1,
+  IMAGE_ERROR_BPP = 2,
+  IMAGE_ERROR_MEMORY = 3,
+};
+
+// Header and palette, in one block handed to the window system as BITMAPINFO.
+struct GraphicsInfoBlock {
+  BITMAPINFOHEADER header;
+  RGBQUAD palette[256];
+};
+static_assert(sizeof(GraphicsInfoBlock) == 1064);
+
+class CGraphicsImage {
+ public:
+  CGraphicsImage();
+  CGraphicsImage(const CGraphicsImage& src);
+  CGraphicsImage& operator=(const CGraphicsImage& src);
+  virtual ~CGraphicsImage();
+
+  // --- Lifetime (image.cpp) ---
+  void Release();
+  bool Discard();
+  // bits: null = own memory, IMAGE_DIB_SECTION = a DIB section, else caller
+  // memory laid out as the image (which the caller keeps owning).
+  bool Create(int bpp, int width, int height, DWORD fill, void* bits);
+  bool Copy(const CGraphicsImage& src);
+  // Exchanges the complete contents of the two objects; nothing is copied.
+  bool Swap(CGraphicsImage& other);
+  void SetProgressCallback(ProgressFunc fn, DWORD user);
+  // Reports progress; throws the int 1 when the callback asks to abort.
+  void Progress(DWORD percent, DWORD a, DWORD b);
+
+  // --- Fills (fill_rect.cpp) ---
+  bool FillRect(int x, int y, int w, int h, DWORD colour);
+  // Writes columns [x0, x1) of one row with `colour` in whole bytes, words or
+  // double words where the format allows; the caller has clipped the span.
+  void FillRowSpan(BYTE* row, int x0, int x1, DWORD colour);
+
+  // --- Palette (palette.cpp) ---
+  void SetPaletteEntry(int index, DWORD colour);
+  void SetPaletteEntryRGB(int index, BYTE red, BYTE green, BYTE blue);
+  void SetPaletteEntryRGBA(int index, BYTE red, BYTE green, BYTE blue, BYTE alpha);
+  DWORD GetPaletteEntry(int index, BYTE* red, BYTE* green, BYTE* blue) const;
+  DWORD GetPaletteEntryRGBA(int index, BYTE* red, BYTE* green, BYTE* blue, BYTE* alpha) const;
+  bool CompactPalette();
+
+  // --- Clipboard (clipboard.cpp) ---
+  bool CopyToClipboard(HWND owner);
+  // flags bit 0: keep the fourth byte of 32-bit pixels.
+  bool PasteFromClipboard(HWND owner, BYTE flags);
+  // Makes this image from a packed DIB (header, colour table, masks, pixels)
+  // of `size` bytes. Everything is checked before the image is touched: on
+  // false it is as it was.
+  bool ReadPackedDib(const BYTE* block, uint64_t size, BYTE flags);
+
+  // --- Helpers for the operations built on the image ---
+  // Frees the colour quantiser's working tables.
+  void FreeQuantizerTables();
+  bool HasPixels() const { return pixelBlock != nullptr; }
+  // First byte of row y, y = 0 being the top row.
+  BYTE* Row(int y) const { return topRow - static_cast<int64_t>(y) * stride; }
+  BITMAPINFOHEADER& Header() const { return info->header; }
+
+  // Runs op(source) for an operation that makes this image from `src`. When
+  // src is this image itself, op gets a temporary copy, so the operation may
+  // release and re-create this image before it reads the source.
+  template <class Op>
+  bool WithSeparateSource(const CGraphicsImage& src, Op&& op) {
+    if (&src != this) return std::forward<Op>(op)(src);
+    CGraphicsImage copy;
+    if (HasPixels() && !copy.Copy(*this)) {
+      lastError = IMAGE_ERROR_MEMORY;
+      return false;
+    }
+    copy.SetProgressCallback(progressFunc, progressUser);
+    return std::forward<Op>(op)(static_cast<const CGraphicsImage&>(copy));
+  }
+
+  // --- State ---
+  // Working tables of the colour quantiser; null when none.
+  void* quantizerTables[2] = {nullptr, nullptr};
+
+  // Text state: read and written by the text functions.
+  const BYTE* font = nullptr;
+  DWORD fontWord = 0;
+  BYTE tableStart = 0;
+  BYTE fontFlags = 0;
+  WORD firstChar = 0;
+  WORD lastChar = 0;
+  BYTE hAlign = 0;
+  BYTE vAlign = 0;
+  int8_t yOffset = 0;
+  int32_t m0 = 0, m1 = 0, m2 = 0;
+  int32_t charSpacing = 0;
+  int32_t spacingSetting = CHAR_SPACING_FONT;
+  DWORD inkColour = 0;
+  DWORD backColour = 0;
+  PixelWriterFunc inkPen = nullptr;
+  PixelWriterFunc backPen = nullptr;
+
+  // 0 none, 1 width or height out of range, 2 bits per pixel not supported,
+  // 3 out of memory.
+  BYTE lastError = IMAGE_ERROR_NONE;
+
+  GraphicsInfoBlock* info = nullptr;  // owned, from construction to destruction
+  BYTE* scratch = nullptr;            // row work buffer of at least width * 4 + 5 bytes
+  BYTE* pixelBlock = nullptr;         // pixel memory as obtained; null = empty image
+  BYTE* bottomRow = nullptr;          // first row in memory (the lowest on screen)
+  BYTE* topRow = nullptr;             // bottomRow + (height - 1) * stride
+
+  int width = 0;
+  int height = 0;
+  uint64_t imageBytes = 0;  // stride * height
+  int bpp = 0;              // 0 when empty
+  int64_t stride = 0;       // bytes per row, a multiple of 4
+
+  // Format constants (see graphics/pixel.h).
+  DWORD pixelInByteMask = 0;
+  DWORD bytesPerUnit = 0;
+  DWORD valueMask = 0;
+  DWORD formatBit = 0;
+  DWORD indexShift = 0;
+  DWORD trueColor = 0;
+  DWORD paletteSize = 0;
+  DWORD significantMask = 0;
+
+  BYTE notOwned = 0;  // 1 for caller memory and DIB sections
+
+  // Running patterns of the dashed and dotted pens.
+  DWORD dashPattern = 0xF0F0F0F0;
+  DWORD dotPattern = 0xAAAAAAAA;
+
+  RGBQUAD* palette = nullptr;  // info->palette
+  HBITMAP dibSection = nullptr;
+
+  RowTo8Fn RowTo8Func;
+  RowTo24Fn RowTo24Func;
+  RowTo32Fn RowTo32Func;
+  RowTo8Fn RowCopyTo8Func;
+  RowTo24Fn RowCopyTo24Func;
+  RowTo32Fn RowCopyTo32Func;
+  PixelGetFn PixelGetFunc;
+  PixelSetFn PixelSetFunc;
+  ColorToPixelFn ColorToPixelFunc;
+
+  ProgressFunc progressFunc = nullptr;
+  DWORD progressUser = 0;
+
+ private:
+  void InstallFormat(int bitsPerPixel);
+  void SetDefaultPalette();
+  // Exchanges what Release resets (pixels, header, palette, format), keeping
+  // each object's text state, patterns and progress callback.
+  void SwapPixelState(CGraphicsImage& other);
+};

@@ -1,2 +1,0 @@
-// Keeps the graphics library non-empty while its folder fills.
-#include "graphics/graphics.h"
