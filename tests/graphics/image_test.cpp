@@ -278,16 +278,19 @@ TEST(ImageMemory, DibSectionsRefuseWhatTheWindowSystemRefuses) {
     EXPECT_EQ(im.lastError, IMAGE_ERROR_MEMORY) << c.bpp;
     EXPECT_FALSE(im.HasPixels());
   }
+  const size_t objects = platform::GdiLiveObjects(), dcs = platform::LiveDeviceContexts();
   platform::FailNextCall(platform::FaultPoint::CreateDIBSection);
   CGraphicsImage im;
   EXPECT_FALSE(im.Create(32, 4, 4, 0, IMAGE_DIB_SECTION));
   EXPECT_EQ(im.lastError, IMAGE_ERROR_MEMORY);
-  EXPECT_EQ(platform::GdiLiveObjects(), 0u);
-  EXPECT_EQ(platform::LiveDeviceContexts(), 0u);
+  EXPECT_EQ(platform::GdiLiveObjects(), objects);
+  EXPECT_EQ(platform::LiveDeviceContexts(), dcs);
 }
 
 TEST(ImageMemory, OwnershipSurvivesEveryWayOfPassingImagesAround) {
   std::vector<BYTE> caller(4 * 4, 0x5A);
+  const size_t objects = platform::GdiLiveObjects(), dcs = platform::LiveDeviceContexts(),
+               blocks = platform::GlobalLiveBlocks();
   {
     CGraphicsImage own, external, section;
     ASSERT_TRUE(own.Create(24, 3, 2, 0x010203, nullptr));
@@ -318,9 +321,9 @@ TEST(ImageMemory, OwnershipSurvivesEveryWayOfPassingImagesAround) {
     EXPECT_FALSE(external.Discard());
   }
   EXPECT_EQ(caller, std::vector<BYTE>(16, 0x5A));
-  EXPECT_EQ(platform::GdiLiveObjects(), 0u);
-  EXPECT_EQ(platform::LiveDeviceContexts(), 0u);
-  EXPECT_EQ(platform::GlobalLiveBlocks(), 0u);
+  EXPECT_EQ(platform::GdiLiveObjects(), objects);
+  EXPECT_EQ(platform::LiveDeviceContexts(), dcs);
+  EXPECT_EQ(platform::GlobalLiveBlocks(), blocks);
 }
 
 TEST(ImageCopy, CopiesHeaderPaletteAndPixels) {
