@@ -310,7 +310,8 @@ TEST(ImageMemory, OwnershipSurvivesEveryWayOfPassingImagesAround) {
     CGraphicsImage copied(section);
     CGraphicsImage assigned;
     assigned = external;
-    assigned = assigned;  // self-assignment keeps the image
+    CGraphicsImage& alias = assigned;
+    assigned = alias;  // self-assignment keeps the image
     EXPECT_EQ(assigned.bpp, 8);
     EXPECT_EQ(assigned.PixelGetFunc(assigned.Row(0), 0), 0x5Au);
     EXPECT_TRUE(copied.Copy(copied));
