@@ -1,0 +1,54 @@
+// The fast form behind CFormulaProgram::Evaluate, internal to the library.
+//
+// The stack code is translated once into three-address instructions whose
+// operands point straight at the value array or at one temporary per stack
+// slot, so loads and pushes cost nothing at run time and each operator is one
+// dispatch. Only code of the shape the compiler and optimiser produce is
+// translated; anything else (error words, stray labels, unbalanced stacks)
+// leaves the form unusable and Evaluate interprets. Every domain error leaves
+// the fast form and re-runs the interpreter, which therefore decides the
+// error result and the ok flag.
+//
+// Exact operations are computed by the same code as the interpreter's
+// (formula/operations.h), so they match bit for bit. With approximation on,
+// two libm calls become cheaper arithmetic: x'n for a constant integer
+// n = 2..8 by multiplication (within 4 ulp; overflow, underflow, zero and
+// non-finite results fall back to pow), and E'u with the constant E by exp
+// corrected for the rounding of E (within 1 ulp for |u| <= 700, pow beyond).
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace formula_detail {
+
+struct FastIns {
+  uint16_t op;
+  uint32_t target;  // jump destination (instruction index)
+  const double* a;
+  const double* b;
+  double* d;
+  double k;  // a constant folded into the instruction (1/n, ln base, n)
+};
+
+struct FastForm {
+  std::vector<FastIns> ins;
+  std::vector<double> temps;
+  bool usable = false;
+  bool exact = true;  // no libm call was replaced
+};
+
+// Translates code; values must stay where they are until the next build.
+void BuildFastForm(FastForm& form, const uint16_t* code, uint32_t length, const double* values,
+                   uint32_t variableCount, bool approximate);
+
+// Runs the form (or the interpreter when the form is unusable or meets an
+// error); ok as for EvaluateCode.
+double RunFastForm(const FastForm& form, const uint16_t* code, uint32_t length,
+                   const double* values, int* ok);
+
+// The replacements themselves, exposed for their accuracy tests.
+double FastIntegerPower(double x, int n);
+double FastPowerOfE(double u);
+
+}  // namespace formula_detail

@@ -1,2 +1,0 @@
-// Keeps the formula library non-empty while its folder fills.
-#include "formula/formula.h"

@@ -1,0 +1,218 @@
+#include "formula/program.h"
+
+#include "formula/fast_path.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <utility>
+
+namespace {
+
+// Growth of the value and code arrays: half again plus 32.
+uint32_t GrownCapacity(uint32_t capacity) { return capacity + capacity / 2 + 32; }
+
+}  // namespace
+
+CFormulaProgram::CFormulaProgram()
+    : m_position(nullptr),
+      m_lookupContext(nullptr),
+      m_lookup(nullptr),
+      m_values(nullptr),
+      m_valueCount(0),
+      m_valueCapacity(0),
+      m_code(nullptr),
+      m_codeLength(0),
+      m_codeCapacity(0),
+      m_labelCounter(0),
+      m_variableCount(0),
+      m_fast(nullptr),
+      m_fastStale(true) {}
+
+CFormulaProgram::~CFormulaProgram() { Free(); }
+
+CFormulaProgram::CFormulaProgram(CFormulaProgram&& other) noexcept : CFormulaProgram() {
+  *this = std::move(other);
+}
+
+CFormulaProgram& CFormulaProgram::operator=(CFormulaProgram&& other) noexcept {
+  if (this == &other) return *this;
+  Free();
+  m_position = std::exchange(other.m_position, nullptr);
+  m_lookupContext = std::exchange(other.m_lookupContext, nullptr);
+  m_lookup = std::exchange(other.m_lookup, nullptr);
+  m_values = std::exchange(other.m_values, nullptr);
+  m_valueCount = std::exchange(other.m_valueCount, 0);
+  m_valueCapacity = std::exchange(other.m_valueCapacity, 0);
+  m_code = std::exchange(other.m_code, nullptr);
+  m_codeLength = std::exchange(other.m_codeLength, 0);
+  m_codeCapacity = std::exchange(other.m_codeCapacity, 0);
+  m_labelCounter = std::exchange(other.m_labelCounter, 0);
+  m_variableCount = std::exchange(other.m_variableCount, 0);
+  // The fast form points into the value array, which moves along with it.
+  m_fast = std::exchange(other.m_fast, nullptr);
+  m_fastStale = std::exchange(other.m_fastStale, true);
+  return *this;
+}
+
+void CFormulaProgram::Free() {
+  delete[] m_values;
+  delete[] m_code;
+  delete m_fast;
+  m_position = nullptr;
+  m_lookupContext = nullptr;
+  m_lookup = nullptr;
+  m_values = nullptr;
+  m_valueCount = 0;
+  m_valueCapacity = 0;
+  m_code = nullptr;
+  m_codeLength = 0;
+  m_codeCapacity = 0;
+  m_labelCounter = 0;
+  m_variableCount = 0;
+  m_fast = nullptr;
+  m_fastStale = true;
+}
+
+void CFormulaProgram::Invalidate() { m_fastStale = true; }
+
+bool CFormulaProgram::Reset(int valueCount, FormulaLookupProc lookup, void* context) {
+  m_lookup = lookup;
+  m_lookupContext = context;
+  m_codeLength = 0;
+  Invalidate();
+  if (valueCount < 0 || valueCount > static_cast<int>(FormulaMaxValues)) {
+    m_valueCount = 0;
+    m_variableCount = 0;
+    return false;
+  }
+  if (valueCount > static_cast<int>(m_valueCapacity)) {
+    const uint32_t capacity = (static_cast<uint32_t>(valueCount) + 255) / 256 * 256;
+    delete[] m_values;
+    m_values = new double[capacity]();
+    m_valueCapacity = capacity;
+  }
+  m_valueCount = static_cast<uint32_t>(valueCount);
+  m_variableCount = m_valueCount;
+  return true;
+}
+
+int CFormulaProgram::AddConstant(double value) {
+  if (m_valueCount >= FormulaMaxValues) return -1;
+  if (m_valueCount >= m_valueCapacity) {
+    const uint32_t capacity = GrownCapacity(m_valueCapacity);
+    double* grown = new double[capacity];
+    if (m_valueCount != 0) std::memcpy(grown, m_values, m_valueCount * sizeof(double));
+    delete[] m_values;
+    m_values = grown;
+    m_valueCapacity = capacity;
+  }
+  Invalidate();
+  m_values[m_valueCount] = value;
+  return static_cast<int>(m_valueCount++);
+}
+
+uint32_t CFormulaProgram::Emit(uint16_t word) {
+  if (m_codeLength >= m_codeCapacity) {
+    const uint32_t capacity = GrownCapacity(m_codeCapacity);
+    uint16_t* grown = new uint16_t[capacity];
+    if (m_codeLength != 0) std::memcpy(grown, m_code, m_codeLength * sizeof(uint16_t));
+    delete[] m_code;
+    m_code = grown;
+    m_codeCapacity = capacity;
+  }
+  Invalidate();
+  m_code[m_codeLength++] = word;
+  return m_codeLength;
+}
+
+void CFormulaProgram::CopyTo(const CFormulaProgram* source, CFormulaProgram* destination) {
+  if (source == nullptr || destination == nullptr || source == destination) return;
+  CFormulaProgram& d = *destination;
+  d.m_position = source->m_position;
+  d.m_lookupContext = source->m_lookupContext;
+  d.m_lookup = source->m_lookup;
+  d.m_valueCount = source->m_valueCount;
+  d.m_variableCount = source->m_variableCount;
+  d.m_codeLength = source->m_codeLength;
+  d.m_labelCounter = source->m_labelCounter;
+  if (d.m_valueCapacity < source->m_valueCapacity) {
+    delete[] d.m_values;
+    d.m_values = new double[source->m_valueCapacity];
+    d.m_valueCapacity = source->m_valueCapacity;
+  }
+  if (d.m_codeCapacity < source->m_codeCapacity) {
+    delete[] d.m_code;
+    d.m_code = new uint16_t[source->m_codeCapacity];
+    d.m_codeCapacity = source->m_codeCapacity;
+  }
+  if (source->m_codeLength != 0)
+    std::memcpy(d.m_code, source->m_code, source->m_codeLength * sizeof(uint16_t));
+  if (source->m_valueCount != 0)
+    std::memcpy(d.m_values, source->m_values, source->m_valueCount * sizeof(double));
+  d.Invalidate();
+}
+
+int CFormulaProgram::MarkUsedVariables(const CFormulaProgram* program, uint32_t* bitset,
+                                       uint32_t bits, bool clearFirst) {
+  if (bitset == nullptr) return 0;
+  if (clearFirst) std::memset(bitset, 0, (static_cast<size_t>(bits) + 7) / 8);
+  if (program == nullptr) return 0;
+  const uint32_t limit = std::min(bits, program->m_variableCount);
+  int count = 0;
+  for (uint32_t i = 0; i < program->m_codeLength; ++i) {
+    const uint16_t w = program->m_code[i];
+    if (!IsLoadWord(w)) continue;
+    const uint32_t index = w & FormulaIndexMask;
+    if (index >= limit) continue;
+    std::atomic_ref<uint32_t>(bitset[index >> 5]).fetch_or(1u << (index & 31));
+    ++count;
+  }
+  return count;
+}
+
+int CFormulaProgram::SwapVariables(CFormulaProgram* program, uint32_t a, uint32_t b) {
+  if (program == nullptr) return 1;
+  if (a >= program->m_valueCount) return 2;
+  if (b >= program->m_valueCount) return 3;
+  if (a == b) return 0;
+  const uint16_t wordA = LoadWord(a);
+  const uint16_t wordB = LoadWord(b);
+  for (uint32_t i = 0; i < program->m_codeLength; ++i) {
+    uint16_t& w = program->m_code[i];
+    if (w == wordA)
+      w = wordB;
+    else if (w == wordB)
+      w = wordA;
+  }
+  program->Invalidate();
+  return 0;
+}
+
+void CFormulaProgram::SetValues(const double* values, int n) {
+  if (values == nullptr || n <= 0) return;
+  const uint32_t count = std::min(static_cast<uint32_t>(n), m_variableCount);
+  // A plain loop: the caller has just stored these doubles one by one, and
+  // a wide block copy would stall on store forwarding.
+  for (uint32_t i = 0; i < count; ++i) m_values[i] = values[i];
+}
+
+void CFormulaProgram::BuildFastForm() {
+  if (m_fast == nullptr) m_fast = new formula_detail::FastForm;
+  formula_detail::BuildFastForm(*m_fast, m_code, m_codeLength, m_values, m_variableCount, true);
+  m_fastStale = false;
+}
+
+double CFormulaProgram::Evaluate(int* ok) {
+  if (ok != nullptr) *ok = 1;
+  if (m_fastStale) BuildFastForm();
+  return formula_detail::RunFastForm(*m_fast, m_code, m_codeLength, m_values, ok);
+}
+
+bool CFormulaProgram::IsConstantLoad(uint16_t word, const uint8_t* isConstant,
+                                     uint32_t count) const {
+  if (!IsLoadWord(word)) return false;
+  const uint32_t index = word & FormulaIndexMask;
+  if (index >= m_variableCount) return true;
+  return isConstant != nullptr && index < count && isConstant[index] != 0;
+}

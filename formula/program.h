@@ -1,0 +1,101 @@
+// One compiled formula: its code words, the value array (variables first,
+// the constants the compiler and optimiser found behind them), the name
+// lookup, and a cached fast form of the code behind Evaluate.
+#pragma once
+
+#include "formula/code_format.h"
+#include "formula/evaluator.h"
+#include "platform/types.h"
+
+#include <cstdint>
+
+namespace formula_detail {
+struct FastForm;
+}
+
+class CFormulaProgram {
+ public:
+  CFormulaProgram();
+  ~CFormulaProgram();
+  // CopyTo is the copy; an implicit copy would share and double-free arrays.
+  CFormulaProgram(const CFormulaProgram&) = delete;
+  CFormulaProgram& operator=(const CFormulaProgram&) = delete;
+  CFormulaProgram(CFormulaProgram&& other) noexcept;
+  CFormulaProgram& operator=(CFormulaProgram&& other) noexcept;
+
+  // Releases both arrays and zeroes every field.
+  void Free();
+
+  // Starts a new formula over valueCount variables (0-4096): stores the
+  // lookup and its context, empties the code, and sizes the value array
+  // (multiples of 256; a larger array and its contents are kept). Any other
+  // count returns false and leaves no variables.
+  bool Reset(int valueCount, FormulaLookupProc lookup, void* context);
+
+  // Appends the code of one formula. On failure the code length is restored
+  // and *errorPosition points into text where parsing stopped; on success it
+  // receives an empty string.
+  BOOL Compile(const char* text, const char** errorPosition);
+
+  // Rewrites the code with the flagged variables (index < count) held
+  // constant; every index at or above the variable count is a constant.
+  void Optimize(const uint8_t* isConstant, uint32_t count);
+  int FoldConstants(const uint8_t* isConstant, uint32_t count);
+  int ReorderOperands(const uint8_t* isConstant, uint32_t count);
+
+  // Appends a value; returns its index, or -1 when all 4096 are taken.
+  int AddConstant(double value);
+  // Appends a code word; returns the new code length.
+  uint32_t Emit(uint16_t word);
+
+  // Copies source into destination (both may be null, then nothing happens).
+  static void CopyTo(const CFormulaProgram* source, CFormulaProgram* destination);
+  // Sets, atomically, the bit of every variable the code loads below bits;
+  // returns how many loads were marked. clearFirst clears (bits + 7) / 8
+  // bytes first, also for a null program.
+  static int MarkUsedVariables(const CFormulaProgram* program, uint32_t* bitset, uint32_t bits,
+                               bool clearFirst);
+  // Exchanges indices a and b in every load: 0 done, 1 null program, 2 or 3
+  // when a or b is not below the value count.
+  static int SwapVariables(CFormulaProgram* program, uint32_t a, uint32_t b);
+
+  // Copies min(n, variable count) values to the variables.
+  void SetValues(const double* values, int n);
+  // Sets *ok to 1 and evaluates; the result equals EvaluateCode over the
+  // same code and values (see the fast path for the libm calls it replaces).
+  double Evaluate(int* ok);
+
+  const char* Position() const { return m_position; }
+  void* LookupContext() const { return m_lookupContext; }
+  FormulaLookupProc Lookup() const { return m_lookup; }
+  const double* Values() const { return m_values; }
+  uint32_t ValueCount() const { return m_valueCount; }
+  uint32_t ValueCapacity() const { return m_valueCapacity; }
+  uint32_t VariableCount() const { return m_variableCount; }
+  const uint16_t* Code() const { return m_code; }
+  uint32_t CodeLength() const { return m_codeLength; }
+  uint32_t CodeCapacity() const { return m_codeCapacity; }
+  uint32_t LabelCounter() const { return m_labelCounter; }
+
+ private:
+  friend class FormulaCompiler;
+
+  bool IsConstantLoad(uint16_t word, const uint8_t* isConstant, uint32_t count) const;
+  void Invalidate();
+  void BuildFastForm();
+
+  const char* m_position;
+  void* m_lookupContext;
+  FormulaLookupProc m_lookup;
+  double* m_values;
+  uint32_t m_valueCount;
+  uint32_t m_valueCapacity;
+  uint16_t* m_code;
+  uint32_t m_codeLength;
+  uint32_t m_codeCapacity;
+  uint32_t m_labelCounter;
+  // Reset's count: the slots SetValues may write and the callback may name.
+  uint32_t m_variableCount;
+  formula_detail::FastForm* m_fast;
+  bool m_fastStale;
+};
