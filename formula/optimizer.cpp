@@ -114,7 +114,7 @@ int CFormulaProgram::FoldConstants(const uint8_t* isConstant, uint32_t count) {
     o = 0;
     for (uint32_t i = 0; i < len; ++i) {
       const uint16_t w = c[i];
-      if (!(IsLoadWord(w) && (i == 0 || c[i - 1] == ACT_UP))) {
+      if (!(isConst(w) && (i == 0 || c[i - 1] == ACT_UP))) {
         c[o++] = w;
         continue;
       }
