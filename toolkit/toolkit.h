@@ -18,3 +18,4 @@
 #include "toolkit/charsearch.h"
 #include "toolkit/strcase.h"
 #include "toolkit/strcopy.h"
+#include "toolkit/base64.h"
