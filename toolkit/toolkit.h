@@ -19,3 +19,4 @@
 #include "toolkit/strcase.h"
 #include "toolkit/strcopy.h"
 #include "toolkit/base64.h"
+#include "toolkit/hextext.h"
