@@ -6,7 +6,7 @@
 #include <limits>
 #include <string>
 
-#include "toolkit/detail/textchar.h"
+#include "toolkit/detail/intparse.h"
 
 namespace {
 
@@ -81,7 +81,6 @@ int EscapeLiteral(unsigned c, Ch* buffer, BOOL noQuotes) {
   return n;
 }
 
-constexpr bool IsBlankCode(unsigned code) { return (toolkit_detail::ClassOfCode(code) & CHC_BLANK) != 0; }
 constexpr bool IsDigitCode(unsigned code) { return code - '0' < 10u; }
 
 // Special values that may follow a decimal point.
@@ -93,36 +92,29 @@ struct SpecialText {
 constexpr SpecialText kSpecials[] = {
     {"inf", 4, true}, {"ind", 4, false}, {"qnan", 5, false}, {"nan", 4, false}};
 
-// Reads characters below a limit; past it they read as the terminator.
-template <class Ch>
-class Reader {
- public:
-  Reader(const Ch* text, int limit) : text_(text), limit_(limit) {}
-  unsigned At(int k) const { return k < limit_ ? CodeOf(text_[k]) : 0u; }
-  int Limit() const { return limit_; }
-  int SkipBlanks(int k) const {
-    while (IsBlankCode(At(k))) ++k;
-    return k;
-  }
-  int SkipDigits(int k) const {
-    while (IsDigitCode(At(k))) ++k;
-    return k;
-  }
-  // The special text at k ('#' first), or null when none fits below the limit.
-  const SpecialText* Special(int k) const {
-    if (At(k) != '#') return nullptr;
-    for (const SpecialText& s : kSpecials) {
-      int j = 0;
-      while (s.letters[j] != 0 && LowerAscii(At(k + 1 + j)) == static_cast<unsigned>(s.letters[j])) ++j;
-      if (s.letters[j] == 0) return &s;
-    }
-    return nullptr;
-  }
+using toolkit_detail::Cursor;
 
- private:
-  const Ch* text_;
-  int limit_;
-};
+template <class Ch>
+int SkipBlanks(const Cursor<Ch>& in, int k) {
+  return in.SkipClass(k, CHC_BLANK);
+}
+
+template <class Ch>
+int SkipDigits(const Cursor<Ch>& in, int k) {
+  return in.SkipClass(k, CHC_DIGIT);
+}
+
+// The special text at k ('#' first), or null when none fits below the limit.
+template <class Ch>
+const SpecialText* Special(const Cursor<Ch>& in, int k) {
+  if (in.At(k) != '#') return nullptr;
+  for (const SpecialText& s : kSpecials) {
+    int j = 0;
+    while (s.letters[j] != 0 && LowerAscii(in.At(k + 1 + j)) == static_cast<unsigned>(s.letters[j])) ++j;
+    if (s.letters[j] == 0) return &s;
+  }
+  return nullptr;
+}
 
 constexpr uint8_t Position(int index) { return static_cast<uint8_t>(index + 1 > 255 ? 255 : index + 1); }
 
@@ -132,14 +124,14 @@ int ScanNumber(const Ch* text, int maxLen, uint32_t flags, uint8_t* positions) {
   int i = 0;
   if (maxLen >= 1) {
     if ((flags & NUMSCAN_DECIMAL_COMMA) == 0) flags &= ~NUMSCAN_GROUP_DOT;
-    const Reader<Ch> in(text, maxLen);
-    if ((flags & NUMSCAN_NO_LEADING_BLANKS) == 0) i = in.SkipBlanks(i);
+    const Cursor<Ch> in(text, maxLen);
+    if ((flags & NUMSCAN_NO_LEADING_BLANKS) == 0) i = SkipBlanks(in, i);
     const int blanks = i;
 
     if ((flags & NUMSCAN_SIGN) != 0 && (in.At(i) == '+' || in.At(i) == '-')) {
       pos[NUMPOS_SIGN] = Position(i);
       ++i;
-      if ((flags & NUMSCAN_BLANK_AFTER_SIGN) != 0) i = in.SkipBlanks(i);
+      if ((flags & NUMSCAN_BLANK_AFTER_SIGN) != 0) i = SkipBlanks(in, i);
     }
 
     int integerDigits = 0;
@@ -161,9 +153,9 @@ int ScanNumber(const Ch* text, int maxLen, uint32_t flags, uint8_t* positions) {
       int k = i + 1;
       if (IsDigitCode(in.At(k)) || in.At(k) == '#') pos[NUMPOS_FRACTION] = Position(k);
       if ((flags & NUMSCAN_SPECIAL) != 0) {
-        if (const SpecialText* s = in.Special(k)) k += s->length;
+        if (const SpecialText* s = Special(in, k)) k += s->length;
       }
-      const int end = in.SkipDigits(k);
+      const int end = SkipDigits(in, k);
       fractionDigits = end - k;
       if (integerDigits > 0 || fractionDigits > 0) i = end;
     }
@@ -177,9 +169,9 @@ int ScanNumber(const Ch* text, int maxLen, uint32_t flags, uint8_t* positions) {
         ++i;
         pos[NUMPOS_EXPONENT] = Position(i);
         if (in.At(i) == '+' || in.At(i) == '-') ++i;
-        i = in.SkipDigits(i);
+        i = SkipDigits(in, i);
       }
-      if ((flags & NUMSCAN_TRAILING_BLANKS) != 0) i = in.SkipBlanks(i);
+      if ((flags & NUMSCAN_TRAILING_BLANKS) != 0) i = SkipBlanks(in, i);
     }
   }
   if (positions != nullptr) {
@@ -230,8 +222,8 @@ double ToDouble(const Ch* text, int* used, uint32_t flags) {
     if (c == '-' && clean.empty()) negative = true;
     if (c == '#') {
       // A special value after the point.
-      Reader<Ch> in(text + k, length - k);
-      const SpecialText* s = in.Special(0);
+      const Cursor<Ch> in(text + k, length - k);
+      const SpecialText* s = Special(in, 0);
       if (s != nullptr) {
         const double special =
             s->infinite ? std::numeric_limits<double>::infinity() : std::numeric_limits<double>::quiet_NaN();
@@ -257,19 +249,19 @@ double ToDouble(const Ch* text, int* used, uint32_t flags) {
 template <class Ch>
 int NumberLength(const Ch* text, int maxLen) {
   if (maxLen < 1) return 0;
-  const Reader<Ch> in(text, maxLen);
-  int i = in.SkipBlanks(0);
+  const Cursor<Ch> in(text, maxLen);
+  int i = SkipBlanks(in, 0);
   if (in.At(i) == '+' || in.At(i) == '-') ++i;
-  i = in.SkipDigits(i);
+  i = SkipDigits(in, i);
   if (in.At(i) == '.') {
     ++i;
-    if (const SpecialText* s = in.Special(i)) i += s->length;
-    i = in.SkipDigits(i);
+    if (const SpecialText* s = Special(in, i)) i += s->length;
+    i = SkipDigits(in, i);
   }
   if (in.At(i) == 'e' || in.At(i) == 'E') {
     ++i;
     if (in.At(i) == '+' || in.At(i) == '-') ++i;
-    i = in.SkipDigits(i);
+    i = SkipDigits(in, i);
   }
   return i;
 }
