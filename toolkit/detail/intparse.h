@@ -146,8 +146,7 @@ ParsedInt<U> ParseInt(const Ch* text, int limit, uint32_t flags) {
         } else if (r != 0) {
           suffixRule = true;
         } else {
-          i += 1;
-          loneZero = 1;
+          // A lone '0' is a digit of whatever radix follows ("0h", "017o").
           if (mode == INTPARSE_ANY_OCTAL) radix = 8;
           suffixRule = true;
         }
