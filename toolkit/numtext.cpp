@@ -167,7 +167,7 @@ int ScanNumber(const Ch* text, int maxLen, uint32_t flags, uint8_t* positions) {
       const unsigned e = in.At(i);
       if ((e == 'e' || e == 'E') && (flags & NUMSCAN_EXPONENT) != 0) {
         ++i;
-        pos[NUMPOS_EXPONENT] = Position(i);
+        if (i < maxLen) pos[NUMPOS_EXPONENT] = Position(i);
         if (in.At(i) == '+' || in.At(i) == '-') ++i;
         i = SkipDigits(in, i);
       }
