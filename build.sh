@@ -9,6 +9,15 @@ cd "$(dirname "$0")"
 
 say() { printf '==> %s\n' "$*"; }
 
+# The number-text tests also read numbers under a German LC_NUMERIC; generate
+# that locale when it is missing (they are skipped where it cannot be made).
+ensure_german_locale() {
+  if command -v localedef >/dev/null && ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+    say "generating locale de_DE.UTF-8"
+    localedef -i de_DE -f UTF-8 de_DE.UTF-8 || say "could not generate de_DE.UTF-8"
+  fi
+}
+
 install_packages() {
   local wanted missing=()
   if [ "$(id -u)" -ne 0 ] || ! command -v dpkg-query >/dev/null; then
@@ -28,6 +37,7 @@ install_packages() {
   else
     say "all Debian packages present"
   fi
+  ensure_german_locale
 }
 
 run_preset() {
