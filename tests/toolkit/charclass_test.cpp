@@ -145,7 +145,8 @@ TEST(StrSpanClassW, DecidesCharactersAbove255ByBit30Alone) {
   // A character whose low byte is a digit is still no digit.
   EXPECT_EQ(StrSpanClassW(u"\u0131", CHC_DIGIT), 0);
   EXPECT_EQ(StrSpanClassNW(u"\u4E00\u4E01\u4E02", CHC_OTHER, 2), 2);
-  EXPECT_EQ(StrSpanClassBackW(u"x\u4E00\u4E01" + 3, CHC_OTHER, 10), 2);
+  const char16_t* ideographs = u"x\u4E00\u4E01";
+  EXPECT_EQ(StrSpanClassBackW(ideographs + 3, CHC_OTHER, 10), 2);
 }
 
 TEST(StrSpanClassN, HonoursTheBoundAndTreatsTheTerminatorAsACharacter) {
@@ -174,7 +175,8 @@ TEST(StrSpanClassBack, CountsBackwardsFromTheEnd) {
   EXPECT_EQ(StrSpanNotClassBack(end, CHC_LOWER, 6), 3);
   // Used as given: bit 31 is not inverted backwards.
   EXPECT_EQ(StrSpanNotClassBack(text + 3, CHC_NUL, 3), 3);
-  EXPECT_EQ(StrSpanNotClassBackW(u"ab12" + 4, CHC_LOWER, 4), 2);
+  const char16_t* mixed = u"ab12";
+  EXPECT_EQ(StrSpanNotClassBackW(mixed + 4, CHC_LOWER, 4), 2);
 }
 
 TEST(StrFindLastOf, FindsTheLastMemberOfTheSet) {
