@@ -2,3 +2,4 @@
 #pragma once
 
 #include "toolkit/toolkit.h"
+#include "files/stream.h"

@@ -10,3 +10,6 @@
 #include "platform/screen.h"
 #include "platform/globalmem.h"
 #include "platform/clipboard.h"
+#include "platform/fileio.h"
+#include "platform/pathconv.h"
+#include "platform/resource.h"

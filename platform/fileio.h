@@ -1,0 +1,65 @@
+// Descriptor file I/O: the one place where the libraries open, read, write,
+// position and close files. Flags and permission bits carry the values of the
+// classic runtime library's low-level open, so callers written against it
+// keep their numbers; this layer maps them to the host's own.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/types.h"
+
+// Open flags (combine with |).
+enum : int {
+  FD_OPEN_READ = 0x0000,
+  FD_OPEN_WRITE = 0x0001,
+  FD_OPEN_READWRITE = 0x0002,
+  FD_OPEN_APPEND = 0x0008,  // every write lands at the end
+  FD_OPEN_CREATE = 0x0100,
+  FD_OPEN_TRUNCATE = 0x0200,
+  FD_OPEN_EXCLUSIVE = 0x0400,
+  FD_OPEN_BINARY = 0x8000,  // no line-end translation (the only kind here)
+};
+
+// Permission of a created file: both bits mean "not read-only" (0666 under the
+// umask), the read bit alone a read-only file (0444 under the umask).
+enum : int {
+  FD_PERM_WRITE = 0x0080,
+  FD_PERM_READ = 0x0100,
+};
+
+// Why an open failed; FdOpen returns one of these instead of a descriptor.
+enum : int {
+  FD_ERROR_OTHER = -1,
+  FD_ERROR_NOT_FOUND = -2,     // the file or a folder on its path is missing
+  FD_ERROR_ACCESS = -3,        // permission denied, read-only file or medium
+  FD_ERROR_IS_DIRECTORY = -4,  // the name is a folder, which is never a stream
+  FD_ERROR_BAD_NAME = -5,      // the name cannot be spelt for the host
+};
+
+// Origins of FdSeek.
+enum : int { FD_SEEK_SET = 0, FD_SEEK_CUR = 1, FD_SEEK_END = 2 };
+
+// Opens `path` (the caller's bytes, passed on unchanged) and returns a
+// descriptor >= 0 or an FD_ERROR_* value. Descriptors are close-on-exec.
+int FdOpen(const char* path, int flags, int permission = FD_PERM_READ | FD_PERM_WRITE);
+// The same for a UTF-16 path, which reaches the host as UTF-8.
+int FdOpenW(const wchar16* path, int flags, int permission = FD_PERM_READ | FD_PERM_WRITE);
+
+// Reads up to `count` bytes, retrying interruptions and short reads until
+// `count` bytes came or the end was reached. Returns the count read (0 at the
+// end), or -1 when an error struck before any byte came.
+int FdRead(int fd, void* destination, int count);
+// Writes `count` bytes, retrying interruptions and short writes. Returns
+// `count`, the smaller count taken before an error, or -1 when nothing was
+// taken.
+int FdWrite(int fd, const void* source, int count);
+// Moves the file position; returns the new position or -1.
+int64_t FdSeek(int fd, int64_t offset, int origin);
+// Closes the descriptor; 0 or -1.
+int FdClose(int fd);
+
+// Clears the read-only state of a regular file: adds owner write permission,
+// keeping the other mode bits. False for a folder, a missing file or a
+// failure.
+bool FdClearReadOnly(const char* path);
+bool FdClearReadOnlyW(const wchar16* path);
