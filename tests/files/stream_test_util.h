@@ -65,9 +65,9 @@ struct VectorBackend {
   int64_t position = 0;
   int maxChunk = 0;        // 0: no limit on reads
   int writeCalls = 0;
-  int failWriteAt = -1;    // the 1-based write call that fails
-  int failResult = -1;     // what it returns: -1, 0 or a short count
-  bool failForever = false;
+  // What the n-th write call (from 0) does: -1 fails, k >= 0 takes at most k
+  // bytes (0: none). Calls beyond the script take everything.
+  std::vector<int> writeScript;
   std::vector<int> writeSizes;
   int closeCalls = 0;
 
@@ -86,14 +86,13 @@ struct VectorBackend {
   }
   static int Write(INT_PTR handle, const void* source, int count) {
     VectorBackend* b = From(handle);
-    ++b->writeCalls;
+    size_t call = size_t(b->writeCalls++);
     b->writeSizes.push_back(count);
     int n = count;
-    bool failing = b->writeCalls == b->failWriteAt || (b->failForever && b->failWriteAt > 0 &&
-                                                        b->writeCalls >= b->failWriteAt);
-    if (failing) {
-      if (b->failResult <= 0) return b->failResult;
-      n = std::min(count, b->failResult);
+    if (call < b->writeScript.size()) {
+      if (b->writeScript[call] < 0) return -1;
+      n = std::min(count, b->writeScript[call]);
+      if (n == 0) return 0;
     }
     if (int64_t(b->data.size()) < b->position + n) b->data.resize(size_t(b->position + n));
     std::memcpy(b->data.data() + b->position, source, size_t(n));
