@@ -20,3 +20,4 @@
 #include "toolkit/strcopy.h"
 #include "toolkit/base64.h"
 #include "toolkit/hextext.h"
+#include "toolkit/unicode.h"
