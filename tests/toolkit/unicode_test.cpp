@@ -634,18 +634,26 @@ std::u16string ReferenceUtf8ToWide(const unsigned char* s, int len) {
 // decode as the reference rule says, and the wide text survives the way back.
 TEST_P(BothPaths, DamagedUtf8DecodesByTheLenientRule) {
   std::mt19937 rng(11);
-  const unsigned char pieces[][4] = {{'a'}, {' '}, {0xD0, 0x96}, {0xE4, 0xB8, 0x80},
-                                     {0xF0, 0x9F, 0x98, 0x80}, {0x80}, {0xC3}, {0xE2, 0x82},
-                                     {0xC0, 0x80}, {0xF8}, {0xED, 0xA0, 0x80}, {0}};
-  const int pieceLen[] = {1, 1, 2, 3, 4, 1, 1, 2, 2, 1, 3, 1};
-  for (int round = 0; round < 3000; ++round) {
+  const unsigned char pieces[][4] = {
+      {'a'}, {' '}, {0xD0, 0x96}, {0xE4, 0xB8, 0x80}, {0xF0, 0x9F, 0x98, 0x80},
+      // damage: stray, missing and cut sequences, overlong and out-of-range forms, zeros
+      {0x80}, {0xC3}, {0xE2, 0x82}, {0xC0, 0x80}, {0xF8}, {0xED, 0xA0, 0x80}, {0},
+      {0xF4, 0x90, 0x80, 0x80}, {0xF0, 0x8F, 0xBF, 0xBF}, {0xF5, 0x80, 0x80, 0x80},
+      {0xE0, 0x80, 0x80}, {0xC1, 0xBF}, {0xF0, 0x80, 0x80, 0x80}, {0xF0, 0x9F, 0x98}};
+  const int pieceLen[] = {1, 1, 2, 3, 4, 1, 1, 2, 2, 1, 3, 1, 4, 4, 4, 3, 2, 4, 3};
+  const int kPieces = 19;
+  for (int round = 0; round < 4000; ++round) {
     std::vector<unsigned char> text;
-    int len = static_cast<int>(rng() % 120);
+    int len = static_cast<int>(rng() % 400);
+    // Runs of one kind, as real text has, so that whole vector chunks occur.
     while (static_cast<int>(text.size()) < len) {
-      int p = static_cast<int>(rng() % 12);
-      // Mostly valid runs; damage and zeros now and then.
-      if (p >= 5 && rng() % 8 != 0) p = static_cast<int>(rng() % 5);
-      text.insert(text.end(), pieces[p], pieces[p] + pieceLen[p]);
+      int p = static_cast<int>(rng() % 5);
+      int run = 1 + static_cast<int>(rng() % 40);
+      for (int k = 0; k < run; ++k) text.insert(text.end(), pieces[p], pieces[p] + pieceLen[p]);
+      if (rng() % 3 == 0) {
+        int d = 5 + static_cast<int>(rng() % (kPieces - 5));
+        text.insert(text.end(), pieces[d], pieces[d] + pieceLen[d]);
+      }
     }
     auto src = Exact(text.data(), text.size());
     const int n = static_cast<int>(text.size());
