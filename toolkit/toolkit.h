@@ -21,3 +21,5 @@
 #include "toolkit/base64.h"
 #include "toolkit/hextext.h"
 #include "toolkit/unicode.h"
+#include "toolkit/charset.h"
+#include "toolkit/tabcolumn.h"
