@@ -104,6 +104,10 @@ int main(int argc, char** argv) {
   bool same = peer16 == static_cast<size_t>(n16) * 2 &&
               std::memcmp(wide.data(), peerWide.data(), peer16) == 0 && peer8 == static_cast<size_t>(back) &&
               std::memcmp(narrow.data(), peerNarrow.data(), peer8) == 0 && back == n8;
+  if (!same || check) {
+    iconv_close(toWide);
+    iconv_close(toUtf8);
+  }
   if (!same) {
     std::printf("FAIL: output differs from iconv\n");
     return 1;
