@@ -16,7 +16,6 @@ namespace {
 
 constexpr int kClosedCapacity = 32768;
 constexpr int kMinCapacity = 512;
-constexpr int kCodecAccessGrowth = 1024;
 
 void Terminate4(BYTE* at) { std::memset(at, 0, 4); }
 

@@ -178,9 +178,9 @@ TEST(StreamBytes, BufferSizesAndThresholdsFollowTheRules) {
       {32768, 32768, 29000, 7864},
   };
   for (const Case& c : cases) {
+    VectorBackend backend;
     CFileStream stream(c.size);
     EXPECT_EQ(stream.SetBufferSize(c.size), c.capacity);
-    VectorBackend backend;
     backend.data = RandomBytes(3, 200000);
     ASSERT_TRUE(backend.OpenOn(stream, false, true));
     Bytes sink(size_t(c.readFirst));

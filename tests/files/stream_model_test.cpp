@@ -45,6 +45,7 @@ struct Model {
   int Read(uint8_t* out, int n) {
     int64_t available = std::max<int64_t>(0, int64_t(data.size()) - pos);
     int got = int(std::min<int64_t>(n, available));
+    if (got == 0) return 0;  // also when the position lies past the end
     std::copy(data.begin() + pos, data.begin() + pos + got, out);
     pos += got;
     return got;
@@ -285,7 +286,7 @@ struct Runner {
         int64_t least = std::min<int64_t>(remaining, std::min(need, threshold));
         if (got < least || got > remaining || data == nullptr)
           return Failure(what.str() + " returned " + std::to_string(got));
-        if (!std::equal(data, data + got, model.data.begin() + model.pos))
+        if (got > 0 && !std::equal(data, data + got, model.data.data() + model.pos))
           return Failure(what.str() + " showed other bytes");
       } else if (kind < 96) {
         what << "typed read at " << model.pos;

@@ -75,8 +75,8 @@ std::string CheckVector(const Vector& v, int size, int capacity, Source source, 
   } else {
     stored = v.input;
   }
+  VectorBackend backend;  // outlives the stream, whose destructor closes it
   CFileStream stream(capacity);
-  VectorBackend backend;
   backend.data = stored;
   backend.maxChunk = source == Source::ShortReads ? 1 + int(seed % 7) : 0;
   bool opened = source == Source::Memory
@@ -174,8 +174,8 @@ TEST(StreamReadLine, RefusesSizesThatCannotHoldAByte) {
   EXPECT_EQ(line[0], 0);
   EXPECT_EQ(stream.Tell(), 0);  // nothing consumed, so a read loop cannot spin
   EXPECT_EQ(stream.ReadLine(line, 4), 3);
-  CFileStream writeOnly;
   VectorBackend backend;
+  CFileStream writeOnly;
   ASSERT_TRUE(writeOnly.OpenCallbacks(backend.Handle(), nullptr, VectorBackend::Close,
                                       VectorBackend::Write, nullptr));
   EXPECT_EQ(writeOnly.ReadLine(line, 4), -1);
@@ -187,8 +187,8 @@ TEST(StreamReadLine, WideReadingTakesAnOddLastByteAsOneUnit) {
   // "a" CR LF as units, then a unit 0x0A41 (not a line end), then one byte 'z'.
   const uint8_t bytes[] = {'a', 0, '\r', 0, '\n', 0, 0x41, 0x0A, 'z'};
   for (int chunk : {0, 1, 3}) {
-    CFileStream stream(512);
     VectorBackend backend;
+    CFileStream stream(512);
     backend.data.assign(bytes, bytes + sizeof bytes);
     backend.maxChunk = chunk;
     ASSERT_TRUE(backend.OpenOn(stream, false, false));
