@@ -1,0 +1,351 @@
+// Randomised differential tests of both printf engines against glibc's
+// snprintf, over the conversions where the two are defined alike.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+
+#include "format_test_util.h"
+#include "toolkit/format_print.h"
+
+namespace {
+
+using format_test::Widen;
+
+constexpr int kRounds = 3000;
+
+// Formats with both engines and glibc; the 16-bit engine must give glibc's
+// text widened.
+template <class... Args>
+void ExpectSame(const std::string& ours, const std::string& theirs, Args... args) {
+  char a[1024];
+  char b[1024];
+  FormatToBuffer(a, sizeof a, ours.c_str(), args...);
+  snprintf(b, sizeof b, theirs.c_str(), args...);
+  ASSERT_STREQ(a, b) << "format " << ours << " vs " << theirs;
+  std::u16string wf = Widen(ours);
+  char16_t w[1024];
+  FormatToBufferW(w, 1024, wf.c_str(), args...);
+  ASSERT_EQ(std::u16string(w), Widen(std::string(b))) << "format " << ours;
+}
+
+// glibc writes at least two exponent digits; the engine always three.
+std::string WidenExponent(std::string s) {
+  size_t e = s.find_first_of("eE");
+  if (e != std::string::npos && (e + 4 == s.size() || s[e + 4] == ' ')) s.insert(e + 2, "0");
+  return s;
+}
+
+// glibc's text for a spec with an optional width, its exponent widened to
+// three digits; the width then counts the widened text, as the engine's does.
+template <class... Args>
+std::string GlibcWide(const std::string& flags, int width, const std::string& rest,
+                      Args... args) {
+  char buf[512];
+  auto run = [&](int w) {
+    std::string spec = "%" + flags + (w >= 0 ? std::to_string(w) : "") + rest;
+    snprintf(buf, sizeof buf, spec.c_str(), args...);
+    return std::string(buf);
+  };
+  std::string s = run(width);
+  std::string wide = WidenExponent(s);
+  if (wide.size() != s.size() && width > 0) wide = WidenExponent(run(width - 1));
+  return wide;
+}
+
+// Whether the digits behind the last printed one lie within a thousandth of a
+// half unit: there the tie rule and the arithmetic may differ from glibc's.
+bool NearTie(const char* glibcFormat, double v, int digitsBefore) {
+  char buf[512];
+  snprintf(buf, sizeof buf, glibcFormat, v);
+  // Position of the first digit beyond what the test prints.
+  const char* p = std::strchr(buf, '.');
+  if (!p) return false;
+  p += 1 + digitsBefore;
+  long long r = 0;
+  for (int i = 0; i < 12; ++i) r = r * 10 + (p[i] >= '0' && p[i] <= '9' ? p[i] - '0' : 0);
+  return std::llabs(r - 500000000000LL) < 1000000000LL;
+}
+
+struct Gen {
+  std::mt19937_64 rng{0x5EED};
+  int Int(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); }
+  bool Chance(int percent) { return Int(0, 99) < percent; }
+  std::string Flags(const char* allowed) {
+    std::string f;
+    for (const char* c = allowed; *c; ++c)
+      if (Chance(25)) f += *c;
+    return f;
+  }
+  int64_t Value64() {
+    switch (Int(0, 4)) {
+      case 0:
+        return Int(-5, 5);
+      case 1:
+        return static_cast<int64_t>(rng());
+      case 2:
+        return Chance(50) ? INT64_MIN : INT64_MAX;
+      case 3:
+        return static_cast<int64_t>(rng() >> Int(1, 63)) * (Chance(50) ? -1 : 1);
+      default:
+        return Chance(50) ? INT32_MIN : UINT32_MAX;
+    }
+  }
+};
+
+TEST(FormatGlibcDiff, MatchesIntegerCharacterAndStringConversions) {
+  Gen g;
+  for (int round = 0; round < kRounds; ++round) {
+    const char conv = "diuoxXcs"[g.Int(0, 7)];
+    const bool text = conv == 'c' || conv == 's';
+    std::string flags = g.Flags(text ? "-" : "-+ 0");
+    if ((conv == 'o' || ((conv == 'x' || conv == 'X') && flags.find_first_of("+ ") == std::string::npos)) &&
+        g.Chance(40))
+      flags += '#';
+    std::string width, precision;
+    int widthArg = -1, precisionArg = -2;
+    switch (g.Int(0, 2)) {
+      case 1:  // a leading 0 would be the 0 flag, which c and s do not take
+        width = std::to_string(g.Int(text ? 1 : 0, 25));
+        break;
+      case 2:
+        width = "*";
+        widthArg = g.Int(0, 25);
+        break;
+    }
+    if (conv != 'c') {
+      switch (g.Int(0, 3)) {
+        case 1:
+          precision = "." + std::to_string(g.Int(0, 25));
+          break;
+        case 2:
+          precision = ".";
+          break;
+        case 3:
+          precision = ".*";
+          precisionArg = g.Int(-1, 25);
+          break;
+      }
+    }
+    std::string size, glibcSize;
+    if (!text) {
+      static const char* const kSizes[] = {"", "hh", "h", "l", "ll", "z"};
+      size = kSizes[g.Int(0, 5)];
+      glibcSize = size == "l" ? "" : size;  // our l is 32 bits
+    }
+    const std::string head = "<%" + flags + width + precision;
+    const std::string ours = head + size + conv + ">";
+    const std::string theirs = head + glibcSize + conv + ">";
+    int64_t v = g.Value64();
+    // %#.0o of 0 writes nothing here, "0" in C.
+    if (conv == 'o' && flags.find('#') != std::string::npos) v |= 1;
+    auto run = [&](auto value) {
+      if (widthArg >= 0 && precisionArg >= -1)
+        ExpectSame(ours, theirs, widthArg, precisionArg, value);
+      else if (widthArg >= 0)
+        ExpectSame(ours, theirs, widthArg, value);
+      else if (precisionArg >= -1)
+        ExpectSame(ours, theirs, precisionArg, value);
+      else
+        ExpectSame(ours, theirs, value);
+    };
+    if (conv == 's') {
+      std::string s;
+      for (int i = g.Int(0, 30); i > 0; --i) s += static_cast<char>(g.Int(32, 126));
+      // The 16-bit engine reads %s as a 16-bit string: compare it apart.
+      char a[256], b[256];
+      std::string f = ours;
+      if (widthArg >= 0 && precisionArg >= -1) {
+        FormatToBuffer(a, sizeof a, f.c_str(), widthArg, precisionArg, s.c_str());
+        snprintf(b, sizeof b, f.c_str(), widthArg, precisionArg, s.c_str());
+      } else if (widthArg >= 0) {
+        FormatToBuffer(a, sizeof a, f.c_str(), widthArg, s.c_str());
+        snprintf(b, sizeof b, f.c_str(), widthArg, s.c_str());
+      } else if (precisionArg >= -1) {
+        FormatToBuffer(a, sizeof a, f.c_str(), precisionArg, s.c_str());
+        snprintf(b, sizeof b, f.c_str(), precisionArg, s.c_str());
+      } else {
+        FormatToBuffer(a, sizeof a, f.c_str(), s.c_str());
+        snprintf(b, sizeof b, f.c_str(), s.c_str());
+      }
+      ASSERT_STREQ(a, b) << f;
+      std::u16string ws(s.begin(), s.end());
+      std::u16string wf = Widen(f);
+      char16_t w[256];
+      if (widthArg >= 0 && precisionArg >= -1)
+        FormatToBufferW(w, 256, wf.c_str(), widthArg, precisionArg, ws.c_str());
+      else if (widthArg >= 0)
+        FormatToBufferW(w, 256, wf.c_str(), widthArg, ws.c_str());
+      else if (precisionArg >= -1)
+        FormatToBufferW(w, 256, wf.c_str(), precisionArg, ws.c_str());
+      else
+        FormatToBufferW(w, 256, wf.c_str(), ws.c_str());
+      ASSERT_EQ(std::u16string(w), Widen(std::string(b))) << f;
+    } else if (conv == 'c') {
+      run(g.Int(32, 255));
+    } else if (size == "ll") {
+      run(static_cast<long long>(v));
+    } else if (size == "z") {
+      run(static_cast<size_t>(v));
+    } else {
+      run(static_cast<int>(v));
+    }
+  }
+}
+
+// A double with up to 17 significant digits and a decimal exponent in range.
+double RandomDouble(Gen& g, int lowExp, int highExp, double lowMantissa = 1.0,
+                    double highMantissa = 9.999) {
+  std::uniform_real_distribution<double> m(lowMantissa, highMantissa);
+  char buf[64];
+  snprintf(buf, sizeof buf, "%.*fe%d", g.Int(0, 16), m(g.rng), g.Int(lowExp, highExp));
+  double v = std::strtod(buf, nullptr);
+  return g.Chance(30) ? -v : v;
+}
+
+TEST(FormatGlibcDiff, MatchesExponentAndFixedFormsUpToFifteenDigits) {
+  Gen g;
+  int compared = 0;
+  for (int round = 0; round < kRounds; ++round) {
+    const char conv = "eEf"[g.Int(0, 2)];
+    const std::string flags = g.Flags("-+ 0");
+    const int widthValue = g.Chance(50) ? g.Int(0, 30) : -1;
+    const std::string width = widthValue >= 0 ? std::to_string(widthValue) : "";
+    double v;
+    int p;
+    char tieFormat[16];
+    if (conv == 'f') {
+      v = RandomDouble(g, -6, 14);
+      const double a = std::fabs(v);
+      const int integerDigits = a >= 1 ? static_cast<int>(std::floor(std::log10(a))) + 1 : 0;
+      p = g.Int(0, 15 - integerDigits);
+      snprintf(tieFormat, sizeof tieFormat, "%%.%df", p + 12);
+    } else {
+      v = RandomDouble(g, -320, 307);
+      p = g.Int(0, 14);
+      snprintf(tieFormat, sizeof tieFormat, "%%.%de", p + 12);
+    }
+    if (NearTie(tieFormat, v, p)) continue;
+    const bool star = g.Chance(20);
+    const std::string rest = (star ? ".*" : "." + std::to_string(p)) + conv;
+    const std::string spec = "%" + flags + width + rest;
+    const std::string expected =
+        star ? GlibcWide(flags, widthValue, rest, p, v) : GlibcWide(flags, widthValue, rest, v);
+    char ours[512];
+    if (star)
+      FormatToBuffer(ours, sizeof ours, spec.c_str(), p, v);
+    else
+      FormatToBuffer(ours, sizeof ours, spec.c_str(), v);
+    ASSERT_EQ(std::string(ours), expected) << spec << " of " << v;
+    char16_t w[512];
+    std::u16string wf = Widen(spec);
+    if (star)
+      FormatToBufferW(w, 512, wf.c_str(), p, v);
+    else
+      FormatToBufferW(w, 512, wf.c_str(), v);
+    ASSERT_EQ(std::u16string(w), Widen(expected)) << spec;
+    ++compared;
+  }
+  EXPECT_GT(compared, kRounds * 9 / 10);
+}
+
+TEST(FormatGlibcDiff, MatchesGeneralFormWhereBothPickTheSameForm) {
+  Gen g;
+  int compared = 0;
+  for (int round = 0; round < kRounds; ++round) {
+    const char conv = g.Chance(50) ? 'g' : 'G';
+    const std::string flags = g.Flags("-+ 0");
+    const int widthValue = g.Chance(50) ? g.Int(0, 30) : -1;
+    const std::string width = widthValue >= 0 ? std::to_string(widthValue) : "";
+    const bool defaultPrecision = g.Chance(20);
+    const int p = defaultPrecision ? 6 : g.Int(1, 15);
+    // Mantissas up to 9.4 never round up to the next power of ten, so both
+    // pick the form from the same decimal exponent.
+    const double v = RandomDouble(g, -40, 40, 1.0, 9.4);
+    char tieFormat[16];
+    snprintf(tieFormat, sizeof tieFormat, "%%.%de", p - 1 + 12);
+    if (NearTie(tieFormat, v, p - 1)) continue;
+    const std::string rest = (defaultPrecision ? "" : "." + std::to_string(p)) + conv;
+    const std::string spec = "%" + flags + width + rest;
+    const std::string expected = GlibcWide(flags, widthValue, rest, v);
+    char ours[512];
+    FormatToBuffer(ours, sizeof ours, spec.c_str(), v);
+    ASSERT_EQ(std::string(ours), expected) << spec;
+    char16_t w[512];
+    std::u16string wf = Widen(spec);
+    FormatToBufferW(w, 512, wf.c_str(), v);
+    ASSERT_EQ(std::u16string(w), Widen(expected)) << spec;
+    ++compared;
+  }
+  EXPECT_GT(compared, kRounds * 9 / 10);
+}
+
+TEST(FormatGlibcDiff, MatchesHexFloatsBitForBit) {
+  Gen g;
+  for (int round = 0; round < kRounds; ++round) {
+    uint64_t bits = g.rng();
+    switch (g.Int(0, 3)) {
+      case 0:  // subnormal
+        bits &= 0x800FFFFFFFFFFFFFull;
+        break;
+      case 1:  // zero of either sign
+        bits &= 0x8000000000000000ull;
+        break;
+      default:
+        break;
+    }
+    if ((bits >> 52 & 0x7FF) == 0x7FF) bits ^= uint64_t{1} << 62;  // no infinity or NaN
+    double v;
+    std::memcpy(&v, &bits, sizeof v);
+    const std::string spec = std::string("%") + (g.Chance(20) ? "+" : "") + ".13" +
+                             (g.Chance(50) ? "a" : "A");
+    char theirs[64], ours[64];
+    snprintf(theirs, sizeof theirs, spec.c_str(), v);
+    FormatToBuffer(ours, sizeof ours, spec.c_str(), v);
+    ASSERT_STREQ(ours, theirs);
+    const double back = std::strtod(ours, nullptr);
+    uint64_t backBits;
+    std::memcpy(&backBits, &back, sizeof back);
+    ASSERT_EQ(backBits, bits) << ours;
+    char16_t w[64];
+    std::u16string wf = Widen(spec);
+    FormatToBufferW(w, 64, wf.c_str(), v);
+    ASSERT_EQ(std::u16string(w), Widen(std::string(theirs)));
+  }
+}
+
+TEST(FormatGlibcDiff, RoundsSixteenAndMoreDigitsLikeGlibcAwayFromTies) {
+  // At most 17 significant digits: beyond them the digits are the
+  // arithmetic's own.
+  const double values[] = {0.04, 0.1, 1.0 / 3, 2.0 / 3, 0.5, 0.25, 1.0, 123.456, 1e-7, 0.7};
+  for (double v : values) {
+    for (const char* spec : {"%.15g", "%.16g", "%.17g", "%.15e", "%.16e", "%.16f", "%.17f"}) {
+      if (spec[std::strlen(spec) - 1] == 'f' && !(v >= 0.1 && v < 1)) continue;
+      char tieFormat[16];
+      int digits;
+      if (spec[std::strlen(spec) - 1] == 'f') {
+        digits = std::atoi(spec + 2);
+        snprintf(tieFormat, sizeof tieFormat, "%%.%df", digits + 12);
+      } else {
+        digits = std::atoi(spec + 2) - (spec[std::strlen(spec) - 1] == 'g' ? 1 : 0);
+        snprintf(tieFormat, sizeof tieFormat, "%%.%de", digits + 12);
+      }
+      if (NearTie(tieFormat, v, digits)) continue;
+      char theirs[128], ours[128];
+      snprintf(theirs, sizeof theirs, spec, v);
+      FormatToBuffer(ours, sizeof ours, spec, v);
+      EXPECT_EQ(std::string(ours), WidenExponent(theirs)) << spec << " of " << v;
+      char16_t w[128];
+      std::u16string wf = Widen(spec);
+      FormatToBufferW(w, 128, wf.c_str(), v);
+      EXPECT_EQ(std::u16string(w), Widen(WidenExponent(theirs))) << spec;
+    }
+  }
+}
+
+}  // namespace
