@@ -20,6 +20,15 @@ bool PlatformFileSeek(FILE* file, int64_t offset, PlatformSeekOrigin origin) {
   return fseeko(file, static_cast<off_t>(offset), kWhence[origin]) == 0;
 }
 
+int64_t PlatformFileTell(FILE* file) {
+  if (!file) return -1;
+  return static_cast<int64_t>(ftello(file));
+}
+
+void PlatformFileClearError(FILE* file) {
+  if (file) clearerr(file);
+}
+
 intptr_t PlatformStdOutputHandle() { return STDOUT_FILENO; }
 
 int64_t PlatformHandleWrite(intptr_t handle, const void* data, size_t bytes) {

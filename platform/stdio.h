@@ -14,6 +14,10 @@ size_t PlatformFileWrite(FILE* file, const void* data, size_t size, size_t count
 size_t PlatformFileRead(FILE* file, void* data, size_t size, size_t count);
 // Moves the stream position; true on success.
 bool PlatformFileSeek(FILE* file, int64_t offset, PlatformSeekOrigin origin);
+// The stream position, or -1.
+int64_t PlatformFileTell(FILE* file);
+// Clears the stream's error and end-of-file marks.
+void PlatformFileClearError(FILE* file);
 
 // The process's standard output as a nonzero handle.
 intptr_t PlatformStdOutputHandle();

@@ -71,14 +71,16 @@ inline uint32_t PairBase(uint32_t high) { return ((high & 0x3FF) + 0x40) << 10; 
 
 // A low surrogate that opens a call completes the 4-byte sequence an earlier
 // call wrote for a lone high surrogate, where the stream can be read back.
+// Any failure puts the stream back where it was.
 int CompleteWrittenPair(FILE* file, uint32_t low) {
+  const int64_t at = PlatformFileTell(file);
+  if (at < 4 || !PlatformFileSeek(file, at - 4, kPlatformSeekSet)) return 0;
   unsigned char b[4];
-  if (!PlatformFileSeek(file, -4, kPlatformSeekCur)) return 0;
-  if (PlatformFileRead(file, b, 1, 4) != 4) return 0;
-  bool pending = (b[0] & 0xF8) == 0xF0 && (b[1] & 0xC0) == 0x80 && (b[2] & 0xCF) == 0x80 &&
-                 b[3] == 0x80;
-  if (!PlatformFileSeek(file, -4, kPlatformSeekCur)) return 0;
-  if (!pending) return 0;
+  const bool read = PlatformFileRead(file, b, 1, 4) == 4;
+  const bool pending = read && (b[0] & 0xF8) == 0xF0 && (b[1] & 0xC0) == 0x80 &&
+                       (b[2] & 0xCF) == 0x80 && b[3] == 0x80;
+  if (!read) PlatformFileClearError(file);
+  if (!PlatformFileSeek(file, pending ? at - 4 : at, kPlatformSeekSet) || !pending) return 0;
   b[2] = static_cast<unsigned char>(b[2] | (low >> 6 & 0x0F));
   b[3] = static_cast<unsigned char>(0x80 | (low & 0x3F));
   return static_cast<int>(PlatformFileWrite(file, b, 1, 4));

@@ -1,0 +1,362 @@
+// The printf front ends: bounded buffers, strings, heap texts, stdio streams
+// in three encodings (checked against iconv) and standard output.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <iconv.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <random>
+#include <string>
+#include <thread>
+
+#include "toolkit/format_file.h"
+#include "toolkit/format_print.h"
+
+// Test-only replacement of the nothrow allocation: fails the n-th call from
+// now on when armed (n = 1 is the next call).
+namespace {
+int g_failNothrowIn = 0;
+}
+
+void* operator new(size_t size, const std::nothrow_t&) noexcept {
+  if (g_failNothrowIn > 0 && --g_failNothrowIn == 0) return nullptr;
+  try {
+    return ::operator new(size);
+  } catch (...) {
+    return nullptr;
+  }
+}
+
+namespace {
+
+std::string Bytes(const void* p, size_t n) { return std::string(static_cast<const char*>(p), n); }
+
+TEST(FormatToBuffer, CutsAndTerminatesAtEverySize) {
+  const std::string text = "abcdefgh";
+  const int len = static_cast<int>(text.size());
+  for (int size : {0, 1, 2, len - 1, len, len + 1}) {
+    char buf[32];
+    std::memset(buf, '#', sizeof buf);
+    int r = FormatToBuffer(buf + 4, size, "%s", text.c_str());
+    const int stored = size < 1 ? 0 : std::min(size - 1, len);
+    EXPECT_EQ(r, stored) << size;
+    EXPECT_EQ(Bytes(buf, 4), "####");
+    if (size >= 1) {
+      EXPECT_EQ(Bytes(buf + 4, stored), text.substr(0, stored));
+      EXPECT_EQ(buf[4 + stored], '\0');
+      EXPECT_EQ(Bytes(buf + 5 + stored, 32 - 5 - stored), std::string(32 - 5 - stored, '#'));
+    } else {
+      EXPECT_EQ(Bytes(buf + 4, 28), std::string(28, '#'));
+    }
+
+    char16_t w[32];
+    std::fill(w, w + 32, u'#');
+    r = FormatToBufferW(w + 4, size, u"%s", u"abcdefgh");
+    EXPECT_EQ(r, stored);
+    EXPECT_EQ(std::u16string(w, 4), u"####");
+    if (size >= 1) {
+      EXPECT_EQ(std::u16string(w + 4, stored), std::u16string(u"abcdefgh").substr(0, stored));
+      EXPECT_EQ(w[4 + stored], u'\0');
+      EXPECT_EQ(w[5 + stored], u'#');
+    } else {
+      EXPECT_EQ(w[4], u'#');
+    }
+  }
+}
+
+TEST(FormatToString, TerminatesBehindTheText) {
+  char buf[64];
+  std::memset(buf, '#', sizeof buf);
+  EXPECT_EQ(FormatToString(buf, "%d-%s", 42, "x"), 4);
+  EXPECT_STREQ(buf, "42-x");
+  char16_t w[64];
+  EXPECT_EQ(FormatToStringW(w, u"%d-%s", 42, u"x"), 4);
+  EXPECT_EQ(std::u16string(w), u"42-x");
+}
+
+TEST(FormatToHeap, GrowsOnceTo608AndAppends) {
+  HeapText t;
+  const std::string s(300, 's');
+  EXPECT_EQ(FormatToHeap(&t, "%s", s.c_str()), 300);
+  EXPECT_EQ(t.capacity, 608);  // (128 + 64 + 300 + 128) rounded down to 16
+  EXPECT_EQ(t.length, 300);
+  EXPECT_EQ(std::string(t.data), s);
+  EXPECT_EQ(FormatToHeap(&t, "+%d", 7), 2);
+  EXPECT_EQ(std::string(t.data), s + "+7");
+  ::operator delete(t.data);
+
+  HeapTextW w;
+  const std::u16string ws(300, u's');
+  EXPECT_EQ(FormatToHeapW(&w, u"%s", ws.c_str()), 300);
+  EXPECT_EQ(w.capacity, 608);
+  EXPECT_EQ(FormatToHeapW(&w, u"+%d", 7), 2);
+  EXPECT_EQ(std::u16string(w.data), ws + u"+7");
+  ::operator delete(w.data);
+}
+
+TEST(FormatToHeap, ReportsAFailedFirstBlockAndLosesOnlyAPieceLater) {
+  HeapText t;
+  g_failNothrowIn = 1;
+  EXPECT_EQ(FormatToHeap(&t, "%d", 1), 0);
+  EXPECT_EQ(t.data, nullptr);
+  EXPECT_EQ(t.capacity, 0);
+
+  // The first block comes, the growth for the long string fails: that piece
+  // is lost, the rest goes on and the text stays terminated.
+  g_failNothrowIn = 2;
+  const std::string big(500, 'b');
+  EXPECT_EQ(FormatToHeap(&t, "head%stail", big.c_str()), 8);
+  g_failNothrowIn = 0;
+  ASSERT_NE(t.data, nullptr);
+  EXPECT_EQ(std::string(t.data), "headtail");
+  EXPECT_EQ(t.capacity, 128);
+  ::operator delete(t.data);
+
+  HeapTextW w;
+  g_failNothrowIn = 1;
+  EXPECT_EQ(FormatToHeapW(&w, u"%d", 1), 0);
+  EXPECT_EQ(w.data, nullptr);
+  g_failNothrowIn = 0;
+}
+
+// Everything written to a FILE*, read back.
+struct TempFile {
+  FILE* f = std::tmpfile();
+  ~TempFile() { std::fclose(f); }
+  std::string Contents() {
+    std::fflush(f);
+    std::rewind(f);
+    std::string s;
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
+    return s;
+  }
+};
+
+std::string Iconv(const char* to, const char* from, const std::string& in) {
+  iconv_t cd = iconv_open(to, from);
+  std::string out(in.size() * 4 + 16, '\0');
+  char* src = const_cast<char*>(in.data());
+  size_t srcLeft = in.size();
+  char* dst = out.data();
+  size_t dstLeft = out.size();
+  size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+  iconv_close(cd);
+  EXPECT_NE(r, static_cast<size_t>(-1));
+  out.resize(out.size() - dstLeft);
+  return out;
+}
+
+std::string Utf16Bytes(const std::u16string& s) { return Bytes(s.data(), 2 * s.size()); }
+
+TEST(FilePrintf, WritesBytesUtf8AndUtf16) {
+  {
+    TempFile t;
+    EXPECT_EQ(FilePrintf(t.f, "%s=%d\xE9", "x", 5), 4);
+    EXPECT_EQ(t.Contents(), "x=5\xE9");
+  }
+  {
+    TempFile t;
+    EXPECT_EQ(FilePrintfUtf8(t.f, "%c", 0xE9), 2);
+    EXPECT_EQ(t.Contents(), "\xC3\xA9");
+  }
+  {
+    TempFile t;
+    EXPECT_EQ(FilePrintfUtf16(t.f, "a\xE9%d", 1), 3);
+    EXPECT_EQ(t.Contents(), Utf16Bytes(u"a\u00E9" "1"));
+  }
+  {
+    TempFile t;
+    EXPECT_EQ(FilePrintfW(t.f, u"a\u20AC\u00E9%d", 1), 3);  // units above 255 are left out
+    EXPECT_EQ(t.Contents(), "a\xE9" "1");
+  }
+  {
+    TempFile t;
+    EXPECT_EQ(FilePrintfWUtf8(t.f, u"\u20AC"), 3);
+    EXPECT_EQ(t.Contents(), "\xE2\x82\xAC");
+  }
+  {
+    TempFile t;
+    EXPECT_EQ(FilePrintfWUtf16(t.f, u"\u20AC%d", 9), 2);
+    EXPECT_EQ(t.Contents(), Utf16Bytes(u"\u20AC" "9"));
+  }
+}
+
+// Reads a pipe to its end on a thread of its own.
+struct PipeReader {
+  int fds[2];
+  std::string got;
+  std::thread reader;
+  PipeReader() {
+    EXPECT_EQ(pipe(fds), 0);
+    reader = std::thread([this] {
+      char buf[65536];
+      ssize_t n;
+      while ((n = read(fds[0], buf, sizeof buf)) > 0) got.append(buf, static_cast<size_t>(n));
+    });
+  }
+  std::string Finish() {
+    reader.join();
+    close(fds[0]);
+    return got;
+  }
+};
+
+std::string RandomLatin1(std::mt19937& rng, size_t n) {
+  std::string s;
+  while (s.size() < n) {
+    char c = static_cast<char>(rng() % 255 + 1);
+    if (c != '%') s += c;
+  }
+  return s;
+}
+
+std::u16string RandomUtf16(std::mt19937& rng, size_t n) {
+  std::u16string s;
+  while (s.size() < n) {
+    uint32_t c = rng() % 0x110000;
+    if (c == 0 || c == '%' || (c >= 0xD800 && c <= 0xDFFF)) continue;
+    if (c >= 0x10000) {
+      c -= 0x10000;
+      s += static_cast<char16_t>(0xD800 + (c >> 10));
+      s += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+    } else {
+      s += static_cast<char16_t>(c);
+    }
+  }
+  return s;
+}
+
+// A valid text whose pair sits with its high half at index `at`.
+std::u16string WithPairAt(std::mt19937& rng, size_t length, size_t at) {
+  std::u16string s = RandomUtf16(rng, length + 8);
+  s.resize(length);
+  for (char16_t& c : s)
+    if (c >= 0xD800 && c <= 0xDFFF) c = u'x';
+  s[at] = 0xD83D;
+  s[at + 1] = 0xDE00;
+  return s;
+}
+
+TEST(FilePrintfUtf8, MatchesIconvOnPipesAndWriteOnlyFiles) {
+  std::mt19937 rng(7);
+  for (int round = 0; round < 20; ++round) {
+    const std::string literal = RandomLatin1(rng, rng() % 3000 + 1);
+    const std::string arg = RandomLatin1(rng, rng() % 3000 + 1);
+    const std::string expected = Iconv("UTF-8", "ISO-8859-1", literal + arg);
+
+    PipeReader p;
+    FILE* out = fdopen(p.fds[1], "w");
+    int n = FilePrintfUtf8(out, (literal + "%s").c_str(), arg.c_str());
+    std::fclose(out);
+    EXPECT_EQ(p.Finish(), expected);
+    EXPECT_EQ(n, static_cast<int>(expected.size()));
+
+    char path[] = "/tmp/zelvaro_fmt_XXXXXX";
+    int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    FILE* w = std::fopen(path, "w");
+    FilePrintfUtf8(w, (literal + "%s").c_str(), arg.c_str());
+    std::fclose(w);
+    FILE* r = std::fopen(path, "r");
+    std::string back;
+    char buf[4096];
+    size_t k;
+    while ((k = std::fread(buf, 1, sizeof buf, r)) > 0) back.append(buf, k);
+    std::fclose(r);
+    std::remove(path);
+    EXPECT_EQ(back, expected);
+  }
+}
+
+TEST(FilePrintfWUtf8, MatchesIconvWithPairsAcrossPieces) {
+  std::mt19937 rng(8);
+  std::vector<std::pair<std::u16string, std::u16string>> cases;  // literal, %s argument
+  for (int round = 0; round < 10; ++round)
+    cases.emplace_back(RandomUtf16(rng, rng() % 3000 + 1), RandomUtf16(rng, rng() % 3000 + 1));
+  // A literal run goes out in pieces of at most 1124 units, the buffer in
+  // pieces of 2248; a long %s argument goes out on its own.
+  for (size_t at : {1122u, 1123u, 1124u, 2246u, 2247u, 2248u})
+    cases.emplace_back(WithPairAt(rng, 2600, at), u"tail");
+  for (size_t prefix : {5u, 127u, 1000u}) {
+    std::u16string literal = WithPairAt(rng, prefix + 1, prefix - 1);
+    literal.pop_back();  // ends in the high half
+    std::u16string arg = u"\xDE00" + RandomUtf16(rng, 300);
+    cases.emplace_back(literal, arg);
+  }
+  for (const auto& [literal, arg] : cases) {
+    const std::u16string all = literal + arg;
+    const std::string expected = Iconv("UTF-8", "UTF-16LE", Utf16Bytes(all));
+    // A high half alone at the end of the literal is completed by the
+    // argument's low half.
+    PipeReader p;
+    FILE* out = fdopen(p.fds[1], "w");
+    int n = FilePrintfWUtf8(out, (literal + u"%s").c_str(), arg.c_str());
+    std::fclose(out);
+    EXPECT_EQ(p.Finish(), expected);
+    EXPECT_EQ(n, static_cast<int>(expected.size()));
+
+    TempFile t;
+    FilePrintfWUtf8(t.f, (literal + u"%s").c_str(), arg.c_str());
+    EXPECT_EQ(t.Contents(), expected);
+  }
+}
+
+TEST(FilePrintfWUtf8, CompletesAPairSplitAcrossTwoCallsWhereTheFileReadsBack) {
+  TempFile t;  // opened "w+"
+  EXPECT_EQ(FilePrintfWUtf8(t.f, u"\xD83D"), 4);
+  FilePrintfWUtf8(t.f, u"\xDE00");
+  EXPECT_EQ(t.Contents(), "\xF0\x9F\x98\x80");
+
+  // A write-only file cannot be read back: the low half is left out.
+  char path[] = "/tmp/zelvaro_fmt_XXXXXX";
+  int fd = mkstemp(path);
+  ASSERT_GE(fd, 0);
+  close(fd);
+  FILE* w = std::fopen(path, "w");
+  FilePrintfWUtf8(w, u"\xD83D");
+  FilePrintfWUtf8(w, u"\xDE00!");
+  std::fclose(w);
+  FILE* r = std::fopen(path, "r");
+  char buf[16];
+  size_t k = std::fread(buf, 1, sizeof buf, r);
+  std::fclose(r);
+  std::remove(path);
+  EXPECT_EQ(Bytes(buf, k), "\xF0\x9F\x90\x80!");
+}
+
+// Runs `body` with standard output going into a pipe and returns what came out.
+template <class Body>
+std::string CaptureStdout(Body body) {
+  std::fflush(stdout);
+  int saved = dup(1);
+  PipeReader p;
+  dup2(p.fds[1], 1);
+  close(p.fds[1]);
+  body();
+  dup2(saved, 1);
+  close(saved);
+  return p.Finish();
+}
+
+TEST(StdoutPrintf, WritesToFileDescriptorOne) {
+  int n = 0;
+  EXPECT_EQ(CaptureStdout([&] { n = StdoutPrintf("%s %d\n", "ok", 5); }), "ok 5\n");
+  EXPECT_EQ(n, 5);
+  EXPECT_EQ(CaptureStdout([&] { n = StdoutPrintfW(u"a\u20ACb"); }), Utf16Bytes(u"a\u20ACb"));
+  EXPECT_EQ(n, 3);
+
+  const std::string mib(1 << 20, 'm');
+  EXPECT_EQ(CaptureStdout([&] { n = StdoutPrintf("%s", mib.c_str()); }), mib);
+  EXPECT_EQ(n, 1 << 20);
+  const std::u16string wmib(1 << 19, u'w');
+  EXPECT_EQ(CaptureStdout([&] { n = StdoutPrintfW(u"%s", wmib.c_str()); }), Utf16Bytes(wmib));
+  EXPECT_EQ(n, 1 << 19);
+}
+
+}  // namespace
