@@ -23,3 +23,4 @@
 #include "toolkit/unicode.h"
 #include "toolkit/charset.h"
 #include "toolkit/tabcolumn.h"
+#include "toolkit/substring.h"
