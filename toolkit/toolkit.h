@@ -24,3 +24,4 @@
 #include "toolkit/charset.h"
 #include "toolkit/tabcolumn.h"
 #include "toolkit/substring.h"
+#include "toolkit/natcompare.h"
