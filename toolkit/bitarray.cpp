@@ -44,29 +44,73 @@ T FromOffset(T v, unsigned s) {
   else return v & (T(~T(0)) << s);
 }
 
+// Pairwise-add population count; the compiler's builtin turns into a
+// library call when the target lacks a popcount instruction.
+inline unsigned Popcount64(uint64_t x) {
+  x = x - ((x >> 1) & kOnes1);
+  x = (x & kOnes2) + ((x >> 2) & kOnes2);
+  x = (x + (x >> 4)) & kOnes4;
+  return unsigned((x * 0x0101010101010101ull) >> 56);
+}
+
+// The n bytes (1..8) at p as a little-endian value, read without touching
+// any byte outside them: two overlapping loads, or three single bytes.
+inline uint64_t LoadWindow(const Bytes* p, unsigned n) {
+  if (n >= 4) {
+    uint32_t lo, hi;
+    std::memcpy(&lo, p, 4);
+    std::memcpy(&hi, p + n - 4, 4);
+    if constexpr (std::endian::native == std::endian::big) {
+      lo = ByteSwap(lo);
+      hi = ByteSwap(hi);
+    }
+    return uint64_t(lo) | (uint64_t(hi) << (8 * (n - 4)));
+  }
+  return uint64_t(p[0]) | (uint64_t(p[n / 2]) << (8 * (n / 2))) | (uint64_t(p[n - 1]) << (8 * (n - 1)));
+}
+
+// Mask of `len` bits (1..64) starting at bit `from` of a window value.
+inline uint64_t WindowMask(unsigned from, unsigned len) {
+  return (len >= 64 ? ~0ull : ((uint64_t(1) << len) - 1)) << from;
+}
+
 template <bool Msb, bool Clear>
 DWORD FindNext(const void* bits, DWORD limit, DWORD start) {
-  if (start >= limit) return limit;
   const Bytes* p = static_cast<const Bytes*>(bits);
-  const uint64_t words = (uint64_t(limit) + 31) / 32;  // words holding a bit below limit
   constexpr uint32_t inv32 = Clear ? ~0u : 0u;
   constexpr uint64_t inv64 = Clear ? ~0ull : 0ull;
-  uint64_t w = start / 32;
-  uint32_t first = FromOffset<Msb>(LoadWord<Msb, uint32_t>(p + 4 * w) ^ inv32, start % 32);
-  if (first) return DWORD(std::min<uint64_t>(32 * w + FirstBit<Msb>(first), limit));
-  ++w;
+  // The 64-bit word holding start lies wholly below limit: a hit in it is
+  // the result as it stands.
+  if ((start | 63) < limit) {
+    const uint64_t v = FromOffset<Msb>(LoadWord<Msb, uint64_t>(p + (start >> 6) * 8) ^ inv64, start % 64);
+    if (v) return (start & ~63u) + FirstBit<Msb>(v);
+  }
+  if (start >= limit) return limit;
+  // base: first bit of the next word to read. A word may be read only when
+  // its first bit lies below limit.
+  uint64_t base = start & ~63u;
+  if (base + 32 < limit) {  // the whole 64-bit word holding start is readable
+    const uint64_t v = FromOffset<Msb>(LoadWord<Msb, uint64_t>(p + base / 8) ^ inv64, start % 64);
+    if (v) return DWORD(std::min<uint64_t>(base + FirstBit<Msb>(v), limit));
+    base += 64;
+  } else {
+    base = start & ~31u;
+    const uint32_t v = FromOffset<Msb>(LoadWord<Msb, uint32_t>(p + base / 8) ^ inv32, start % 32);
+    if (v) return DWORD(std::min<uint64_t>(base + FirstBit<Msb>(v), limit));
+    return limit;
+  }
   // Two 64-bit words per step: one test for 128 bits in sparse arrays.
-  for (; w + 4 <= words; w += 4) {
-    const uint64_t a = LoadWord<Msb, uint64_t>(p + 4 * w) ^ inv64;
-    const uint64_t b = LoadWord<Msb, uint64_t>(p + 4 * w + 8) ^ inv64;
+  for (; base + 96 < limit; base += 128) {
+    const uint64_t a = LoadWord<Msb, uint64_t>(p + base / 8) ^ inv64;
+    const uint64_t b = LoadWord<Msb, uint64_t>(p + base / 8 + 8) ^ inv64;
     if (a | b) {
-      const uint64_t hit = a ? 32 * w + FirstBit<Msb>(a) : 32 * w + 64 + FirstBit<Msb>(b);
+      const uint64_t hit = a ? base + FirstBit<Msb>(a) : base + 64 + FirstBit<Msb>(b);
       return DWORD(std::min<uint64_t>(hit, limit));
     }
   }
-  for (; w < words; ++w) {
-    const uint32_t v = LoadWord<Msb, uint32_t>(p + 4 * w) ^ inv32;
-    if (v) return DWORD(std::min<uint64_t>(32 * w + FirstBit<Msb>(v), limit));
+  for (; base < limit; base += 32) {
+    const uint32_t v = LoadWord<Msb, uint32_t>(p + base / 8) ^ inv32;
+    if (v) return DWORD(std::min<uint64_t>(base + FirstBit<Msb>(v), limit));
   }
   return limit;
 }
@@ -90,7 +134,7 @@ uint64_t CountBytes(const Bytes* p, size_t n) {
     p += 8 * words;
     n -= 8 * words;
   }
-  for (; n; --n, ++p) total += unsigned(std::popcount(unsigned(*p)));
+  for (; n; --n, ++p) total += Popcount64(*p);
   return total;
 }
 
@@ -107,9 +151,14 @@ DWORD Count(const void* bits, DWORD limit, DWORD start) {
   const Bytes* p = static_cast<const Bytes*>(bits);
   const size_t firstByte = start / 8, lastByte = (limit - 1) / 8;
   const unsigned s = start % 8, e = (limit - 1) % 8 + 1;
-  if (firstByte == lastByte) return unsigned(std::popcount(p[firstByte] & ByteRangeMask<Msb>(s, e)));
-  uint64_t total = unsigned(std::popcount(p[firstByte] & ByteRangeMask<Msb>(s, 8))) +
-                   unsigned(std::popcount(p[lastByte] & ByteRangeMask<Msb>(0, e)));
+  if (lastByte - firstByte < 8) {
+    const unsigned n = unsigned(lastByte - firstByte + 1), len = limit - start;
+    uint64_t v = LoadWindow(p + firstByte, n);
+    if constexpr (Msb) v = ByteSwap(v) >> (64 - 8 * n);  // bit i now at 8n - 1 - i
+    return Popcount64(v & WindowMask(Msb ? 8 * n - s - len : s, len));
+  }
+  uint64_t total = Popcount64(p[firstByte] & ByteRangeMask<Msb>(s, 8)) +
+                   Popcount64(p[lastByte] & ByteRangeMask<Msb>(0, e));
   total += CountBytes(p + firstByte + 1, lastByte - firstByte - 1);
   return DWORD(total);
 }
@@ -123,6 +172,32 @@ void ApplyMask(Bytes& b, unsigned mask) {
   else b = Bytes(b ^ mask);
 }
 
+// Applies the op under two masks to the overlapping little-endian words T at
+// lo and hi, both read before either is written, so a byte they share gets
+// the same new value from both.
+template <RangeOp Op, typename T>
+void ApplyHalves(Bytes* lo, T loMask, Bytes* hi, T hiMask) {
+  T a, b;
+  std::memcpy(&a, lo, sizeof(T));
+  std::memcpy(&b, hi, sizeof(T));
+  if constexpr (std::endian::native == std::endian::big) {
+    loMask = T(ByteSwap<T>(loMask));
+    hiMask = T(ByteSwap<T>(hiMask));
+  }
+  if constexpr (Op == RangeOp::kSet) {
+    a = T(a | loMask);
+    b = T(b | hiMask);
+  } else if constexpr (Op == RangeOp::kClear) {
+    a = T(a & ~loMask);
+    b = T(b & ~hiMask);
+  } else {
+    a = T(a ^ loMask);
+    b = T(b ^ hiMask);
+  }
+  std::memcpy(hi, &b, sizeof(T));
+  std::memcpy(lo, &a, sizeof(T));
+}
+
 template <RangeOp Op>
 void WholeBytes(Bytes* p, size_t n) {
   if constexpr (Op == RangeOp::kSet) {
@@ -130,6 +205,17 @@ void WholeBytes(Bytes* p, size_t n) {
   } else if constexpr (Op == RangeOp::kClear) {
     std::memset(p, 0, n);
   } else {
+    // 32 bytes per step in two 16-byte vectors (SSE2 and NEON have them).
+    using Vec = uint64_t __attribute__((vector_size(16)));
+    for (; n >= 32; n -= 32, p += 32) {
+      Vec a, b;
+      std::memcpy(&a, p, 16);
+      std::memcpy(&b, p + 16, 16);
+      a = ~a;
+      b = ~b;
+      std::memcpy(p, &a, 16);
+      std::memcpy(p + 16, &b, 16);
+    }
     for (; n >= 8; n -= 8, p += 8) {
       uint64_t x;
       std::memcpy(&x, p, 8);
@@ -144,19 +230,25 @@ template <RangeOp Op>
 void Range(void* bytes, int start, int count) {
   if (start < 0 || count < 1) return;
   Bytes* p = static_cast<Bytes*>(bytes);
-  const int64_t end = int64_t(start) + count;
-  int64_t byte = start / 8;
-  const unsigned s = unsigned(start % 8);
-  if (s) {
-    const int64_t inFirst = end - 8 * byte;  // offsets of the range end in this byte
-    const unsigned e = inFirst < 8 ? unsigned(inFirst) : 8u;
-    ApplyMask<Op>(p[byte], ByteRangeMask<false>(s, e));
-    if (inFirst <= 8) return;
-    ++byte;
+  const uint32_t first = uint32_t(start) >> 3, shift = uint32_t(start) & 7;
+  const uint64_t end = uint64_t(uint32_t(start)) + uint32_t(count);
+  const uint64_t last = (end - 1) >> 3;  // byte holding the range's last bit
+  const uint64_t span = last - first;    // bytes after the first one
+  if (span < 8) {  // at most 64 bits, in 1 to 8 bytes
+    const uint64_t mask = (~0ull >> (64 - uint32_t(count))) << shift;
+    Bytes* q = p + first;
+    if (span >= 3) {
+      ApplyHalves<Op, uint32_t>(q, uint32_t(mask), q + span - 3, uint32_t(mask >> (8 * (span - 3))));
+    } else if (span >= 1) {
+      ApplyHalves<Op, uint16_t>(q, uint16_t(mask), q + span - 1, uint16_t(mask >> (8 * (span - 1))));
+    } else {
+      ApplyMask<Op>(*q, unsigned(mask));
+    }
+    return;
   }
-  const int64_t endByte = end / 8;
-  WholeBytes<Op>(p + byte, size_t(endByte - byte));
-  if (const unsigned r = unsigned(end % 8)) ApplyMask<Op>(p[endByte], ByteRangeMask<false>(0, r));
+  ApplyMask<Op>(p[first], ByteRangeMask<false>(shift, 8));
+  WholeBytes<Op>(p + first + 1, size_t(end / 8 - first - 1));
+  if (const unsigned r = unsigned(end % 8)) ApplyMask<Op>(p[end / 8], ByteRangeMask<false>(0, r));
 }
 
 uint64_t Reverse64(uint64_t v) {

@@ -32,10 +32,17 @@ void Move(Ch* dst, const Ch* src, int count) {
 // Copies at most limit - 1 characters (limit >= 1) and terminates.
 template <class Ch>
 int CopyLimited(Ch* dst, const Ch* src, int64_t limit) {
-  const int n = LenN(src, int(limit - 1));
-  Move(dst, src, n);
-  dst[n] = 0;
-  return n;
+  if constexpr (sizeof(Ch) == 1) {
+    const size_t n = strnlen(src, size_t(limit) - 1);  // reads nothing when limit is 1
+    std::memcpy(dst, src, n);
+    dst[n] = 0;
+    return int(n);
+  } else {
+    const int n = LenN(src, int(limit - 1));
+    Move(dst, src, n);
+    dst[n] = 0;
+    return n;
+  }
 }
 
 template <class Ch>
@@ -46,14 +53,29 @@ int CopyN(Ch* dst, const Ch* src, int dstSize) {
 template <class Ch>
 int CopyMax(Ch* dst, const Ch* src, int dstSize, int maxChars) {
   if (dstSize < 1) return 0;
+  // At most maxChars + 1 characters with the terminator; 64-bit, so INT_MAX
+  // does not wrap.
   return CopyLimited(dst, src, std::min<int64_t>(int64_t(std::max(maxChars, 0)) + 1, dstSize));
 }
 
-template <class Ch>
-int AppendN(Ch* dst, const Ch* src, int dstSize, int maxChars, bool bounded) {
-  const int n = LenN(dst, dstSize);
-  if (n >= dstSize) return n;
-  return n + (bounded ? CopyMax(dst + n, src, dstSize - n, maxChars) : CopyN(dst + n, src, dstSize - n));
+template <bool Bounded, class Ch>
+int AppendN(Ch* dst, const Ch* src, int dstSize, int maxChars) {
+  if constexpr (sizeof(Ch) == 1) {
+    if (dstSize < 1) return 0;
+    const size_t used = strnlen(dst, size_t(dstSize));
+    if (used >= size_t(dstSize)) return int(used);
+    size_t room = size_t(dstSize) - used - 1;
+    if constexpr (Bounded) room = std::min(room, size_t(std::max(maxChars, 0)));
+    const size_t n = strnlen(src, room);
+    std::memcpy(dst + used, src, n);
+    dst[used + n] = 0;
+    return int(used + n);
+  } else {
+    const int n = LenN(dst, dstSize);
+    if (n >= dstSize) return n;
+    if constexpr (Bounded) return n + CopyMax(dst + n, src, dstSize - n, maxChars);
+    else return n + CopyN(dst + n, src, dstSize - n);
+  }
 }
 
 // Writes text[lead, lead + len) minus its trailing white space to dst.
@@ -138,15 +160,15 @@ int StrCopyMaxW(wchar16* dst, const wchar16* src, int dstSize, int maxChars) {
   return CopyMax(dst, src, dstSize, maxChars);
 }
 
-int StrAppendN(char* dst, const char* src, int dstSize) { return AppendN(dst, src, dstSize, 0, false); }
+int StrAppendN(char* dst, const char* src, int dstSize) { return AppendN<false>(dst, src, dstSize, 0); }
 int StrAppendNW(wchar16* dst, const wchar16* src, int dstSize) {
-  return AppendN(dst, src, dstSize, 0, false);
+  return AppendN<false>(dst, src, dstSize, 0);
 }
 int StrAppendMax(char* dst, const char* src, int dstSize, int maxChars) {
-  return AppendN(dst, src, dstSize, maxChars, true);
+  return AppendN<true>(dst, src, dstSize, maxChars);
 }
 int StrAppendMaxW(wchar16* dst, const wchar16* src, int dstSize, int maxChars) {
-  return AppendN(dst, src, dstSize, maxChars, true);
+  return AppendN<true>(dst, src, dstSize, maxChars);
 }
 
 int StrTrimCopy(char* dst, const char* src) { return TrimCopy(dst, src); }

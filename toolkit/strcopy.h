@@ -4,7 +4,9 @@
 // char, 16-bit units for wchar16). A destination size counts the terminator;
 // a size below 1 means nothing may be written: the function writes nothing and
 // returns 0. Every function that writes text terminates it, also when it
-// truncates, and reads nothing past a source's terminator or bound.
+// truncates, and reads nothing past a source's terminator or bound. Copies
+// and appends need a source that does not overlap the destination; the trim
+// and prepend functions work in place.
 #pragma once
 
 #include "platform/types.h"
