@@ -184,6 +184,31 @@ TEST(BitArray, RangesStayInsideTheirBytes) {
   EXPECT_EQ(b, 0);
 }
 
+TEST(BitArray, IndexesNearTheTopOfTheirRangeDoNotWrap) {
+  // 2^32 bits: only the pages touched are ever backed.
+  GuardedBuffer buf(size_t(1) << 29);
+  uint8_t* p = buf.data();
+  const DWORD top = 0xFFFFFFFFu;
+  EXPECT_EQ(BitFindNextSet(p, top, top - 70), top);
+  EXPECT_EQ(BitFindNextClear(p, top, top - 70), top - 70);
+  EXPECT_EQ(BitCount(p, top, top - 70), 0u);
+  p[(top - 5) / 8] = uint8_t(1 << ((top - 5) % 8));
+  EXPECT_EQ(BitFindNextSet(p, top, top - 200), top - 5);
+  EXPECT_EQ(BitFindNextSet(p, top - 5, top - 200), top - 5);
+  EXPECT_EQ(BitCount(p, top, 0xF0000000u), 1u);
+  // Ranges reaching past INT_MAX bits stay 64-bit internally.
+  BitSetRange(p, 0x7FFFFFF0, 0x20);
+  EXPECT_EQ(p[0x7FFFFFF0 / 8], 0xFF);
+  EXPECT_EQ(p[0x7FFFFFF0 / 8 + 1], 0xFF);
+  EXPECT_EQ(p[0x7FFFFFF0 / 8 + 2], 0xFF);
+  EXPECT_EQ(p[0x7FFFFFF0 / 8 + 3], 0xFF);
+  EXPECT_EQ(p[0x7FFFFFF0 / 8 + 4], 0x00);
+  EXPECT_EQ(BitCount(p, 0x80000010u, 0x7FFFFFF0u), 0x20u);
+  BitToggleRange(p, 0x7FFFFFFE, 0x40);  // [0x7FFFFFFE, 0x8000003E)
+  EXPECT_EQ(BitCount(p, 0x80000010u, 0x7FFFFFF0u), 0x20u - 0x12u);
+  EXPECT_EQ(BitCount(p, 0x80000040u, 0x7FFFFFF0u), 0x20u - 0x12u + 0x2Eu);
+}
+
 TEST(BitReverse, MatchesBitLoopForEveryWidth) {
   std::mt19937_64 rng(8);
   for (int round = 0; round < 200; ++round) {

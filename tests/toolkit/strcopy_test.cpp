@@ -61,6 +61,8 @@ TEST(StrCopyMax, WritesTheBytesOfPrecisionFormatting) {
     const std::string text = RandomLatin1(rng, size_t(len));
     GuardedText<char> src(text, true);
     std::vector<int> maxes = {0, 1, len - 1, len, len + 1, INT_MAX, int(rng() % 400)};
+    if (len <= 40)
+      for (int m = 0; m <= len + 1; ++m) maxes.push_back(m);
     for (int size = 0; size <= len + 2; ++size) {
       for (int maxChars : maxes) {
         if (maxChars < 0) continue;
