@@ -194,8 +194,10 @@ using RangeFn = void (*)(void*, int, int);
 void CountRows() {
   std::mt19937_64 rng(2);
   const std::vector<uint64_t> words = RandomBits(rng, 2);
-  for (auto [label, ranges] : {std::pair{"1-64 bits", RandomRanges(rng, 20000, 64)},
+  for (const auto& row : {std::pair{"1-64 bits", RandomRanges(rng, 20000, 64)},
                                std::pair{"up to 1 Mbit", RandomRanges(rng, 200, kBits)}}) {
+    const std::string label = row.first;
+    const std::vector<Range>& ranges = row.second;
     Expect(CountAll(BitCount, words.data(), ranges) == CountAll(peer::BitCount, words.data(), ranges),
            std::string("BitCount ") + label);
     Row(std::string("BitCount vs popcount loop, ") + label,
@@ -233,8 +235,10 @@ std::vector<uint8_t> BytesOf(const std::vector<bool>& v) {
 
 void RangeRows() {
   std::mt19937_64 rng(4);
-  for (auto [label, ranges] : {std::pair{"1-64 bits", RandomRanges(rng, 20000, 64)},
+  for (const auto& row : {std::pair{"1-64 bits", RandomRanges(rng, 20000, 64)},
                                std::pair{"up to 1 Mbit", RandomRanges(rng, 200, kBits)}}) {
+    const std::string label = row.first;
+    const std::vector<Range>& ranges = row.second;
     std::vector<uint8_t> bytes(kBits / 8, 0);
     std::vector<bool> bools(kBits, false);
     std::vector<uint64_t> words(kBits / 64, 0);
