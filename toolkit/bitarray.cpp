@@ -16,7 +16,8 @@ constexpr uint64_t kOnes4 = 0x0F0F0F0F0F0F0F0Full;
 template <typename T>
 T ByteSwap(T v) {
   if constexpr (sizeof(T) == 8) return __builtin_bswap64(v);
-  else return __builtin_bswap32(v);
+  else if constexpr (sizeof(T) == 4) return __builtin_bswap32(v);
+  else return __builtin_bswap16(v);
 }
 
 // Loads a word so that array bit 0 of it is the lowest bit (least-significant
@@ -244,6 +245,15 @@ void Range(void* bytes, int start, int count) {
     } else {
       ApplyMask<Op>(*q, unsigned(mask));
     }
+    return;
+  }
+  if (span < 16) {  // 9 to 16 bytes: two overlapping 64-bit words
+    Bytes* q = p + first;
+    const uint32_t endBit = shift + uint32_t(count);      // range end within q's bytes
+    const unsigned hiOffset = 8 * unsigned(span - 7);     // first bit of the high word, >= 8
+    const uint64_t loMask = (endBit >= 64 ? ~0ull : (uint64_t(1) << endBit) - 1) & (~0ull << shift);
+    const uint64_t hiMask = ~0ull >> (64 - (endBit - hiOffset));
+    ApplyHalves<Op, uint64_t>(q, loMask, q + span - 7, hiMask);
     return;
   }
   ApplyMask<Op>(p[first], ByteRangeMask<false>(shift, 8));
