@@ -162,6 +162,16 @@ TEST(ImageCreate, LaysDownTheDefaultPalettes) {
     ++seen[r * 36 + g * 6 + b];
   }
   for (int n : seen) EXPECT_EQ(n, 1);
+  // Entry by entry, from the level tables: greys 0..240 in steps of 16, the
+  // cube indexed by i itself, then eight reds of two greens and four blues.
+  for (int i = 16; i < 32; ++i) EXPECT_EQ(Entry(im, i), (i - 16) * 16 * 0x010101u) << i;
+  for (int i = 32; i < 248; ++i) {
+    uint32_t want = static_cast<uint32_t>(levels[(i / 36) % 6] << 16 | levels[(i / 6) % 6] << 8 | levels[i % 6]);
+    EXPECT_EQ(Entry(im, i), want) << i;
+  }
+  const int greens[2] = {208, 240}, blues[4] = {32, 96, 160, 224};
+  for (int i = 248; i < 256; ++i)
+    EXPECT_EQ(Entry(im, i), static_cast<uint32_t>(224 << 16 | greens[(i - 248) / 4] << 8 | blues[i % 4])) << i;
 
   for (int bpp : {12, 15, 24, 32}) {
     ASSERT_TRUE(im.Create(bpp, 1, 1, 0, nullptr));
