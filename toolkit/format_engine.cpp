@@ -7,6 +7,7 @@
 #include <array>
 #include <climits>
 #include <cstring>
+#include <type_traits>
 
 #include "toolkit/format.h"
 #include "toolkit/format_convert.h"
@@ -120,23 +121,32 @@ inline int Saturate(int64_t v) {
   return v > INT_MAX ? INT_MAX : v < INT_MIN ? INT_MIN : static_cast<int>(v);
 }
 
-template <class Ch>
+// The engine reads its arguments straight from the caller's list (a
+// va_list parameter); helpers get a pointer to it, and copies of it where
+// they must read ahead.
+template <class Ch, class List>
 class Engine {
  public:
   using Out = int (*)(void*, const Ch*, int);
 
-  Engine(void* ctx, Out out, va_list* ap) : ctx_(ctx), out_(out), ap_(ap) {}
+  Engine(void* ctx, Out out, List* ap) : ctx_(ctx), out_(out), ap_(ap) {}
 
   int Run(const Ch* f) {
     while (*f) {
       if (pos_ >= kDeliverAt) Flush();
       if (Unit(*f) != '%') {
-        int n = 1;
-        while (n < kDeliverAt && f[n] && Unit(f[n]) != '%') ++n;
-        if (n <= kLiteralCopy) {
-          std::memcpy(buf_ + pos_, f, sizeof(Ch) * n);
+        // Copied while it is scanned; a run that proves longer than 128
+        // characters goes out straight instead.
+        Ch* o = buf_ + pos_;
+        int n = 0;
+        do {
+          o[n] = f[n];
+          ++n;
+        } while (n < kLiteralCopy && f[n] && Unit(f[n]) != '%');
+        if (n < kLiteralCopy || !f[n] || Unit(f[n]) == '%') {
           pos_ += n;
         } else {
+          while (n < kDeliverAt && f[n] && Unit(f[n]) != '%') ++n;
           Flush();
           Deliver(f, n);
         }
@@ -231,7 +241,13 @@ class Engine {
   uint64_t Arg(FormatArgKind kind, int position, const Ch* rest) {
     if (position == 0) return Sequential(kind);
     if (position > cache_.filled) FormatPrescanArgs(cache_, ap_, rest, position, kind);
-    return cache_.slot[position].bits;
+    const FormatArgCache::Slot& slot = cache_.slot[position];
+    // A format that names one slot in two kinds has it read as the first;
+    // a pointer never comes from an int or a double (it is null instead).
+    if (kind == FormatArgKind::Pointer &&
+        (slot.kind == FormatArgKind::Int || slot.kind == FormatArgKind::Double))
+      return 0;
+    return slot.bits;
   }
 
   // Pads the text at buf_[start..] (head, then body; `zeros` go between them)
@@ -277,8 +293,8 @@ class Engine {
     pos_ = 0;
   }
 
-  void Convert(const ParsedSpec& ps, const Ch* rest) {
-    FormatSpec s = ps.spec;
+  void Convert(ParsedSpec& ps, const Ch* rest) {
+    FormatSpec& s = ps.spec;
     const uint8_t conv = ps.conversion;
     if (ps.widthStar) s.width = static_cast<int>(Sequential(FormatArgKind::Int));
     if (ps.precisionStar) {
@@ -550,7 +566,7 @@ class Engine {
 
   void* ctx_;
   Out out_;
-  va_list* ap_;
+  List* ap_;
   int64_t total_ = 0;
   int pos_ = 0;
   FormatArgCache cache_;
@@ -561,22 +577,14 @@ class Engine {
 
 int FormatCore(void* ctx, FormatOutputFunc out, const char* format, va_list args) {
   if (!out || !format || !*format) return 0;
-  va_list ap;
-  va_copy(ap, args);
-  Engine<char> engine(ctx, out, &ap);
-  int total = engine.Run(format);
-  va_end(ap);
-  return total;
+  Engine<char, std::remove_reference_t<decltype(args)>> engine(ctx, out, &args);
+  return engine.Run(format);
 }
 
 int FormatCoreW(void* ctx, FormatOutputFuncW out, const wchar16* format, va_list args) {
   if (!out || !format || !*format) return 0;
-  va_list ap;
-  va_copy(ap, args);
-  Engine<wchar16> engine(ctx, out, &ap);
-  int total = engine.Run(format);
-  va_end(ap);
-  return total;
+  Engine<wchar16, std::remove_reference_t<decltype(args)>> engine(ctx, out, &args);
+  return engine.Run(format);
 }
 
 int FormatCorePrintf(void* ctx, FormatOutputFunc out, const char* format, ...) {

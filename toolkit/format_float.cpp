@@ -7,11 +7,13 @@
 #include <cstring>
 
 #include "toolkit/format_convert.h"
+#include "toolkit/format_digits.h"
 #include "toolkit/format_float_impl.h"
 
 namespace {
 
 using format_detail::DecimalExponent;
+using format_detail::kPow10;
 using format_detail::Pow10;
 using format_detail::RoundingConstant;
 using format_detail::Scale10;
@@ -28,6 +30,9 @@ char* WriteSign(double value, char* o, const FormatSpec& spec) {
 int Precision(const FormatSpec& spec, int precision) {
   return spec.precisionGiven && precision >= 0 ? precision : 6;
 }
+
+// Fraction digits up to this count come from one 64-bit integer.
+constexpr int kBatchDigits = 19;
 
 inline int Digit(long double v) {
   if (!(v > 0)) return 0;
@@ -78,7 +83,41 @@ int StripExponentForm(char* out, int n) {
   return n;
 }
 
+// Up to 19 fraction digits of v (0 <= v < 1) from one scaling: p digits,
+// leading zeros included.
+char* FractionBatch(long double v, char* o, int p) {
+  const long double scaled = v * Pow10(p);
+  uint64_t f = scaled > 0 ? static_cast<uint64_t>(scaled) : 0;
+  const uint64_t limit = static_cast<uint64_t>(kPow10[p]) - 1;
+  if (f > limit) f = limit;
+  for (int i = p - 1; i >= 0; --i) {
+    o[i] = static_cast<char>('0' + f % 10);
+    f /= 10;
+  }
+  return o + p;
+}
+
+// p fraction digits of v, batched where a 64-bit integer holds them.
+char* FractionDigits(long double v, char* o, int p) {
+  return p <= kBatchDigits ? FractionBatch(v, o, p) : Fraction(v, o, p);
+}
+
 }  // namespace
+
+// Definition of the large powers: 10^(32i) rounded once, times 10^j.
+long double format_detail::Pow10Large(int k) {
+  struct Tables {
+    long double big[160];
+    long double small[32];
+    Tables() {
+      for (int i = 0; i < 160; ++i) big[i] = std::pow(10.0L, static_cast<long double>(32 * i));
+      for (int j = 0; j < 32; ++j) small[j] = std::pow(10.0L, static_cast<long double>(j));
+    }
+  };
+  static const Tables t;
+  if (k >= 160 * 32) return HUGE_VALL;
+  return t.big[k >> 5] * t.small[k & 31];
+}
 
 int FormatFixed(double value, char* out, const FormatSpec& spec, int precision) {
   int p = Precision(spec, precision);
@@ -86,17 +125,26 @@ int FormatFixed(double value, char* out, const FormatSpec& spec, int precision) 
   if (!std::isfinite(value)) return static_cast<int>(NonFinite(value, o, spec, p) - out);
   long double v = std::fabs(static_cast<long double>(value));
   v += RoundingConstant(p);
-  const int e = v >= 1 ? DecimalExponent(v) : 0;
-  if (p >= 900 - e) p = 900 - e;
-  for (int k = e; k >= 0; --k) {
-    long double pk = Pow10(k);
-    int d = Digit(v / pk);
-    *o++ = static_cast<char>('0' + d);
-    v -= d * pk;
+  if (v < 1e19L) {
+    // The integer part fits in 64 bits: its digits come from one integer.
+    const uint64_t whole = static_cast<uint64_t>(v);
+    v -= static_cast<long double>(whole);
+    const int n = whole ? WriteDecimalDigits(whole, o) : (*o = '0', 1);
+    o += n;
+    if (p >= 901 - n) p = 901 - n;
+  } else {
+    const int e = DecimalExponent(v);
+    if (p >= 900 - e) p = 900 - e;
+    for (int k = e; k >= 0; --k) {
+      long double pk = Pow10(k);
+      int d = Digit(v / pk);
+      *o++ = static_cast<char>('0' + d);
+      v -= d * pk;
+    }
   }
   if (p > 0) {
     *o++ = '.';
-    o = Fraction(v, o, p);
+    o = FractionDigits(v, o, p);
   } else if (spec.alternate) {
     *o++ = '.';
   }
@@ -131,7 +179,7 @@ int FormatExponent(double value, char* out, const FormatSpec& spec, int precisio
   *o++ = static_cast<char>('0' + d);
   v -= d;
   if (p > 0 || spec.alternate) *o++ = '.';
-  o = Fraction(v, o, p);
+  o = FractionDigits(v, o, p);
   *o++ = spec.lowerExp ? 'e' : 'E';
   *o++ = e < 0 ? '-' : '+';
   int a = e < 0 ? -e : e;

@@ -5,6 +5,8 @@
 
 #include <array>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 namespace format_detail {
 
@@ -19,10 +21,11 @@ constexpr std::array<long double, kExactPowers> MakePowers() {
 }
 inline constexpr std::array<long double, kExactPowers> kPow10 = MakePowers();
 
-// 10^k for k >= 0 (infinity beyond the long double range).
-inline long double Pow10(int k) {
-  return k < kExactPowers ? kPow10[k] : std::pow(10.0L, static_cast<long double>(k));
-}
+// 10^k for k >= 0 (infinity beyond the long double range): exact below
+// 10^28, else the product of two correctly rounded table entries.
+long double Pow10Large(int k);
+
+inline long double Pow10(int k) { return k < kExactPowers ? kPow10[k] : Pow10Large(k); }
 
 // v * 10^k for any k.
 inline long double Scale10(long double v, int k) { return k >= 0 ? v * Pow10(k) : v / Pow10(-k); }
@@ -31,15 +34,22 @@ inline long double Scale10(long double v, int k) { return k >= 0 ? v * Pow10(k) 
 inline long double RoundingConstant(int p) {
   constexpr long double kHalf = 0.499999999999L;
   if (p < 0) p = 0;
-  return p < kExactPowers ? kHalf / kPow10[p] : kHalf / Pow10(p);
+  return kHalf / Pow10(p);
 }
 
-// floor(log10(v)) for a finite v > 0, exact where the logarithm would
-// misjudge a power of ten.
+// floor(log10(v)) for a finite v > 0, exact where a logarithm would misjudge
+// a power of ten.
 inline int DecimalExponent(long double v) {
-  // log10(2) * binary exponent, corrected by one comparison.
-  int b = std::ilogb(v);
-  int e = static_cast<int>(std::floor(b * 0.30102999566398119521L));
+  // floor(b * log10(2)) from the binary exponent, then at most one step.
+  // The exponent comes from the value as a double (whose rounding may add
+  // one), read from its bits; only subnormals take the library call.
+  const double d = static_cast<double>(v);
+  uint64_t bits;
+  std::memcpy(&bits, &d, sizeof bits);
+  const int biased = static_cast<int>(bits >> 52 & 0x7FF);
+  const int b = biased ? biased - 1023 : std::ilogb(d);
+  int e = (b * 78913) >> 18;
+  if (e >= 0 ? v < Pow10(e) : v * Pow10(-e) < 1) --e;
   if (e + 1 >= 0 ? v >= Pow10(e + 1) : v * Pow10(-(e + 1)) >= 1) ++e;
   return e;
 }

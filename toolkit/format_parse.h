@@ -206,8 +206,10 @@ inline FormatArgKind ArgKindOf(uint8_t conversion, FormatSize size) {
 }
 
 // Takes one argument of the given kind; ints come back sign-extended,
-// doubles and pointers bit for bit.
-inline uint64_t FetchArg(va_list* ap, FormatArgKind kind) {
+// doubles and pointers bit for bit. `List` is va_list, or the type a va_list
+// parameter has inside a function.
+template <class List>
+uint64_t FetchArg(List* ap, FormatArgKind kind) {
   switch (kind) {
     case FormatArgKind::Int64:
       return static_cast<uint64_t>(va_arg(*ap, int64_t));
@@ -230,8 +232,8 @@ inline uint64_t FetchArg(va_list* ap, FormatArgKind kind) {
 // of the format tells the slots' kinds. `rest` is the format behind the
 // current conversion, whose own argument has `kind`. The engine's list `ap`
 // never moves: a copy steps over what earlier fills already hold.
-template <class Ch>
-void FormatPrescanArgs(FormatArgCache& cache, va_list* ap, const Ch* rest, int position,
+template <class Ch, class List>
+void FormatPrescanArgs(FormatArgCache& cache, List* ap, const Ch* rest, int position,
                        FormatArgKind kind) {
   FormatArgKind kinds[13] = {};
   auto note = [&](int slot, FormatArgKind k) {

@@ -144,6 +144,18 @@ TEST(FormatArgs, MixesPositionsWithTheSequence) {
   EXPECT_STREQ(a, "2.5 1 2.5 3.5");
 }
 
+TEST(FormatArgs, NeverTakesAPointerFromASlotReadAsANumber) {
+  char a[128];
+  // The format names slot 2 as an int first, then as a string: the int
+  // reading stands and the string is "(null)" rather than a forged pointer.
+  FormatToBuffer(a, sizeof a, "%@Bd|%@Bs|%@As", "one", "two");
+  const std::string s = a;
+  EXPECT_EQ(s.substr(s.find('|')), "|(null)|one");
+  // 64-bit integer slots keep all their bits for a later 64-bit reading.
+  FormatToBuffer(a, sizeof a, "%@AI64d|%@Ad", int64_t{0x100000005});
+  EXPECT_STREQ(a, "4294967301|5");
+}
+
 TEST(FormatArgs, TakesTheStarOfAPositionalSpecInSequence) {
   char a[64];
   FormatToBuffer(a, sizeof a, "%@B*d|%d", 5, 7);
