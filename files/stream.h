@@ -134,6 +134,8 @@ class CFileStream {
   int ReadLineT(Char* line, int size);
   template <class Char>
   bool OpenT(const Char* path, int mode, bool append);
+  template <class Char>
+  bool OpenWithCodecT(const Char* path, int mode, bool append, const StreamCodec* codec);
   bool OpenResourceKeys(const ResourceKey& type, const ResourceKey& name);
 
   bool LeaveWritingState();

@@ -196,9 +196,10 @@ bool CFileStream::OpenW(const wchar16* path, int mode, bool append) {
   return OpenT(path, mode, append);
 }
 
-bool CFileStream::OpenWithCodec(const char* path, int mode, bool append,
-                                const StreamCodec* codec) {
-  if (!Open(path, mode, append)) return false;
+template <class Char>
+bool CFileStream::OpenWithCodecT(const Char* path, int mode, bool append,
+                                 const StreamCodec* codec) {
+  if (!OpenT(path, mode, append)) return false;
   if (codec != nullptr && !InstallCodec(codec)) {
     Close();
     return false;
@@ -206,14 +207,14 @@ bool CFileStream::OpenWithCodec(const char* path, int mode, bool append,
   return true;
 }
 
+bool CFileStream::OpenWithCodec(const char* path, int mode, bool append,
+                                const StreamCodec* codec) {
+  return OpenWithCodecT(path, mode, append, codec);
+}
+
 bool CFileStream::OpenWithCodec(const wchar16* path, int mode, bool append,
                                 const StreamCodec* codec) {
-  if (!OpenW(path, mode, append)) return false;
-  if (codec != nullptr && !InstallCodec(codec)) {
-    Close();
-    return false;
-  }
-  return true;
+  return OpenWithCodecT(path, mode, append, codec);
 }
 
 bool CFileStream::InstallCodec(const StreamCodec* codec) {

@@ -44,24 +44,36 @@ int WriteWide(void* ctx, const wchar16* data, int count) {
   return count;
 }
 
-}  // namespace
+int Format(PrintSink* sink, const char* format, va_list args) {
+  return FormatCore(sink, WriteNarrow, format, args);
+}
 
-int CFileStream::Printf(const char* format, ...) {
+int Format(PrintSink* sink, const wchar16* format, va_list args) {
+  return FormatCoreW(sink, WriteWide, format, args);
+}
+
+template <class Char>
+int PrintTo(CFileStream* stream, const Char* format, va_list args) {
   if (format == nullptr) return -1;
-  PrintSink sink{this, false};
-  va_list args;
-  va_start(args, format);
-  int total = FormatCore(&sink, WriteNarrow, format, args);
-  va_end(args);
+  PrintSink sink{stream, false};
+  int total = Format(&sink, format, args);
   return sink.failed ? -1 : total;
 }
 
-int CFileStream::PrintfW(const wchar16* format, ...) {
-  if (format == nullptr) return -1;
-  PrintSink sink{this, false};
+}  // namespace
+
+int CFileStream::Printf(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  int total = FormatCoreW(&sink, WriteWide, format, args);
+  int result = PrintTo(this, format, args);
   va_end(args);
-  return sink.failed ? -1 : total;
+  return result;
+}
+
+int CFileStream::PrintfW(const wchar16* format, ...) {
+  va_list args;
+  va_start(args, format);
+  int result = PrintTo(this, format, args);
+  va_end(args);
+  return result;
 }
