@@ -80,26 +80,26 @@ DWORD FindNext(const void* bits, DWORD limit, DWORD start) {
   const Bytes* p = static_cast<const Bytes*>(bits);
   constexpr uint32_t inv32 = Clear ? ~0u : 0u;
   constexpr uint64_t inv64 = Clear ? ~0ull : 0ull;
-  // The 64-bit word holding start lies wholly below limit: a hit in it is
-  // the result as it stands.
-  if ((start | 63) < limit) {
-    const uint64_t v = FromOffset<Msb>(LoadWord<Msb, uint64_t>(p + (start >> 6) * 8) ^ inv64, start % 64);
-    if (v) return (start & ~63u) + FirstBit<Msb>(v);
+  const uint64_t first = start & ~63u;  // first bit of the 64-bit word holding start
+  if ((start | 63) >= limit) {
+    // The last word: limit falls inside it, and no word after it may be read.
+    if (start >= limit) return limit;
+    uint64_t hit = limit;
+    if (first + 32 < limit) {  // both of its 32-bit halves hold bits below limit
+      const uint64_t v = FromOffset<Msb>(LoadWord<Msb, uint64_t>(p + first / 8) ^ inv64, start % 64);
+      if (v) hit = first + FirstBit<Msb>(v);
+    } else {
+      const uint32_t v = FromOffset<Msb>(LoadWord<Msb, uint32_t>(p + first / 8) ^ inv32, start % 32);
+      if (v) hit = first + FirstBit<Msb>(v);
+    }
+    return DWORD(std::min<uint64_t>(hit, limit));
   }
-  if (start >= limit) return limit;
-  // base: first bit of the next word to read. A word may be read only when
-  // its first bit lies below limit.
-  uint64_t base = start & ~63u;
-  if (base + 32 < limit) {  // the whole 64-bit word holding start is readable
-    const uint64_t v = FromOffset<Msb>(LoadWord<Msb, uint64_t>(p + base / 8) ^ inv64, start % 64);
-    if (v) return DWORD(std::min<uint64_t>(base + FirstBit<Msb>(v), limit));
-    base += 64;
-  } else {
-    base = start & ~31u;
-    const uint32_t v = FromOffset<Msb>(LoadWord<Msb, uint32_t>(p + base / 8) ^ inv32, start % 32);
-    if (v) return DWORD(std::min<uint64_t>(base + FirstBit<Msb>(v), limit));
-    return limit;
-  }
+  // The word holding start lies wholly below limit: a hit in it is the result.
+  const uint64_t v = FromOffset<Msb>(LoadWord<Msb, uint64_t>(p + first / 8) ^ inv64, start % 64);
+  if (v) return DWORD(first + FirstBit<Msb>(v));
+  // base: first bit of the next word to read. A 32-bit word may be read only
+  // when its first bit lies below limit.
+  uint64_t base = first + 64;
   // Two 64-bit words per step: one test for 128 bits in sparse arrays.
   for (; base + 96 < limit; base += 128) {
     const uint64_t a = LoadWord<Msb, uint64_t>(p + base / 8) ^ inv64;
@@ -110,8 +110,8 @@ DWORD FindNext(const void* bits, DWORD limit, DWORD start) {
     }
   }
   for (; base < limit; base += 32) {
-    const uint32_t v = LoadWord<Msb, uint32_t>(p + base / 8) ^ inv32;
-    if (v) return DWORD(std::min<uint64_t>(base + FirstBit<Msb>(v), limit));
+    const uint32_t w = LoadWord<Msb, uint32_t>(p + base / 8) ^ inv32;
+    if (w) return DWORD(std::min<uint64_t>(base + FirstBit<Msb>(w), limit));
   }
   return limit;
 }

@@ -32,14 +32,14 @@ void Move(Ch* dst, const Ch* src, int count) {
 // Copies at most limit - 1 characters (limit >= 1) and terminates.
 template <class Ch>
 int CopyLimited(Ch* dst, const Ch* src, int64_t limit) {
-  if constexpr (sizeof(Ch) == 1) {
+  if constexpr (sizeof(Ch) == 1) {  // as AppendN: straight from strnlen
     const size_t n = strnlen(src, size_t(limit) - 1);  // reads nothing when limit is 1
     std::memcpy(dst, src, n);
     dst[n] = 0;
     return int(n);
   } else {
     const int n = LenN(src, int(limit - 1));
-    Move(dst, src, n);
+    if (n > 0) std::memcpy(dst, src, size_t(n) * sizeof(Ch));
     dst[n] = 0;
     return n;
   }
@@ -60,6 +60,8 @@ int CopyMax(Ch* dst, const Ch* src, int dstSize, int maxChars) {
 
 template <bool Bounded, class Ch>
 int AppendN(Ch* dst, const Ch* src, int dstSize, int maxChars) {
+  // Narrow text counts in size_t straight from strnlen: appends are called
+  // often on short texts, where each conversion and test shows.
   if constexpr (sizeof(Ch) == 1) {
     if (dstSize < 1) return 0;
     const size_t used = strnlen(dst, size_t(dstSize));
