@@ -6,6 +6,10 @@
 
 #include <cfloat>
 #include <cmath>
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <tuple>
 
 namespace formula_detail {
 namespace {
@@ -19,10 +23,20 @@ enum FastExtra : uint16_t {
   F_JMP,                       // jump to target
   F_RET,                       // return *a
   F_POWI,                      // d = (*a)'n, n = k, by multiplication
-  F_POWE,                      // d = E'(*b)
-  F_LOGXK,                     // d = ln(*b) / k, k = ln of a constant base
-  F_POWK,                      // d = pow(*b, k), k = 1 / a constant root
+  F_POWE,                      // d = E'(*a)
+  F_LOGXK,                     // d = ln(*a) / k, k = ln of a constant base
+  F_POWK,                      // d = pow(*a, k), k = 1 / a constant root
+  F_COUNT
 };
+
+// Each instruction has six handlers: operands from memory, the left (or
+// only) operand from the accumulator, or the right operand from it; each
+// with or without storing the result. The accumulator holds the previous
+// instruction's result, so a chain of dependent operations passes its
+// values in a register, and a result nothing reads from memory is not
+// stored at all.
+enum Variant : uint16_t { kFromMemory, kLeftInAcc, kRightInAcc };
+constexpr unsigned kHandlersPerOp = 6;
 
 // The constant E as the compiler loads it.
 constexpr double kE = 2.718281828459045;
@@ -34,7 +48,7 @@ enum SlotState : uint8_t { kEmpty, kFull, kCondition };
 
 struct Slot {
   SlotState state = kEmpty;
-  const double* where = nullptr;  // the value array or the slot's temporary
+  const double* where = nullptr;  // the value array or a temporary
   int constIndex = -1;            // a constant's index when where points at one
 };
 
@@ -45,6 +59,8 @@ struct Branch {
   uint32_t endifPos;
   uint32_t ifIns;   // the F_IFZ to patch
   uint32_t jmpIns;  // the F_JMP to patch
+  double* result;   // where both branches leave their value
+  size_t reuseMark; // reusable values known before the branch
   bool inFalse;
 };
 
@@ -56,6 +72,9 @@ uint32_t FindWord(const uint16_t* code, uint32_t from, uint32_t length, uint16_t
 
 bool IsBinary(uint16_t op) { return op < FormulaOpcodeCount && OpcodeStackDeltas[op] < 0; }
 
+// An instruction's identity: equal keys compute equal bits.
+using ReuseKey = std::tuple<uint16_t, const double*, const double*, uint64_t>;
+
 class Translator {
  public:
   Translator(FastForm& form, const double* values, uint32_t variableCount, bool approximate)
@@ -64,73 +83,82 @@ class Translator {
   bool Run(const uint16_t* code, uint32_t length);
 
  private:
-  FastIns& Add(uint16_t op, const double* a, const double* b, uint32_t slot) {
+  double* NewTemp() { return m_form.temps.data() + m_nextTemp++; }
+  uint32_t Control(uint16_t op, const double* a, double* d) {
+    FastIns ins{};
+    ins.op = op;
+    ins.a = a;
+    ins.d = d;
+    m_form.ins.push_back(ins);
+    return static_cast<uint32_t>(m_form.ins.size() - 1);
+  }
+  // The value of op over a and b: an earlier instruction's when one computed
+  // it already in scope, else a new instruction's temporary.
+  const double* Compute(uint16_t op, const double* a, const double* b, double k = 0.0) {
+    uint64_t kBits;
+    std::memcpy(&kBits, &k, sizeof kBits);
+    const ReuseKey key{op, a, b, kBits};
+    const auto found = m_known.find(key);
+    if (found != m_known.end()) return found->second;
     FastIns ins{};
     ins.op = op;
     ins.a = a;
     ins.b = b;
-    ins.d = TempOf(slot);
+    ins.d = NewTemp();
+    ins.k = k;
     m_form.ins.push_back(ins);
-    return m_form.ins.back();
+    m_known.emplace(key, ins.d);
+    m_knownLog.push_back(key);
+    return ins.d;
   }
-  // Temporaries are addressed by slot; the array is sized before translation.
-  double* TempOf(uint32_t slot) { return m_form.temps.data() + slot; }
-  void Materialize(uint32_t slot) {
-    Slot& s = m_slots[slot];
-    if (s.where != TempOf(slot)) Add(F_MOV, s.where, nullptr, slot);
-    s.where = TempOf(slot);
-    s.constIndex = -1;
+  void Forget(size_t mark) {
+    while (m_knownLog.size() > mark) {
+      m_known.erase(m_knownLog.back());
+      m_knownLog.pop_back();
+    }
   }
   bool ConstantValue(const Slot& s, double* value) const {
     if (s.constIndex < 0) return false;
     *value = m_values[s.constIndex];
     return true;
   }
-  void EmitBinary(uint16_t op, uint32_t top);
+  const double* Binary(uint16_t op, const Slot& left, const Slot& right);
 
   FastForm& m_form;
   const double* m_values;
   uint32_t m_variables;
   bool m_approximate;
+  uint32_t m_nextTemp = 0;
   Slot m_slots[FormulaStackSlots];
   std::vector<Branch> m_branches;
+  std::map<ReuseKey, const double*> m_known;
+  std::vector<ReuseKey> m_knownLog;
 };
 
-void Translator::EmitBinary(uint16_t op, uint32_t top) {
-  const Slot& left = m_slots[top - 1];
-  const Slot& right = m_slots[top];
+const double* Translator::Binary(uint16_t op, const Slot& left, const Slot& right) {
   double c;
   if (op == ACT_POW && m_approximate) {
     if (ConstantValue(left, &c) && c == kE) {
-      Add(F_POWE, nullptr, right.where, top - 1);
       m_form.exact = false;
-      return;
+      return Compute(F_POWE, right.where, nullptr);
     }
     if (ConstantValue(right, &c) && c >= 2.0 && c <= 8.0 && c == std::floor(c)) {
-      Add(F_POWI, left.where, nullptr, top - 1).k = c;
       m_form.exact = false;
-      return;
+      return Compute(F_POWI, left.where, nullptr, c);
     }
   }
-  if (op == ACT_LOGX && ConstantValue(left, &c)) {
-    Add(F_LOGXK, nullptr, right.where, top - 1).k = std::log(c);
-    return;
-  }
-  if (op == ACT_ROOT && ConstantValue(left, &c)) {
-    Add(F_POWK, nullptr, right.where, top - 1).k = 1.0 / c;
-    return;
-  }
-  Add(op, left.where, right.where, top - 1);
+  if (op == ACT_LOGX && ConstantValue(left, &c)) return Compute(F_LOGXK, right.where, nullptr, std::log(c));
+  if (op == ACT_ROOT && ConstantValue(left, &c)) return Compute(F_POWK, right.where, nullptr, 1.0 / c);
+  return Compute(op, left.where, right.where);
 }
 
 bool Translator::Run(const uint16_t* code, uint32_t length) {
-  // The deepest slot bounds the temporaries.
   uint32_t top = 0;
   for (uint32_t pc = 0; pc < length; ++pc) {
     const uint16_t w = code[pc];
+    Slot& s = m_slots[top];
     if (IsLoadWord(w)) {
       const uint32_t index = w & FormulaIndexMask;
-      Slot& s = m_slots[top];
       // A load starts an operand, or a branch in the slot of its condition.
       if (s.state == kFull) return false;
       s.state = kFull;
@@ -139,7 +167,6 @@ bool Translator::Run(const uint16_t* code, uint32_t length) {
       continue;
     }
     if (IsIfWord(w)) {
-      Slot& s = m_slots[top];
       if (s.state != kFull) return false;
       const uint16_t label = w & FormulaIndexMask;
       Branch b{};
@@ -152,8 +179,9 @@ bool Translator::Run(const uint16_t* code, uint32_t length) {
         const Branch& outer = m_branches.back();
         if (b.endifPos >= (outer.inFalse ? outer.endifPos : outer.elsePos)) return false;
       }
-      b.ifIns = static_cast<uint32_t>(m_form.ins.size());
-      Add(F_IFZ, s.where, nullptr, top);
+      b.result = NewTemp();
+      b.ifIns = Control(F_IFZ, s.where, nullptr);
+      b.reuseMark = m_knownLog.size();
       b.inFalse = false;
       m_branches.push_back(b);
       s.state = kCondition;
@@ -162,47 +190,87 @@ bool Translator::Run(const uint16_t* code, uint32_t length) {
     if (IsElseWord(w)) {
       if (m_branches.empty()) return false;
       Branch& b = m_branches.back();
-      if (b.inFalse || b.elsePos != pc || b.slot != top || m_slots[top].state != kFull) return false;
-      Materialize(top);
-      b.jmpIns = static_cast<uint32_t>(m_form.ins.size());
-      Add(F_JMP, nullptr, nullptr, top);
+      if (b.inFalse || b.elsePos != pc || b.slot != top || s.state != kFull) return false;
+      Control(F_MOV, s.where, b.result);
+      b.jmpIns = Control(F_JMP, nullptr, nullptr);
       m_form.ins[b.ifIns].target = static_cast<uint32_t>(m_form.ins.size());
+      Forget(b.reuseMark);
       b.inFalse = true;
-      m_slots[top].state = kCondition;
+      s.state = kCondition;
       continue;
     }
     if (IsEndifWord(w)) {
       if (m_branches.empty()) return false;
       Branch& b = m_branches.back();
-      if (!b.inFalse || b.endifPos != pc || b.slot != top || m_slots[top].state != kFull) return false;
-      Materialize(top);
+      if (!b.inFalse || b.endifPos != pc || b.slot != top || s.state != kFull) return false;
+      Control(F_MOV, s.where, b.result);
       m_form.ins[b.jmpIns].target = static_cast<uint32_t>(m_form.ins.size());
+      Forget(b.reuseMark);
+      s.where = b.result;
+      s.constIndex = -1;
       m_branches.pop_back();
       continue;
     }
     // Error words and invalid words are left to the interpreter.
     if (w >= FormulaOpcodeCount || w == ACT_END || w == FormulaErrorWord) return false;
     if (w == ACT_UP) {
-      if (m_slots[top].state != kFull || top + 1 >= FormulaStackSlots) return false;
+      if (s.state != kFull || top + 1 >= FormulaStackSlots) return false;
       ++top;
       m_slots[top] = Slot{};
       continue;
     }
     if (IsBinary(w)) {
-      if (top == 0 || m_slots[top - 1].state != kFull || m_slots[top].state != kFull) return false;
-      EmitBinary(w, top);
-      m_slots[top] = Slot{};
+      if (top == 0 || m_slots[top - 1].state != kFull || s.state != kFull) return false;
+      Slot& left = m_slots[top - 1];
+      left.where = Binary(w, left, s);
+      left.constIndex = -1;
+      s = Slot{};
       --top;
     } else {
-      if (m_slots[top].state != kFull) return false;
-      Add(w, m_slots[top].where, nullptr, top);
+      if (s.state != kFull) return false;
+      s.where = Compute(w, s.where, nullptr);
+      s.constIndex = -1;
     }
-    m_slots[top].where = TempOf(top);
-    m_slots[top].constIndex = -1;
   }
   if (top != 0 || !m_branches.empty() || m_slots[0].state != kFull) return false;
-  Add(F_RET, m_slots[0].where, nullptr, 0);
+  Control(F_RET, m_slots[0].where, nullptr);
   return true;
+}
+
+// Picks each instruction's handler: an operand that the previous
+// instruction just computed comes from the accumulator, unless the
+// instruction can be reached by a jump; a result that no instruction reads
+// from memory is not stored.
+void AssignHandlers(FastForm& form) {
+  const size_t n = form.ins.size();
+  std::vector<bool> jumpedTo(n + 1, false);
+  for (const FastIns& ins : form.ins)
+    if (ins.op == F_IFZ || ins.op == F_JMP) jumpedTo[ins.target] = true;
+  std::vector<uint16_t> variants(n, kFromMemory);
+  for (size_t i = 1; i < n; ++i) {
+    if (jumpedTo[i]) continue;
+    const FastIns& ins = form.ins[i];
+    const FastIns& prev = form.ins[i - 1];
+    if (prev.op == F_IFZ || prev.op == F_JMP || prev.op == F_RET) continue;
+    if (ins.a != nullptr && ins.a == prev.d)
+      variants[i] = kLeftInAcc;
+    else if (ins.b != nullptr && ins.b == prev.d)
+      variants[i] = kRightInAcc;
+  }
+  // Temporaries read from memory.
+  std::vector<const double*> readFromMemory;
+  for (size_t i = 0; i < n; ++i) {
+    const FastIns& ins = form.ins[i];
+    if (ins.a != nullptr && variants[i] != kLeftInAcc) readFromMemory.push_back(ins.a);
+    if (ins.b != nullptr && variants[i] != kRightInAcc) readFromMemory.push_back(ins.b);
+  }
+  std::sort(readFromMemory.begin(), readFromMemory.end());
+  for (size_t i = 0; i < n; ++i) {
+    FastIns& ins = form.ins[i];
+    const bool stored = ins.d == nullptr ||
+                        std::binary_search(readFromMemory.begin(), readFromMemory.end(), ins.d);
+    ins.handler = static_cast<uint16_t>(ins.op * kHandlersPerOp + variants[i] * 2u + (stored ? 0u : 1u));
+  }
 }
 
 }  // namespace
@@ -236,118 +304,179 @@ void BuildFastForm(FastForm& form, const uint16_t* code, uint32_t length, const 
   form.ins.clear();
   form.usable = false;
   form.exact = true;
+  form.code = code;
+  form.length = length;
+  form.values = values;
   if (code == nullptr || length == 0 || values == nullptr) return;
-  form.temps.assign(FormulaStackSlots, 0.0);
+  // Every word makes at most one temporary; a conditional makes one more.
+  form.temps.assign(length + 1, 0.0);
   Translator t(form, values, variableCount, approximate);
   if (!t.Run(code, length)) {
     form.ins.clear();
     form.exact = true;
     return;
   }
+  AssignHandlers(form);
   form.usable = true;
 }
 
-double RunFastForm(const FastForm& form, const uint16_t* code, uint32_t length,
-                   const double* values, int* ok) {
-  if (!form.usable) return EvaluateCode(code, length, values, ok);
+uint16_t SingleArithmetic(const FastForm& form) {
+  if (!form.usable || form.ins.size() != 2) return 0;
+  const FastIns& op = form.ins[0];
+  const FastIns& ret = form.ins[1];
+  if (ret.op != F_RET || ret.a != op.d) return 0;
+  return (op.op == ACT_ADD || op.op == ACT_SUB || op.op == ACT_MUL) ? op.op : 0;
+}
+
+// Threaded dispatch: every handler ends in its own indirect jump, which
+// predicts far better than one shared switch.
+double RunFastForm(const FastForm& form, int* ok) {
+#define FAST_U(name) &&name##_ms, &&name##_mn, &&name##_rs, &&name##_rn, &&bail, &&bail
+#define FAST_B(name) &&name##_ms, &&name##_mn, &&name##_rs, &&name##_rn, &&name##_ls, &&name##_ln
+#define FAST_NONE &&bail, &&bail, &&bail, &&bail, &&bail, &&bail
+  static const void* const kHandlers[] = {
+      FAST_NONE,          FAST_NONE,        FAST_NONE,         FAST_U(op_neg),     FAST_U(op_not),
+      FAST_U(op_lnot),    FAST_U(op_acos),  FAST_U(op_asin),   FAST_U(op_atan),    FAST_U(op_acot),
+      FAST_U(op_acosh),   FAST_U(op_asinh), FAST_U(op_atanh),  FAST_U(op_acoth),   FAST_U(op_cos),
+      FAST_U(op_sin),     FAST_U(op_tan),   FAST_U(op_cot),    FAST_U(op_cosh),    FAST_U(op_sinh),
+      FAST_U(op_tanh),    FAST_U(op_coth),  FAST_U(op_log),    FAST_B(op_logx),    FAST_U(op_log10),
+      FAST_B(op_root),    FAST_U(op_sqrt),  FAST_B(op_eq),     FAST_B(op_neq),     FAST_B(op_lower),
+      FAST_B(op_lowereq), FAST_B(op_upper), FAST_B(op_uppereq), FAST_B(op_shr),    FAST_B(op_shl),
+      FAST_B(op_lor),     FAST_B(op_land),  FAST_B(op_or),     FAST_B(op_and),     FAST_B(op_xor),
+      FAST_B(op_add),     FAST_B(op_sub),   FAST_B(op_mul),    FAST_B(op_div),     FAST_B(op_mod),
+      FAST_B(op_pow),     FAST_U(op_pow2),  FAST_U(op_pow3),   FAST_U(op_abs),     FAST_U(op_floor),
+      FAST_U(op_round),   FAST_U(op_ceil),  FAST_U(op_mov),    FAST_U(op_ifz),     FAST_U(op_jmp),
+      FAST_U(op_ret),     FAST_U(op_powi),  FAST_U(op_powe),   FAST_U(op_logxk),   FAST_U(op_powk),
+  };
+#undef FAST_U
+#undef FAST_B
+#undef FAST_NONE
+  static_assert(sizeof kHandlers / sizeof kHandlers[0] == F_COUNT * kHandlersPerOp);
+  if (!form.usable) return EvaluateCode(form.code, form.length, form.values, ok);
   const FastIns* const base = form.ins.data();
   const FastIns* ip = base;
-  for (;; ++ip) {
-    const double* a = ip->a;
-    const double* b = ip->b;
-    double* d = ip->d;
-    switch (ip->op) {
-      case ACT_NEG: *d = -*a; break;
-      case ACT_NOT: *d = ops::BitNot(*a); break;
-      case ACT_LOGIC_NOT: *d = ops::Truth(*a == 0.0); break;
-      case ACT_ACOS:
-        if (ops::AsinAcosFails(*a)) goto bail;
-        *d = std::acos(*a);
-        break;
-      case ACT_ASIN:
-        if (ops::AsinAcosFails(*a)) goto bail;
-        *d = std::asin(*a);
-        break;
-      case ACT_ATAN: *d = std::atan(*a); break;
-      case ACT_ACOT: *d = ops::Acot(*a); break;
-      case ACT_ACOSH:
-        if (ops::AcoshFails(*a)) goto bail;
-        *d = std::acosh(*a);
-        break;
-      case ACT_ASINH: *d = std::asinh(*a); break;
-      case ACT_ATANH:
-        if (ops::AtanhFails(*a)) goto bail;
-        *d = std::atanh(*a);
-        break;
-      case ACT_ACOTH:
-        if (ops::AcothFails(*a)) goto bail;
-        *d = ops::Acoth(*a);
-        break;
-      case ACT_COS: *d = std::cos(*a); break;
-      case ACT_SIN: *d = std::sin(*a); break;
-      case ACT_TAN: *d = std::tan(*a); break;
-      case ACT_COT: *d = ops::Cot(*a); break;
-      case ACT_COSH: *d = std::cosh(*a); break;
-      case ACT_SINH: *d = std::sinh(*a); break;
-      case ACT_TANH: *d = std::tanh(*a); break;
-      case ACT_COTH:
-        if (ops::CothFails(*a)) goto bail;
-        *d = ops::Coth(*a);
-        break;
-      case ACT_LOG: *d = std::log(*a); break;
-      case ACT_LOGX: *d = ops::LogBase(*a, *b); break;
-      case ACT_LOG10: *d = std::log10(*a); break;
-      case ACT_ROOT: *d = ops::Root(*a, *b); break;
-      case ACT_SQRT:
-        if (ops::SqrtFails(*a)) goto bail;
-        *d = std::sqrt(*a);
-        break;
-      case ACT_EQ: *d = ops::Truth(*a == *b); break;
-      case ACT_NEQ: *d = ops::Truth(*a != *b); break;
-      case ACT_LOWER: *d = ops::Truth(*a < *b); break;
-      case ACT_LOWER_EQ: *d = ops::Truth(*a <= *b); break;
-      case ACT_UPPER: *d = ops::Truth(*a > *b); break;
-      case ACT_UPPER_EQ: *d = ops::Truth(*a >= *b); break;
-      case ACT_SHR: *d = ops::ShiftRight(*a, *b); break;
-      case ACT_SHL: *d = ops::ShiftLeft(*a, *b); break;
-      case ACT_LOGIC_OR: *d = ops::Truth(*a != 0.0 || *b != 0.0); break;
-      case ACT_LOGIC_AND: *d = ops::Truth(*a != 0.0 && *b != 0.0); break;
-      case ACT_OR: *d = ops::BitOr(*a, *b); break;
-      case ACT_AND: *d = ops::BitAnd(*a, *b); break;
-      case ACT_XOR: *d = ops::BitXor(*a, *b); break;
-      case ACT_ADD: *d = *a + *b; break;
-      case ACT_SUB: *d = *a - *b; break;
-      case ACT_MUL: *d = *a * *b; break;
-      case ACT_DIV:
-        if (ops::DivisorFails(*b)) goto bail;
-        *d = *a / *b;
-        break;
-      case ACT_MOD:
-        if (ops::DivisorFails(*b)) goto bail;
-        *d = std::fmod(*a, *b);
-        break;
-      case ACT_POW: *d = std::pow(*a, *b); break;
-      case ACT_POW2: *d = ops::Pow2(*a); break;
-      case ACT_POW3: *d = ops::Pow3(*a); break;
-      case ACT_ABS: *d = std::fabs(*a); break;
-      case ACT_FLOOR: *d = std::floor(*a); break;
-      case ACT_ROUND: *d = ops::Round(*a); break;
-      case ACT_CEIL: *d = std::ceil(*a); break;
-      case F_MOV: *d = *a; break;
-      case F_IFZ:
-        if (*a == 0.0) ip = base + ip->target - 1;
-        break;
-      case F_JMP: ip = base + ip->target - 1; break;
-      case F_RET: return *a;
-      case F_POWI: *d = FastIntegerPower(*a, static_cast<int>(ip->k)); break;
-      case F_POWE: *d = FastPowerOfE(*b); break;
-      case F_LOGXK: *d = std::log(*b) / ip->k; break;
-      case F_POWK: *d = std::pow(*b, ip->k); break;
-      default: goto bail;  // never translated
-    }
+  double acc = 0.0;
+
+#define FAST_NEXT                  \
+  do {                             \
+    ++ip;                          \
+    goto* kHandlers[ip->handler];  \
+  } while (0)
+  // One handler: operands x and y, a failure test on them, the result.
+#define FAST_HANDLER(label, X, Y, fails, expr, store) \
+  label : {                                           \
+    const double x = (X);                             \
+    const double y = (Y);                             \
+    (void)y;                                          \
+    if (fails) goto bail;                             \
+    acc = (expr);                                     \
+    store;                                            \
+    FAST_NEXT;                                        \
   }
+#define FAST_STORE *ip->d = acc
+#define FAST_KEEP (void)0
+#define FAST_UNARY_CHECKED(name, fails, expr)                             \
+  FAST_HANDLER(name##_ms, *ip->a, 0.0, fails, expr, FAST_STORE)           \
+  FAST_HANDLER(name##_mn, *ip->a, 0.0, fails, expr, FAST_KEEP)            \
+  FAST_HANDLER(name##_rs, acc, 0.0, fails, expr, FAST_STORE)              \
+  FAST_HANDLER(name##_rn, acc, 0.0, fails, expr, FAST_KEEP)
+#define FAST_UNARY(name, expr) FAST_UNARY_CHECKED(name, false, expr)
+#define FAST_BINARY_CHECKED(name, fails, expr)                            \
+  FAST_HANDLER(name##_ms, *ip->a, *ip->b, fails, expr, FAST_STORE)        \
+  FAST_HANDLER(name##_mn, *ip->a, *ip->b, fails, expr, FAST_KEEP)         \
+  FAST_HANDLER(name##_rs, acc, *ip->b, fails, expr, FAST_STORE)           \
+  FAST_HANDLER(name##_rn, acc, *ip->b, fails, expr, FAST_KEEP)            \
+  FAST_HANDLER(name##_ls, *ip->a, acc, fails, expr, FAST_STORE)           \
+  FAST_HANDLER(name##_ln, *ip->a, acc, fails, expr, FAST_KEEP)
+#define FAST_BINARY(name, expr) FAST_BINARY_CHECKED(name, false, expr)
+
+  goto* kHandlers[ip->handler];
+
+  FAST_UNARY(op_neg, -x)
+  FAST_UNARY(op_not, ops::BitNot(x))
+  FAST_UNARY(op_lnot, ops::Truth(x == 0.0))
+  FAST_UNARY_CHECKED(op_acos, ops::AsinAcosFails(x), std::acos(x))
+  FAST_UNARY_CHECKED(op_asin, ops::AsinAcosFails(x), std::asin(x))
+  FAST_UNARY(op_atan, std::atan(x))
+  FAST_UNARY(op_acot, ops::Acot(x))
+  FAST_UNARY_CHECKED(op_acosh, ops::AcoshFails(x), std::acosh(x))
+  FAST_UNARY(op_asinh, std::asinh(x))
+  FAST_UNARY_CHECKED(op_atanh, ops::AtanhFails(x), std::atanh(x))
+  FAST_UNARY_CHECKED(op_acoth, ops::AcothFails(x), ops::Acoth(x))
+  FAST_UNARY(op_cos, std::cos(x))
+  FAST_UNARY(op_sin, std::sin(x))
+  FAST_UNARY(op_tan, std::tan(x))
+  FAST_UNARY(op_cot, ops::Cot(x))
+  FAST_UNARY(op_cosh, std::cosh(x))
+  FAST_UNARY(op_sinh, std::sinh(x))
+  FAST_UNARY(op_tanh, std::tanh(x))
+  FAST_UNARY_CHECKED(op_coth, ops::CothFails(x), ops::Coth(x))
+  FAST_UNARY(op_log, std::log(x))
+  FAST_BINARY(op_logx, ops::LogBase(x, y))
+  FAST_UNARY(op_log10, std::log10(x))
+  FAST_BINARY(op_root, ops::Root(x, y))
+  FAST_UNARY_CHECKED(op_sqrt, ops::SqrtFails(x), std::sqrt(x))
+  FAST_BINARY(op_eq, ops::Truth(x == y))
+  FAST_BINARY(op_neq, ops::Truth(x != y))
+  FAST_BINARY(op_lower, ops::Truth(x < y))
+  FAST_BINARY(op_lowereq, ops::Truth(x <= y))
+  FAST_BINARY(op_upper, ops::Truth(x > y))
+  FAST_BINARY(op_uppereq, ops::Truth(x >= y))
+  FAST_BINARY(op_shr, ops::ShiftRight(x, y))
+  FAST_BINARY(op_shl, ops::ShiftLeft(x, y))
+  FAST_BINARY(op_lor, ops::Truth(x != 0.0 || y != 0.0))
+  FAST_BINARY(op_land, ops::Truth(x != 0.0 && y != 0.0))
+  FAST_BINARY(op_or, ops::BitOr(x, y))
+  FAST_BINARY(op_and, ops::BitAnd(x, y))
+  FAST_BINARY(op_xor, ops::BitXor(x, y))
+  FAST_BINARY(op_add, x + y)
+  FAST_BINARY(op_sub, x - y)
+  FAST_BINARY(op_mul, x * y)
+  FAST_BINARY_CHECKED(op_div, ops::DivisorFails(y), x / y)
+  FAST_BINARY_CHECKED(op_mod, ops::DivisorFails(y), std::fmod(x, y))
+  FAST_BINARY(op_pow, std::pow(x, y))
+  FAST_UNARY(op_pow2, ops::Pow2(x))
+  FAST_UNARY(op_pow3, ops::Pow3(x))
+  FAST_UNARY(op_abs, std::fabs(x))
+  FAST_UNARY(op_floor, std::floor(x))
+  FAST_UNARY(op_round, ops::Round(x))
+  FAST_UNARY(op_ceil, std::ceil(x))
+  FAST_UNARY(op_mov, x)
+  FAST_UNARY(op_powi, FastIntegerPower(x, static_cast<int>(ip->k)))
+  FAST_UNARY(op_powe, FastPowerOfE(x))
+  FAST_UNARY(op_logxk, std::log(x) / ip->k)
+  FAST_UNARY(op_powk, std::pow(x, ip->k))
+op_ifz_ms:
+op_ifz_mn:
+  if (*ip->a == 0.0) goto jump;
+  FAST_NEXT;
+op_ifz_rs:
+op_ifz_rn:
+  if (acc == 0.0) goto jump;
+  FAST_NEXT;
+op_jmp_ms:
+op_jmp_mn:
+op_jmp_rs:
+op_jmp_rn:
+jump:
+  ip = base + ip->target;
+  goto* kHandlers[ip->handler];
+op_ret_ms:
+op_ret_mn:
+  return *ip->a;
+op_ret_rs:
+op_ret_rn:
+  return acc;
+#undef FAST_NEXT
+#undef FAST_HANDLER
+#undef FAST_STORE
+#undef FAST_KEEP
+#undef FAST_UNARY_CHECKED
+#undef FAST_UNARY
+#undef FAST_BINARY_CHECKED
+#undef FAST_BINARY
 bail:
-  return EvaluateCode(code, length, values, ok);
+  return EvaluateCode(form.code, form.length, form.values, ok);
 }
 
 }  // namespace formula_detail

@@ -1,20 +1,25 @@
 // The fast form behind CFormulaProgram::Evaluate, internal to the library.
 //
 // The stack code is translated once into three-address instructions whose
-// operands point straight at the value array or at one temporary per stack
-// slot, so loads and pushes cost nothing at run time and each operator is one
-// dispatch. Only code of the shape the compiler and optimiser produce is
-// translated; anything else (error words, stray labels, unbalanced stacks)
-// leaves the form unusable and Evaluate interprets. Every domain error leaves
-// the fast form and re-runs the interpreter, which therefore decides the
-// error result and the ok flag.
+// operands point straight at the value array or at temporaries, so loads and
+// pushes cost nothing at run time and each operator is one dispatch. Every
+// instruction writes its own temporary, which lets repeated sub-expressions
+// (same operation on the same operands) be computed once: the operations are
+// pure, so the reuse cannot change a bit. A value computed inside a branch of
+// a conditional is reused only within that branch.
+//
+// Only code of the shape the compiler and optimiser produce is translated;
+// anything else (error words, stray labels, unbalanced stacks) leaves the
+// form unusable and Evaluate interprets. Every domain error leaves the fast
+// form and re-runs the interpreter, which therefore decides the error result
+// and the ok flag.
 //
 // Exact operations are computed by the same code as the interpreter's
 // (formula/operations.h), so they match bit for bit. With approximation on,
 // two libm calls become cheaper arithmetic: x'n for a constant integer
-// n = 2..8 by multiplication (within 4 ulp; overflow, underflow, zero and
-// non-finite results fall back to pow), and E'u with the constant E by exp
-// corrected for the rounding of E (within 1 ulp for |u| <= 700, pow beyond).
+// n = 2..8 by multiplication (within 4 ulp; zero, subnormal and non-finite
+// results fall back to pow), and E'u with the constant E by exp corrected for
+// the rounding of E (within 1 ulp for |u| <= 700, pow beyond).
 #pragma once
 
 #include <cstdint>
@@ -24,6 +29,7 @@ namespace formula_detail {
 
 struct FastIns {
   uint16_t op;
+  uint16_t handler;  // op, where its operands come from, whether d is stored
   uint32_t target;  // jump destination (instruction index)
   const double* a;
   const double* b;
@@ -32,6 +38,10 @@ struct FastIns {
 };
 
 struct FastForm {
+  // The code it was built from, for the interpreter to take over.
+  const uint16_t* code = nullptr;
+  uint32_t length = 0;
+  const double* values = nullptr;
   std::vector<FastIns> ins;
   std::vector<double> temps;
   bool usable = false;
@@ -44,8 +54,11 @@ void BuildFastForm(FastForm& form, const uint16_t* code, uint32_t length, const 
 
 // Runs the form (or the interpreter when the form is unusable or meets an
 // error); ok as for EvaluateCode.
-double RunFastForm(const FastForm& form, const uint16_t* code, uint32_t length,
-                   const double* values, int* ok);
+double RunFastForm(const FastForm& form, int* ok);
+
+// A form of one addition, subtraction or multiplication of two operands
+// needs no dispatch: its opcode, else 0.
+uint16_t SingleArithmetic(const FastForm& form);
 
 // The replacements themselves, exposed for their accuracy tests.
 double FastIntegerPower(double x, int n);

@@ -27,7 +27,9 @@ CFormulaProgram::CFormulaProgram()
       m_labelCounter(0),
       m_variableCount(0),
       m_fast(nullptr),
-      m_fastStale(true) {}
+      m_run(&RunStale),
+      m_kernelA(nullptr),
+      m_kernelB(nullptr) {}
 
 CFormulaProgram::~CFormulaProgram() { Free(); }
 
@@ -51,7 +53,9 @@ CFormulaProgram& CFormulaProgram::operator=(CFormulaProgram&& other) noexcept {
   m_variableCount = std::exchange(other.m_variableCount, 0);
   // The fast form points into the value array, which moves along with it.
   m_fast = std::exchange(other.m_fast, nullptr);
-  m_fastStale = std::exchange(other.m_fastStale, true);
+  m_run = std::exchange(other.m_run, &RunStale);
+  m_kernelA = std::exchange(other.m_kernelA, nullptr);
+  m_kernelB = std::exchange(other.m_kernelB, nullptr);
   return *this;
 }
 
@@ -71,10 +75,10 @@ void CFormulaProgram::Free() {
   m_labelCounter = 0;
   m_variableCount = 0;
   m_fast = nullptr;
-  m_fastStale = true;
+  m_run = &RunStale;
+  m_kernelA = nullptr;
+  m_kernelB = nullptr;
 }
-
-void CFormulaProgram::Invalidate() { m_fastStale = true; }
 
 bool CFormulaProgram::Reset(int valueCount, FormulaLookupProc lookup, void* context) {
   m_lookup = lookup;
@@ -197,17 +201,24 @@ void CFormulaProgram::SetValues(const double* values, int n) {
   for (uint32_t i = 0; i < count; ++i) m_values[i] = values[i];
 }
 
-void CFormulaProgram::BuildFastForm() {
-  if (m_fast == nullptr) m_fast = new formula_detail::FastForm;
-  formula_detail::BuildFastForm(*m_fast, m_code, m_codeLength, m_values, m_variableCount, true);
-  m_fastStale = false;
+double CFormulaProgram::RunStale(CFormulaProgram& p, int* ok) {
+  if (p.m_fast == nullptr) p.m_fast = new formula_detail::FastForm;
+  formula_detail::FastForm& form = *p.m_fast;
+  formula_detail::BuildFastForm(form, p.m_code, p.m_codeLength, p.m_values, p.m_variableCount, true);
+  p.m_run = &RunForm;
+  if (const uint16_t op = formula_detail::SingleArithmetic(form)) {
+    p.m_kernelA = form.ins[0].a;
+    p.m_kernelB = form.ins[0].b;
+    p.m_run = op == ACT_ADD ? &RunAdd : op == ACT_SUB ? &RunSub : &RunMul;
+  }
+  return p.m_run(p, ok);
 }
 
-double CFormulaProgram::Evaluate(int* ok) {
-  if (ok != nullptr) *ok = 1;
-  if (m_fastStale) BuildFastForm();
-  return formula_detail::RunFastForm(*m_fast, m_code, m_codeLength, m_values, ok);
-}
+double CFormulaProgram::RunForm(CFormulaProgram& p, int* ok) { return formula_detail::RunFastForm(*p.m_fast, ok); }
+
+double CFormulaProgram::RunAdd(CFormulaProgram& p, int*) { return *p.m_kernelA + *p.m_kernelB; }
+double CFormulaProgram::RunSub(CFormulaProgram& p, int*) { return *p.m_kernelA - *p.m_kernelB; }
+double CFormulaProgram::RunMul(CFormulaProgram& p, int*) { return *p.m_kernelA * *p.m_kernelB; }
 
 bool CFormulaProgram::IsConstantLoad(uint16_t word, const uint8_t* isConstant,
                                      uint32_t count) const {

@@ -62,8 +62,13 @@ class CFormulaProgram {
   // Copies min(n, variable count) values to the variables.
   void SetValues(const double* values, int n);
   // Sets *ok to 1 and evaluates; the result equals EvaluateCode over the
-  // same code and values (see the fast path for the libm calls it replaces).
-  double Evaluate(int* ok);
+  // same code and values (formula/fast_path.h tells which libm calls it may
+  // replace). The first call after a change of code or constants builds the
+  // fast form.
+  double Evaluate(int* ok) {
+    if (ok != nullptr) *ok = 1;
+    return m_run(*this, ok);
+  }
 
   const char* Position() const { return m_position; }
   void* LookupContext() const { return m_lookupContext; }
@@ -81,8 +86,13 @@ class CFormulaProgram {
   friend class FormulaCompiler;
 
   bool IsConstantLoad(uint16_t word, const uint8_t* isConstant, uint32_t count) const;
-  void Invalidate();
-  void BuildFastForm();
+  using Runner = double (*)(CFormulaProgram& program, int* ok);
+  void Invalidate() { m_run = &RunStale; }
+  static double RunStale(CFormulaProgram& program, int* ok);
+  static double RunForm(CFormulaProgram& program, int* ok);
+  static double RunAdd(CFormulaProgram& program, int* ok);
+  static double RunSub(CFormulaProgram& program, int* ok);
+  static double RunMul(CFormulaProgram& program, int* ok);
 
   const char* m_position;
   void* m_lookupContext;
@@ -96,6 +106,10 @@ class CFormulaProgram {
   uint32_t m_labelCounter;
   // Reset's count: the slots SetValues may write and the callback may name.
   uint32_t m_variableCount;
+  // The fast form, and its entry: RunStale while the form must be rebuilt.
   formula_detail::FastForm* m_fast;
-  bool m_fastStale;
+  Runner m_run;
+  // The operands of a form that is one addition, subtraction or product.
+  const double* m_kernelA;
+  const double* m_kernelB;
 };
