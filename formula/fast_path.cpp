@@ -29,14 +29,16 @@ enum FastExtra : uint16_t {
   F_COUNT
 };
 
-// Each instruction has six handlers: operands from memory, the left (or
+// Each instruction has nine handlers: operands from memory, the left (or
 // only) operand from the accumulator, or the right operand from it; each
-// with or without storing the result. The accumulator holds the previous
-// instruction's result, so a chain of dependent operations passes its
-// values in a register, and a result nothing reads from memory is not
-// stored at all.
+// then storing the result, keeping it only in the accumulator, or
+// returning it. The accumulator holds the previous instruction's result, so
+// a chain of dependent operations passes its values in a register, a result
+// nothing reads from memory is not stored at all, and the last operation
+// returns without another dispatch.
 enum Variant : uint16_t { kFromMemory, kLeftInAcc, kRightInAcc };
-constexpr unsigned kHandlersPerOp = 6;
+enum Tail : uint16_t { kStore, kKeep, kReturn };
+constexpr unsigned kHandlersPerOp = 9;
 
 // The constant E as the compiler loads it.
 constexpr double kE = 2.718281828459045;
@@ -267,9 +269,16 @@ void AssignHandlers(FastForm& form) {
   std::sort(readFromMemory.begin(), readFromMemory.end());
   for (size_t i = 0; i < n; ++i) {
     FastIns& ins = form.ins[i];
-    const bool stored = ins.d == nullptr ||
-                        std::binary_search(readFromMemory.begin(), readFromMemory.end(), ins.d);
-    ins.handler = static_cast<uint16_t>(ins.op * kHandlersPerOp + variants[i] * 2u + (stored ? 0u : 1u));
+    uint16_t tail = kStore;
+    const bool control = ins.op == F_IFZ || ins.op == F_JMP || ins.op == F_RET;
+    if (!control && i + 1 < n && !jumpedTo[i + 1] && form.ins[i + 1].op == F_RET &&
+        form.ins[i + 1].a == ins.d) {
+      tail = kReturn;
+    } else if (ins.d != nullptr &&
+               !std::binary_search(readFromMemory.begin(), readFromMemory.end(), ins.d)) {
+      tail = kKeep;
+    }
+    ins.handler = static_cast<uint16_t>(ins.op * kHandlersPerOp + variants[i] * 3u + tail);
   }
 }
 
@@ -331,9 +340,12 @@ uint16_t SingleArithmetic(const FastForm& form) {
 // Threaded dispatch: every handler ends in its own indirect jump, which
 // predicts far better than one shared switch.
 double RunFastForm(const FastForm& form, int* ok) {
-#define FAST_U(name) &&name##_ms, &&name##_mn, &&name##_rs, &&name##_rn, &&bail, &&bail
-#define FAST_B(name) &&name##_ms, &&name##_mn, &&name##_rs, &&name##_rn, &&name##_ls, &&name##_ln
-#define FAST_NONE &&bail, &&bail, &&bail, &&bail, &&bail, &&bail
+#define FAST_U(name) \
+  &&name##_ms, &&name##_mn, &&name##_mx, &&name##_rs, &&name##_rn, &&name##_rx, &&bail, &&bail, &&bail
+#define FAST_B(name)                                                                              \
+  &&name##_ms, &&name##_mn, &&name##_mx, &&name##_rs, &&name##_rn, &&name##_rx, &&name##_ls, \
+      &&name##_ln, &&name##_lx
+#define FAST_NONE &&bail, &&bail, &&bail, &&bail, &&bail, &&bail, &&bail, &&bail, &&bail
   static const void* const kHandlers[] = {
       FAST_NONE,          FAST_NONE,        FAST_NONE,         FAST_U(op_neg),     FAST_U(op_not),
       FAST_U(op_lnot),    FAST_U(op_acos),  FAST_U(op_asin),   FAST_U(op_atan),    FAST_U(op_acot),
@@ -363,31 +375,32 @@ double RunFastForm(const FastForm& form, int* ok) {
     goto* kHandlers[ip->handler];  \
   } while (0)
   // One handler: operands x and y, a failure test on them, the result.
-#define FAST_HANDLER(label, X, Y, fails, expr, store) \
-  label : {                                           \
-    const double x = (X);                             \
-    const double y = (Y);                             \
-    (void)y;                                          \
-    if (fails) goto bail;                             \
-    acc = (expr);                                     \
-    store;                                            \
-    FAST_NEXT;                                        \
+#define FAST_HANDLER(label, X, Y, fails, expr, tail) \
+  label : {                                          \
+    const double x = (X);                            \
+    const double y = (Y);                            \
+    (void)y;                                         \
+    if (fails) goto bail;                            \
+    acc = (expr);                                    \
+    tail;                                            \
   }
-#define FAST_STORE *ip->d = acc
-#define FAST_KEEP (void)0
-#define FAST_UNARY_CHECKED(name, fails, expr)                             \
-  FAST_HANDLER(name##_ms, *ip->a, 0.0, fails, expr, FAST_STORE)           \
-  FAST_HANDLER(name##_mn, *ip->a, 0.0, fails, expr, FAST_KEEP)            \
-  FAST_HANDLER(name##_rs, acc, 0.0, fails, expr, FAST_STORE)              \
-  FAST_HANDLER(name##_rn, acc, 0.0, fails, expr, FAST_KEEP)
+#define FAST_STORE \
+  *ip->d = acc;    \
+  FAST_NEXT
+#define FAST_KEEP FAST_NEXT
+#define FAST_RETURN return acc
+#define FAST_THREE(name, X, Y, fails, expr)              \
+  FAST_HANDLER(name##s, X, Y, fails, expr, FAST_STORE)   \
+  FAST_HANDLER(name##n, X, Y, fails, expr, FAST_KEEP)    \
+  FAST_HANDLER(name##x, X, Y, fails, expr, FAST_RETURN)
+#define FAST_UNARY_CHECKED(name, fails, expr)        \
+  FAST_THREE(name##_m, *ip->a, 0.0, fails, expr)     \
+  FAST_THREE(name##_r, acc, 0.0, fails, expr)
 #define FAST_UNARY(name, expr) FAST_UNARY_CHECKED(name, false, expr)
-#define FAST_BINARY_CHECKED(name, fails, expr)                            \
-  FAST_HANDLER(name##_ms, *ip->a, *ip->b, fails, expr, FAST_STORE)        \
-  FAST_HANDLER(name##_mn, *ip->a, *ip->b, fails, expr, FAST_KEEP)         \
-  FAST_HANDLER(name##_rs, acc, *ip->b, fails, expr, FAST_STORE)           \
-  FAST_HANDLER(name##_rn, acc, *ip->b, fails, expr, FAST_KEEP)            \
-  FAST_HANDLER(name##_ls, *ip->a, acc, fails, expr, FAST_STORE)           \
-  FAST_HANDLER(name##_ln, *ip->a, acc, fails, expr, FAST_KEEP)
+#define FAST_BINARY_CHECKED(name, fails, expr)       \
+  FAST_THREE(name##_m, *ip->a, *ip->b, fails, expr)  \
+  FAST_THREE(name##_r, acc, *ip->b, fails, expr)     \
+  FAST_THREE(name##_l, *ip->a, acc, fails, expr)
 #define FAST_BINARY(name, expr) FAST_BINARY_CHECKED(name, false, expr)
 
   goto* kHandlers[ip->handler];
@@ -448,29 +461,37 @@ double RunFastForm(const FastForm& form, int* ok) {
   FAST_UNARY(op_powk, std::pow(x, ip->k))
 op_ifz_ms:
 op_ifz_mn:
+op_ifz_mx:
   if (*ip->a == 0.0) goto jump;
   FAST_NEXT;
 op_ifz_rs:
 op_ifz_rn:
+op_ifz_rx:
   if (acc == 0.0) goto jump;
   FAST_NEXT;
 op_jmp_ms:
 op_jmp_mn:
+op_jmp_mx:
 op_jmp_rs:
 op_jmp_rn:
+op_jmp_rx:
 jump:
   ip = base + ip->target;
   goto* kHandlers[ip->handler];
 op_ret_ms:
 op_ret_mn:
+op_ret_mx:
   return *ip->a;
 op_ret_rs:
 op_ret_rn:
+op_ret_rx:
   return acc;
 #undef FAST_NEXT
 #undef FAST_HANDLER
 #undef FAST_STORE
 #undef FAST_KEEP
+#undef FAST_RETURN
+#undef FAST_THREE
 #undef FAST_UNARY_CHECKED
 #undef FAST_UNARY
 #undef FAST_BINARY_CHECKED
