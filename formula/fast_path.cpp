@@ -113,6 +113,18 @@ class Translator {
     m_knownLog.push_back(key);
     return ins.d;
   }
+  // Leaves a branch's value in its conditional's result: the branch's last
+  // instruction writes there itself when it computed the value (nothing in
+  // the branch reads it after, and its reuse ends with the branch).
+  void LeaveIn(const double* value, double* result) {
+    FastIns& last = m_form.ins.back();
+    const bool control = last.op == F_IFZ || last.op == F_JMP;
+    if (!control && last.d == value) {
+      last.d = result;
+      return;
+    }
+    Control(F_MOV, value, result);
+  }
   void Forget(size_t mark) {
     while (m_knownLog.size() > mark) {
       m_known.erase(m_knownLog.back());
@@ -193,7 +205,7 @@ bool Translator::Run(const uint16_t* code, uint32_t length) {
       if (m_branches.empty()) return false;
       Branch& b = m_branches.back();
       if (b.inFalse || b.elsePos != pc || b.slot != top || s.state != kFull) return false;
-      Control(F_MOV, s.where, b.result);
+      LeaveIn(s.where, b.result);
       b.jmpIns = Control(F_JMP, nullptr, nullptr);
       m_form.ins[b.ifIns].target = static_cast<uint32_t>(m_form.ins.size());
       Forget(b.reuseMark);
@@ -205,7 +217,7 @@ bool Translator::Run(const uint16_t* code, uint32_t length) {
       if (m_branches.empty()) return false;
       Branch& b = m_branches.back();
       if (!b.inFalse || b.endifPos != pc || b.slot != top || s.state != kFull) return false;
-      Control(F_MOV, s.where, b.result);
+      LeaveIn(s.where, b.result);
       m_form.ins[b.jmpIns].target = static_cast<uint32_t>(m_form.ins.size());
       Forget(b.reuseMark);
       s.where = b.result;
@@ -271,8 +283,10 @@ void AssignHandlers(FastForm& form) {
     FastIns& ins = form.ins[i];
     uint16_t tail = kStore;
     const bool control = ins.op == F_IFZ || ins.op == F_JMP || ins.op == F_RET;
-    if (!control && i + 1 < n && !jumpedTo[i + 1] && form.ins[i + 1].op == F_RET &&
-        form.ins[i + 1].a == ins.d) {
+    // The instruction that runs next, past an unconditional jump.
+    size_t next = i + 1;
+    if (next < n && form.ins[next].op == F_JMP) next = form.ins[next].target;
+    if (!control && next < n && form.ins[next].op == F_RET && form.ins[next].a == ins.d) {
       tail = kReturn;
     } else if (ins.d != nullptr &&
                !std::binary_search(readFromMemory.begin(), readFromMemory.end(), ins.d)) {

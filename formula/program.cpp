@@ -193,42 +193,6 @@ int CFormulaProgram::SwapVariables(CFormulaProgram* program, uint32_t a, uint32_
   return 0;
 }
 
-namespace {
-
-// Copies one double through a register of its own. The caller has just
-// stored these doubles one by one; a compiler that merged neighbouring
-// copies into one wide load would stall on store forwarding.
-inline void CopyDouble(double* to, const double* from) {
-  double v = *from;
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-  __asm__("" : "+x"(v));
-#endif
-  *to = v;
-}
-
-}  // namespace
-
-void CFormulaProgram::SetValues(const double* values, int n) {
-  if (values == nullptr || n <= 0) return;
-  const uint32_t count = std::min(static_cast<uint32_t>(n), m_variableCount);
-  double* to = m_values;
-  // Straight-line copies for the usual handful of variables.
-  switch (count > 8 ? 9u : count) {
-    case 9:
-      for (uint32_t i = 8; i < count; ++i) CopyDouble(to + i, values + i);
-      [[fallthrough]];
-    case 8: CopyDouble(to + 7, values + 7); [[fallthrough]];
-    case 7: CopyDouble(to + 6, values + 6); [[fallthrough]];
-    case 6: CopyDouble(to + 5, values + 5); [[fallthrough]];
-    case 5: CopyDouble(to + 4, values + 4); [[fallthrough]];
-    case 4: CopyDouble(to + 3, values + 3); [[fallthrough]];
-    case 3: CopyDouble(to + 2, values + 2); [[fallthrough]];
-    case 2: CopyDouble(to + 1, values + 1); [[fallthrough]];
-    case 1: CopyDouble(to, values); break;
-    default: break;
-  }
-}
-
 double CFormulaProgram::RunStale(CFormulaProgram& p, int* ok) {
   if (p.m_fast == nullptr) p.m_fast = new formula_detail::FastForm;
   formula_detail::FastForm& form = *p.m_fast;

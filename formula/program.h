@@ -60,13 +60,36 @@ class CFormulaProgram {
   static int SwapVariables(CFormulaProgram* program, uint32_t a, uint32_t b);
 
   // Copies min(n, variable count) values to the variables.
-  void SetValues(const double* values, int n);
+  void SetValues(const double* values, int n) {
+    if (values == nullptr || n <= 0) return;
+    const uint32_t count = static_cast<uint32_t>(n) < m_variableCount ? static_cast<uint32_t>(n)
+                                                                      : m_variableCount;
+    double* to = m_values;
+    // Straight-line copies for the usual handful of variables (it runs once
+    // per plotted point).
+    switch (count > 8 ? 9u : count) {
+      case 9:
+        for (uint32_t i = 8; i < count; ++i) CopyDouble(to + i, values + i);
+        [[fallthrough]];
+      case 8: CopyDouble(to + 7, values + 7); [[fallthrough]];
+      case 7: CopyDouble(to + 6, values + 6); [[fallthrough]];
+      case 6: CopyDouble(to + 5, values + 5); [[fallthrough]];
+      case 5: CopyDouble(to + 4, values + 4); [[fallthrough]];
+      case 4: CopyDouble(to + 3, values + 3); [[fallthrough]];
+      case 3: CopyDouble(to + 2, values + 2); [[fallthrough]];
+      case 2: CopyDouble(to + 1, values + 1); [[fallthrough]];
+      case 1: CopyDouble(to, values); break;
+      default: break;
+    }
+  }
   // Sets *ok to 1 and evaluates; the result equals EvaluateCode over the
   // same code and values (formula/fast_path.h tells which libm calls it may
   // replace). The first call after a change of code or constants builds the
   // fast form.
   double Evaluate(int* ok) {
     if (ok != nullptr) *ok = 1;
+    // A lone product (what a scaled variable optimises to) needs no call.
+    if (m_run == &RunMul) return *m_kernelA * *m_kernelB;
     return m_run(*this, ok);
   }
 
@@ -84,6 +107,17 @@ class CFormulaProgram {
 
  private:
   friend class FormulaCompiler;
+
+  // Copies one double through a register of its own. The caller has just
+  // stored these doubles one by one; a compiler that merged neighbouring
+  // copies into one wide load would stall on store forwarding.
+  static void CopyDouble(double* to, const double* from) {
+    double v = *from;
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+    __asm__("" : "+x"(v));
+#endif
+    *to = v;
+  }
 
   bool IsConstantLoad(uint16_t word, const uint8_t* isConstant, uint32_t count) const;
   using Runner = double (*)(CFormulaProgram& program, int* ok);
