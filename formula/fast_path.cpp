@@ -114,16 +114,20 @@ class Translator {
     return ins.d;
   }
   // Leaves a branch's value in its conditional's result: the branch's last
-  // instruction writes there itself when it computed the value (nothing in
-  // the branch reads it after, and its reuse ends with the branch).
+  // instruction writes there itself when it alone computed the value
+  // (nothing in the branch reads it after, and its reuse ends with the
+  // branch). A value that two branches of an inner conditional wrote, the
+  // last before the merge, is copied.
   void LeaveIn(const double* value, double* result) {
+    const size_t lastIndex = m_form.ins.size() - 1;
     FastIns& last = m_form.ins.back();
     const bool control = last.op == F_IFZ || last.op == F_JMP;
-    if (!control && last.d == value) {
+    if (!control && last.d == value && lastIndex >= m_lastMerge) {
       last.d = result;
-      return;
+    } else {
+      Control(F_MOV, value, result);
     }
-    Control(F_MOV, value, result);
+    m_lastMerge = m_form.ins.size();
   }
   void Forget(size_t mark) {
     while (m_knownLog.size() > mark) {
@@ -143,6 +147,7 @@ class Translator {
   uint32_t m_variables;
   bool m_approximate;
   uint32_t m_nextTemp = 0;
+  size_t m_lastMerge = 0;  // the first instruction after the latest branch end
   Slot m_slots[FormulaStackSlots];
   std::vector<Branch> m_branches;
   std::map<ReuseKey, const double*> m_known;

@@ -17,9 +17,9 @@
 // Exact operations are computed by the same code as the interpreter's
 // (formula/operations.h), so they match bit for bit. With approximation on,
 // two libm calls become cheaper arithmetic: x'n for a constant integer
-// n = 2..8 by multiplication (within 4 ulp; zero, subnormal and non-finite
-// results fall back to pow), and E'u with the constant E by exp corrected for
-// the rounding of E (within 1 ulp for |u| <= 700, pow beyond).
+// n = 2..8 by multiplication (within 8 ulp of pow; zero, subnormal and
+// non-finite results fall back to pow), and E'u with the constant E by exp
+// corrected for the rounding of E (within 2 ulp for |u| <= 700, pow beyond).
 #pragma once
 
 #include <cstdint>
