@@ -102,14 +102,24 @@ int FindLast(const Ch* text, const Ch* set, int len, bool member, bool split) {
 
 }  // namespace
 
-int StrSpanClass(const char* text, uint32_t mask) { return SpanClass(text, mask); }
-int StrSpanClassW(const wchar16* text, uint32_t mask) { return SpanClass(text, mask); }
-int StrSpanClassN(const char* text, uint32_t mask, int maxLen) { return SpanClassN(text, mask, maxLen); }
+int StrSpanClass(const char* text, uint32_t mask) {
+  return SpanClass(text, mask);
+}
+int StrSpanClassW(const wchar16* text, uint32_t mask) {
+  return SpanClass(text, mask);
+}
+int StrSpanClassN(const char* text, uint32_t mask, int maxLen) {
+  return SpanClassN(text, mask, maxLen);
+}
 int StrSpanClassNW(const wchar16* text, uint32_t mask, int maxLen) {
   return SpanClassN(text, mask, maxLen);
 }
-int StrSpanNotClass(const char* text, uint32_t mask) { return SpanNotClass(text, mask); }
-int StrSpanNotClassW(const wchar16* text, uint32_t mask) { return SpanNotClass(text, mask); }
+int StrSpanNotClass(const char* text, uint32_t mask) {
+  return SpanNotClass(text, mask);
+}
+int StrSpanNotClassW(const wchar16* text, uint32_t mask) {
+  return SpanNotClass(text, mask);
+}
 int StrSpanNotClassN(const char* text, uint32_t mask, int maxLen) {
   return SpanNotClassN(text, mask, maxLen);
 }
@@ -117,7 +127,9 @@ int StrSpanNotClassNW(const wchar16* text, uint32_t mask, int maxLen) {
   return SpanNotClassN(text, mask, maxLen);
 }
 
-int StrSpanClassBack(const char* end, uint32_t mask, int maxLen) { return SpanBack(end, mask, maxLen, true); }
+int StrSpanClassBack(const char* end, uint32_t mask, int maxLen) {
+  return SpanBack(end, mask, maxLen, true);
+}
 int StrSpanClassBackW(const wchar16* end, uint32_t mask, int maxLen) {
   return SpanBack(end, mask, maxLen, true);
 }
@@ -128,7 +140,9 @@ int StrSpanNotClassBackW(const wchar16* end, uint32_t mask, int maxLen) {
   return SpanBack(end, mask, maxLen, false);
 }
 
-int StrFindLastOf(const char* text, const char* set, int len) { return FindLast(text, set, len, true, false); }
+int StrFindLastOf(const char* text, const char* set, int len) {
+  return FindLast(text, set, len, true, false);
+}
 int StrFindLastOfW(const wchar16* text, const wchar16* set, int len) {
   return FindLast(text, set, len, true, false);
 }

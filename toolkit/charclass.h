@@ -43,9 +43,9 @@ inline constexpr uint32_t CHC_OTHER = 0x40000000;
 inline constexpr uint32_t CHC_NUL = 0x80000000;
 
 // Common compositions.
-inline constexpr uint32_t CHC_BLANK = CHC_SPACE | CHC_TAB;                 // 0xA0
-inline constexpr uint32_t CHC_WHITE = CHC_SPACE | CHC_TAB | CHC_NEWLINE;   // 0xE0
-inline constexpr uint32_t CHC_ALNUM = CHC_DIGIT | CHC_UPPER | CHC_LOWER;   // 0x7
+inline constexpr uint32_t CHC_BLANK = CHC_SPACE | CHC_TAB;                // 0xA0
+inline constexpr uint32_t CHC_WHITE = CHC_SPACE | CHC_TAB | CHC_NEWLINE;  // 0xE0
+inline constexpr uint32_t CHC_ALNUM = CHC_DIGIT | CHC_UPPER | CHC_LOWER;  // 0x7
 inline constexpr uint32_t CHC_HEXDIGIT = CHC_DIGIT | CHC_HEXLETTER;
 
 namespace toolkit_detail {
@@ -106,8 +106,8 @@ inline constexpr std::array<uint32_t, 256> CharClassTable = toolkit_detail::Buil
 
 // Digit-group separator classes of the integer parsers, indexed by bits
 // 10-11 of their flags: none, '_', apostrophe, both.
-inline constexpr std::array<uint32_t, 4> NumberSeparatorClasses = {
-    0, CHC_UNDERSCORE, CHC_QUOTE, CHC_UNDERSCORE | CHC_QUOTE};
+inline constexpr std::array<uint32_t, 4> NumberSeparatorClasses = {0, CHC_UNDERSCORE, CHC_QUOTE,
+                                                                   CHC_UNDERSCORE | CHC_QUOTE};
 
 // Characters that end an unquoted token: controls, blank, ',' and ';'.
 // Character c is bit (c & 31) of word c >> 5.

@@ -39,10 +39,10 @@ struct StyleInfo {
 };
 
 // Styles 0-10; every higher style is unsigned decimal.
-constexpr StyleInfo kStyles[] = {
-    {10, "", 0, true},    {16, "0x", 0, false},  {2, "0b", 0, false}, {8, "0o", 0, false},
-    {16, "", 'h', false}, {2, "", 'b', false},   {8, "", 'o', false}, {16, "16#", 0, false},
-    {2, "2#", 0, false},  {8, "8#", 0, false},   {10, "10#", 0, false}};
+constexpr StyleInfo kStyles[] = {{10, "", 0, true},   {16, "0x", 0, false},  {2, "0b", 0, false},
+                                 {8, "0o", 0, false}, {16, "", 'h', false},  {2, "", 'b', false},
+                                 {8, "", 'o', false}, {16, "16#", 0, false}, {2, "2#", 0, false},
+                                 {8, "8#", 0, false}, {10, "10#", 0, false}};
 constexpr StyleInfo kUnsignedDecimal = {10, "", 0, false};
 
 // Formats a value given both ways: as the unsigned pattern of the caller's
@@ -132,8 +132,12 @@ int64_t StrToInt64NW(const wchar16* text, int maxLen, uint32_t flags, int* used)
   return static_cast<int64_t>(ParseInt<uint64_t>(text, maxLen, flags, used));
 }
 
-uint32_t HexToIntN(const char* text, int len) { return HexToInt(text, len); }
-uint32_t HexToIntNW(const wchar16* text, int len) { return HexToInt(text, len); }
+uint32_t HexToIntN(const char* text, int len) {
+  return HexToInt(text, len);
+}
+uint32_t HexToIntNW(const wchar16* text, int len) {
+  return HexToInt(text, len);
+}
 
 int IntToStr(int value, char* buffer, uint32_t flags) {
   return FormatInt(static_cast<uint32_t>(value), value, buffer, flags);

@@ -10,13 +10,13 @@
 
 // Parse flags: the low byte is the radix mode.
 inline constexpr uint32_t INTPARSE_RADIX_MASK = 0xFF;
-inline constexpr uint32_t INTPARSE_AUTO = 0;        // "0x" "0d" "0o" "0b" prefixes, else decimal
-inline constexpr uint32_t INTPARSE_SUFFIX = 1;      // decimal unless a suffix h, b or o decides
+inline constexpr uint32_t INTPARSE_AUTO = 0;    // "0x" "0d" "0o" "0b" prefixes, else decimal
+inline constexpr uint32_t INTPARSE_SUFFIX = 1;  // decimal unless a suffix h, b or o decides
 // 2..36: that radix, no prefix, no suffix.
-inline constexpr uint32_t INTPARSE_ANY_OCTAL = 251; // as INTPARSE_ANY, a lone leading '0' = octal
-inline constexpr uint32_t INTPARSE_ANY = 252;       // prefixes, "16#" forms, or suffixes
-inline constexpr uint32_t INTPARSE_HASH = 253;      // only "16#", "10#", "8#", "2#" forms
-inline constexpr uint32_t INTPARSE_C = 254;         // C literals: 0x, 0b, leading 0 = octal
+inline constexpr uint32_t INTPARSE_ANY_OCTAL = 251;  // as INTPARSE_ANY, a lone leading '0' = octal
+inline constexpr uint32_t INTPARSE_ANY = 252;        // prefixes, "16#" forms, or suffixes
+inline constexpr uint32_t INTPARSE_HASH = 253;       // only "16#", "10#", "8#", "2#" forms
+inline constexpr uint32_t INTPARSE_C = 254;          // C literals: 0x, 0b, leading 0 = octal
 inline constexpr uint32_t INTPARSE_C_NO_BINARY = 255;
 inline constexpr uint32_t INTPARSE_SEP_UNDERSCORE = 0x400;
 inline constexpr uint32_t INTPARSE_SEP_QUOTE = 0x800;
@@ -47,7 +47,9 @@ inline constexpr uint32_t INTFMT_RADIX = 0x8000;
 inline constexpr uint32_t INTFMT_PAD_BLANKS = 0x10000;
 
 // Width field of the format flags (0..63).
-constexpr uint32_t IntFmtWidth(unsigned width) { return (width & 63u) << INTFMT_WIDTH_SHIFT; }
+constexpr uint32_t IntFmtWidth(unsigned width) {
+  return (width & 63u) << INTFMT_WIDTH_SHIFT;
+}
 
 // Characters IntToStr / Int64ToStr may write, terminator included.
 inline constexpr int INTTEXT_BUFFER_SIZE = 70;

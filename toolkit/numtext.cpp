@@ -44,17 +44,28 @@ int ParseEscape(const Ch* text, int* used, unsigned hexModulus) {
 // Two-letter escapes written for control characters and quoting.
 constexpr char EscapeLetter(unsigned c) {
   switch (c) {
-    case '\t': return 't';
-    case '\r': return 'r';
-    case '\n': return 'n';
-    case '\a': return 'a';
-    case '\b': return 'b';
-    case '\f': return 'f';
-    case '\v': return 'v';
-    case '\\': return '\\';
-    case '\'': return '\'';
-    case '"': return '"';
-    default: return 0;
+    case '\t':
+      return 't';
+    case '\r':
+      return 'r';
+    case '\n':
+      return 'n';
+    case '\a':
+      return 'a';
+    case '\b':
+      return 'b';
+    case '\f':
+      return 'f';
+    case '\v':
+      return 'v';
+    case '\\':
+      return '\\';
+    case '\'':
+      return '\'';
+    case '"':
+      return '"';
+    default:
+      return 0;
   }
 }
 
@@ -81,7 +92,9 @@ int EscapeLiteral(unsigned c, Ch* buffer, BOOL noQuotes) {
   return n;
 }
 
-constexpr bool IsDigitCode(unsigned code) { return code - '0' < 10u; }
+constexpr bool IsDigitCode(unsigned code) {
+  return code - '0' < 10u;
+}
 
 // Special values that may follow a decimal point.
 struct SpecialText {
@@ -110,13 +123,16 @@ const SpecialText* Special(const Cursor<Ch>& in, int k) {
   if (in.At(k) != '#') return nullptr;
   for (const SpecialText& s : kSpecials) {
     int j = 0;
-    while (s.letters[j] != 0 && LowerAscii(in.At(k + 1 + j)) == static_cast<unsigned>(s.letters[j])) ++j;
+    while (s.letters[j] != 0 && LowerAscii(in.At(k + 1 + j)) == static_cast<unsigned>(s.letters[j]))
+      ++j;
     if (s.letters[j] == 0) return &s;
   }
   return nullptr;
 }
 
-constexpr uint8_t Position(int index) { return static_cast<uint8_t>(index + 1 > 255 ? 255 : index + 1); }
+constexpr uint8_t Position(int index) {
+  return static_cast<uint8_t>(index + 1 > 255 ? 255 : index + 1);
+}
 
 template <class Ch>
 int ScanNumber(const Ch* text, int maxLen, uint32_t flags, uint8_t* positions) {
@@ -139,10 +155,9 @@ int ScanNumber(const Ch* text, int maxLen, uint32_t flags, uint8_t* positions) {
       const unsigned c = in.At(i);
       if (IsDigitCode(c)) {
         if (integerDigits++ == 0) pos[NUMPOS_INTEGER] = Position(i);
-      } else if (integerDigits == 0 ||
-                 !((c == ' ' && (flags & NUMSCAN_GROUP_SPACE) != 0) ||
-                   (c == '.' && (flags & NUMSCAN_GROUP_DOT) != 0) ||
-                   (c == '_' && (flags & NUMSCAN_GROUP_UNDERSCORE) != 0))) {
+      } else if (integerDigits == 0 || !((c == ' ' && (flags & NUMSCAN_GROUP_SPACE) != 0) ||
+                                         (c == '.' && (flags & NUMSCAN_GROUP_DOT) != 0) ||
+                                         (c == '_' && (flags & NUMSCAN_GROUP_UNDERSCORE) != 0))) {
         break;
       }
     }
@@ -190,7 +205,8 @@ double OutOfRangeValue(const std::string& digits) {
     size_t k = e + 1;
     bool negative = false;
     if (k < digits.size() && (digits[k] == '+' || digits[k] == '-')) negative = digits[k++] == '-';
-    for (; k < digits.size() && exponent < 100000000; ++k) exponent = exponent * 10 + (digits[k] - '0');
+    for (; k < digits.size() && exponent < 100000000; ++k)
+      exponent = exponent * 10 + (digits[k] - '0');
     if (negative) exponent = -exponent;
   }
   // Position of the first significant digit relative to the point.
@@ -225,24 +241,20 @@ double ToDouble(const Ch* text, int* used, uint32_t flags) {
       const Cursor<Ch> in(text + k, length - k);
       const SpecialText* s = Special(in, 0);
       if (s != nullptr) {
-        const double special =
-            s->infinite ? std::numeric_limits<double>::infinity() : std::numeric_limits<double>::quiet_NaN();
+        const double special = s->infinite ? std::numeric_limits<double>::infinity()
+                                           : std::numeric_limits<double>::quiet_NaN();
         return negative ? -special : special;
       }
     }
     clean.push_back(c == ',' && comma ? '.' : static_cast<char>(c));
   }
-  // A lone trailing point or exponent letter is part of the scan but not of the value.
+  // from_chars stops before a trailing exponent letter that has no digits,
+  // which the scan counts but which adds nothing to the value.
   double value = 0.0;
-  const char* first = clean.data();
-  const char* last = first + clean.size();
-  auto [end, ec] = std::from_chars(first, last, value, std::chars_format::general);
-  if (ec == std::errc::result_out_of_range) return OutOfRangeValue(clean);
-  if (ec != std::errc{}) {
-    // Only "-." style texts with no digit reach here; they are no number.
-    return 0.0;
-  }
-  (void)end;
+  const auto result =
+      std::from_chars(clean.data(), clean.data() + clean.size(), value, std::chars_format::general);
+  if (result.ec == std::errc::result_out_of_range) return OutOfRangeValue(clean);
+  if (result.ec != std::errc{}) return 0.0;
   return value;
 }
 
@@ -279,8 +291,12 @@ int DigitSpan(const Ch* text, int radix, int maxLen) {
 
 }  // namespace
 
-int StrParseEscape(const char* text, int* used) { return ParseEscape(text, used, 256); }
-int StrParseEscapeW(const wchar16* text, int* used) { return ParseEscape(text, used, 65536); }
+int StrParseEscape(const char* text, int* used) {
+  return ParseEscape(text, used, 256);
+}
+int StrParseEscapeW(const wchar16* text, int* used) {
+  return ParseEscape(text, used, 65536);
+}
 
 int CharToEscapeLiteral(int ch, char* buffer, BOOL noQuotes) {
   return EscapeLiteral(static_cast<unsigned>(ch) & 0xFFu, buffer, noQuotes);
@@ -296,13 +312,29 @@ int StrScanNumberW(const wchar16* text, int maxLen, uint32_t flags, uint8_t* pos
   return ScanNumber(text, maxLen, flags, positions);
 }
 
-double StrToDouble(const char* text, int* used, uint32_t flags) { return ToDouble(text, used, flags); }
-double StrToDoubleW(const wchar16* text, int* used, uint32_t flags) { return ToDouble(text, used, flags); }
+double StrToDouble(const char* text, int* used, uint32_t flags) {
+  return ToDouble(text, used, flags);
+}
+double StrToDoubleW(const wchar16* text, int* used, uint32_t flags) {
+  return ToDouble(text, used, flags);
+}
 
-int StrNumberLength(const char* text) { return NumberLength(text, INT_MAX); }
-int StrNumberLengthW(const wchar16* text) { return NumberLength(text, INT_MAX); }
-int StrNumberLengthN(const char* text, int maxLen) { return NumberLength(text, maxLen); }
-int StrNumberLengthNW(const wchar16* text, int maxLen) { return NumberLength(text, maxLen); }
+int StrNumberLength(const char* text) {
+  return NumberLength(text, INT_MAX);
+}
+int StrNumberLengthW(const wchar16* text) {
+  return NumberLength(text, INT_MAX);
+}
+int StrNumberLengthN(const char* text, int maxLen) {
+  return NumberLength(text, maxLen);
+}
+int StrNumberLengthNW(const wchar16* text, int maxLen) {
+  return NumberLength(text, maxLen);
+}
 
-int StrDigitSpan(const char* text, int radix, int maxLen) { return DigitSpan(text, radix, maxLen); }
-int StrDigitSpanW(const wchar16* text, int radix, int maxLen) { return DigitSpan(text, radix, maxLen); }
+int StrDigitSpan(const char* text, int radix, int maxLen) {
+  return DigitSpan(text, radix, maxLen);
+}
+int StrDigitSpanW(const wchar16* text, int radix, int maxLen) {
+  return DigitSpan(text, radix, maxLen);
+}

@@ -113,7 +113,8 @@ int FormatUnit(uint64_t value, Ch* buffer, int bufferSize, uint32_t flags, const
     if constexpr (sizeof(Ch) == 1) {
       count = Int64ToStr(static_cast<int64_t>(part), text, INTFMT_UNSIGNED | IntFmtWidth(fraction));
     } else {
-      count = Int64ToStrW(static_cast<int64_t>(part), text, INTFMT_UNSIGNED | IntFmtWidth(fraction));
+      count =
+          Int64ToStrW(static_cast<int64_t>(part), text, INTFMT_UNSIGNED | IntFmtWidth(fraction));
     }
     const bool strip = !aligned && ((flags & UNITFMT_STRIP_ZEROS) != 0 ||
                                     (bytes && prefix == UNITFMT_PREFIX_NONE));
@@ -150,12 +151,11 @@ int FormatUnit(uint64_t value, Ch* buffer, int bufferSize, uint32_t flags, const
   return out.Finish();
 }
 
-
 // Separator characters by index (bits 16-18); 0 = none.
 constexpr unsigned kListSeparators[8] = {0, ';', '.', ':', ',', 0, '-', '\t'};
 // Radix modes by index (bits 12-14): automatic prefixes, 2, 10, 8, 16.
-constexpr uint32_t kListRadixModes[8] = {INTPARSE_AUTO, 2, 10, 8, 16,
-                                         INTPARSE_AUTO, INTPARSE_AUTO, INTPARSE_AUTO};
+constexpr uint32_t kListRadixModes[8] = {INTPARSE_AUTO, 2, 10, 8, 16, INTPARSE_AUTO, INTPARSE_AUTO,
+                                         INTPARSE_AUTO};
 
 template <class Ch>
 class ListReader {
@@ -250,8 +250,7 @@ class ListReader {
   bool ReadNumber(uint64_t* value) {
     int k = i_;
     bool negative = false;
-    if (negatives_ && At(k) == '-' &&
-        (toolkit_detail::ClassOf(text_[k + 1]) & CHC_ALNUM) != 0) {
+    if (negatives_ && At(k) == '-' && (toolkit_detail::ClassOf(text_[k + 1]) & CHC_ALNUM) != 0) {
       negative = true;
       ++k;
     }
@@ -306,7 +305,8 @@ int ParseList(const Ch* text, void* out, int maxItems, uint32_t flags, int* used
     ListReader<Ch> reader(text, flags);
     read = reader.Read([&](uint64_t value) {
       if (stored >= maxItems) return;
-      for (int b = 0; b < itemSize; ++b) bytes[stored * itemSize + b] = static_cast<unsigned char>(value >> (8 * b));
+      for (int b = 0; b < itemSize; ++b)
+        bytes[stored * itemSize + b] = static_cast<unsigned char>(value >> (8 * b));
       ++stored;
     });
   }

@@ -72,7 +72,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Check(StrSpanNotClass(text, flags) == StrSpanNotClassW(wtext, flags));
   Check(StrSpanClassBack(text + terminated, flags, terminated) ==
         StrSpanClassBackW(wtext + terminated, flags, terminated));
-  Check(StrFindLastOf(text, text + terminated / 2, -1) == StrFindLastOfW(wtext, wtext + terminated / 2, -1));
+  Check(StrFindLastOf(text, text + terminated / 2, -1) ==
+        StrFindLastOfW(wtext, wtext + terminated / 2, -1));
 
   if (terminated > 0) {
     Check(StrParseEscape(text, &used) == StrParseEscapeW(wtext, &usedW) || text[0] == '\\');
@@ -101,7 +102,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int bufferSize = static_cast<int>(extra % 40);
     std::vector<char> unitBuffer(static_cast<size_t>(bufferSize) + 1, '#');
     const char* unit = (extra & 0x40) != 0 ? static_cast<const char*>(UNITFMT_BYTES) : text;
-    const int wrote = FormatUnitValue(static_cast<uint64_t>(v), unitBuffer.data(), bufferSize, flags, unit, &used);
+    const int wrote = FormatUnitValue(static_cast<uint64_t>(v), unitBuffer.data(), bufferSize,
+                                      flags, unit, &used);
     Check(wrote >= 0 && (bufferSize == 0 || wrote < bufferSize) && unitBuffer[bufferSize] == '#');
     Check(used >= 0 && used <= 15);
   }

@@ -297,17 +297,20 @@ TEST(Int64ToStr, PrintsEveryDigitOfWideValues) {
   EXPECT_EQ(Fmt64(-1, INTFMT_UNSIGNED), "18446744073709551615");
   EXPECT_EQ(Fmt64(-1, INTFMT_HEX_H), "0FFFFFFFFFFFFFFFFh");
   // Width 63 with exact width: the low 63 binary digits.
-  EXPECT_EQ(Fmt64(-1, INTFMT_RADIX | 2 | IntFmtWidth(63) | INTFMT_EXACT_WIDTH), std::string(63, '1'));
+  EXPECT_EQ(Fmt64(-1, INTFMT_RADIX | 2 | IntFmtWidth(63) | INTFMT_EXACT_WIDTH),
+            std::string(63, '1'));
   // The longest output fits the documented buffer.
   const std::string longest = Fmt64(-1, INTFMT_DEC_HASH | IntFmtWidth(63) | INTFMT_PAD_BLANKS);
   EXPECT_EQ(longest, std::string(63 - 20, ' ') + "10#18446744073709551615");
-  EXPECT_LT(static_cast<int>(Fmt64(-1, INTFMT_BIN_HASH | IntFmtWidth(63)).size()), INTTEXT_BUFFER_SIZE);
+  EXPECT_LT(static_cast<int>(Fmt64(-1, INTFMT_BIN_HASH | IntFmtWidth(63)).size()),
+            INTTEXT_BUFFER_SIZE);
 }
 
 TEST(IntToStr, AgreesWithSnprintf) {
   std::mt19937_64 rng(20261207);
   std::vector<int64_t> values = {0, 1, -1, 9, 10, 15, 16, INT_MAX, INT_MIN, INT64_MAX, INT64_MIN};
-  for (int k = 0; k < 2000; ++k) values.push_back(static_cast<int64_t>(rng() >> (rng() % 64)) * (k % 2 ? -1 : 1));
+  for (int k = 0; k < 2000; ++k)
+    values.push_back(static_cast<int64_t>(rng() >> (rng() % 64)) * (k % 2 ? -1 : 1));
   char expected[96];
   for (int64_t v64 : values) {
     const int v = static_cast<int>(static_cast<uint32_t>(v64));
@@ -347,7 +350,8 @@ TEST(IntToStr, RoundTripsThroughTheMatchingParseModes) {
     std::vector<uint32_t> modes;
   } pairs[] = {
       {INTFMT_DECIMAL, {INTPARSE_AUTO, 10, INTPARSE_SUFFIX}},
-      {INTFMT_HEX_0X, {INTPARSE_AUTO, INTPARSE_ANY, INTPARSE_ANY_OCTAL, INTPARSE_C, INTPARSE_C_NO_BINARY}},
+      {INTFMT_HEX_0X,
+       {INTPARSE_AUTO, INTPARSE_ANY, INTPARSE_ANY_OCTAL, INTPARSE_C, INTPARSE_C_NO_BINARY}},
       {INTFMT_BIN_0B, {INTPARSE_AUTO, INTPARSE_ANY, INTPARSE_ANY_OCTAL, INTPARSE_C}},
       {INTFMT_OCT_0O, {INTPARSE_AUTO, INTPARSE_ANY, INTPARSE_ANY_OCTAL}},
       {INTFMT_HEX_H, {INTPARSE_SUFFIX, INTPARSE_ANY, INTPARSE_ANY_OCTAL}},
@@ -360,8 +364,18 @@ TEST(IntToStr, RoundTripsThroughTheMatchingParseModes) {
       {INTFMT_UNSIGNED, {INTPARSE_AUTO, 10, INTPARSE_HASH}},
   };
   std::mt19937_64 rng(42);
-  std::vector<uint64_t> values = {0, 1, 0xB, 0xD, 0xDEAD, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFF,
-                                  uint64_t{1} << 32, uint64_t{1} << 63, UINT64_MAX, 0x0BADF00D};
+  std::vector<uint64_t> values = {0,
+                                  1,
+                                  0xB,
+                                  0xD,
+                                  0xDEAD,
+                                  0x7FFFFFFF,
+                                  0x80000000,
+                                  0xFFFFFFFF,
+                                  uint64_t{1} << 32,
+                                  uint64_t{1} << 63,
+                                  UINT64_MAX,
+                                  0x0BADF00D};
   for (int k = 0; k < 300; ++k) values.push_back(rng() >> (rng() % 64));
   const uint32_t extras[] = {0, IntFmtWidth(7), IntFmtWidth(12) | INTFMT_PAD_BLANKS};
   for (const auto& pair : pairs) {
@@ -375,7 +389,8 @@ TEST(IntToStr, RoundTripsThroughTheMatchingParseModes) {
           int used = -1;
           EXPECT_EQ(static_cast<uint64_t>(StrToInt64(text64.c_str(), mode, &used)), v);
           EXPECT_EQ(used, static_cast<int>(text64.size()));
-          EXPECT_EQ(static_cast<uint32_t>(StrToInt(text32.c_str(), mode, &used)), static_cast<uint32_t>(v));
+          EXPECT_EQ(static_cast<uint32_t>(StrToInt(text32.c_str(), mode, &used)),
+                    static_cast<uint32_t>(v));
           EXPECT_EQ(used, static_cast<int>(text32.size()));
         }
       }
@@ -386,10 +401,13 @@ TEST(IntToStr, RoundTripsThroughTheMatchingParseModes) {
     for (uint64_t v : values) {
       const std::string text = Fmt64(static_cast<int64_t>(v), INTFMT_RADIX | radix);
       int used = -1;
-      EXPECT_EQ(static_cast<uint64_t>(StrToInt64(text.c_str(), radix, &used)), v) << text << " radix " << radix;
+      EXPECT_EQ(static_cast<uint64_t>(StrToInt64(text.c_str(), radix, &used)), v)
+          << text << " radix " << radix;
       EXPECT_EQ(used, static_cast<int>(text.size()));
-      const std::string text32 = Fmt(static_cast<int>(static_cast<uint32_t>(v)), INTFMT_RADIX | radix);
-      EXPECT_EQ(static_cast<uint32_t>(StrToInt(text32.c_str(), radix, nullptr)), static_cast<uint32_t>(v));
+      const std::string text32 =
+          Fmt(static_cast<int>(static_cast<uint32_t>(v)), INTFMT_RADIX | radix);
+      EXPECT_EQ(static_cast<uint32_t>(StrToInt(text32.c_str(), radix, nullptr)),
+                static_cast<uint32_t>(v));
     }
   }
   // Signed decimal edges.

@@ -28,9 +28,14 @@ std::string RandomNumber(std::mt19937_64& rng) {
   std::string text;
   if (pick(8) == 0) text += std::string(static_cast<size_t>(1 + pick(3)), pick(2) ? ' ' : '\t');
   switch (pick(4)) {
-    case 0: text += '-'; break;
-    case 1: text += '+'; break;
-    default: break;
+    case 0:
+      text += '-';
+      break;
+    case 1:
+      text += '+';
+      break;
+    default:
+      break;
   }
   const int lengthClass = pick(20);
   const int maxDigits = lengthClass == 0 ? 120 : (lengthClass < 5 ? 25 : 17);
@@ -84,7 +89,8 @@ class NumericLocale {
 };
 
 const char* GermanLocale() {
-  for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "de_DE", "de_DE@euro", "de_AT.UTF-8", "de_CH.UTF-8"}) {
+  for (const char* name :
+       {"de_DE.UTF-8", "de_DE.utf8", "de_DE", "de_DE@euro", "de_AT.UTF-8", "de_CH.UTF-8"}) {
     NumericLocale probe(name);
     if (probe.Active() && std::strcmp(std::localeconv()->decimal_point, ",") == 0) return name;
   }
@@ -116,8 +122,8 @@ void ExpectSameAsPeer(const std::vector<std::string>& texts, const std::vector<E
     const double value = StrToDouble(texts[k].c_str(), &used, flags);
     if (Bits(value) != peer[k].bits || used != peer[k].used) {
       ++failures;
-      ADD_FAILURE() << "\"" << texts[k] << "\": got " << value << " used " << used << ", strtod used "
-                    << peer[k].used;
+      ADD_FAILURE() << "\"" << texts[k] << "\": got " << value << " used " << used
+                    << ", strtod used " << peer[k].used;
     }
   }
 }
@@ -140,7 +146,8 @@ TEST(StrToDouble, IgnoresAGermanNumericLocale) {
     peer = ReadWithStrtod(texts);
   }
   const char* german = GermanLocale();
-  if (german == nullptr) GTEST_SKIP() << "no German locale installed (generate de_DE.UTF-8 to run this)";
+  if (german == nullptr)
+    GTEST_SKIP() << "no German locale installed (generate de_DE.UTF-8 to run this)";
   NumericLocale de(german);
   ASSERT_TRUE(de.Active());
   ExpectSameAsPeer(texts, peer, kFlags);
@@ -148,7 +155,8 @@ TEST(StrToDouble, IgnoresAGermanNumericLocale) {
 
 TEST(StrToDouble, ReadsDecimalCommaLikeGermanStrtod) {
   const char* german = GermanLocale();
-  if (german == nullptr) GTEST_SKIP() << "no German locale installed (generate de_DE.UTF-8 to run this)";
+  if (german == nullptr)
+    GTEST_SKIP() << "no German locale installed (generate de_DE.UTF-8 to run this)";
   std::vector<std::string> texts = Samples();
   for (std::string& text : texts) {
     for (char& ch : text) {

@@ -29,37 +29,44 @@ TEST(FormatUnitValue, WritesScaledValuesWithPrefixAndUnit) {
   const char* bytes = UNITFMT_BYTES;
   const uint32_t unit = UNITFMT_UNIT;
   const UnitCase cases[] = {
-      {1536, unit | UNITFMT_BINARY | UnitFmtFraction(1) | UnitFmtDigits(3) | kPlain, bytes, "1.5kB", 9},
+      {1536, unit | UNITFMT_BINARY | UnitFmtFraction(1) | UnitFmtDigits(3) | kPlain, bytes, "1.5kB",
+       9},
       {1234567, 7 | UnitFmtFraction(2) | UnitFmtDigits(3) | kPlain, "Hz", "1.23MHz", 10},
       {512, unit | UnitFmtFraction(1) | UnitFmtDigits(3) | kPlain, bytes, "512Byte", 8},
       {999, UnitFmtDigits(3) | kPlain, nullptr, "999", 8},
       {999, unit | UnitFmtDigits(3) | kPlain, nullptr, "999", 8},
       {1000, unit | UnitFmtDigits(3) | kPlain, "Hz", "1kHz", 9},
       {1234567, UnitFmtThousands('.') | UnitFmtDigits(9) | kPlain, nullptr, "1.234.567", 8},
-      {static_cast<uint64_t>(-123), UNITFMT_SIGNED | UnitFmtThousands('.') | UnitFmtDigits(9) | kPlain,
-       nullptr, "-123", 8},
+      {static_cast<uint64_t>(-123),
+       UNITFMT_SIGNED | UnitFmtThousands('.') | UnitFmtDigits(9) | kPlain, nullptr, "-123", 8},
       {static_cast<uint64_t>(-1234567),
-       UNITFMT_SIGNED | UnitFmtThousands('\'') | UnitFmtDigits(9) | kPlain, nullptr, "-1'234'567", 8},
+       UNITFMT_SIGNED | UnitFmtThousands('\'') | UnitFmtDigits(9) | kPlain, nullptr, "-1'234'567",
+       8},
       // Without UNITFMT_SIGNED a negative pattern is a huge unsigned value.
       {static_cast<uint64_t>(-1234567), UnitFmtDigits(3) | kPlain, nullptr, "18", 14},
       // Values near 2^64 keep their fraction (computed in 128 bits).
       {UINT64_MAX, unit | UnitFmtFraction(3) | UnitFmtDigits(3) | kPlain, "B", "18.446EB", 14},
       {UINT64_MAX, unit | UNITFMT_BINARY | UnitFmtFraction(3) | UnitFmtDigits(3) | kPlain, bytes,
        "15.999EB", 14},
-      {UINT64_MAX, UnitFmtFraction(15) | UnitFmtDigits(1) | kPlain, nullptr, "0.018446744073709", 15},
-      {static_cast<uint64_t>(INT64_MIN), UNITFMT_SIGNED | unit | UnitFmtFraction(2) | UnitFmtDigits(3) | kPlain,
-       "B", "-9.22EB", 14},
-      {1536, unit | UNITFMT_SPACE | UNITFMT_BINARY | UnitFmtFraction(1) | UnitFmtDigits(3) | kPlain, bytes,
-       "1.5 kB", 9},
-      {1536, unit | UNITFMT_BINARY | UnitFmtFraction(1) | UnitFmtDigits(3) | UnitFmtDecimal(',') | kPlain,
+      {UINT64_MAX, UnitFmtFraction(15) | UnitFmtDigits(1) | kPlain, nullptr, "0.018446744073709",
+       15},
+      {static_cast<uint64_t>(INT64_MIN),
+       UNITFMT_SIGNED | unit | UnitFmtFraction(2) | UnitFmtDigits(3) | kPlain, "B", "-9.22EB", 14},
+      {1536, unit | UNITFMT_SPACE | UNITFMT_BINARY | UnitFmtFraction(1) | UnitFmtDigits(3) | kPlain,
+       bytes, "1.5 kB", 9},
+      {1536,
+       unit | UNITFMT_BINARY | UnitFmtFraction(1) | UnitFmtDigits(3) | UnitFmtDecimal(',') | kPlain,
        bytes, "1,5kB", 9},
-      {2000, unit | UNITFMT_STRIP_ZEROS | UnitFmtFraction(3) | UnitFmtDigits(3) | kPlain, "Hz", "2kHz", 9},
-      {2500, unit | UNITFMT_STRIP_ZEROS | UnitFmtFraction(3) | UnitFmtDigits(3) | kPlain, "Hz", "2.5kHz", 9},
+      {2000, unit | UNITFMT_STRIP_ZEROS | UnitFmtFraction(3) | UnitFmtDigits(3) | kPlain, "Hz",
+       "2kHz", 9},
+      {2500, unit | UNITFMT_STRIP_ZEROS | UnitFmtFraction(3) | UnitFmtDigits(3) | kPlain, "Hz",
+       "2.5kHz", 9},
       {2000, unit | UnitFmtFraction(3) | UnitFmtDigits(3) | kPlain, "Hz", "2.000kHz", 9},
-      {2048, unit | UnitFmtFraction(1) | UnitFmtDigits(3) | UNITFMT_BINARY | kPlain, bytes, "2.0kB", 9},
+      {2048, unit | UnitFmtFraction(1) | UnitFmtDigits(3) | UNITFMT_BINARY | kPlain, bytes, "2.0kB",
+       9},
       // Scaling from a small start prefix.
-      {1500, unit | UnitFmtFraction(2) | UnitFmtDigits(3) | UnitFmtPrefix(UNITFMT_PREFIX_MILLI), "V",
-       "1.50V", 8},
+      {1500, unit | UnitFmtFraction(2) | UnitFmtDigits(3) | UnitFmtPrefix(UNITFMT_PREFIX_MILLI),
+       "V", "1.50V", 8},
       {12345, unit | UnitFmtFraction(2) | UnitFmtDigits(3) | UnitFmtPrefix(4), "F", "12.34nF", 5},
       {1500, unit | UnitFmtFraction(2) | UnitFmtDigits(3) | UnitFmtPrefix(5), "s", "1.50\xB5s", 6},
       {5, unit | UnitFmtDigits(3) | UnitFmtPrefix(0), "m", "5ym", 0},
@@ -72,17 +79,22 @@ TEST(FormatUnitValue, WritesScaledValuesWithPrefixAndUnit) {
       {1234, unit | UNITFMT_ALIGNED | UnitFmtThousands('.') | UnitFmtDigits(7) | kPlain, "Hz",
        "    1.234Hz ", 8},
       {static_cast<uint64_t>(-1234),
-       UNITFMT_SIGNED | UNITFMT_ALIGNED | UnitFmtThousands('.') | UnitFmtDigits(7) | kPlain, nullptr,
-       "   -1.234", 8},
-      {2048, unit | UNITFMT_ALIGNED | UnitFmtFraction(1) | UnitFmtDigits(3) | UNITFMT_BINARY | kPlain, bytes,
-       "  2.0kB  ", 9},
-      {5, unit | UNITFMT_ALIGNED | UnitFmtFraction(1) | UnitFmtDigits(3) | kPlain, bytes, "  5.0Byte", 8},
-      {5, unit | UNITFMT_ALIGNED | UNITFMT_STRIP_ZEROS | UnitFmtFraction(2) | UnitFmtDigits(3) | kPlain,
+       UNITFMT_SIGNED | UNITFMT_ALIGNED | UnitFmtThousands('.') | UnitFmtDigits(7) | kPlain,
+       nullptr, "   -1.234", 8},
+      {2048,
+       unit | UNITFMT_ALIGNED | UnitFmtFraction(1) | UnitFmtDigits(3) | UNITFMT_BINARY | kPlain,
+       bytes, "  2.0kB  ", 9},
+      {5, unit | UNITFMT_ALIGNED | UnitFmtFraction(1) | UnitFmtDigits(3) | kPlain, bytes,
+       "  5.0Byte", 8},
+      {5,
+       unit | UNITFMT_ALIGNED | UNITFMT_STRIP_ZEROS | UnitFmtFraction(2) | UnitFmtDigits(3) |
+           kPlain,
        nullptr, "  5.00 ", 8},
   };
   for (const UnitCase& c : cases) {
     int prefix = -1;
-    EXPECT_EQ(Format(c.value, c.flags, c.unit, &prefix), c.text) << c.value << " flags " << std::hex << c.flags;
+    EXPECT_EQ(Format(c.value, c.flags, c.unit, &prefix), c.text)
+        << c.value << " flags " << std::hex << c.flags;
     EXPECT_EQ(prefix, c.prefix) << c.text;
   }
 }
@@ -90,21 +102,24 @@ TEST(FormatUnitValue, WritesScaledValuesWithPrefixAndUnit) {
 TEST(FormatUnitValueW, WritesTheSameTextInWideCharacters) {
   char16_t buffer[32];
   int prefix = -1;
-  const int n = FormatUnitValueW(1500, buffer, 32, UNITFMT_UNIT | UnitFmtFraction(2) | UnitFmtDigits(3) | UnitFmtPrefix(5),
-                                 u"s", &prefix);
+  const int n = FormatUnitValueW(
+      1500, buffer, 32, UNITFMT_UNIT | UnitFmtFraction(2) | UnitFmtDigits(3) | UnitFmtPrefix(5),
+      u"s", &prefix);
   EXPECT_EQ(std::u16string(buffer), u"1.50\u00B5s");
   EXPECT_EQ(n, 6);
   EXPECT_EQ(prefix, 6);
-  FormatUnitValueW(1536, buffer, 32, UNITFMT_UNIT | UNITFMT_BINARY | UnitFmtFraction(1) | UnitFmtDigits(3) | kPlain,
+  FormatUnitValueW(1536, buffer, 32,
+                   UNITFMT_UNIT | UNITFMT_BINARY | UnitFmtFraction(1) | UnitFmtDigits(3) | kPlain,
                    UNITFMT_BYTES, nullptr);
   EXPECT_EQ(std::u16string(buffer), u"1.5kB");
-  FormatUnitValueW(512, buffer, 32, UNITFMT_UNIT | UnitFmtFraction(1) | UnitFmtDigits(3) | kPlain, UNITFMT_BYTES,
-                   nullptr);
+  FormatUnitValueW(512, buffer, 32, UNITFMT_UNIT | UnitFmtFraction(1) | UnitFmtDigits(3) | kPlain,
+                   UNITFMT_BYTES, nullptr);
   EXPECT_EQ(std::u16string(buffer), u"512Byte");
 }
 
 TEST(FormatUnitValue, NeverWritesPastTheBuffer) {
-  const uint32_t flags = UNITFMT_UNIT | UNITFMT_BINARY | UnitFmtFraction(1) | UnitFmtDigits(3) | kPlain;
+  const uint32_t flags =
+      UNITFMT_UNIT | UNITFMT_BINARY | UnitFmtFraction(1) | UnitFmtDigits(3) | kPlain;
   for (int size = 0; size <= 7; ++size) {
     char buffer[8];
     std::memset(buffer, '#', sizeof buffer);
@@ -122,7 +137,8 @@ TEST(FormatUnitValue, NeverWritesPastTheBuffer) {
   EXPECT_EQ(buffer[0], '#');
   const std::string longUnit(200, 'u');
   char small[16];
-  EXPECT_EQ(FormatUnitValue(7, small, sizeof small, UNITFMT_UNIT | UnitFmtDigits(3) | kPlain, longUnit.c_str(), nullptr),
+  EXPECT_EQ(FormatUnitValue(7, small, sizeof small, UNITFMT_UNIT | UnitFmtDigits(3) | kPlain,
+                            longUnit.c_str(), nullptr),
             15);
   EXPECT_EQ(std::string(small), "7" + std::string(14, 'u'));
 }
@@ -147,11 +163,27 @@ struct ListCase {
   std::vector<uint8_t> bytes;  // the whole output array
 };
 
+template <size_t N>
+void ExpectLists(const ListCase (&cases)[N]) {
+  for (const ListCase& c : cases) {
+    SCOPED_TRACE(c.text);
+    int count = -1, used = -1;
+    EXPECT_EQ(Parse(c.text, c.maxItems, c.flags, &count, &used), c.bytes);
+    EXPECT_EQ(count, c.count);
+    EXPECT_EQ(used, c.used);
+  }
+}
+
 TEST(ParseNumberList, ReadsPlainListsUnderTheirSeparators) {
   const uint32_t comma = NumListSeparator(NUMLIST_SEP_COMMA);
   const ListCase cases[] = {
       {"1, 2, 3", comma | NumListItemSize(2), 2, 2, 7, {1, 0, 2, 0}},
-      {"1, 2, 3", comma | NumListItemSize(2) | NUMLIST_FILL_ZERO, 5, 3, 7, {1, 0, 2, 0, 3, 0, 0, 0, 0, 0}},
+      {"1, 2, 3",
+       comma | NumListItemSize(2) | NUMLIST_FILL_ZERO,
+       5,
+       3,
+       7,
+       {1, 0, 2, 0, 3, 0, 0, 0, 0, 0}},
       {"1", NumListItemSize(2) | NUMLIST_FILL_FF, 3, 1, 1, {1, 0, 0xFF, 0xFF, 0xFF, 0xFF}},
       {"1;2;3", NumListSeparator(NUMLIST_SEP_SEMICOLON), 4, 3, 5, {1, 2, 3, 0xEE}},
       {"1;2 3", NumListSeparator(NUMLIST_SEP_SEMICOLON), 4, 2, 4, {1, 2, 0xEE, 0xEE}},
@@ -170,13 +202,7 @@ TEST(ParseNumberList, ReadsPlainListsUnderTheirSeparators) {
       {"", 0, 1, 0, 0, {0xEE}},
       {"x", NUMLIST_FILL_ZERO, 2, 0, 0, {0, 0}},
   };
-  for (const ListCase& c : cases) {
-    SCOPED_TRACE(c.text);
-    int count = -1, used = -1;
-    EXPECT_EQ(Parse(c.text, c.maxItems, c.flags, &count, &used), c.bytes);
-    EXPECT_EQ(count, c.count);
-    EXPECT_EQ(used, c.used);
-  }
+  ExpectLists(cases);
 }
 
 TEST(ParseNumberList, ReadsRadixesSignsQuotesAndItemSizes) {
@@ -193,17 +219,16 @@ TEST(ParseNumberList, ReadsRadixesSignsQuotesAndItemSizes) {
       {"- 1", NUMLIST_NEGATIVE, 1, 0, 0, {0xEE}},
       {"\"1 2\"", NUMLIST_QUOTED, 2, 2, 4, {1, 2}},
       {"\"1 2\"", 0, 2, 0, 0, {0xEE, 0xEE}},
-      {"0x123456 0x789ABCDE", NumListItemSize(4), 2, 2, 19, {0x56, 0x34, 0x12, 0, 0xDE, 0xBC, 0x9A, 0x78}},
+      {"0x123456 0x789ABCDE",
+       NumListItemSize(4),
+       2,
+       2,
+       19,
+       {0x56, 0x34, 0x12, 0, 0xDE, 0xBC, 0x9A, 0x78}},
       {"0x123456 0x789ABCDE", NumListItemSize(3), 2, 2, 19, {0x56, 0x34, 0x12, 0xDE, 0xBC, 0x9A}},
       {"300", NumListItemSize(1), 1, 1, 3, {300 & 0xFF}},
   };
-  for (const ListCase& c : cases) {
-    SCOPED_TRACE(c.text);
-    int count = -1, used = -1;
-    EXPECT_EQ(Parse(c.text, c.maxItems, c.flags, &count, &used), c.bytes);
-    EXPECT_EQ(count, c.count);
-    EXPECT_EQ(used, c.used);
-  }
+  ExpectLists(cases);
 }
 
 TEST(ParseNumberList, ContinuesOverLinesOnlyWhenAsked) {
@@ -215,13 +240,7 @@ TEST(ParseNumberList, ContinuesOverLinesOnlyWhenAsked) {
       {"1 2 \\\n3 4\n5", NUMLIST_MULTILINE | NUMLIST_BACKSLASH_LINES, 5, 4, 9, {1, 2, 3, 4, 0xEE}},
       {"1, 2, \\\r\n 3", comma | NUMLIST_MULTILINE | NUMLIST_BACKSLASH_LINES, 3, 3, 11, {1, 2, 3}},
   };
-  for (const ListCase& c : cases) {
-    SCOPED_TRACE(c.text);
-    int count = -1, used = -1;
-    EXPECT_EQ(Parse(c.text, c.maxItems, c.flags, &count, &used), c.bytes);
-    EXPECT_EQ(count, c.count);
-    EXPECT_EQ(used, c.used);
-  }
+  ExpectLists(cases);
 }
 
 // Output of `hexdump -C` over the 30 bytes below.
@@ -233,7 +252,8 @@ TEST(ParseNumberList, ReadsAHexDumpWithAddressesAndTextColumn) {
   const std::string expected = "Hello, World!\nThis is a test.\n";
   std::vector<uint8_t> out(40, 0xEE);
   int used = -1;
-  const int count = ParseNumberList(dump, out.data(), 40, 16 | NUMLIST_MULTILINE | NUMLIST_FILL_ZERO, &used);
+  const int count =
+      ParseNumberList(dump, out.data(), 40, 16 | NUMLIST_MULTILINE | NUMLIST_FILL_ZERO, &used);
   ASSERT_EQ(count, 30);
   EXPECT_EQ(std::string(out.begin(), out.begin() + 30), expected);
   for (int k = 30; k < 40; ++k) EXPECT_EQ(out[k], 0);
@@ -261,7 +281,9 @@ TEST(ParseNumberList, SkipsBracketedAddressesAndReadsWideItems) {
   // Lines without an address: the first token has the length of an item.
   const char16_t* wide = u"4142 4344\n4546\n";
   std::vector<uint8_t> words(6, 0xEE);
-  EXPECT_EQ(ParseNumberListW(wide, words.data(), 3, 2 | NumListItemSize(2) | NUMLIST_MULTILINE, &used), 3);
+  EXPECT_EQ(
+      ParseNumberListW(wide, words.data(), 3, 2 | NumListItemSize(2) | NUMLIST_MULTILINE, &used),
+      3);
   EXPECT_EQ(words, (std::vector<uint8_t>{0x42, 0x41, 0x44, 0x43, 0x46, 0x45}));
 }
 

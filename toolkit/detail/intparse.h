@@ -16,7 +16,9 @@ struct ParsedInt {
   int digits;  // digits read (a lone leading '0' taken as a prefix counts)
 };
 
-constexpr unsigned ClampRadix(unsigned radix) { return radix < 2 ? 2 : (radix > 36 ? 36 : radix); }
+constexpr unsigned ClampRadix(unsigned radix) {
+  return radix < 2 ? 2 : (radix > 36 ? 36 : radix);
+}
 
 // Reads characters of text below a limit; past the limit it reads as the
 // terminator. Callers look at a character only after every one before it

@@ -17,7 +17,9 @@ constexpr unsigned CodeOf(Ch c) {
   return static_cast<std::make_unsigned_t<Ch>>(c);
 }
 
-constexpr uint32_t ClassOfCode(unsigned code) { return code < 256 ? CharClassTable[code] : CHC_OTHER; }
+constexpr uint32_t ClassOfCode(unsigned code) {
+  return code < 256 ? CharClassTable[code] : CHC_OTHER;
+}
 
 template <class Ch>
 constexpr uint32_t ClassOf(Ch c) {
@@ -30,7 +32,9 @@ constexpr bool InClass(Ch c, uint32_t mask) {
 }
 
 // Digit value 0-35, or 127 for a character that is no digit in any radix.
-constexpr unsigned DigitOfCode(unsigned code) { return code < 128 ? DigitValueTable[code] : 127u; }
+constexpr unsigned DigitOfCode(unsigned code) {
+  return code < 128 ? DigitValueTable[code] : 127u;
+}
 
 template <class Ch>
 constexpr unsigned DigitOf(Ch c) {
@@ -38,7 +42,9 @@ constexpr unsigned DigitOf(Ch c) {
 }
 
 // ASCII letter folded to lower case; other codes unchanged.
-constexpr unsigned LowerAscii(unsigned code) { return code - 'A' < 26u ? code + 32 : code; }
+constexpr unsigned LowerAscii(unsigned code) {
+  return code - 'A' < 26u ? code + 32 : code;
+}
 
 template <class Ch>
 int TextLength(const Ch* text) {
