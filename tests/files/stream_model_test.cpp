@@ -11,7 +11,7 @@
 
 namespace {
 
-enum class Target { File, GrowingMemory, FixedMemory, Callbacks };
+enum class Target { File, GrowingMemory, FixedMemory, Callbacks, ReadOnlyFile, CodecFile };
 
 const char* TargetName(Target t) {
   switch (t) {
@@ -19,6 +19,8 @@ const char* TargetName(Target t) {
     case Target::GrowingMemory: return "growing memory";
     case Target::FixedMemory: return "fixed memory";
     case Target::Callbacks: return "callbacks";
+    case Target::ReadOnlyFile: return "read-only file";
+    case Target::CodecFile: return "file under the 8-over-16 codec";
   }
   return "?";
 }
@@ -29,8 +31,11 @@ struct Model {
   int64_t pos = 0;
   bool memory = false;   // seeks clamp to 0..size
   bool fixed = false;    // writes stop at the size
+  bool readOnly = false;  // writes fail, the size is the end
+  int sizeFactor = 1;     // the storage's bytes per byte (codec)
 
   int Write(const uint8_t* p, int n) {
+    if (readOnly) return -1;
     if (fixed && pos + n > int64_t(data.size())) {
       int room = int(data.size() - pos);
       std::copy(p, p + room, data.begin() + pos);
@@ -63,7 +68,9 @@ struct Model {
     return int(previous);
   }
   int Size() const {
-    return memory ? int(data.size()) : int(std::max<int64_t>(int64_t(data.size()), pos));
+    if (readOnly) return int(data.size());
+    return memory ? int(data.size())
+                  : sizeFactor * int(std::max<int64_t>(int64_t(data.size()), pos));
   }
   // CR, LF and CR LF end a line; longer lines come in pieces of size - 1.
   int ReadLine(int size, std::string& line) {
@@ -118,6 +125,15 @@ struct Runner {
     return rng;
   }
   uint32_t Below(uint32_t n) { return Next() % n; }
+  // Some kilobytes of text with line ends, for the targets that start full.
+  Bytes RandomText() {
+    Bytes text = RandomBytes(Next(), 1 + Below(90000));
+    for (auto& b : text) {
+      if (b % 7 == 0) b = '\n';
+      else if (b % 11 == 0) b = '\r';
+    }
+    return text;
+  }
   // Mostly small counts, sometimes whole buffers, rarely up to 70,000.
   int Chunk() {
     switch (Below(10)) {
@@ -150,6 +166,24 @@ struct Runner {
       case Target::Callbacks:
         model.pos = 0;
         return backend.OpenOn(stream);
+      case Target::ReadOnlyFile:
+        if (first) {
+          model.readOnly = true;
+          model.data = RandomText();
+          WriteWholeFile(path, model.data);
+        }
+        model.pos = 0;
+        return stream.Open(path.c_str(), STREAM_MODE_READ, false);
+      case Target::CodecFile:
+        if (first) {
+          model.sizeFactor = 2;
+          model.data = RandomText();
+          Bytes stored;
+          for (uint8_t b : model.data) stored.insert(stored.end(), {b, 0});
+          WriteWholeFile(path, stored);
+        }
+        model.pos = 0;
+        return stream.OpenWithCodec(path.c_str(), STREAM_MODE_READWRITE, false, &StreamCodec8Over16);
       case Target::GrowingMemory: {
         if (first) {
           model.memory = true;
@@ -180,7 +214,16 @@ struct Runner {
 
   Bytes Stored() {
     switch (target) {
-      case Target::File: return ReadWholeFile(path);
+      case Target::File:
+      case Target::ReadOnlyFile: return ReadWholeFile(path);
+      case Target::CodecFile: {
+        Bytes stored = ReadWholeFile(path), narrow;
+        for (size_t i = 0; i < stored.size(); i += 2) {
+          if (i + 1 >= stored.size() || stored[i + 1] != 0) return {'?'};
+          narrow.push_back(stored[i]);
+        }
+        return narrow;
+      }
       case Target::Callbacks: return backend.data;
       case Target::GrowingMemory: {
         int fill = 0;
@@ -268,7 +311,7 @@ struct Runner {
       } else if (kind < 86) {
         Note("Flush");
         bool got = stream.Flush();
-        if (got != !memory) return Failure("Flush returned " + std::to_string(got));
+        if (got != !(memory || model.readOnly)) return Failure("Flush returned " + std::to_string(got));
       } else if (kind < 94) {
         int skip = Below(3) == 0 ? int(Below(300)) : 0;
         int need = 1 + int(Below(uint32_t(capacity)));
@@ -291,17 +334,25 @@ struct Runner {
       } else if (kind < 96) {
         what << "typed read at " << model.pos;
         Note(what.str());
-        if (stream.ReadU8() != ~DWORD(0) || stream.ReadU32() != ~DWORD(0) || stream.ReadU64() != ~uint64_t(0))
-          return Failure("a typed read on a writable stream did not give -1");
+        if (!model.readOnly) {
+          if (stream.ReadU8() != ~DWORD(0) || stream.ReadU32() != ~DWORD(0) || stream.ReadU64() != ~uint64_t(0))
+            return Failure("a typed read on a writable stream did not give -1");
+          continue;
+        }
+        uint8_t le[4];
+        int n = model.Read(le, 4);
+        DWORD want = n == 4 ? DWORD(le[0] | le[1] << 8 | le[2] << 16 | uint32_t(le[3]) << 24) : ~DWORD(0);
+        DWORD got = stream.ReadU32();
+        if (got != want) return Failure(what.str() + ": ReadU32 gave " + std::to_string(got));
       } else {
         Note("Close and reopen");
-        if (target == Target::File || target == Target::Callbacks) {
+        if (!memory) {
           if (!stream.Close()) return Failure("Close returned false");
         }
         if (!Reopen(false)) return Failure("reopen failed");
       }
     }
-    if (target == Target::File || target == Target::Callbacks) {
+    if (!memory) {
       if (!stream.Close()) return Failure("final Close returned false");
     }
     Bytes stored = Stored();
@@ -327,14 +378,16 @@ TEST_P(StreamModel, EveryResultAndTheFinalBytesMatchAByteVector) {
 }
 
 std::string ParamName(const ::testing::TestParamInfo<std::tuple<Target, int>>& info) {
-  static const char* const kNames[] = {"File", "GrowingMemory", "FixedMemory", "Callbacks"};
+  static const char* const kNames[] = {"File",      "GrowingMemory", "FixedMemory",
+                                       "Callbacks", "ReadOnlyFile",  "CodecFile"};
   return std::string(kNames[int(std::get<0>(info.param))]) + "_" +
          std::to_string(std::get<1>(info.param));
 }
 
 INSTANTIATE_TEST_SUITE_P(TargetsAndCapacities, StreamModel,
                          ::testing::Combine(::testing::Values(Target::File, Target::GrowingMemory,
-                                                              Target::FixedMemory, Target::Callbacks),
+                                                              Target::FixedMemory, Target::Callbacks,
+                                                              Target::ReadOnlyFile, Target::CodecFile),
                                             ::testing::Values(512, 4096, 32768)),
                          ParamName);
 
