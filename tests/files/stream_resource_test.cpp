@@ -161,3 +161,22 @@ TEST(StreamResource, OneSlashOrAWritingModeMeansAFileName) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ResourceTable, EveryEntryIsAlignedAndFollowedByFourZeroBytes) {
+  const ResourceTable& table = zelvaro_resource_table;
+  ASSERT_EQ(table.count, 10);
+  for (int i = 0; i < table.count; ++i) {
+    const ResourceEntry& e = table.entries[i];
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(e.begin) % 16, 0u) << i;
+    EXPECT_LE(e.begin, e.end);
+    EXPECT_EQ(0, std::memcmp(e.end, "\0\0\0\0", 4)) << i;
+    // Texts are stored upper case; ids have no text.
+    for (const char* text : {e.typeText, e.nameText}) {
+      for (const char* c = text; c != nullptr && *c != 0; ++c) EXPECT_FALSE(*c >= 'a' && *c <= 'z');
+    }
+  }
+}
+
+}  // namespace
