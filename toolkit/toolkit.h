@@ -25,3 +25,5 @@
 #include "toolkit/tabcolumn.h"
 #include "toolkit/substring.h"
 #include "toolkit/natcompare.h"
+#include "toolkit/wildcard.h"
+#include "toolkit/wildcard_fold.h"
