@@ -2,51 +2,107 @@
 // 8-bit and 16-bit text.
 #include "toolkit/wildcard.h"
 
-#include "toolkit/wildcard_fold.h"
+#include "toolkit/wildcard_impl.h"
 
 namespace {
 
-inline unsigned Unit(char c) { return static_cast<unsigned char>(c); }
-inline unsigned Unit(wchar16 c) { return c; }
-inline unsigned FoldSmall(unsigned c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; }
+using wildcard_detail::AsciiLower;
+using wildcard_detail::Unit;
 
-// Single-star backtracking: only the last '*' seen is ever resumed, which is
-// enough because each later '*' can absorb whatever an earlier one would
-// have taken.
-template <bool noCase, class Ch>
-int MatchWild(const Ch* text, const Ch* pattern) {
-  auto fold = [](unsigned c) { return noCase ? FoldSmall(c) : c; };
-  const Ch* resumePattern = nullptr;  // just after the last '*'
-  const Ch* resumeText = nullptr;     // where that '*' stopped taking
-  const Ch* t = text;
-  const Ch* p = pattern;
-  for (;;) {
-    if (*p == '*') {
-      while (*p == '*') ++p;
-      if (*p == 0) return 0;
-      resumePattern = p;
-      resumeText = t;
-      continue;
-    }
-    unsigned pc = fold(Unit(*p)), tc = fold(Unit(*t));
-    if (*t != 0 && *p != 0 && (*p == '?' || pc == tc)) {
-      ++p;
-      ++t;
-      continue;
-    }
-    if (*t == 0 && *p == 0) return 0;
-    if (!resumePattern) return static_cast<int>(pc) - static_cast<int>(tc);
-    if (*resumeText == 0) return 1;
-    p = resumePattern;
-    t = ++resumeText;
-  }
-}
+// Character equality of the matchers.
+struct Exact {
+  unsigned operator()(unsigned c) const { return c; }
+};
+struct SmallFold {
+  unsigned operator()(unsigned c) const { return AsciiLower(c); }
+};
 
 template <class Ch>
 int TextLength(const Ch* s) {
   int n = 0;
   while (s[n] != 0) ++n;
   return n;
+}
+
+// A segment (no '*') against len name characters: '?' takes any one.
+template <class Ch, class Fold>
+inline bool SegmentEqual(const Ch* pattern, const Ch* name, int len, const Fold& fold) {
+  for (int i = 0; i < len; ++i) {
+    unsigned p = Unit(pattern[i]);
+    if (p != '?' && fold(p) != fold(Unit(name[i]))) return false;
+  }
+  return true;
+}
+
+// Leftmost position in [at, nameLen - len] where the segment fits, or -1.
+// The scan looks for the segment's first literal character before comparing
+// the rest.
+template <class Ch, class Fold>
+int FindSegment(const Ch* pattern, int len, const Ch* name, int at, int nameLen, const Fold& fold) {
+  int k = 0;
+  while (k < len && pattern[k] == '?') ++k;
+  if (k == len) return nameLen - at >= len ? at : -1;
+  const unsigned first = fold(Unit(pattern[k]));
+  for (int q = at + k, last = nameLen - len + k; q <= last; ++q) {
+    if (fold(Unit(name[q])) == first && SegmentEqual(pattern, name + q - k, len, fold)) return q - k;
+  }
+  return -1;
+}
+
+// Matches pattern[p, patLen) against name[at, nameLen) where pattern[p] is
+// '*': the middle segments take their leftmost fit, the last one ends at the
+// end of the name unless the pattern ended in '*' (open). No backtracking is
+// needed: a later '*' can absorb whatever a later fit of an earlier segment
+// would have left.
+template <class Ch, class Fold>
+bool MatchAfterStar(const Ch* pattern, int p, int patLen, bool open, const Ch* name, int at,
+                    int nameLen, const Fold& fold) {
+  for (;;) {
+    while (p < patLen && pattern[p] == '*') ++p;
+    if (p == patLen) return true;
+    int end = p;
+    while (end < patLen && pattern[end] != '*') ++end;
+    const int len = end - p;
+    if (end == patLen && !open) {
+      return nameLen - at >= len && SegmentEqual(pattern + p, name + nameLen - len, len, fold);
+    }
+    int fit = FindSegment(pattern + p, len, name, at, nameLen, fold);
+    if (fit < 0) return false;
+    at = fit + len;
+    p = end;
+  }
+}
+
+// Removes trailing '*' from the counted pattern; true when there were any.
+template <class Ch>
+bool TrimStars(const Ch* pattern, int* patLen) {
+  bool open = false;
+  while (*patLen > 0 && pattern[*patLen - 1] == '*') {
+    --*patLen;
+    open = true;
+  }
+  return open;
+}
+
+template <class Fold, class Ch>
+int MatchWild(const Ch* text, const Ch* pattern) {
+  const Fold fold;
+  // Up to the first '*' the texts are compared in step, so that a mismatch
+  // there reports its difference.
+  int i = 0;
+  for (;; ++i) {
+    unsigned p = Unit(pattern[i]), t = Unit(text[i]);
+    if (p == '*') break;
+    if (p == 0 && t == 0) return 0;
+    if (t == 0 || p == 0 || (p != '?' && fold(p) != fold(t))) {
+      return static_cast<int>(fold(p)) - static_cast<int>(fold(t));
+    }
+  }
+  int patLen = i + TextLength(pattern + i);
+  const bool open = TrimStars(pattern, &patLen);
+  if (patLen == i) return 0;  // only '*' left: the rest of the text is taken
+  const int textLen = i + TextLength(text + i);
+  return MatchAfterStar(pattern, i, patLen, open || i == patLen, text, i, textLen, fold) ? 0 : 1;
 }
 
 template <class Ch>
@@ -57,51 +113,24 @@ int MatchFile(const Ch* pattern, int patLen, const Ch* name, int nameLen, DWORD 
     return match ? 0 : 1;
   };
   if (patLen < 1) return result(nameLen == 0);
-  const bool noCase = flags & MATCH_NOCASE;
-  auto equal = [&](int p, int at, int len) {
-    if constexpr (sizeof(Ch) == 1) {
-      return StrCompareWildFold(pattern + p, name + at, len, noCase) == 0;
-    } else {
-      return StrCompareWildFoldW(pattern + p, name + at, len, noCase) == 0;
-    }
-  };
   if ((flags & MATCH_STARDOTSTAR) && patLen >= 3 && pattern[patLen - 3] == '*' &&
       pattern[patLen - 2] == '.' && pattern[patLen - 1] == '*') {
     patLen -= 2;
   }
-  bool open = false;  // the pattern ended in '*': the name may go on
-  while (patLen > 0 && pattern[patLen - 1] == '*') {
-    --patLen;
-    open = true;
-  }
-  auto segmentEnd = [&](int from) {
-    while (from < patLen && pattern[from] != '*') ++from;
-    return from;
-  };
-  // The leading segment is anchored at the start of the name.
-  int p = 0;
-  int end = segmentEnd(0);
-  int len = end;
-  if (nameLen < len || !equal(0, 0, len)) return result(false);
-  int at = len;
-  if (end == patLen) return result(open || at == nameLen);
-  p = end;
-  for (;;) {
-    while (pattern[p] == '*') ++p;
-    end = segmentEnd(p);
-    len = end - p;
-    if (end == patLen && !open) {
-      // The last segment ends at the end of the name.
-      return result(nameLen - at >= len && equal(p, nameLen - len, len));
+  const bool open = TrimStars(pattern, &patLen);
+  auto run = [&](const auto& fold) {
+    // The leading segment is anchored at the start of the name.
+    int lead = 0;
+    for (; lead < patLen; ++lead) {
+      unsigned p = Unit(pattern[lead]);
+      if (p == '*') break;
+      if (lead >= nameLen || (p != '?' && fold(p) != fold(Unit(name[lead])))) return false;
     }
-    // A middle segment takes its leftmost fit.
-    int fit = at;
-    while (fit + len <= nameLen && !equal(p, fit, len)) ++fit;
-    if (fit + len > nameLen) return result(false);
-    at = fit + len;
-    if (end == patLen) return result(true);
-    p = end;
-  }
+    if (lead == patLen) return open || lead == nameLen;
+    return MatchAfterStar(pattern, lead, patLen, open, name, lead, nameLen, fold);
+  };
+  if (flags & MATCH_NOCASE) return result(run(wildcard_detail::WildFold<Ch>{}));
+  return result(run(Exact{}));
 }
 
 template <class Ch>
@@ -125,15 +154,15 @@ int MatchList(const Ch* name, int nameLen, const Ch* patterns, DWORD flags, int 
 
 }  // namespace
 
-int StrMatchWildcard(const char* text, const char* pattern) { return MatchWild<false>(text, pattern); }
+int StrMatchWildcard(const char* text, const char* pattern) { return MatchWild<Exact>(text, pattern); }
 int StrMatchWildcardW(const wchar16* text, const wchar16* pattern) {
-  return MatchWild<false>(text, pattern);
+  return MatchWild<Exact>(text, pattern);
 }
 int StrMatchWildcardNoCase(const char* text, const char* pattern) {
-  return MatchWild<true>(text, pattern);
+  return MatchWild<SmallFold>(text, pattern);
 }
 int StrMatchWildcardNoCaseW(const wchar16* text, const wchar16* pattern) {
-  return MatchWild<true>(text, pattern);
+  return MatchWild<SmallFold>(text, pattern);
 }
 
 int MatchFilePattern(const char* pattern, int patLen, const char* name, int nameLen, DWORD flags) {

@@ -7,30 +7,16 @@
 
 #include "toolkit/memblock.h"
 #include "toolkit/strcopy.h"
+#include "toolkit/wildcard_impl.h"
+
+namespace wildcard_detail {
+std::atomic<const WORD*> g_upperTable{nullptr};
+std::atomic<const WORD*> g_lowerTable{nullptr};
+}  // namespace wildcard_detail
 
 namespace {
 
-std::atomic<const WORD*> g_upperTable{nullptr};
-std::atomic<const WORD*> g_lowerTable{nullptr};
-
-constexpr unsigned kTableSize = 0x3000;
-
-inline unsigned Unit(char c) { return static_cast<unsigned char>(c); }
-inline unsigned Unit(wchar16 c) { return c; }
-
-inline unsigned AsciiUpper(unsigned c) { return c >= 'a' && c <= 'z' ? c - 32 : c; }
-inline unsigned AsciiLower(unsigned c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; }
-
-// A character through an installed table: 8-bit text takes the low byte of
-// the byte's entry, wide text the entry below 0x3000 and itself above.
-template <class Ch>
-inline unsigned Through(const WORD* table, unsigned c) {
-  if constexpr (sizeof(Ch) == 1) {
-    return table[c] & 0xFFu;
-  } else {
-    return c < kTableSize ? table[c] : c;
-  }
-}
+using namespace wildcard_detail;
 
 template <class Ch>
 int Length(const Ch* s, int maxLen) {
@@ -78,13 +64,13 @@ int CompareFoldN(const Ch* a, const Ch* b, int n, bool ignoreCase) {
 
 template <class Ch>
 int CompareWild(const Ch* pattern, const Ch* text, int n, bool ignoreCase) {
-  const WORD* table = ignoreCase ? g_upperTable.load(std::memory_order_acquire) : nullptr;
+  const WildFold<Ch> fold;
   for (int i = 0; i < n; ++i) {
     unsigned p = Unit(pattern[i]), t = Unit(text[i]);
     if (p == '?') continue;
     if (ignoreCase) {
-      p = table ? Through<Ch>(table, p) : AsciiUpper(p);
-      t = table ? Through<Ch>(table, t) : AsciiUpper(t);
+      p = fold(p);
+      t = fold(t);
     }
     if (p != t) return static_cast<int>(p) - static_cast<int>(t);
   }
