@@ -42,3 +42,20 @@ int MatchFilePatternW(const wchar16* pattern, const wchar16* name, DWORD flags);
 int MatchFilePatternList(const char* name, int nameLen, const char* patterns, DWORD flags, int sep);
 int MatchFilePatternListW(const wchar16* name, int nameLen, const wchar16* patterns, DWORD flags,
                           int sep);
+
+// MatchFilePattern's parameters and results, with backslash elements in the
+// pattern: \* \? \\ (the character itself), \#mask# (a run of the
+// CharClassTable classes in the hexadecimal mask), \$mask$ (one of them or
+// none), \&mask& (one of them), \(chars) (one of chars or none), \[chars]
+// (one of chars), \{chars} (one not in chars), \<chars> (a run of chars),
+// \+ and \. (runs of CHC_WHITE and CHC_BLANK), \_ and \- (runs of CHC_BLANK
+// and CHC_NEWLINE, empty only at the start of the name), \a (start of the
+// name), \e (its end), \f and \g (word end and start), \w (a word), \z (a
+// word starting with a digit), \h \p \m \o (a hex digit, a digit, a letter
+// or '_', a letter, digit or '_'), \q (one character above TAB, CR LF and
+// the like as one), \| (between whole alternatives), and any other
+// character escape. MATCH_NOT_AT_START and MATCH_AFTER_WORD describe what
+// precedes the name.
+int MatchPatternEx(const char* pattern, int patLen, const char* name, int nameLen, DWORD flags);
+int MatchPatternExW(const wchar16* pattern, int patLen, const wchar16* name, int nameLen,
+                    DWORD flags);
