@@ -125,7 +125,8 @@ TEST(CharSetSpan, TerminatorStopsEvenWhenBitZeroIsSet) {
   EXPECT_EQ(2, CharSetFindEnd("xy", noNul));
   EXPECT_EQ(3, CharSetFindEnd("xyq", noNul));
   EXPECT_EQ(0, CharSetSpanN("aaa", set, 0));
-  EXPECT_EQ(0, CharSetBreakBackN("aaa" + 3, noNul, -4));
+  const char aaa[] = "aaa";
+  EXPECT_EQ(0, CharSetBreakBackN(aaa + 3, noNul, -4));
 }
 
 TEST(CharSetSpan, WideSetWithBit255SpansEveryCharacterAbove255) {
@@ -135,5 +136,6 @@ TEST(CharSetSpan, WideSetWithBit255SpansEveryCharacterAbove255) {
   EXPECT_EQ(4, CharSetSpanW(u"\x4E00\xD83D\xDE00\xFF" u"a", set));
   EXPECT_EQ(1, CharSetBreakW(u"a\x20AC", set));
   EXPECT_EQ(2, CharSetFindEndW(u"a\x20AC" u"b", set));
-  EXPECT_EQ(2, CharSetSpanBackNW(u"a\x20AC\x20AC" + 3, set, 3));
+  const char16_t back[] = u"a\x20AC\x20AC";
+  EXPECT_EQ(2, CharSetSpanBackNW(back + 3, set, 3));
 }
