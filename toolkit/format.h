@@ -28,7 +28,8 @@ using FormatOutputFunc = int (*)(void* ctx, const char* data, int count);
 using FormatOutputFuncW = int (*)(void* ctx, const wchar16* data, int count);
 
 // Formats `format` with `args` through `out`; returns the sum of its results
-// (saturated to the int range). An empty format never calls `out`.
+// (saturated to the int range). An empty format never calls `out`. Like
+// vprintf, it reads `args` itself: the caller's list is used up afterwards.
 int FormatCore(void* ctx, FormatOutputFunc out, const char* format, va_list args);
 int FormatCoreW(void* ctx, FormatOutputFuncW out, const wchar16* format, va_list args);
 

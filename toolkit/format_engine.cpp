@@ -470,7 +470,7 @@ class Engine {
       int n = head + Decimal(mag, o + head);
       n = Group(n, o, s, s.precisionGiven ? s.precision : 0, s.width);
       if (s.suppress) return;
-      Emit(start, head, n - head, 0, s, true);
+      Emit(start, head, n - head, 0, s, !s.precisionGiven);
       return;
     }
     if (mag != 0 && s.alternate) {
