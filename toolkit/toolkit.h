@@ -27,3 +27,6 @@
 #include "toolkit/natcompare.h"
 #include "toolkit/wildcard.h"
 #include "toolkit/wildcard_fold.h"
+#include "toolkit/token.h"
+#include "toolkit/keyword.h"
+#include "toolkit/csv.h"
