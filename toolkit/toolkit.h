@@ -30,3 +30,4 @@
 #include "toolkit/token.h"
 #include "toolkit/keyword.h"
 #include "toolkit/csv.h"
+#include "toolkit/literal.h"
