@@ -1,27 +1,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "graphics/fill_clip.h"
 #include "graphics/image.h"
-
-namespace {
-
-// Clips the span [start, start + extent) (extent < 0: the |extent| positions
-// ending at start) to [0, limit). False when nothing remains.
-bool ClipSpan(int start, int extent, int limit, int& first, int& end) {
-  int64_t a = start, b = int64_t{start} + extent;
-  if (extent < 0) {
-    a = b + 1;
-    b = int64_t{start} + 1;
-  }
-  a = std::max<int64_t>(a, 0);
-  b = std::min<int64_t>(b, limit);
-  if (a >= b) return false;
-  first = static_cast<int>(a);
-  end = static_cast<int>(b);
-  return true;
-}
-
-}  // namespace
 
 void CGraphicsImage::FillRowSpan(BYTE* row, int x0, int x1, DWORD colour) {
   // Leading pixels up to the first whole unit.

@@ -6,3 +6,4 @@
 #include "graphics/pixel.h"
 #include "graphics/colour.h"
 #include "graphics/globals.h"
+#include "graphics/pen.h"

@@ -21,6 +21,11 @@ using ProgressFunc = void (*)(CGraphicsImage* image, DWORD user, DWORD a, DWORD 
 // A pen: puts one dot of `colour` (a palette index on palette images) at
 // (x, y), clipping for itself.
 using PixelWriterFunc = void (*)(CGraphicsImage* image, int x, int y, DWORD colour);
+// A shader: paints pixel (x, y) of the row that starts at `row`; called only
+// with 0 <= x < width and 0 <= y < height.
+using TriangleShaderFunc = void (*)(CGraphicsImage* image, BYTE* row, int x, int y, DWORD arg);
+// Reads the value at (x, y) for FloodFillCustom.
+using FloodGetterFunc = DWORD (*)(CGraphicsImage* image, BYTE* row, int x, int y);
 
 // The per-format functions. Row functions convert a whole row of `width`
 // pixels into the image's scratch row (or return the row itself) and the
@@ -38,6 +43,14 @@ inline constexpr DWORD IMAGE_NO_FILL = 0xBCDE7AF9;
 inline void* const IMAGE_DIB_SECTION = reinterpret_cast<void*>(uintptr_t{1});
 // The text spacing setting that means "the font's own spacing".
 inline constexpr int32_t CHAR_SPACING_FONT = static_cast<int32_t>(0xBCDEEEEEu);
+// DrawText's y that asks for the width only.
+inline constexpr int TEXT_MEASURE_ONLY = static_cast<int>(0xBCDEFFFFu);
+// First word of a font of layout B (bytes 00 00 46 4E).
+inline constexpr DWORD FONT_LAYOUT_B_MAGIC = 0x4E460000;
+// First word of a font's metrics block (bytes FF 00 AA 55).
+inline constexpr DWORD FONT_METRICS_MAGIC = 0x55AA00FF;
+// FloodFillCustom's oldValue that takes the getter's value at the seed.
+inline constexpr DWORD FLOOD_OLD_FROM_SEED = 0xFFFFFFFF;
 // Largest width and height of an image.
 inline constexpr int IMAGE_MAX_SIDE = 32768;
 
@@ -82,6 +95,43 @@ class CGraphicsImage {
   // double words where the format allows; the caller has clipped the span.
   void FillRowSpan(BYTE* row, int x0, int x1, DWORD colour);
 
+  // --- Translucent, shaded and checkered rectangles (fill_area.cpp) ---
+  bool FillRectAlpha(int x, int y, int w, int h, DWORD colour, int alpha);
+  bool FillRectShader(int x, int y, int w, int h, DWORD arg, TriangleShaderFunc shader);
+  bool BlendOntoColor(int x, int y, int w, int h, DWORD colour);
+  bool BlendOntoChecker(int x, int y, int w, int h, DWORD colour1, DWORD colour2, int bit);
+  bool FillChecker(int x, int y, int w, int h, DWORD colour1, DWORD colour2, int bit);
+
+  // --- Triangles (triangle.cpp) ---
+  bool FillTriangle(const int pts[6], DWORD arg, TriangleShaderFunc shader);
+  bool FillTriangleColor(const int pts[6], DWORD colour);
+
+  // --- Flood fills (flood.cpp) ---
+  bool FloodFill(int x, int y, DWORD colour);
+  // oldValue FLOOD_OLD_FROM_SEED takes the getter's value at the seed.
+  bool FloodFillCustom(int x, int y, DWORD value, TriangleShaderFunc setter,
+                       FloodGetterFunc getter, DWORD oldValue);
+
+  // --- Lines (line.cpp) ---
+  bool DrawLine(int x1, int y1, int x2, int y2, DWORD colour, PixelWriterFunc pen, bool drawLast);
+  bool DrawPlainLine(int x1, int y1, int x2, int y2, DWORD colour);
+  bool DrawShaderLine(int x1, int y1, int x2, int y2, DWORD arg, TriangleShaderFunc shader,
+                      bool drawLast);
+  bool DrawSmoothLine(int x1, int y1, int x2, int y2, DWORD colour, bool drawLast);
+  bool DrawRectOutline(int x, int y, int w, int h, DWORD colour);
+  bool DrawRectPen(int x, int y, int w, int h, DWORD colour, PixelWriterFunc pen);
+
+  // --- Text (text.cpp) ---
+  void SelectFont(const BYTE* fontData);
+  void SetCharSpacing(int setting);
+  // which 0: the ink pen and colour, else the background pen and colour.
+  void SetTextWriter(PixelWriterFunc pen, DWORD colour, int which);
+  // Draws one line of Latin-1 text; returns its width. y = TEXT_MEASURE_ONLY
+  // only measures.
+  int DrawText(int x, int y, const char* text);
+  void DrawGlyph(int x, int y, const BYTE* glyph);
+  void FillTextGap(int x, int y, int w, int h, PixelWriterFunc pen);
+
   // --- Palette (palette.cpp) ---
   void SetPaletteEntry(int index, DWORD colour);
   void SetPaletteEntryRGB(int index, BYTE red, BYTE green, BYTE blue);
@@ -102,6 +152,9 @@ class CGraphicsImage {
   // --- Helpers for the operations built on the image ---
   // Frees the colour quantiser's working tables.
   void FreeQuantizerTables();
+  // DrawGlyph and FillTextGap at positions that may lie beyond int range.
+  void PaintGlyph(int64_t x, int64_t y, const BYTE* glyph);
+  void PaintBox(int64_t x, int64_t y, int64_t w, int64_t h, PixelWriterFunc pen);
   bool HasPixels() const { return pixelBlock != nullptr; }
   // First byte of row y, y = 0 being the top row.
   BYTE* Row(int y) const { return topRow - static_cast<int64_t>(y) * stride; }
