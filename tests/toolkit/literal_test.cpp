@@ -38,7 +38,7 @@ TEST(StrQuoteEscape, WritesEscapesPerFlags) {
 
 TEST(StrQuoteEscape, DecodesUtf8AndUtf16SourcesAndSkipsWhatEightBitsCannotHold) {
   EXPECT_EQ(Quote("\xC3\xA9" "\xE4\xB8\x80" "x", QUOTE_SRC_UTF8), "\"\xE9x\"");
-  const char16_t units[] = {u'a', 0x4E00, 0xD83D, 0xDE00, u'b'};
+  const char16_t units[] = {u'a', 0x4E00, 0xD83D, 0xDE00, u'b', 0};
   char out[32];
   EXPECT_EQ(StrQuoteEscape(out, 32, units, 9, QUOTE_SRC_UTF16), 3) << "srcLen 9 rounds down to 4 units";
   EXPECT_STREQ(out, "\"a\"");
