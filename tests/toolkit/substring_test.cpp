@@ -3,9 +3,25 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <new>
 #include <random>
 #include <string>
 #include <vector>
+
+// Test-only replacement of the nothrow array allocation: fails the n-th call
+// from now on when armed (n = 1 is the next call).
+namespace {
+int g_failArrayNothrowIn = 0;
+}
+
+void* operator new[](size_t size, const std::nothrow_t&) noexcept {
+  if (g_failArrayNothrowIn > 0 && --g_failArrayNothrowIn == 0) return nullptr;
+  try {
+    return ::operator new[](size);
+  } catch (...) {
+    return nullptr;
+  }
+}
 
 namespace {
 
@@ -159,6 +175,8 @@ TEST(StrFindKeyValue, FindsAssignmentsAndHonoursItsFlags) {
       {"ab = 1", 0, "ab", 4, 4},
       {"ab", 0, "ab", 2, -1},
       {"\"ab\"=1", KEYVALUE_QUOTED_KEY, "ab", 3, -1},
+      {"name\" = 1", KEYVALUE_QUOTED_KEY, "name", -1, -1},
+      {"name = 1", KEYVALUE_WHOLE_WORD | KEYVALUE_QUOTED_KEY, "name", 8, 6},
       {"KEY=1", 0, "key", -1, -1},
       {"x", 0, "", -1, -1},
   };
@@ -252,6 +270,20 @@ TEST(StrReplace, KnownCasesAndAnEmptyFind) {
   EXPECT_STREQ(text, "abab");
   EXPECT_EQ(StrReplace(text, "ab", "aab", 16), 6) << "the replacement is not searched again";
   EXPECT_STREQ(text, "aabaab");
+}
+
+TEST(StrReplace, LeavesTheTextUntouchedWhenItsTemporaryBufferIsRefused) {
+  char text[16] = "abab";
+  g_failArrayNothrowIn = 1;
+  EXPECT_EQ(StrReplace(text, "b", "xyz", 16), -1);
+  EXPECT_STREQ(text, "abab");
+  char16_t wide[16] = u"abab";
+  g_failArrayNothrowIn = 1;
+  EXPECT_EQ(StrReplaceNoCaseW(wide, u"B", u"xyz", 16), -1);
+  EXPECT_EQ(std::u16string(wide), u"abab");
+  g_failArrayNothrowIn = 0;
+  EXPECT_EQ(StrReplace(text, "b", "xyz", 16), 8);
+  EXPECT_STREQ(text, "axyzaxyz");
 }
 
 TEST(StrReplaceChr, ReplacesOneCharacterAndItsOtherCaseWhenAsked) {
