@@ -135,6 +135,13 @@ TEST(FormulaCompile, ComputesEveryLevelInTheIntendedOrder) {
     const Outcome r = Interpret(p);
     EXPECT_EQ(r.ok, 1) << row.text;
     EXPECT_EQ(Bits(r.value), Bits(row.expected)) << row.text << " gave " << r.value;
+    int ok = 1;
+    const double fast = p.Evaluate(&ok);
+    EXPECT_EQ(ok, 1) << row.text;
+    if (UsesApproximation(p))
+      EXPECT_NEAR(fast, row.expected, 1e-15 * std::fabs(row.expected)) << row.text;
+    else
+      EXPECT_EQ(Bits(fast), Bits(row.expected)) << row.text << " fast path gave " << fast;
   }
 }
 
