@@ -220,8 +220,16 @@ struct FParser {
 };
 
 // Scalar, one sample at a time, as the plotter would call it.
-__attribute__((noinline, optimize("no-tree-vectorize"))) void RunCpp(CppFormula f, const Points& pts,
-                                                                       const Sliders& s, double* out) {
+#if defined(__clang__)
+#define BENCH_SCALAR
+#define BENCH_SCALAR_LOOP _Pragma("clang loop vectorize(disable) interleave(disable)")
+#else
+#define BENCH_SCALAR __attribute__((optimize("no-tree-vectorize")))
+#define BENCH_SCALAR_LOOP
+#endif
+__attribute__((noinline)) BENCH_SCALAR void RunCpp(CppFormula f, const Points& pts, const Sliders& s,
+                                                   double* out) {
+  BENCH_SCALAR_LOOP
   for (size_t i = 0; i < pts.x.size(); ++i) out[i] = f(pts.x[i], pts.y[i], s);
 }
 
