@@ -420,59 +420,15 @@ double RunFastForm(const FastForm& form, int* ok) {
   FAST_THREE(name##_m, *ip->a, *ip->b, fails, expr)  \
   FAST_THREE(name##_r, acc, *ip->b, fails, expr)     \
   FAST_THREE(name##_l, *ip->a, acc, fails, expr)
-#define FAST_BINARY(name, expr) FAST_BINARY_CHECKED(name, false, expr)
 
   goto* kHandlers[ip->handler];
 
-  FAST_UNARY(op_neg, -x)
-  FAST_UNARY(op_not, ops::BitNot(x))
-  FAST_UNARY(op_lnot, ops::Truth(x == 0.0))
-  FAST_UNARY_CHECKED(op_acos, ops::AsinAcosFails(x), std::acos(x))
-  FAST_UNARY_CHECKED(op_asin, ops::AsinAcosFails(x), std::asin(x))
-  FAST_UNARY(op_atan, std::atan(x))
-  FAST_UNARY(op_acot, ops::Acot(x))
-  FAST_UNARY_CHECKED(op_acosh, ops::AcoshFails(x), std::acosh(x))
-  FAST_UNARY(op_asinh, std::asinh(x))
-  FAST_UNARY_CHECKED(op_atanh, ops::AtanhFails(x), std::atanh(x))
-  FAST_UNARY_CHECKED(op_acoth, ops::AcothFails(x), ops::Acoth(x))
-  FAST_UNARY(op_cos, std::cos(x))
-  FAST_UNARY(op_sin, std::sin(x))
-  FAST_UNARY(op_tan, std::tan(x))
-  FAST_UNARY(op_cot, ops::Cot(x))
-  FAST_UNARY(op_cosh, std::cosh(x))
-  FAST_UNARY(op_sinh, std::sinh(x))
-  FAST_UNARY(op_tanh, std::tanh(x))
-  FAST_UNARY_CHECKED(op_coth, ops::CothFails(x), ops::Coth(x))
-  FAST_UNARY(op_log, std::log(x))
-  FAST_BINARY(op_logx, ops::LogBase(x, y))
-  FAST_UNARY(op_log10, std::log10(x))
-  FAST_BINARY(op_root, ops::Root(x, y))
-  FAST_UNARY_CHECKED(op_sqrt, ops::SqrtFails(x), std::sqrt(x))
-  FAST_BINARY(op_eq, ops::Truth(x == y))
-  FAST_BINARY(op_neq, ops::Truth(x != y))
-  FAST_BINARY(op_lower, ops::Truth(x < y))
-  FAST_BINARY(op_lowereq, ops::Truth(x <= y))
-  FAST_BINARY(op_upper, ops::Truth(x > y))
-  FAST_BINARY(op_uppereq, ops::Truth(x >= y))
-  FAST_BINARY(op_shr, ops::ShiftRight(x, y))
-  FAST_BINARY(op_shl, ops::ShiftLeft(x, y))
-  FAST_BINARY(op_lor, ops::Truth(x != 0.0 || y != 0.0))
-  FAST_BINARY(op_land, ops::Truth(x != 0.0 && y != 0.0))
-  FAST_BINARY(op_or, ops::BitOr(x, y))
-  FAST_BINARY(op_and, ops::BitAnd(x, y))
-  FAST_BINARY(op_xor, ops::BitXor(x, y))
-  FAST_BINARY(op_add, x + y)
-  FAST_BINARY(op_sub, x - y)
-  FAST_BINARY(op_mul, x * y)
-  FAST_BINARY_CHECKED(op_div, ops::DivisorFails(y), x / y)
-  FAST_BINARY_CHECKED(op_mod, ops::DivisorFails(y), std::fmod(x, y))
-  FAST_BINARY(op_pow, std::pow(x, y))
-  FAST_UNARY(op_pow2, ops::Pow2(x))
-  FAST_UNARY(op_pow3, ops::Pow3(x))
-  FAST_UNARY(op_abs, std::fabs(x))
-  FAST_UNARY(op_floor, std::floor(x))
-  FAST_UNARY(op_round, ops::Round(x))
-  FAST_UNARY(op_ceil, std::ceil(x))
+#define FAST_UNARY_OP(name, code, fails, expr) FAST_UNARY_CHECKED(name, fails, expr)
+#define FAST_BINARY_OP(name, code, fails, expr) FAST_BINARY_CHECKED(name, fails, expr)
+  FORMULA_UNARY_OPERATIONS(FAST_UNARY_OP)
+  FORMULA_BINARY_OPERATIONS(FAST_BINARY_OP)
+#undef FAST_UNARY_OP
+#undef FAST_BINARY_OP
   FAST_UNARY(op_mov, x)
   FAST_UNARY(op_powi, FastIntegerPower(x, static_cast<int>(ip->k)))
   FAST_UNARY(op_powe, FastPowerOfE(x))
@@ -514,7 +470,6 @@ op_ret_rx:
 #undef FAST_UNARY_CHECKED
 #undef FAST_UNARY
 #undef FAST_BINARY_CHECKED
-#undef FAST_BINARY
 bail:
   return EvaluateCode(form.code, form.length, form.values, ok);
 }

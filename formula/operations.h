@@ -3,6 +3,8 @@
 // Internal to the formula library.
 #pragma once
 
+#include "formula/code_format.h"
+
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -74,3 +76,59 @@ inline double ErrorResult(double slot0) {
 }
 
 }  // namespace formula_ops
+
+// Every computing opcode once: a name, the code, the failure test and the
+// result over the operand x (binary: left x, right y). The interpreter and
+// the fast path both expand these lists.
+#define FORMULA_UNARY_OPERATIONS(X)                                           \
+  X(op_neg, ACT_NEG, false, -x)                                               \
+  X(op_not, ACT_NOT, false, formula_ops::BitNot(x))                           \
+  X(op_lnot, ACT_LOGIC_NOT, false, formula_ops::Truth(x == 0.0))              \
+  X(op_acos, ACT_ACOS, formula_ops::AsinAcosFails(x), std::acos(x))           \
+  X(op_asin, ACT_ASIN, formula_ops::AsinAcosFails(x), std::asin(x))           \
+  X(op_atan, ACT_ATAN, false, std::atan(x))                                   \
+  X(op_acot, ACT_ACOT, false, formula_ops::Acot(x))                           \
+  X(op_acosh, ACT_ACOSH, formula_ops::AcoshFails(x), std::acosh(x))           \
+  X(op_asinh, ACT_ASINH, false, std::asinh(x))                                \
+  X(op_atanh, ACT_ATANH, formula_ops::AtanhFails(x), std::atanh(x))           \
+  X(op_acoth, ACT_ACOTH, formula_ops::AcothFails(x), formula_ops::Acoth(x))   \
+  X(op_cos, ACT_COS, false, std::cos(x))                                      \
+  X(op_sin, ACT_SIN, false, std::sin(x))                                      \
+  X(op_tan, ACT_TAN, false, std::tan(x))                                      \
+  X(op_cot, ACT_COT, false, formula_ops::Cot(x))                              \
+  X(op_cosh, ACT_COSH, false, std::cosh(x))                                   \
+  X(op_sinh, ACT_SINH, false, std::sinh(x))                                   \
+  X(op_tanh, ACT_TANH, false, std::tanh(x))                                   \
+  X(op_coth, ACT_COTH, formula_ops::CothFails(x), formula_ops::Coth(x))       \
+  X(op_log, ACT_LOG, false, std::log(x))                                      \
+  X(op_log10, ACT_LOG10, false, std::log10(x))                                \
+  X(op_sqrt, ACT_SQRT, formula_ops::SqrtFails(x), std::sqrt(x))               \
+  X(op_pow2, ACT_POW2, false, formula_ops::Pow2(x))                           \
+  X(op_pow3, ACT_POW3, false, formula_ops::Pow3(x))                           \
+  X(op_abs, ACT_ABS, false, std::fabs(x))                                     \
+  X(op_floor, ACT_FLOOR, false, std::floor(x))                                \
+  X(op_round, ACT_ROUND, false, formula_ops::Round(x))                        \
+  X(op_ceil, ACT_CEIL, false, std::ceil(x))
+
+#define FORMULA_BINARY_OPERATIONS(X)                                          \
+  X(op_logx, ACT_LOGX, false, formula_ops::LogBase(x, y))                     \
+  X(op_root, ACT_ROOT, false, formula_ops::Root(x, y))                        \
+  X(op_eq, ACT_EQ, false, formula_ops::Truth(x == y))                         \
+  X(op_neq, ACT_NEQ, false, formula_ops::Truth(x != y))                       \
+  X(op_lower, ACT_LOWER, false, formula_ops::Truth(x < y))                    \
+  X(op_lowereq, ACT_LOWER_EQ, false, formula_ops::Truth(x <= y))              \
+  X(op_upper, ACT_UPPER, false, formula_ops::Truth(x > y))                    \
+  X(op_uppereq, ACT_UPPER_EQ, false, formula_ops::Truth(x >= y))              \
+  X(op_shr, ACT_SHR, false, formula_ops::ShiftRight(x, y))                    \
+  X(op_shl, ACT_SHL, false, formula_ops::ShiftLeft(x, y))                     \
+  X(op_lor, ACT_LOGIC_OR, false, formula_ops::Truth(x != 0.0 || y != 0.0))    \
+  X(op_land, ACT_LOGIC_AND, false, formula_ops::Truth(x != 0.0 && y != 0.0))  \
+  X(op_or, ACT_OR, false, formula_ops::BitOr(x, y))                           \
+  X(op_and, ACT_AND, false, formula_ops::BitAnd(x, y))                        \
+  X(op_xor, ACT_XOR, false, formula_ops::BitXor(x, y))                        \
+  X(op_add, ACT_ADD, false, x + y)                                            \
+  X(op_sub, ACT_SUB, false, x - y)                                            \
+  X(op_mul, ACT_MUL, false, x * y)                                            \
+  X(op_div, ACT_DIV, formula_ops::DivisorFails(y), x / y)                     \
+  X(op_mod, ACT_MOD, formula_ops::DivisorFails(y), std::fmod(x, y))           \
+  X(op_pow, ACT_POW, false, std::pow(x, y))

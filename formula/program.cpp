@@ -9,8 +9,18 @@
 
 namespace {
 
-// Growth of the value and code arrays: half again plus 32.
-uint32_t GrownCapacity(uint32_t capacity) { return capacity + capacity / 2 + 32; }
+// Makes room for one more element when the array is full: capacity grows
+// by half again plus 32, the used elements move over.
+template <typename T>
+void GrowForOneMore(T*& array, uint32_t& capacity, uint32_t used) {
+  if (used < capacity) return;
+  const uint32_t grown = capacity + capacity / 2 + 32;
+  T* block = new T[grown];
+  if (used != 0) std::memcpy(block, array, used * sizeof(T));
+  delete[] array;
+  array = block;
+  capacity = grown;
+}
 
 }  // namespace
 
@@ -103,28 +113,14 @@ bool CFormulaProgram::Reset(int valueCount, FormulaLookupProc lookup, void* cont
 
 int CFormulaProgram::AddConstant(double value) {
   if (m_valueCount >= FormulaMaxValues) return -1;
-  if (m_valueCount >= m_valueCapacity) {
-    const uint32_t capacity = GrownCapacity(m_valueCapacity);
-    double* grown = new double[capacity];
-    if (m_valueCount != 0) std::memcpy(grown, m_values, m_valueCount * sizeof(double));
-    delete[] m_values;
-    m_values = grown;
-    m_valueCapacity = capacity;
-  }
+  GrowForOneMore(m_values, m_valueCapacity, m_valueCount);
   Invalidate();
   m_values[m_valueCount] = value;
   return static_cast<int>(m_valueCount++);
 }
 
 uint32_t CFormulaProgram::Emit(uint16_t word) {
-  if (m_codeLength >= m_codeCapacity) {
-    const uint32_t capacity = GrownCapacity(m_codeCapacity);
-    uint16_t* grown = new uint16_t[capacity];
-    if (m_codeLength != 0) std::memcpy(grown, m_code, m_codeLength * sizeof(uint16_t));
-    delete[] m_code;
-    m_code = grown;
-    m_codeCapacity = capacity;
-  }
+  GrowForOneMore(m_code, m_codeCapacity, m_codeLength);
   Invalidate();
   m_code[m_codeLength++] = word;
   return m_codeLength;

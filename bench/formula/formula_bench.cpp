@@ -161,6 +161,15 @@ struct Ours {
   }
 };
 
+// What the peers learn as constants: the sliders, pi and e (our doubles).
+struct NamedConstant {
+  const char* name;
+  double value;
+};
+std::vector<NamedConstant> Constants(const Sliders& s) {
+  return {{"Z", s.Z}, {"A", s.A}, {"B", s.B}, {"C", s.C}, {"F", s.F}, {"pi", kPi}, {"e", kE}};
+}
+
 struct MuParser {
   mu::Parser parser;
   double x = 0, y = 0;
@@ -168,13 +177,7 @@ struct MuParser {
     try {
       parser.DefineVar("X", &x);
       parser.DefineVar("Y", &y);
-      parser.DefineConst("Z", s.Z);
-      parser.DefineConst("A", s.A);
-      parser.DefineConst("B", s.B);
-      parser.DefineConst("C", s.C);
-      parser.DefineConst("F", s.F);
-      parser.DefineConst("pi", kPi);
-      parser.DefineConst("e", kE);
+      for (const NamedConstant& c : Constants(s)) parser.DefineConst(c.name, c.value);
       parser.SetExpr(text);
       parser.Eval();
     } catch (const mu::Parser::exception_type& e) {
@@ -195,13 +198,7 @@ struct MuParser {
 struct FParser {
   FunctionParser parser;
   bool Build(const char* text, const Sliders& s) {
-    parser.AddConstant("Z", s.Z);
-    parser.AddConstant("A", s.A);
-    parser.AddConstant("B", s.B);
-    parser.AddConstant("C", s.C);
-    parser.AddConstant("F", s.F);
-    parser.AddConstant("pi", kPi);
-    parser.AddConstant("e", kE);
+    for (const NamedConstant& c : Constants(s)) parser.AddConstant(c.name, c.value);
     if (parser.Parse(text, "X,Y") >= 0) {
       std::printf("fparser: %s\n", parser.ErrorMsg());
       return false;
