@@ -94,6 +94,14 @@ inline constexpr uint16_t LoadWord(uint32_t index) {
   return static_cast<uint16_t>(ACT_VALUE | (index & FormulaIndexMask));
 }
 
+// Index of the first word equal to target in code[from, length), or length:
+// how a conditional finds its ELSE and ENDIF.
+inline uint32_t FindCodeWord(const uint16_t* code, uint32_t from, uint32_t length, uint16_t target) {
+  for (uint32_t i = from; i < length; ++i)
+    if (code[i] == target) return i;
+  return length;
+}
+
 // One row of the opcode table.
 struct OpcodeInfo {
   uint32_t code;

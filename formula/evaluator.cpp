@@ -4,17 +4,6 @@
 
 #include <cmath>
 
-namespace {
-
-// Index of the first word equal to target after from, or length.
-uint32_t FindWord(const uint16_t* code, uint32_t from, uint32_t length, uint16_t target) {
-  for (uint32_t i = from; i < length; ++i)
-    if (code[i] == target) return i;
-  return length;
-}
-
-}  // namespace
-
 double EvaluateCode(const uint16_t* code, uint32_t length, const double* values, int* ok) {
   double stack[FormulaStackSlots];
   stack[0] = 0.0;
@@ -29,11 +18,11 @@ double EvaluateCode(const uint16_t* code, uint32_t length, const double* values,
         continue;
       case ACT_IF >> 12:
         if (stack[top] != 0.0) continue;
-        pc = FindWord(code, pc + 1, length, static_cast<uint16_t>(ACT_ELSE | (word & FormulaIndexMask)));
+        pc = FindCodeWord(code, pc + 1, length, static_cast<uint16_t>(ACT_ELSE | (word & FormulaIndexMask)));
         if (pc == length) goto fail;
         continue;
       case ACT_ELSE >> 12:
-        pc = FindWord(code, pc + 1, length, static_cast<uint16_t>(ACT_ENDIF | (word & FormulaIndexMask)));
+        pc = FindCodeWord(code, pc + 1, length, static_cast<uint16_t>(ACT_ENDIF | (word & FormulaIndexMask)));
         if (pc == length) goto fail;
         continue;
       case ACT_ENDIF >> 12:

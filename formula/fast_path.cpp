@@ -4,17 +4,15 @@
 #include "formula/evaluator.h"
 #include "formula/operations.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
-#include <algorithm>
 #include <cstring>
 #include <map>
 #include <tuple>
 
 namespace formula_detail {
 namespace {
-
-namespace ops = formula_ops;
 
 // Instructions beyond the opcodes, which keep their own numbers.
 enum FastExtra : uint16_t {
@@ -65,12 +63,6 @@ struct Branch {
   size_t reuseMark; // reusable values known before the branch
   bool inFalse;
 };
-
-uint32_t FindWord(const uint16_t* code, uint32_t from, uint32_t length, uint16_t target) {
-  for (uint32_t i = from; i < length; ++i)
-    if (code[i] == target) return i;
-  return length;
-}
 
 bool IsBinary(uint16_t op) { return op < FormulaOpcodeCount && OpcodeStackDeltas[op] < 0; }
 
@@ -190,9 +182,9 @@ bool Translator::Run(const uint16_t* code, uint32_t length) {
       const uint16_t label = w & FormulaIndexMask;
       Branch b{};
       b.slot = top;
-      b.elsePos = FindWord(code, pc + 1, length, static_cast<uint16_t>(ACT_ELSE | label));
+      b.elsePos = FindCodeWord(code, pc + 1, length, static_cast<uint16_t>(ACT_ELSE | label));
       if (b.elsePos == length) return false;
-      b.endifPos = FindWord(code, b.elsePos + 1, length, static_cast<uint16_t>(ACT_ENDIF | label));
+      b.endifPos = FindCodeWord(code, b.elsePos + 1, length, static_cast<uint16_t>(ACT_ENDIF | label));
       if (b.endifPos == length) return false;
       if (!m_branches.empty()) {
         const Branch& outer = m_branches.back();
@@ -328,10 +320,17 @@ double FastPowerOfE(double u) {
 }
 
 void BuildFastForm(FastForm& form, const uint16_t* code, uint32_t length, const double* values,
-                   uint32_t variableCount, bool approximate) {
+                   uint32_t valueCount, uint32_t variableCount, bool approximate) {
   form.ins.clear();
   form.usable = false;
   form.exact = true;
+  form.loadsOutside = false;
+  for (uint32_t i = 0; i < length; ++i) {
+    if (IsLoadWord(code[i]) && (code[i] & FormulaIndexMask) >= valueCount) {
+      form.loadsOutside = true;
+      return;
+    }
+  }
   form.code = code;
   form.length = length;
   form.values = values;
@@ -383,7 +382,11 @@ double RunFastForm(const FastForm& form, int* ok) {
 #undef FAST_B
 #undef FAST_NONE
   static_assert(sizeof kHandlers / sizeof kHandlers[0] == F_COUNT * kHandlersPerOp);
-  if (!form.usable) return EvaluateCode(form.code, form.length, form.values, ok);
+  if (!form.usable) {
+    if (!form.loadsOutside) return EvaluateCode(form.code, form.length, form.values, ok);
+    if (ok != nullptr) *ok = 0;
+    return formula_ops::ErrorResult(0.0);
+  }
   const FastIns* const base = form.ins.data();
   const FastIns* ip = base;
   double acc = 0.0;

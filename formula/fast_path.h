@@ -45,15 +45,18 @@ struct FastForm {
   std::vector<FastIns> ins;
   std::vector<double> temps;
   bool usable = false;
-  bool exact = true;  // no libm call was replaced
+  bool exact = true;         // no libm call was replaced
+  bool loadsOutside = false; // the code reads beyond the value array
 };
 
-// Translates code; values must stay where they are until the next build.
+// Translates code; values (valueCount of them, the variables first) must
+// stay where they are until the next build.
 void BuildFastForm(FastForm& form, const uint16_t* code, uint32_t length, const double* values,
-                   uint32_t variableCount, bool approximate);
+                   uint32_t valueCount, uint32_t variableCount, bool approximate);
 
 // Runs the form (or the interpreter when the form is unusable or meets an
-// error); ok as for EvaluateCode.
+// error); ok as for EvaluateCode. Code that loads beyond the value array
+// (only hand-written code can) gives the error result without reading.
 double RunFastForm(const FastForm& form, int* ok);
 
 // A form of one addition, subtraction or multiplication of two operands

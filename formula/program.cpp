@@ -192,7 +192,8 @@ int CFormulaProgram::SwapVariables(CFormulaProgram* program, uint32_t a, uint32_
 double CFormulaProgram::RunStale(CFormulaProgram& p, int* ok) {
   if (p.m_fast == nullptr) p.m_fast = new formula_detail::FastForm;
   formula_detail::FastForm& form = *p.m_fast;
-  formula_detail::BuildFastForm(form, p.m_code, p.m_codeLength, p.m_values, p.m_variableCount, true);
+  formula_detail::BuildFastForm(form, p.m_code, p.m_codeLength, p.m_values, p.m_valueCount,
+                                p.m_variableCount, true);
   p.m_run = &RunForm;
   if (const uint16_t op = formula_detail::SingleArithmetic(form)) {
     p.m_kernelA = form.ins[0].a;

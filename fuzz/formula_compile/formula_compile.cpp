@@ -80,11 +80,13 @@ void CheckEvaluation(CFormulaProgram& p, const double* values) {
   const double plain = EvaluateCode(p.Code(), p.CodeLength(), p.Values(), &okPlain);
   // The fast form built without replacing libm calls must match exactly.
   formula_detail::FastForm exact;
-  formula_detail::BuildFastForm(exact, p.Code(), p.CodeLength(), p.Values(), p.VariableCount(), false);
+  formula_detail::BuildFastForm(exact, p.Code(), p.CodeLength(), p.Values(), p.ValueCount(),
+                                p.VariableCount(), false);
   const double exactValue = formula_detail::RunFastForm(exact, &okExact);
   if (!SameOutcome(exactValue, okExact, plain, okPlain)) Fail("exact fast form differs from the interpreter");
   formula_detail::FastForm approximate;
-  formula_detail::BuildFastForm(approximate, p.Code(), p.CodeLength(), p.Values(), p.VariableCount(), true);
+  formula_detail::BuildFastForm(approximate, p.Code(), p.CodeLength(), p.Values(), p.ValueCount(),
+                                p.VariableCount(), true);
   if (approximate.exact && !SameOutcome(fast, okFast, plain, okPlain)) Fail("Evaluate differs from the interpreter");
 }
 

@@ -155,6 +155,22 @@ TEST(FormulaFastPath, InterpretsCodeOfOtherShapes) {
   }
 }
 
+TEST(FormulaFastPath, RefusesLoadsBeyondTheValues) {
+  CFormulaProgram p;
+  p.Reset(0, nullptr, nullptr);  // no value array at all
+  p.Emit(LoadWord(5));
+  int ok = 1;
+  EXPECT_EQ(Bits(p.Evaluate(&ok)), 0x7FFF000000000000u);
+  EXPECT_EQ(ok, 0);
+  p.Reset(2, nullptr, nullptr);
+  p.Emit(LoadWord(1));
+  p.Emit(ACT_UP);
+  p.Emit(LoadWord(2));
+  p.Emit(ACT_ADD);
+  EXPECT_EQ(Bits(p.Evaluate(&ok)), 0x7FFF000000000000u);
+  EXPECT_EQ(ok, 0);
+}
+
 TEST(FormulaFastPath, IntegerPowersStayWithinEightUlp) {
   std::mt19937_64 rng(3);
   std::uniform_real_distribution<double> mantissa(0.5, 1.0);

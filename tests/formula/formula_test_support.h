@@ -74,7 +74,8 @@ inline Outcome Interpret(const CFormulaProgram& p) {
 // The fast form of the program's code built without replacing libm calls.
 inline Outcome RunExactFastForm(const CFormulaProgram& p) {
   formula_detail::FastForm form;
-  formula_detail::BuildFastForm(form, p.Code(), p.CodeLength(), p.Values(), p.VariableCount(), false);
+  formula_detail::BuildFastForm(form, p.Code(), p.CodeLength(), p.Values(), p.ValueCount(),
+                                p.VariableCount(), false);
   int ok = 1;
   const double v = formula_detail::RunFastForm(form, &ok);
   return {v, ok};
@@ -83,7 +84,8 @@ inline Outcome RunExactFastForm(const CFormulaProgram& p) {
 // Whether Evaluate's fast form replaces a libm call (x'n, E'u).
 inline bool UsesApproximation(const CFormulaProgram& p) {
   formula_detail::FastForm form;
-  formula_detail::BuildFastForm(form, p.Code(), p.CodeLength(), p.Values(), p.VariableCount(), true);
+  formula_detail::BuildFastForm(form, p.Code(), p.CodeLength(), p.Values(), p.ValueCount(),
+                                p.VariableCount(), true);
   return !form.exact;
 }
 
