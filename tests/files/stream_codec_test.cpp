@@ -140,3 +140,20 @@ TEST(StreamCodec, AFixedBlockTakesOnlyWhatItHolds) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(StreamCodec, WidePathsOpenWithACodecToo) {
+  ScratchDir dir;
+  std::u16string path = std::u16string(dir.path().begin(), dir.path().end()) + u"/\u00FCber.txt";
+  CFileStream stream(512);
+  ASSERT_TRUE(stream.OpenWithCodec(path.c_str(), STREAM_MODE_CREATE, false, &StreamCodec16Over8));
+  EXPECT_EQ(stream.PrintfW(u"h\u00E9\u20AC"), 3);  // the euro sign has no byte: 0xFF
+  ASSERT_TRUE(stream.Close());
+  EXPECT_EQ(ReadWholeFile(dir.path() + "/\xC3\xBC" "ber.txt"), (Bytes{'h', 0xE9, 0xFF}));
+  const char16_t lone[] = {u'/', 0xD801, 0};
+  std::u16string bad = std::u16string(dir.path().begin(), dir.path().end()) + lone;
+  EXPECT_FALSE(stream.OpenWithCodec(bad.c_str(), STREAM_MODE_CREATE, false, &StreamCodec16Over8));
+}
+
+}  // namespace
