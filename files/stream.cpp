@@ -63,6 +63,7 @@ int CFileStream::SetBufferSize(int size, int threshold) {
 }
 
 int CFileStream::BackendRead(BYTE* destination, int count) {
+  ++m_stamp;  // the buffer's content changes (also after a slide or move)
   int got = m_read(m_handle, destination, count);
   if (got < 0 || got > count) return -1;  // a back-end claiming more is broken
   m_sourcePosition += got;
@@ -265,6 +266,31 @@ int CFileStream::ReadLineT(Char* line, int size) {
   if (size < 1 || line == nullptr) return -1;
   line[0] = 0;
   if (m_read == nullptr || size == 1) return -1;
+  if constexpr (kUnit == 1) {
+    const int available = m_fill - m_position;
+    if (!m_writable && available > 0) {
+      // The common case: the line and its LF or CR LF lie in the buffer.
+      const BYTE* p = m_buffer + m_position;
+      const void* lf = std::memchr(p, '\n', size_t(std::min(available, size)));
+      if (lf != nullptr) {
+        const int k = int(static_cast<const BYTE*>(lf) - p);
+        if (m_crStamp != m_stamp || m_position < m_crFrom || m_position > m_crAt) {
+          const void* cr = std::memchr(p, '\r', size_t(available));
+          m_crAt = cr ? int(static_cast<const BYTE*>(cr) - m_buffer) : m_fill;
+          m_crFrom = m_position;
+          m_crStamp = m_stamp;
+        }
+        const int cr = m_crAt - m_position;  // no CR before this distance
+        if (cr >= k - 1) {
+          const int n = cr == k - 1 ? k - 1 : k;  // CR LF, or LF alone
+          std::memcpy(line, p, size_t(n));
+          line[n] = 0;
+          m_position += k + 1;
+          return n;
+        }
+      }
+    }
+  }
   if (!m_memory && !LeaveWritingState()) return -1;
   const int limit = size - 1;
   bool ended = m_memory;  // no more bytes can come into the buffer
@@ -514,6 +540,7 @@ void CFileStream::ResetClosed() {
   m_codecHook = nullptr;
   m_access = Access::None;
   m_codec = CodecSave();
+  ++m_stamp;
 }
 
 bool CFileStream::Close() {

@@ -169,6 +169,13 @@ class CFileStream {
   StreamSeekFunc m_seek = nullptr;
   int (*m_codecHook)(CFileStream*, const StreamCodec*, int) = nullptr;
   Access m_access = Access::None;
+  // Line reading on read-only streams remembers where the next CR stands,
+  // so that each byte is searched for it once. The note holds while the
+  // buffer's content is unchanged: every change bumps m_stamp.
+  uint32_t m_stamp = 0;
+  uint32_t m_crStamp = ~0u;
+  int m_crFrom = 0;  // the search started here ...
+  int m_crAt = 0;    // ... and found the next CR here (or the fill)
 
   // What a codec saved of the stream when it took over the back-end.
   struct CodecSave {

@@ -299,10 +299,12 @@ bool CFileStream::OpenMemory(void* block, unsigned size, int mode, const StreamC
   m_eof = !m_writable && size < 1;
   m_memory = m_open = m_exhausted = true;
   m_dirty = false;
+  ++m_stamp;
   if (codec != nullptr && !InstallCodec(codec)) {
     Close();
     return false;
   }
+  ++m_stamp;
   return true;
 }
 

@@ -127,11 +127,15 @@ double StdioLines(const std::string& path, long* lines, long* bytes) {
   return Seconds(start);
 }
 
-template <class F>
-double Best(F run, int rounds) {
-  double best = 1e9;
-  for (int i = 0; i < rounds; ++i) best = std::min(best, run());
-  return best;
+// Best of `rounds` runs each, the two sides taking turns so that a change in
+// the machine's load hits both alike.
+template <class F, class G>
+void BestOfBoth(F mine, G peer, int rounds, double* mineBest, double* peerBest) {
+  *mineBest = *peerBest = 1e9;
+  for (int i = 0; i < rounds; ++i) {
+    *mineBest = std::min(*mineBest, mine());
+    *peerBest = std::min(*peerBest, peer());
+  }
 }
 
 }  // namespace
@@ -142,12 +146,13 @@ int main(int argc, char** argv) {
   const std::string ours = dir + "/zelvaro-bench-stream.bin";
   const std::string theirs = dir + "/zelvaro-bench-stdio.bin";
   const std::vector<char> data = Pattern(check ? (1u << 20) + 77 : 64u << 20);
-  const int rounds = check ? 1 : 3;
+  const int rounds = check ? 1 : 5;
   bool ok = true;
 
   for (int block : {1, 16, 4096, 65536}) {
-    double mine = Best([&] { return StreamWrite(ours, data, block); }, rounds);
-    double peer = Best([&] { return StdioWrite(theirs, data, block); }, rounds);
+    double mine, peer;
+    BestOfBoth([&] { return StreamWrite(ours, data, block); },
+               [&] { return StdioWrite(theirs, data, block); }, rounds, &mine, &peer);
     const char* what = block == 1 ? "WriteU8 vs putc, 64 MiB byte by byte" : nullptr;
     char label[80];
     if (what == nullptr) {
@@ -165,8 +170,9 @@ int main(int argc, char** argv) {
 
   MakeText(ours, check ? (2u << 20) : (100u << 20));
   long lines = 0, bytes = 0, peerLines = 0, peerBytes = 0;
-  double mine = Best([&] { return StreamLines(ours, &lines, &bytes); }, rounds);
-  double peer = Best([&] { return StdioLines(ours, &peerLines, &peerBytes); }, rounds);
+  double mine, peer;
+  BestOfBoth([&] { return StreamLines(ours, &lines, &bytes); },
+             [&] { return StdioLines(ours, &peerLines, &peerBytes); }, 3 * rounds, &mine, &peer);
   const char* what = "ReadLine(1024) vs getline, 100 MiB text";
   if (check) {
     // getline keeps the line ends and whole lines; compare the line counts
