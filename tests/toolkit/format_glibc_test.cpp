@@ -152,48 +152,34 @@ TEST(FormatGlibcDiff, MatchesIntegerCharacterAndStringConversions) {
     int64_t v = g.Value64();
     // %#.0o of 0 writes nothing here, "0" in C.
     if (conv == 'o' && flags.find('#') != std::string::npos) v |= 1;
-    auto run = [&](auto value) {
+    // Calls fn with the * arguments the spec asks for, then `tail`.
+    auto withStars = [&](auto fn, auto tail) {
       if (widthArg >= 0 && precisionArg >= -1)
-        ExpectSame(ours, theirs, widthArg, precisionArg, value);
+        fn(widthArg, precisionArg, tail);
       else if (widthArg >= 0)
-        ExpectSame(ours, theirs, widthArg, value);
+        fn(widthArg, tail);
       else if (precisionArg >= -1)
-        ExpectSame(ours, theirs, precisionArg, value);
+        fn(precisionArg, tail);
       else
-        ExpectSame(ours, theirs, value);
+        fn(tail);
+    };
+    auto run = [&](auto value) {
+      withStars([&](auto... a) { ExpectSame(ours, theirs, a...); }, value);
     };
     if (conv == 's') {
       std::string s;
       for (int i = g.Int(0, 30); i > 0; --i) s += static_cast<char>(g.Int(32, 126));
-      // The 16-bit engine reads %s as a 16-bit string: compare it apart.
-      char a[256], b[256];
-      std::string f = ours;
-      if (widthArg >= 0 && precisionArg >= -1) {
-        FormatToBuffer(a, sizeof a, f.c_str(), widthArg, precisionArg, s.c_str());
-        snprintf(b, sizeof b, f.c_str(), widthArg, precisionArg, s.c_str());
-      } else if (widthArg >= 0) {
-        FormatToBuffer(a, sizeof a, f.c_str(), widthArg, s.c_str());
-        snprintf(b, sizeof b, f.c_str(), widthArg, s.c_str());
-      } else if (precisionArg >= -1) {
-        FormatToBuffer(a, sizeof a, f.c_str(), precisionArg, s.c_str());
-        snprintf(b, sizeof b, f.c_str(), precisionArg, s.c_str());
-      } else {
-        FormatToBuffer(a, sizeof a, f.c_str(), s.c_str());
-        snprintf(b, sizeof b, f.c_str(), s.c_str());
-      }
-      ASSERT_STREQ(a, b) << f;
-      std::u16string ws(s.begin(), s.end());
-      std::u16string wf = Widen(f);
+      // The 16-bit engine reads %s as a 16-bit string: it gets one.
+      char b[256];
+      withStars([&](auto... a) { snprintf(b, sizeof b, ours.c_str(), a...); }, s.c_str());
+      char a[256];
+      withStars([&](auto... x) { FormatToBuffer(a, sizeof a, ours.c_str(), x...); }, s.c_str());
+      ASSERT_STREQ(a, b) << ours;
+      const std::u16string ws(s.begin(), s.end());
+      const std::u16string wf = Widen(ours);
       char16_t w[256];
-      if (widthArg >= 0 && precisionArg >= -1)
-        FormatToBufferW(w, 256, wf.c_str(), widthArg, precisionArg, ws.c_str());
-      else if (widthArg >= 0)
-        FormatToBufferW(w, 256, wf.c_str(), widthArg, ws.c_str());
-      else if (precisionArg >= -1)
-        FormatToBufferW(w, 256, wf.c_str(), precisionArg, ws.c_str());
-      else
-        FormatToBufferW(w, 256, wf.c_str(), ws.c_str());
-      ASSERT_EQ(std::u16string(w), Widen(std::string(b))) << f;
+      withStars([&](auto... x) { FormatToBufferW(w, 256, wf.c_str(), x...); }, ws.c_str());
+      ASSERT_EQ(std::u16string(w), Widen(std::string(b))) << ours;
     } else if (conv == 'c') {
       run(g.Int(32, 255));
     } else if (size == "ll") {
