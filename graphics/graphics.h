@@ -7,3 +7,4 @@
 #include "graphics/colour.h"
 #include "graphics/globals.h"
 #include "graphics/pen.h"
+#include "graphics/fonts/builtin_fonts.h"
