@@ -2,9 +2,11 @@
 
 namespace {
 
-bool Inside(const CGraphicsImage* image, int x, int y) {
-  return static_cast<unsigned>(x) < static_cast<unsigned>(image->width) &&
-         static_cast<unsigned>(y) < static_cast<unsigned>(image->height);
+// Pens take any int position; neighbours are computed in 64 bits so that a
+// dot at the edge of int range stays defined.
+bool Inside(const CGraphicsImage* image, int64_t x, int64_t y) {
+  return static_cast<uint64_t>(x) < static_cast<uint64_t>(image->width) &&
+         static_cast<uint64_t>(y) < static_cast<uint64_t>(image->height);
 }
 
 struct Offset {
@@ -28,9 +30,10 @@ DWORD BlendChannels(DWORD old, DWORD colour, DWORD w, int channels) {
 
 void SoftDot(CGraphicsImage* image, int x, int y, DWORD colour, int channels) {
   for (int i = 0; i < 9; ++i) {
-    int px = x + kSoftOffsets[i].dx, py = y + kSoftOffsets[i].dy;
-    if (!Inside(image, px, py)) continue;
-    BYTE* row = image->Row(py);
+    int64_t px64 = int64_t{x} + kSoftOffsets[i].dx, py64 = int64_t{y} + kSoftOffsets[i].dy;
+    if (!Inside(image, px64, py64)) continue;
+    int px = static_cast<int>(px64);
+    BYTE* row = image->Row(static_cast<int>(py64));
     DWORD old = image->PixelGetFunc(row, px);
     if (!image->trueColor) {
       const RGBQUAD& e = image->palette[old & 255];
@@ -50,14 +53,16 @@ template <size_t NS, size_t NR>
 void ShapedDot(CGraphicsImage* image, int x, int y, DWORD colour, const Offset (&solid)[NS],
                const Offset (&rim)[NR]) {
   for (const Offset& o : solid) {
-    int px = x + o.dx, py = y + o.dy;
-    if (Inside(image, px, py)) image->PixelSetFunc(image->Row(py), px, colour);
+    int64_t px = int64_t{x} + o.dx, py = int64_t{y} + o.dy;
+    if (Inside(image, px, py))
+      image->PixelSetFunc(image->Row(static_cast<int>(py)), static_cast<int>(px), colour);
   }
   if constexpr (NR > 1) {
     for (const Offset& o : rim) {
-      int px = x + o.dx, py = y + o.dy;
-      if (!Inside(image, px, py)) continue;
-      BYTE* row = image->Row(py);
+      int64_t px64 = int64_t{x} + o.dx, py64 = int64_t{y} + o.dy;
+      if (!Inside(image, px64, py64)) continue;
+      BYTE* row = image->Row(static_cast<int>(py64));
+      int px = static_cast<int>(px64);
       image->PixelSetFunc(row, px, QuarterBlend(image->PixelGetFunc(row, px), colour));
     }
   }

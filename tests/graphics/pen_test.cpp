@@ -110,8 +110,8 @@ TEST(ShapedPens, PaintTheirSolidPositionsAndBlendTheRimAQuarter) {
         EXPECT_EQ(Get(im, x, y), want) << x << "," << y;
       }
     // Clipped at every corner without touching memory outside.
-    for (int cy : {-3, 0, 6, 9})
-      for (int cx : {-3, 0, 6, 9}) c.pen(&im, cx, cy, colour);
+    for (int cy : {-3, 0, 6, 9, INT32_MIN, INT32_MAX})
+      for (int cx : {-3, 0, 6, 9, INT32_MIN, INT32_MAX}) c.pen(&im, cx, cy, colour);
   }
 }
 
