@@ -17,14 +17,14 @@
 namespace unicode_detail {
 
 namespace {
-std::atomic<bool> g_vectorPaths{true};
+std::atomic<VectorLevel> g_level{VectorLevel::Best};
 }  // namespace
 
-void SetVectorPaths(bool enabled) { g_vectorPaths.store(enabled, std::memory_order_relaxed); }
+void SetVectorLevel(VectorLevel level) { g_level.store(level, std::memory_order_relaxed); }
 
 #if defined(__SSE2__)
 
-bool VectorPathsEnabled() { return g_vectorPaths.load(std::memory_order_relaxed); }
+bool VectorPathsEnabled() { return g_level.load(std::memory_order_relaxed) != VectorLevel::None; }
 
 namespace {
 
@@ -353,7 +353,7 @@ __attribute__((target("ssse3"))) void Utf8ToWideSsse3(wchar16* dst, int* pos, in
 
 void Utf8ToWideBlocks(wchar16* dst, int* pos, int limit, const unsigned char* src, int* i,
                       int srcLen) {
-  if (HasSsse3()) {
+  if (HasSsse3() && g_level.load(std::memory_order_relaxed) == VectorLevel::Best) {
     Utf8ToWideSsse3(dst, pos, limit, src, i, srcLen);
   } else {
     Utf8ToWideSse2(dst, pos, limit, src, i, srcLen);

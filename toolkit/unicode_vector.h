@@ -20,9 +20,13 @@ void Utf8ToWideBlocks(wchar16* dst, int* pos, int limit, const unsigned char* sr
 void WideToUtf8Blocks(char* dst, int* pos, int limit, const wchar16* src, int* i, int srcLen,
                       int* chars);
 
-// True unless switched off; on hosts without SSE2 always false.
+// Which block code runs: none (the character loops alone), the SSE2
+// baseline, or the best the processor offers (SSSE3 for Utf8ToWide).
+enum class VectorLevel { None, Sse2, Best };
+
+// True unless the level is None; on hosts without SSE2 always false.
 bool VectorPathsEnabled();
-// For tests and benchmarks: run the character loops alone (false) or not.
-void SetVectorPaths(bool enabled);
+// For tests and benchmarks.
+void SetVectorLevel(VectorLevel level);
 
 }  // namespace unicode_detail

@@ -118,13 +118,14 @@ int main(int argc, char** argv) {
   }
 
   std::printf("corpus: %d bytes UTF-8, %d UTF-16 units\n", n8, n16);
-  for (bool vector : {true, false}) {
-    unicode_detail::SetVectorPaths(vector);
+  using unicode_detail::VectorLevel;
+  for (VectorLevel level : {VectorLevel::Best, VectorLevel::Sse2, VectorLevel::None}) {
+    unicode_detail::SetVectorLevel(level);
     double tOurs16 = BestOf9([&] { Utf8ToWide(wide.data(), utf8.data(), static_cast<int>(wide.size()), n8); });
     double tPeer16 = BestOf9([&] { IconvRun(toWide, utf8.data(), utf8.size(), peerWide.data(), peerWide.size() * 2); });
     double tOurs8 = BestOf9([&] { WideToUtf8N(narrow.data(), wide.data(), static_cast<int>(narrow.size()), n16); });
     double tPeer8 = BestOf9([&] { IconvRun(toUtf8, peerWide.data(), peer16, peerNarrow.data(), peerNarrow.size()); });
-    const char* mode = vector ? "vector" : "scalar";
+    const char* mode = level == VectorLevel::Best ? "best" : level == VectorLevel::Sse2 ? "sse2" : "scalar";
     std::printf("%-6s Utf8ToWide  %8.1f MB/s  iconv %8.1f MB/s  ratio %.2fx\n", mode, n8 / tOurs16 / 1e6,
                 n8 / tPeer16 / 1e6, tPeer16 / tOurs16);
     std::printf("%-6s WideToUtf8  %8.1f MB/s  iconv %8.1f MB/s  ratio %.2fx\n", mode, n8 / tOurs8 / 1e6,

@@ -1,6 +1,6 @@
 // Every text converter with dstSize and srcLen taken from the input: nothing
 // is written past dstSize (the destination is an exact heap block), the output
-// is terminated, the vector blocks and the character loops agree, and NUL-free
+// is terminated, both vector levels and the character loops agree, and NUL-free
 // 16-bit text survives WideToUtf8 then Utf8ToWide.
 //
 // Input: byte 0 = dstSize, byte 1 = srcLen (0xFF: up to the terminator, else
@@ -30,10 +30,12 @@ std::unique_ptr<T[]> Block(size_t n) {
 // be terminated within dstSize.
 template <class Dst, class F>
 void Both(int dstSize, F&& convert) {
-  std::vector<Dst> results[2];
-  int counts[2] = {0, 0};
-  for (int path = 0; path < 2; ++path) {
-    unicode_detail::SetVectorPaths(path == 0);
+  using unicode_detail::VectorLevel;
+  const VectorLevel levels[3] = {VectorLevel::Best, VectorLevel::Sse2, VectorLevel::None};
+  std::vector<Dst> results[3];
+  int counts[3] = {0, 0, 0};
+  for (int path = 0; path < 3; ++path) {
+    unicode_detail::SetVectorLevel(levels[path]);
     auto dst = Block<Dst>(static_cast<size_t>(dstSize));
     int r = convert(dst.get(), &counts[path]);
     Check(r >= 0);
@@ -45,9 +47,9 @@ void Both(int dstSize, F&& convert) {
     Check(dst[r] == 0);
     results[path].assign(dst.get(), dst.get() + r);
   }
-  unicode_detail::SetVectorPaths(true);
-  Check(results[0] == results[1]);
-  Check(counts[0] == counts[1]);
+  unicode_detail::SetVectorLevel(VectorLevel::Best);
+  Check(results[0] == results[1] && results[0] == results[2]);
+  Check(counts[0] == counts[1] && counts[0] == counts[2]);
 }
 
 }  // namespace

@@ -23,15 +23,21 @@ std::vector<uint32_t> AllScalarValues() {
   return cps;
 }
 
-// Runs a test body once with the vector blocks and once with the character
-// loops alone.
-class BothPaths : public ::testing::TestWithParam<bool> {
+// Runs a test body with the best vector blocks, with the SSE2 baseline blocks
+// and with the character loops alone.
+using unicode_detail::VectorLevel;
+class BothPaths : public ::testing::TestWithParam<VectorLevel> {
  protected:
-  void SetUp() override { unicode_detail::SetVectorPaths(GetParam()); }
-  void TearDown() override { unicode_detail::SetVectorPaths(true); }
+  void SetUp() override { unicode_detail::SetVectorLevel(GetParam()); }
+  void TearDown() override { unicode_detail::SetVectorLevel(VectorLevel::Best); }
 };
-INSTANTIATE_TEST_SUITE_P(Paths, BothPaths, ::testing::Values(true, false),
-                         [](const auto& info) { return info.param ? "Vector" : "Scalar"; });
+INSTANTIATE_TEST_SUITE_P(Paths, BothPaths,
+                         ::testing::Values(VectorLevel::Best, VectorLevel::Sse2, VectorLevel::None),
+                         [](const auto& info) {
+                           return info.param == VectorLevel::Best   ? "Vector"
+                                  : info.param == VectorLevel::Sse2 ? "Sse2"
+                                                                    : "Scalar";
+                         });
 
 // A block of exactly n units on the heap, so that ASan reports any read or
 // write past it.
