@@ -56,7 +56,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const DWORD exFlags = flags | ((mode & 4) ? MATCH_NOT_AT_START : 0) | ((mode & 8) ? MATCH_AFTER_WORD : 0);
   const int ex = MatchPatternEx(pattern.data(), pl, name.data(), nl, exFlags);
   Check(ex == 0 || ex == 1);
-  Check(ex == MatchPatternExW(wp.data(), pl, wn.data(), nl, exFlags));
+  // Hexadecimal escapes reach above 255 only in wide patterns.
+  const bool hexEscape = pattern.find("\\x") != std::string::npos || pattern.find("\\X") != std::string::npos;
+  if (!hexEscape) Check(ex == MatchPatternExW(wp.data(), pl, wn.data(), nl, exFlags));
   // Without backslashes the extended matcher is the file-pattern matcher.
   if (pattern.find('\\') == std::string::npos) Check(ex == file);
 
