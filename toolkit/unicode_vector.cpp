@@ -1,9 +1,16 @@
-// SSE2 blocks for Utf8ToWide and WideToUtf8. Each block classifies sixteen
-// source bytes (or eight units) at once, computes every candidate character's
-// value in vector lanes, and packs the values of the real characters with a
-// branch-free store loop. Anything the character loop would treat specially
-// (a terminator, C0 80, a 4-byte sequence, a surrogate, a stray or missing
-// continuation byte) ends the block just before it.
+// Vector blocks for Utf8ToWide and WideToUtf8.
+//
+// SSE2 baseline: a block classifies sixteen source bytes (or eight units) at
+// once, computes every candidate character's value in vector lanes, and packs
+// the values of the real characters with a branch-free store loop.
+// SSSE3 (chosen at run time) for Utf8ToWide: a chunk of 64 bytes is checked
+// at once, then converted in windows of up to twelve bytes, each gathered by
+// one shuffle from a table indexed by where its characters end; 4-byte
+// sequences become pairs in the same windows.
+// Anything the character loop treats specially (a terminator, a zero
+// character such as C0 80, a stray or missing continuation byte, F8-FF, a
+// 4-byte sequence that gives one unit, and in WideToUtf8 every surrogate)
+// ends the block just before it, so the results never depend on the path.
 #include "toolkit/unicode_vector.h"
 
 #include <atomic>
