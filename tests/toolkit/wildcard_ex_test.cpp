@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "latin1_widen.h"
 #include "toolkit/wildcard.h"
 
 namespace {
@@ -12,12 +13,6 @@ namespace {
 int Ex(const char* pattern, const std::string& name, DWORD flags = 0) {
   return MatchPatternEx(pattern, static_cast<int>(std::strlen(pattern)), name.data(),
                         static_cast<int>(name.size()), flags);
-}
-
-std::u16string Widen(const std::string& s) {
-  std::u16string w;
-  for (unsigned char c : s) w += static_cast<char16_t>(c);
-  return w;
 }
 
 struct Vector {
@@ -81,7 +76,7 @@ TEST(MatchPatternEx, MatchesEachElementAsDocumented) {
   };
   for (const Vector& v : vectors) {
     EXPECT_EQ(v.match ? 0 : 1, Ex(v.pattern, v.name, v.flags)) << v.pattern << " / " << v.name;
-    std::u16string wp = Widen(v.pattern), wn = Widen(v.name);
+    std::u16string wp = Latin1Widen(v.pattern), wn = Latin1Widen(v.name);
     EXPECT_EQ(v.match ? 0 : 1, MatchPatternExW(wp.data(), static_cast<int>(wp.size()), wn.data(),
                                                static_cast<int>(wn.size()), v.flags))
         << v.pattern << " / " << v.name;

@@ -1,5 +1,6 @@
 // Wildcard matchers against glibc fnmatch (C locale, FNM_NOESCAPE), plus the
 // documented vectors and the pattern lists.
+#include "latin1_widen.h"
 #include "toolkit/wildcard.h"
 
 #include <fnmatch.h>
@@ -11,12 +12,6 @@
 #include "toolkit/wildcard_fold.h"
 
 namespace {
-
-std::u16string Widen(const std::string& s) {
-  std::u16string w;
-  for (unsigned char c : s) w += static_cast<char16_t>(c);
-  return w;
-}
 
 int Len(const std::string& s) { return static_cast<int>(s.size()); }
 
@@ -46,7 +41,7 @@ TEST(WildcardMatch, AgreesWithFnmatchOnRandomPairs) {
       starDot.resize(starDot.size() - 2);
     }
     const bool dotted = Fnmatch(starDot, name, 0);
-    const std::u16string wp = Widen(pattern), wn = Widen(name);
+    const std::u16string wp = Latin1Widen(pattern), wn = Latin1Widen(name);
     auto where = [&] { return "pattern \"" + pattern + "\" name \"" + name + "\""; };
 
     ASSERT_EQ(plain, StrMatchWildcard(name.c_str(), pattern.c_str()) == 0) << where();
@@ -152,7 +147,7 @@ TEST(MatchFilePattern, MatchesWhatAGlobMatches) {
   };
   for (const Case& c : matches) {
     EXPECT_EQ(0, MatchFilePattern(c.pattern, c.name, c.flags)) << c.pattern << ' ' << c.name;
-    EXPECT_EQ(0, MatchFilePatternW(Widen(c.pattern).c_str(), Widen(c.name).c_str(), c.flags));
+    EXPECT_EQ(0, MatchFilePatternW(Latin1Widen(c.pattern).c_str(), Latin1Widen(c.name).c_str(), c.flags));
   }
   EXPECT_EQ(1, MatchFilePattern("*a*b", "xabax", 0));
   EXPECT_EQ(1, MatchFilePattern("a?*?c", "abc", 0));
