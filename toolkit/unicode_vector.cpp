@@ -161,8 +161,24 @@ enum : uint8_t { kShort = 1, kGeneral = 2 };
 struct WindowTable {
   WindowStep step[4096];
   alignas(16) uint8_t shuffle[4096][16];
+  // Packs four 32-bit lanes of one unit or a pair into consecutive units;
+  // indexed by the lanes that hold pairs.
+  alignas(16) uint8_t pairPack[16][16];
 
   WindowTable() {
+    for (unsigned pairs = 0; pairs < 16; ++pairs) {
+      uint8_t* pk = pairPack[pairs];
+      int b = 0;
+      for (int lane = 0; lane < 4; ++lane) {
+        pk[b++] = static_cast<uint8_t>(4 * lane);
+        pk[b++] = static_cast<uint8_t>(4 * lane + 1);
+        if ((pairs >> lane) & 1u) {
+          pk[b++] = static_cast<uint8_t>(4 * lane + 2);
+          pk[b++] = static_cast<uint8_t>(4 * lane + 3);
+        }
+      }
+      while (b < 16) pk[b++] = 0x80;
+    }
     for (unsigned mask = 0; mask < 4096; ++mask) {
       int start[12], len[12], n = 0;
       for (int at = 0, k = 0; k < 12; ++k) {
@@ -338,13 +354,12 @@ __attribute__((target("ssse3"))) void Utf8ToWideSsse3(wchar16* dst, int* pos, in
               _mm_slli_epi32(_mm_add_epi32(_mm_and_si128(cp, _mm_set1_epi32(0x3FF)),
                                            _mm_set1_epi32(0xDC00)),
                              16));
-          alignas(16) uint32_t words[4];
-          Store(words, Select(pair, pairUnits, cp));
-          unsigned live = (1u << st.chars) - 1u;
-          for (int ch = 0; ch < 4; ++ch) {
-            std::memcpy(out, &words[ch], 4);
-            out += ((live >> ch) & 1u) + ((pairs >> ch) & 1u);
-          }
+          // Each lane holds one unit, or a pair (high half first); one
+          // shuffle drops the empty upper halves. Lanes past the window's
+          // characters are zero and never pairs.
+          __m128i units = Select(pair, pairUnits, cp);
+          Store(out, _mm_shuffle_epi8(units, Load(table.pairPack[pairs])));
+          out += st.chars + __builtin_popcount(pairs);
         }
       }
       off += st.consumed;
