@@ -2,6 +2,9 @@
 // 8-bit and 16-bit text.
 #include "toolkit/wildcard.h"
 
+#include <cstring>
+#include <type_traits>
+
 #include "toolkit/wildcard_impl.h"
 
 namespace {
@@ -43,7 +46,19 @@ int FindSegment(const Ch* pattern, int len, const Ch* name, int at, int nameLen,
   while (k < len && pattern[k] == '?') ++k;
   if (k == len) return nameLen - at >= len ? at : -1;
   const unsigned first = fold(Unit(pattern[k]));
-  for (int q = at + k, last = nameLen - len + k; q <= last; ++q) {
+  const int last = nameLen - len + k;
+  if constexpr (sizeof(Ch) == 1 && std::is_same_v<Fold, Exact>) {
+    // Exact bytes: let memchr find the candidates.
+    for (int q = at + k; q <= last;) {
+      const void* hit = std::memchr(name + q, static_cast<int>(first), static_cast<size_t>(last - q + 1));
+      if (!hit) break;
+      q = static_cast<int>(static_cast<const Ch*>(hit) - name);
+      if (SegmentEqual(pattern, name + q - k, len, fold)) return q - k;
+      ++q;
+    }
+    return -1;
+  }
+  for (int q = at + k; q <= last; ++q) {
     if (fold(Unit(name[q])) == first && SegmentEqual(pattern, name + q - k, len, fold)) return q - k;
   }
   return -1;
