@@ -301,6 +301,8 @@ bool CFileStream::OpenMemory(void* block, unsigned size, int mode, const StreamC
   m_dirty = false;
   ++m_stamp;
   if (codec != nullptr && !InstallCodec(codec)) {
+    // The caller never saw a block made here: it goes with the stream.
+    if (mode == 2) ::operator delete(m_buffer);
     Close();
     return false;
   }

@@ -11,11 +11,13 @@
 namespace {
 std::atomic<size_t> g_lastNoThrowSize{0};
 std::atomic<bool> g_failNoThrow{false};
+std::atomic<int> g_failNoThrowCall{0};  // n > 0: the n-th next call fails
 }  // namespace
 
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
   g_lastNoThrowSize = size;
   if (g_failNoThrow) return nullptr;
+  if (g_failNoThrowCall > 0 && --g_failNoThrowCall == 0) return nullptr;
   try {
     return ::operator new(size);
   } catch (...) {
@@ -165,6 +167,14 @@ TEST(StreamBytes, FailedAllocationsFailTheOperation) {
   EXPECT_EQ(fill, 3);  // nothing lost
   stream.Close();
   ::operator delete(block);
+}
+
+TEST(StreamBytes, AFailedCodecInstallLosesNoBlock) {
+  CFileStream stream;
+  g_failNoThrowCall = 2;  // the new block comes, the converted buffer does not
+  EXPECT_FALSE(stream.OpenMemory(nullptr, 0, 2, &StreamCodec8Over16));
+  EXPECT_FALSE(stream.IsOpen());
+  g_failNoThrowCall = 0;  // the sanitizer build reports a lost block
 }
 
 TEST(StreamBytes, BufferSizesAndThresholdsFollowTheRules) {
