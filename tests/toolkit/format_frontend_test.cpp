@@ -298,7 +298,9 @@ TEST(FilePrintfWUtf8, MatchesIconvWithPairsAcrossPieces) {
     std::u16string arg = u"\xDE00" + RandomUtf16(rng, 300);
     cases.emplace_back(literal, arg);
   }
-  for (const auto& [literal, arg] : cases) {
+  for (const auto& c : cases) {
+    const std::u16string& literal = c.first;
+    const std::u16string& arg = c.second;
     const std::u16string all = literal + arg;
     const std::string expected = Iconv("UTF-8", "UTF-16LE", Utf16Bytes(all));
     // A high half alone at the end of the literal is completed by the
