@@ -231,14 +231,15 @@ template <RangeOp Op>
 void Range(void* bytes, int start, int count) {
   if (start < 0 || count < 1) return;
   Bytes* p = static_cast<Bytes*>(bytes);
+  // Both are below 2^31, so their sum fits 32 unsigned bits.
   const uint32_t first = uint32_t(start) >> 3, shift = uint32_t(start) & 7;
-  const uint64_t end = uint64_t(uint32_t(start)) + uint32_t(count);
-  const uint64_t last = (end - 1) >> 3;  // byte holding the range's last bit
-  const uint64_t span = last - first;    // bytes after the first one
+  const uint32_t end = uint32_t(start) + uint32_t(count);
+  const uint32_t last = (end - 1) >> 3;  // byte holding the range's last bit
+  const uint32_t span = last - first;    // bytes after the first one
   if (span < 8) {  // at most 64 bits, in 1 to 8 bytes
     const uint64_t mask = (~0ull >> (64 - uint32_t(count))) << shift;
     Bytes* q = p + first;
-    if (span >= 3) {
+    if (span >= 3) [[likely]] {  // the common case first
       ApplyHalves<Op, uint32_t>(q, uint32_t(mask), q + span - 3, uint32_t(mask >> (8 * (span - 3))));
     } else if (span >= 1) {
       ApplyHalves<Op, uint16_t>(q, uint16_t(mask), q + span - 1, uint16_t(mask >> (8 * (span - 1))));
