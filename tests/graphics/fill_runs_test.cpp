@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -21,10 +22,10 @@ TEST(FillRect, LongSpansAndWholeImagesMatchPixelByPixelStores) {
         ASSERT_TRUE(b.Copy(a));
         int x = 0, y = 0, w = size.w, h = size.h;
         if (trial >= 2) {
-          x = static_cast<int>(rng() % 40) - 10;
-          y = static_cast<int>(rng() % 3) - 1;
-          w = size.w - static_cast<int>(rng() % 30) + 20;
-          h = static_cast<int>(rng() % 4) + 1;
+          x = -static_cast<int>(rng() % 11);
+          y = -static_cast<int>(rng() % 2);
+          w = std::max(11, size.w + 10 - static_cast<int>(rng() % 20));
+          h = static_cast<int>(rng() % 4) + 2;
         }
         if (trial == 1) x = -5;  // whole rows from a start left of the image
         DWORD colour = static_cast<DWORD>(rng());
