@@ -368,7 +368,7 @@ void OffScreen(Side& s, int reps, int count, bool check) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
   bool check = argc > 1 && std::strcmp(argv[1], "--check") == 0;
   // A workload name (fill, curves, triangles, labels, offscreen) runs only that one.
   const char* only = argc > 1 && !check ? argv[1] : nullptr;
@@ -391,4 +391,11 @@ int main(int argc, char** argv) {
   }
   if (wanted("offscreen")) OffScreen(side, check ? 1 : 5, 1000, check);
   return check && !ok ? 1 : 0;
+}
+
+int main(int argc, char** argv) {
+  int rc = Run(argc, argv);
+  // Drop cairo's font and glyph caches, so leak checkers see a clean exit.
+  cairo_debug_reset_static_data();
+  return rc;
 }
