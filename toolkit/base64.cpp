@@ -1,6 +1,9 @@
 #include "toolkit/base64.h"
 
+#include "toolkit/detail/cpu.h"
+
 #include <array>
+#include <bit>
 #include <climits>
 #include <cstring>
 #include <type_traits>
@@ -67,9 +70,49 @@ inline void PutPair(Ch* d, uint32_t twelveBits) {
   std::memcpy(d, &kPairs<Ch>[twelveBits], sizeof(CharPair<Ch>));
 }
 
+#ifdef TOOLKIT_X86_SIMD
+
+// 12 bytes to 16 characters at a time: the bytes are spread so that each
+// 32-bit lane holds one group, the four 6-bit indexes are moved into their own
+// bytes by two multiplies, and a 16-entry table adds the offset of each
+// index's alphabet range. Reads 16 bytes per step (4 beyond the group data),
+// so it stops while fewer than 16 remain. Returns the groups encoded.
+template <class Ch>
+__attribute__((target("avx2"))) size_t EncodeBlocksSimd(const uint8_t* s, size_t nGroups, Ch* d) {
+  const __m128i spread = _mm_set_epi8(10, 11, 9, 10, 7, 8, 6, 7, 4, 5, 3, 4, 1, 2, 0, 1);
+  const __m128i offsets = _mm_setr_epi8('a' - 26, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52,
+                                        '0' - 52, '0' - 52, '0' - 52, '0' - 52, '+' - 62, '/' - 63, 'A', 0, 0);
+  size_t g = 0;
+  for (; nGroups - g >= 6; g += 4) {  // 16 bytes readable: at least 6 groups left
+    const __m128i in = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 3 * g)), spread);
+    const __m128i t0 = _mm_mulhi_epu16(_mm_and_si128(in, _mm_set1_epi32(0x0FC0FC00)), _mm_set1_epi32(0x04000040));
+    const __m128i t1 = _mm_mullo_epi16(_mm_and_si128(in, _mm_set1_epi32(0x003F03F0)), _mm_set1_epi32(0x01000010));
+    const __m128i idx = _mm_or_si128(t0, t1);
+    __m128i range = _mm_subs_epu8(idx, _mm_set1_epi8(51));
+    range = _mm_or_si128(range, _mm_and_si128(_mm_cmpgt_epi8(_mm_set1_epi8(26), idx), _mm_set1_epi8(13)));
+    const __m128i chars = _mm_add_epi8(_mm_shuffle_epi8(offsets, range), idx);
+    if constexpr (sizeof(Ch) == 1) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 4 * g), chars);
+    } else {
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + 4 * g), _mm256_cvtepu8_epi16(chars));
+    }
+  }
+  return g;
+}
+
+#endif
+
 // Encodes nGroups complete groups of 3 bytes into 4 * nGroups characters.
 template <class Ch>
 void EncodeGroups(const uint8_t* s, size_t nGroups, Ch* d) {
+#ifdef TOOLKIT_X86_SIMD
+  if (nGroups >= 6 && toolkit_detail::CpuHasAvx2()) {
+    const size_t done = EncodeBlocksSimd(s, nGroups, d);
+    s += 3 * done;
+    d += 4 * done;
+    nGroups -= done;
+  }
+#endif
   for (; nGroups >= 2; nGroups -= 2, s += 6, d += 8) {
     const uint32_t a = (uint32_t{s[0]} << 16) | (uint32_t{s[1]} << 8) | s[2];
     const uint32_t b = (uint32_t{s[3]} << 16) | (uint32_t{s[4]} << 8) | s[5];
@@ -84,6 +127,7 @@ void EncodeGroups(const uint8_t* s, size_t nGroups, Ch* d) {
     PutPair(d + 2, a & 0xFFF);
   }
 }
+
 
 // The padded group of one or two leftover bytes.
 template <class Ch>
@@ -211,6 +255,79 @@ int EncodeStream(const void* src, int srcLen, DWORD* state, Ch* dst, int lineLen
   return n;
 }
 
+// The 24 bits of four alphabet characters; false when one is not.
+template <class Ch>
+inline bool GroupValue(const Ch* s, uint32_t* v) {
+  if constexpr (sizeof(Ch) > 1) {
+    if ((s[0] | s[1] | s[2] | s[3]) >= 128) return false;
+  }
+  *v = kGroup0[static_cast<uint8_t>(s[0])] | kGroup1[static_cast<uint8_t>(s[1])] |
+       kGroup2[static_cast<uint8_t>(s[2])] | kGroup3[static_cast<uint8_t>(s[3])];
+  return (*v & kBadGroup) == 0;
+}
+
+// Stores the three bytes of v with one four-byte write; the fourth byte is
+// overwritten by the next group (the caller keeps room for it).
+inline void Put3(uint8_t* d, uint32_t v) {
+  if constexpr (std::endian::native == std::endian::little) {
+    const uint32_t w = ((v >> 16) & 0xFF) | (v & 0xFF00) | ((v & 0xFF) << 16);
+    std::memcpy(d, &w, 4);
+  } else {
+    d[0] = static_cast<uint8_t>(v >> 16);
+    d[1] = static_cast<uint8_t>(v >> 8);
+    d[2] = static_cast<uint8_t>(v);
+  }
+}
+
+#ifdef TOOLKIT_X86_SIMD
+
+// 32 characters at a time: each byte is checked by a table of its low and
+// one of its high nibble, moved to its 6-bit value, and the values packed to
+// 24 bytes. Returns the characters decoded, a multiple of 32; it stops before
+// the first block that holds anything but alphabet characters.
+__attribute__((target("avx2"))) size_t DecodeBlocksAvx2(const char* src, size_t nChars, uint8_t* dst,
+                                                        size_t room) {
+  const __m256i lutLo = _mm256_setr_epi8(0x15, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x13, 0x1A,
+                                         0x1B, 0x1B, 0x1B, 0x1A, 0x15, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11,
+                                         0x11, 0x11, 0x13, 0x1A, 0x1B, 0x1B, 0x1B, 0x1A);
+  const __m256i lutHi = _mm256_setr_epi8(0x10, 0x10, 0x01, 0x02, 0x04, 0x08, 0x04, 0x08, 0x10, 0x10, 0x10, 0x10,
+                                         0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x01, 0x02, 0x04, 0x08, 0x04, 0x08,
+                                         0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x10);
+  const __m256i lutRoll = _mm256_setr_epi8(0, 16, 19, 4, -65, -65, -71, -71, 0, 0, 0, 0, 0, 0, 0, 0, 0, 16, 19, 4,
+                                           -65, -65, -71, -71, 0, 0, 0, 0, 0, 0, 0, 0);
+  const __m256i nibble = _mm256_set1_epi8(0x0F);
+  const __m256i slash = _mm256_set1_epi8('/');
+  const __m256i pack = _mm256_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1, 2, 1, 0, 6, 5, 4,
+                                        10, 9, 8, 14, 13, 12, -1, -1, -1, -1);
+  const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7);
+  size_t done = 0;
+  size_t out = 0;
+  while (nChars - done >= 32 && room - out >= 24) {
+    const __m256i in = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + done));
+    const __m256i hi = _mm256_and_si256(_mm256_srli_epi32(in, 4), nibble);
+    const __m256i lo = _mm256_and_si256(in, nibble);
+    const __m256i bad = _mm256_and_si256(_mm256_shuffle_epi8(lutLo, lo), _mm256_shuffle_epi8(lutHi, hi));
+    if (!_mm256_testz_si256(bad, bad)) break;
+    const __m256i roll = _mm256_shuffle_epi8(lutRoll, _mm256_add_epi8(_mm256_cmpeq_epi8(in, slash), hi));
+    const __m256i values = _mm256_add_epi8(in, roll);
+    const __m256i pairs = _mm256_maddubs_epi16(values, _mm256_set1_epi32(0x01400140));
+    const __m256i words = _mm256_madd_epi16(pairs, _mm256_set1_epi32(0x00011000));
+    const __m256i bytes = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(words, pack), lanes);
+    if (room - out >= 32) {
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + out), bytes);
+    } else {
+      alignas(32) uint8_t tmp[32];
+      _mm256_store_si256(reinterpret_cast<__m256i*>(tmp), bytes);
+      std::memcpy(dst + out, tmp, 24);
+    }
+    out += 24;
+    done += 32;
+  }
+  return done;
+}
+
+#endif
+
 // Decoder shared by the whole and the streaming forms: bits/nBits carry the
 // input bits not yet output.
 template <class Ch>
@@ -218,16 +335,30 @@ int DecodeCore(uint8_t* dst, int dstSize, const Ch* src, int srcLen, uint32_t& b
   int out = 0;
   int i = 0;
   while (i < srcLen && out < dstSize) {
-    // Whole groups of four alphabet characters at once.
+    // Whole groups of four alphabet characters at once, two at a time while
+    // there is room to store four bytes per group.
     if (nBits == 0) {
-      while (srcLen - i >= 4 && dstSize - out >= 3) {
-        const Ch c0 = src[i], c1 = src[i + 1], c2 = src[i + 2], c3 = src[i + 3];
-        if constexpr (sizeof(Ch) > 1) {
-          if ((c0 | c1 | c2 | c3) >= 128) break;
+#ifdef TOOLKIT_X86_SIMD
+      if constexpr (sizeof(Ch) == 1) {
+        if (srcLen - i >= 32 && toolkit_detail::CpuHasAvx2()) {
+          const size_t n = DecodeBlocksAvx2(src + i, static_cast<size_t>(srcLen - i), dst + out,
+                                            static_cast<size_t>(dstSize - out));
+          i += static_cast<int>(n);
+          out += static_cast<int>(n / 4 * 3);
         }
-        const uint32_t v = kGroup0[static_cast<uint8_t>(c0)] | kGroup1[static_cast<uint8_t>(c1)] |
-                           kGroup2[static_cast<uint8_t>(c2)] | kGroup3[static_cast<uint8_t>(c3)];
-        if (v & kBadGroup) break;
+      }
+#endif
+      while (srcLen - i >= 8 && dstSize - out >= 7) {
+        uint32_t v0, v1;
+        if (!GroupValue(src + i, &v0) || !GroupValue(src + i + 4, &v1)) break;
+        Put3(dst + out, v0);
+        Put3(dst + out + 3, v1);
+        out += 6;
+        i += 8;
+      }
+      while (srcLen - i >= 4 && dstSize - out >= 3) {
+        uint32_t v;
+        if (!GroupValue(src + i, &v)) break;
         dst[out] = static_cast<uint8_t>(v >> 16);
         dst[out + 1] = static_cast<uint8_t>(v >> 8);
         dst[out + 2] = static_cast<uint8_t>(v);

@@ -7,10 +7,7 @@
 #include "toolkit/detail/strsearch.h"
 #include "toolkit/detail/textchar.h"
 
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-#include <immintrin.h>
-#define TOOLKIT_SEARCH_AVX2 1
-#endif
+#include "toolkit/detail/cpu.h"
 
 namespace toolkit_detail {
 namespace {
@@ -141,7 +138,7 @@ ptrdiff_t FindBytesScalar(const char* text, size_t n, const char* key, size_t m,
   return FindGeneric(text, n, key, m, ExactFold{});
 }
 
-#ifdef TOOLKIT_SEARCH_AVX2
+#ifdef TOOLKIT_X86_SIMD
 
 __attribute__((target("avx2"))) inline __m256i ByteHits(__m256i v, __m256i vc, bool stopAtNul) {
   const __m256i x = _mm256_xor_si256(v, vc);
@@ -213,11 +210,6 @@ __attribute__((target("avx512f,avx512bw"))) ptrdiff_t FindByteAvx512(const char*
   return r < 0 ? -1 : static_cast<ptrdiff_t>(i) + r;
 }
 
-bool HaveAvx512() {
-  static const bool have = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
-  return have;
-}
-
 // Equal bytes; short keys are compared here rather than through a call.
 inline bool SameBytes(const char* a, const char* b, size_t n) {
   if (n > 16) return std::memcmp(a, b, n) == 0;
@@ -249,7 +241,7 @@ __attribute__((target("avx2"))) inline BlockHits ScanBlock(const char* at, size_
 
 __attribute__((target("avx2"))) ptrdiff_t FindBytesAvx2(const char* text, size_t n, const char* key, size_t m,
                                                         bool stopAtNul) {
-  if (m == 1) return HaveAvx512() ? FindByteAvx512(text, n, key[0], stopAtNul) : FindByteAvx2(text, n, key[0], stopAtNul);
+  if (m == 1) return CpuHasAvx512bw() ? FindByteAvx512(text, n, key[0], stopAtNul) : FindByteAvx2(text, n, key[0], stopAtNul);
   if (n < m + 31) return FindBytesScalar(text, n, key, m, stopAtNul);
   const __m256i first = _mm256_set1_epi8(key[0]);
   // The second filter character: the last one that differs from the first
@@ -302,19 +294,14 @@ __attribute__((target("avx2"))) ptrdiff_t FindBytesAvx2(const char* text, size_t
   return -1;
 }
 
-bool HaveAvx2() {
-  static const bool have = __builtin_cpu_supports("avx2");
-  return have;
-}
-
 #endif
 
 ptrdiff_t FindBytes(const char* text, size_t n, const char* key, size_t m, bool stopAtNul) {
   // A key holding a NUL cannot lie within text that ends at its first NUL.
   if (stopAtNul && std::memchr(key, 0, m) != nullptr) return -1;
   if (m > n) return -1;
-#ifdef TOOLKIT_SEARCH_AVX2
-  if (HaveAvx2()) return FindBytesAvx2(text, n, key, m, stopAtNul);
+#ifdef TOOLKIT_X86_SIMD
+  if (CpuHasAvx2()) return FindBytesAvx2(text, n, key, m, stopAtNul);
 #endif
   return FindBytesScalar(text, n, key, m, stopAtNul);
 }

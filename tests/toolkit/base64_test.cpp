@@ -231,4 +231,25 @@ TEST(Base64DecodeStream, EqualsTheWholeDecoderOnRandomText) {
   }
 }
 
+// Whole buffers go through the block loops; pieces of at most 7 bytes or
+// characters take the byte-at-a-time path. Both must agree on long inputs,
+// including text where junk, padding and the terminator fall inside blocks.
+TEST(Base64, BlockLoopsAgreeWithThePieceByPiecePathOnLongInputs) {
+  std::mt19937 rng(404);
+  for (int round = 0; round < 40; ++round) {
+    const std::string in = RandomBytes(rng, 100 + rng() % 3000);
+    const int lineLen = round % 3 == 0 ? 0 : round % 3 == 1 ? 76 : 64;
+    const std::string whole = Encode(in, lineLen);
+    ASSERT_EQ(EncodeInPieces(in, lineLen, rng), whole);
+    std::string text = whole;
+    for (int k = 0; k < round % 5; ++k) text[rng() % text.size()] = "=\n -*\x80"[rng() % 6];
+    DWORD state = 0;
+    ASSERT_EQ(DecodeInPieces(text, rng, &state), Decode(text)) << round;
+    if (round % 4 == 0) {
+      text[rng() % text.size()] = '\0';
+      ASSERT_EQ(DecodeInPieces(text.substr(0, text.find('\0')), rng, &state), Decode(text));
+    }
+  }
+}
+
 }  // namespace

@@ -4,8 +4,12 @@
 // grows beyond a few times the text scanned.
 #pragma once
 
+#include <climits>
 #include <cstddef>
 #include <cstring>
+
+#include "toolkit/detail/textchar.h"
+#include "toolkit/strcopy.h"
 
 namespace toolkit_detail {
 
@@ -18,18 +22,14 @@ ptrdiff_t FindCounted(const char16_t* text, size_t n, const char16_t* key, size_
 
 // Length up to the terminator (C library speed for 8-bit text).
 inline size_t Length(const char* text) { return std::strlen(text); }
-inline size_t Length(const char16_t* text) {
-  size_t n = 0;
-  while (text[n] != 0) ++n;
-  return n;
-}
+inline size_t Length(const char16_t* text) { return static_cast<size_t>(TextLength(text)); }
 
-// Length up to the terminator, at most n.
-template <class Ch>
-size_t NulLimited(const Ch* text, size_t n) {
-  size_t i = 0;
-  while (i < n && text[i] != 0) ++i;
-  return i;
+// Length up to the terminator, at most n (n within an int).
+inline size_t NulLimited(const char* text, size_t n) {
+  return static_cast<size_t>(StrLenN(text, n > INT_MAX ? INT_MAX : static_cast<int>(n)));
+}
+inline size_t NulLimited(const char16_t* text, size_t n) {
+  return static_cast<size_t>(StrLenNW(text, n > INT_MAX ? INT_MAX : static_cast<int>(n)));
 }
 
 }  // namespace toolkit_detail
