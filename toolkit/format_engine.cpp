@@ -117,6 +117,21 @@ int64_t BoundedLength(const Src* s, int64_t limit) {
   }
 }
 
+// The width of an integer argument as its size names it.
+inline int ValueBits(FormatSize size) {
+  switch (size) {
+    case FormatSize::Int64:
+    case FormatSize::LongPtr:
+      return 64;
+    case FormatSize::Short:
+      return 16;
+    case FormatSize::Char:
+      return 8;
+    default:
+      return 32;
+  }
+}
+
 inline int Saturate(int64_t v) {
   return v > INT_MAX ? INT_MAX : v < INT_MIN ? INT_MIN : static_cast<int>(v);
 }
@@ -418,45 +433,15 @@ class Engine {
   void Integer(const ParsedSpec& ps, FormatSpec& s, uint64_t bits, int start) {
     const uint8_t conv = ps.conversion;
     const bool isSigned = conv == kConvD || conv == kConvI || conv == kConvGroupedD;
-    uint64_t mag;
+    // The value in the width its size names (pointers always whole),
+    // sign-extended for the signed conversions.
+    const int unused = conv == kConvPointer ? 0 : 64 - ValueBits(s.size);
+    uint64_t mag = bits << unused >> unused;
     bool neg = false;
-    if (conv == kConvPointer) {
-      mag = bits;
-    } else if (isSigned) {
-      int64_t v;
-      switch (s.size) {
-        case FormatSize::Int64:
-        case FormatSize::LongPtr:
-          v = static_cast<int64_t>(bits);
-          break;
-        case FormatSize::Short:
-          v = static_cast<int16_t>(bits);
-          break;
-        case FormatSize::Char:
-          v = static_cast<int8_t>(bits);
-          break;
-        default:
-          v = static_cast<int32_t>(bits);
-          break;
-      }
+    if (isSigned) {
+      const int64_t v = static_cast<int64_t>(bits << unused) >> unused;
       neg = v < 0;
       mag = neg ? 0 - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
-    } else {
-      switch (s.size) {
-        case FormatSize::Int64:
-        case FormatSize::LongPtr:
-          mag = bits;
-          break;
-        case FormatSize::Short:
-          mag = static_cast<uint16_t>(bits);
-          break;
-        case FormatSize::Char:
-          mag = static_cast<uint8_t>(bits);
-          break;
-        default:
-          mag = static_cast<uint32_t>(bits);
-          break;
-      }
     }
     Ch* o = buf_ + start;
     int head = 0;

@@ -2,6 +2,7 @@
 // snprintf, over the conversions where the two are defined alike.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -217,7 +218,7 @@ TEST(FormatGlibcDiff, MatchesExponentAndFixedFormsUpToFifteenDigits) {
       v = RandomDouble(g, -6, 14);
       const double a = std::fabs(v);
       const int integerDigits = a >= 1 ? static_cast<int>(std::floor(std::log10(a))) + 1 : 0;
-      p = g.Int(0, 15 - integerDigits);
+      p = g.Int(0, std::max(0, 15 - integerDigits));
       snprintf(tieFormat, sizeof tieFormat, "%%.%df", p + 12);
     } else {
       v = RandomDouble(g, -320, 307);
