@@ -7,19 +7,13 @@
 
 namespace {
 
-using toolkit_detail::CodeOf;
+using toolkit_detail::FoldedCode;
 using toolkit_detail::Length;
-using toolkit_detail::LowerAscii;
 
 template <class Ch>
 bool SameText(const Ch* a, const Ch* b, size_t n, bool noCase) {
   for (size_t i = 0; i < n; ++i) {
-    unsigned x = CodeOf(a[i]), y = CodeOf(b[i]);
-    if (noCase) {
-      x = LowerAscii(x);
-      y = LowerAscii(y);
-    }
-    if (x != y) return false;
+    if (FoldedCode(a[i], noCase) != FoldedCode(b[i], noCase)) return false;
   }
   return true;
 }

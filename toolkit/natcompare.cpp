@@ -5,12 +5,14 @@
 #include <cstdint>
 
 #include "toolkit/charclass.h"
+#include "toolkit/detail/strsearch.h"
 #include "toolkit/detail/textchar.h"
 
 namespace {
 
 using toolkit_detail::CodeOf;
 using toolkit_detail::DigitOf;
+using toolkit_detail::FoldedCode;
 using toolkit_detail::LowerAscii;
 
 // Rank of a character between digit runs: accented bytes as their base
@@ -93,11 +95,7 @@ int CompareRuns(const Ch* a, const Run& ra, const Ch* b, const Run& rb, bool noC
   }
   const int common = ra.len < rb.len ? ra.len : rb.len;
   for (int k = 0; k < common; ++k) {
-    unsigned ca = CodeOf(a[k]), cb = CodeOf(b[k]);
-    if (noCase) {
-      ca = LowerAscii(ca);
-      cb = LowerAscii(cb);
-    }
+    const unsigned ca = FoldedCode(a[k], noCase), cb = FoldedCode(b[k], noCase);
     if (ca != cb) return ca < cb ? -1 : 1;
   }
   return ra.len == rb.len ? 0 : ra.len < rb.len ? -1 : 1;
@@ -129,11 +127,7 @@ unsigned PathKey(unsigned c) { return c == '/' || c == '\\' ? 0u : c == '.' ? 1u
 template <class Ch>
 int Path(const Ch* a, const Ch* b, int n, bool noCase) {
   for (int i = 0; i < n; ++i) {
-    unsigned ca = CodeOf(a[i]), cb = CodeOf(b[i]);
-    if (noCase) {
-      ca = LowerAscii(ca);
-      cb = LowerAscii(cb);
-    }
+    const unsigned ca = FoldedCode(a[i], noCase), cb = FoldedCode(b[i], noCase);
     if (ca == cb) {
       if (ca == 0) return 0;
       continue;

@@ -4,22 +4,16 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <vector>
 
+#include "../exact_block.h"
 #include "toolkit/base64.h"
 #include "toolkit/hextext.h"
 
 namespace {
 
-void Require(bool ok) {
-  if (!ok) std::abort();
-}
-
-template <class T>
-std::unique_ptr<T[]> Exact(size_t n) {
-  return std::unique_ptr<T[]>(new T[n == 0 ? 1 : n]);
-}
+using fuzz_support::Exact;
+using fuzz_support::Require;
 
 // Base64 decoding: one-shot into an exact block, the stream split at any
 // point equals it, and the wide reader of the same text agrees.

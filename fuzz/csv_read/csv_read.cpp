@@ -4,23 +4,17 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <string>
 
+#include "../exact_block.h"
 #include "toolkit/csv.h"
 #include "toolkit/literal.h"
 #include "toolkit/token.h"
 
 namespace {
 
-void Require(bool ok) {
-  if (!ok) std::abort();
-}
-
-template <class T>
-std::unique_ptr<T[]> Exact(size_t n) {
-  return std::unique_ptr<T[]>(new T[n == 0 ? 1 : n]);
-}
+using fuzz_support::Exact;
+using fuzz_support::Require;
 
 template <class Ch>
 int Get(const Ch* text, int* stored, Ch* dst, int dstSize, int textLen, Ch sep) {

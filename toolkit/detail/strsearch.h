@@ -20,6 +20,12 @@ ptrdiff_t FindCounted(const char* text, size_t n, const char* key, size_t m, boo
 ptrdiff_t FindCounted(const char16_t* text, size_t n, const char16_t* key, size_t m, bool noCase,
                       bool stopAtNul);
 
+// A character's code, with 'A'-'Z' folded to 'a'-'z' when noCase.
+template <class Ch>
+unsigned FoldedCode(Ch c, bool noCase) {
+  return noCase ? LowerAscii(CodeOf(c)) : CodeOf(c);
+}
+
 // Length up to the terminator (C library speed for 8-bit text).
 inline size_t Length(const char* text) { return std::strlen(text); }
 inline size_t Length(const char16_t* text) { return static_cast<size_t>(TextLength(text)); }
