@@ -39,7 +39,9 @@ CFormulaProgram::CFormulaProgram()
       m_fast(nullptr),
       m_run(&RunStale),
       m_kernelA(nullptr),
-      m_kernelB(nullptr) {}
+      m_kernelB(nullptr),
+      m_productA(nullptr),
+      m_productB(nullptr) {}
 
 CFormulaProgram::~CFormulaProgram() { Free(); }
 
@@ -66,6 +68,8 @@ CFormulaProgram& CFormulaProgram::operator=(CFormulaProgram&& other) noexcept {
   m_run = std::exchange(other.m_run, &RunStale);
   m_kernelA = std::exchange(other.m_kernelA, nullptr);
   m_kernelB = std::exchange(other.m_kernelB, nullptr);
+  m_productA = std::exchange(other.m_productA, nullptr);
+  m_productB = std::exchange(other.m_productB, nullptr);
   return *this;
 }
 
@@ -88,6 +92,8 @@ void CFormulaProgram::Free() {
   m_run = &RunStale;
   m_kernelA = nullptr;
   m_kernelB = nullptr;
+  m_productA = nullptr;
+  m_productB = nullptr;
 }
 
 bool CFormulaProgram::Reset(int valueCount, FormulaLookupProc lookup, void* context) {
@@ -195,10 +201,14 @@ double CFormulaProgram::RunStale(CFormulaProgram& p, int* ok) {
   formula_detail::BuildFastForm(form, p.m_code, p.m_codeLength, p.m_values, p.m_valueCount,
                                 p.m_variableCount, true);
   p.m_run = &RunForm;
-  if (const uint16_t op = formula_detail::SingleArithmetic(form)) {
+  const uint16_t op = formula_detail::SingleArithmetic(form);
+  if (op == ACT_MUL) {
+    p.m_productA = form.ins[0].a;
+    p.m_productB = form.ins[0].b;
+  } else if (op != 0) {
     p.m_kernelA = form.ins[0].a;
     p.m_kernelB = form.ins[0].b;
-    p.m_run = op == ACT_ADD ? &RunAdd : op == ACT_SUB ? &RunSub : &RunMul;
+    p.m_run = op == ACT_ADD ? &RunAdd : &RunSub;
   }
   return p.m_run(p, ok);
 }
@@ -207,7 +217,6 @@ double CFormulaProgram::RunForm(CFormulaProgram& p, int* ok) { return formula_de
 
 double CFormulaProgram::RunAdd(CFormulaProgram& p, int*) { return *p.m_kernelA + *p.m_kernelB; }
 double CFormulaProgram::RunSub(CFormulaProgram& p, int*) { return *p.m_kernelA - *p.m_kernelB; }
-double CFormulaProgram::RunMul(CFormulaProgram& p, int*) { return *p.m_kernelA * *p.m_kernelB; }
 
 bool CFormulaProgram::IsConstantLoad(uint16_t word, const uint8_t* isConstant,
                                      uint32_t count) const {

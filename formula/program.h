@@ -89,7 +89,7 @@ class CFormulaProgram {
   double Evaluate(int* ok) {
     if (ok != nullptr) *ok = 1;
     // A lone product (what a scaled variable optimises to) needs no call.
-    if (m_run == &RunMul) return *m_kernelA * *m_kernelB;
+    if (m_productA != nullptr) return *m_productA * *m_productB;
     return m_run(*this, ok);
   }
 
@@ -121,12 +121,14 @@ class CFormulaProgram {
 
   bool IsConstantLoad(uint16_t word, const uint8_t* isConstant, uint32_t count) const;
   using Runner = double (*)(CFormulaProgram& program, int* ok);
-  void Invalidate() { m_run = &RunStale; }
+  void Invalidate() {
+    m_run = &RunStale;
+    m_productA = nullptr;
+  }
   static double RunStale(CFormulaProgram& program, int* ok);
   static double RunForm(CFormulaProgram& program, int* ok);
   static double RunAdd(CFormulaProgram& program, int* ok);
   static double RunSub(CFormulaProgram& program, int* ok);
-  static double RunMul(CFormulaProgram& program, int* ok);
 
   const char* m_position;
   void* m_lookupContext;
@@ -143,7 +145,10 @@ class CFormulaProgram {
   // The fast form, and its entry: RunStale while the form must be rebuilt.
   formula_detail::FastForm* m_fast;
   Runner m_run;
-  // The operands of a form that is one addition, subtraction or product.
+  // The operands of a form that is one addition or subtraction, and of one
+  // that is a product (null when it is not).
   const double* m_kernelA;
   const double* m_kernelB;
+  const double* m_productA;
+  const double* m_productB;
 };
