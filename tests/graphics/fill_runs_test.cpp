@@ -37,3 +37,18 @@ TEST(FillRect, LongSpansAndWholeImagesMatchPixelByPixelStores) {
     }
   }
 }
+
+// Leading pixels of a partial first byte stop at the rectangle's right end.
+TEST(FillRect, ShortSpansInsideOneByteStopAtTheirEnd) {
+  CGraphicsImage im;
+  ASSERT_TRUE(im.Create(1, 16, 1, 0, nullptr));
+  EXPECT_TRUE(im.FillRect(3, 0, 2, 1, 1));
+  EXPECT_EQ(PixelBytes(im), (std::vector<BYTE>{0x18, 0x00, 0x00, 0x00}));
+  ASSERT_TRUE(im.Create(2, 16, 1, 0, nullptr));
+  EXPECT_TRUE(im.FillRect(1, 0, 2, 1, 3));
+  EXPECT_EQ(PixelBytes(im), (std::vector<BYTE>{0x3C, 0x00, 0x00, 0x00}));
+  ASSERT_TRUE(im.Create(12, 5, 1, 0, nullptr));
+  EXPECT_TRUE(im.FillRect(1, 0, 1, 1, 0xFFFFFF));
+  // Pixel 1 only: the low nibble of byte 1 and all of byte 2.
+  EXPECT_EQ(PixelBytes(im), (std::vector<BYTE>{0x00, 0x0F, 0xFF, 0x00, 0x00, 0x00, 0x00, 0x00}));
+}

@@ -350,3 +350,18 @@ TEST(DrawSmoothLine, LowDepthsAndStraightLinesArePlain) {
   b.DrawPlainLine(0, 7, 18, 7, 0xFF);
   EXPECT_EQ(PixelBytes(a), PixelBytes(b));
 }
+
+TEST(DrawSmoothLine, WeightsRunFromZeroTo256) {
+  // dmajor 4, dminor 3: e starts at (1 + 1) / 2 = 1, so the first position
+  // has coverage (1 + 3) / 4: weight 256, the line pixel fully coloured and
+  // its neighbour untouched.
+  CGraphicsImage im;
+  ASSERT_TRUE(im.Create(32, 8, 8, 0, nullptr));
+  ASSERT_TRUE(im.DrawSmoothLine(1, 1, 5, 4, 0xFFFFFF, true));
+  EXPECT_EQ(im.PixelGetFunc(im.Row(1), 1), 0xFFFFFFu);
+  EXPECT_EQ(im.PixelGetFunc(im.Row(2), 1), 0u);
+  // Then e = 1 - 3 = -2 at x 2: weight (1 * 256) / 4 = 64 on the line pixel
+  // (255 * 64 >> 8 = 63), 192 on its neighbour (255 * 192 >> 8 = 191).
+  EXPECT_EQ(im.PixelGetFunc(im.Row(1), 2), 0x3F3F3Fu);
+  EXPECT_EQ(im.PixelGetFunc(im.Row(2), 2), 0xBFBFBFu);
+}
