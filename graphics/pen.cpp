@@ -1,5 +1,7 @@
 #include "graphics/pen.h"
 
+#include <span>
+
 namespace {
 
 // Pens take any int position; neighbours are computed in 64 bits so that a
@@ -49,26 +51,22 @@ DWORD QuarterBlend(DWORD old, DWORD colour) {
   return old - ((old >> 2) & 0x3F3F3F) + ((colour >> 2) & 0x3F3F3F);
 }
 
-template <size_t NS, size_t NR>
-void ShapedDot(CGraphicsImage* image, int x, int y, DWORD colour, const Offset (&solid)[NS],
-               const Offset (&rim)[NR]) {
+void ShapedDot(CGraphicsImage* image, int x, int y, DWORD colour, std::span<const Offset> solid,
+               std::span<const Offset> rim = {}) {
   for (const Offset& o : solid) {
     int64_t px = int64_t{x} + o.dx, py = int64_t{y} + o.dy;
     if (Inside(image, px, py))
       image->PixelSetFunc(image->Row(static_cast<int>(py)), static_cast<int>(px), colour);
   }
-  if constexpr (NR > 1) {
-    for (const Offset& o : rim) {
-      int64_t px64 = int64_t{x} + o.dx, py64 = int64_t{y} + o.dy;
-      if (!Inside(image, px64, py64)) continue;
-      BYTE* row = image->Row(static_cast<int>(py64));
-      int px = static_cast<int>(px64);
-      image->PixelSetFunc(row, px, QuarterBlend(image->PixelGetFunc(row, px), colour));
-    }
+  for (const Offset& o : rim) {
+    int64_t px64 = int64_t{x} + o.dx, py64 = int64_t{y} + o.dy;
+    if (!Inside(image, px64, py64)) continue;
+    BYTE* row = image->Row(static_cast<int>(py64));
+    int px = static_cast<int>(px64);
+    image->PixelSetFunc(row, px, QuarterBlend(image->PixelGetFunc(row, px), colour));
   }
 }
 
-constexpr Offset kNoRim[1] = {{0, 0}};
 constexpr Offset kSquare[] = {{0, 0}, {0, 1}, {1, 0}, {1, 1}};
 constexpr Offset kCross[] = {{0, 0}, {0, -1}, {-1, 0}, {0, 1}, {1, 0}};
 constexpr Offset kDot[] = {{0, 0},  {0, -1},  {-1, 0},  {0, 1},   {1, 0},  {1, -1},
@@ -106,15 +104,15 @@ void PixelWriterSoft32(CGraphicsImage* image, int x, int y, DWORD colour) {
 }
 
 void PixelWriterSquare(CGraphicsImage* image, int x, int y, DWORD colour) {
-  ShapedDot(image, x, y, colour, kSquare, kNoRim);
+  ShapedDot(image, x, y, colour, kSquare);
 }
 
 void PixelWriterCross(CGraphicsImage* image, int x, int y, DWORD colour) {
-  ShapedDot(image, x, y, colour, kCross, kNoRim);
+  ShapedDot(image, x, y, colour, kCross);
 }
 
 void PixelWriterDot(CGraphicsImage* image, int x, int y, DWORD colour) {
-  ShapedDot(image, x, y, colour, kDot, kNoRim);
+  ShapedDot(image, x, y, colour, kDot);
 }
 
 void PixelWriterRound(CGraphicsImage* image, int x, int y, DWORD colour) {
@@ -130,7 +128,7 @@ void PixelWriterRoundWide(CGraphicsImage* image, int x, int y, DWORD colour) {
 }
 
 void PixelWriterDisc(CGraphicsImage* image, int x, int y, DWORD colour) {
-  ShapedDot(image, x, y, colour, kDisc, kNoRim);
+  ShapedDot(image, x, y, colour, kDisc);
 }
 
 void PixelWriterDotted(CGraphicsImage* image, int x, int y, DWORD colour) {
