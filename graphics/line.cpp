@@ -7,6 +7,7 @@
 
 bool ClipLine(int x1, int y1, int x2, int y2, int width, int height, const LineClip& clip,
               LineWalk& walk) {
+  if (width <= 0 || height <= 0) return false;  // nothing is inside
   int64_t dx = std::llabs(int64_t{x2} - x1), dy = std::llabs(int64_t{y2} - y1);
   walk.xMajor = !(dx < dy);
   int64_t m1 = walk.xMajor ? x1 : y1, n1 = walk.xMajor ? y1 : x1;
@@ -180,7 +181,7 @@ bool CGraphicsImage::DrawRectOutline(int x, int y, int w, int h, DWORD colour) {
   NormaliseSide(x, w, x0, cw);
   NormaliseSide(y, h, y0, ch);
   int64_t x1 = x0 + cw - 1, y1 = y0 + ch - 1;
-  if (cw == 0 || ch == 0 || x0 >= width || y0 >= height || x1 < 0 || y1 < 0) return false;
+  if (cw == 0 || ch == 0 || width <= 0 || height <= 0 || x0 >= width || y0 >= height || x1 < 0 || y1 < 0) return false;
   int64_t cx0 = std::max<int64_t>(x0, 0), cx1 = std::min<int64_t>(x1, width - 1);
   int64_t cy0 = std::max<int64_t>(y0, 0), cy1 = std::min<int64_t>(y1, height - 1);
   if (y0 >= 0) FillRowSpan(Row(static_cast<int>(y0)), static_cast<int>(cx0), static_cast<int>(cx1 + 1), colour);
@@ -197,7 +198,7 @@ bool CGraphicsImage::DrawRectPen(int x, int y, int w, int h, DWORD colour, Pixel
   int64_t x0, y0, cw, ch;
   NormaliseSide(x, w, x0, cw);
   NormaliseSide(y, h, y0, ch);
-  if (x0 >= width || y0 >= height || x0 + cw <= 0 || y0 + ch <= 0 || cw <= 0 || ch <= 0)
+  if (width <= 0 || height <= 0 || x0 >= width || y0 >= height || x0 + cw <= 0 || y0 + ch <= 0 || cw <= 0 || ch <= 0)
     return false;
   if (cw == 1 && ch == 1) {
     pen = SubstitutePen(*this, pen);
