@@ -9,5 +9,8 @@ extern char GraphicsErrorText[513];
 extern int GraphicsSaveOption;
 
 char* GetGraphicsErrorText();
+// Puts at most `limit` characters of `text` (fewer at a terminator, at most
+// 512) into GraphicsErrorText and zeroes the rest.
+void SetGraphicsErrorText(const char* text, int limit);
 // Stores the option and returns it.
 int SetGraphicsSaveOption(int option);

@@ -13,3 +13,4 @@
 #include "platform/fileio.h"
 #include "platform/pathconv.h"
 #include "platform/resource.h"
+#include "platform/replace.h"

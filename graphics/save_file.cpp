@@ -1,0 +1,94 @@
+// The save helper of every image writer: write, flush, close, and only then
+// put the new file in the old one's place.
+#include "files/stream.h"
+#include "graphics/writer.h"
+#include "platform/fileio.h"
+#include "platform/replace.h"
+
+namespace {
+
+// Every writer opens its file with this buffer size.
+constexpr int kSaveBufferSize = 32768;
+
+int DescriptorRead(INT_PTR handle, void* destination, int count) {
+  return FdRead(int(handle), destination, count);
+}
+int DescriptorWrite(INT_PTR handle, const void* source, int count) {
+  return FdWrite(int(handle), source, count);
+}
+int DescriptorSeek(INT_PTR handle, int offset, int origin) {
+  const int64_t at = FdSeek(int(handle), offset, origin);
+  return at >= 0 && at <= INT32_MAX ? int(at) : -1;
+}
+int DescriptorClose(INT_PTR handle) {
+  return FdClose(int(handle));
+}
+
+int BeginReplace(const char* path, FdReplacement& replacement) {
+  return FdBeginReplace(path, replacement);
+}
+int BeginReplace(const wchar16* path, FdReplacement& replacement) {
+  return FdBeginReplaceW(path, replacement);
+}
+bool OpenInPlace(CFileStream& file, const char* path) {
+  return file.Open(path, STREAM_MODE_CREATE, false);
+}
+bool OpenInPlace(CFileStream& file, const wchar16* path) {
+  return file.OpenW(path, STREAM_MODE_CREATE, false);
+}
+
+// Calls a function that is to throw; should it return, a plain exception
+// stands in for it.
+[[noreturn]] void Raise(void (*thrower)()) {
+  thrower();
+  ThrowGraphics<EGraphicsException>(GraphicsMessage::Internal);
+}
+
+template <class Char>
+void SaveImageFileT(const Char* path, const WriterFailures& failures, WriterBody body,
+                    void* context) {
+  if (path == nullptr || *path == 0) Raise(failures.openError);
+  FdReplacement replacement;
+  const int fd = BeginReplace(path, replacement);
+  CFileStream file(kSaveBufferSize);
+  const bool opened = fd >= 0 ? file.OpenCallbacks(fd, DescriptorRead, DescriptorClose,
+                                                   DescriptorWrite, DescriptorSeek)
+                              : OpenInPlace(file, path);
+  if (!opened) {
+    if (fd >= 0) {
+      FdClose(fd);
+      FdAbandonReplace(replacement);
+    }
+    Raise(failures.openError);
+  }
+  try {
+    FinishImageStream(file, failures, body, context);
+    if (!FdCommitReplace(replacement)) Raise(failures.writeError);
+  } catch (...) {
+    file.Close();
+    FdAbandonReplace(replacement);
+    throw;
+  }
+}
+
+}  // namespace
+
+void FinishImageStream(CFileStream& file, const WriterFailures& failures, WriterBody body,
+                       void* context) {
+  body(context, file);
+  // Close flushes too; the separate Flush keeps a flush failure from being
+  // hidden by a close that succeeds.
+  const bool flushed = file.Flush();
+  const bool closed = file.Close();
+  if (!flushed || !closed) Raise(failures.writeError);
+}
+
+void SaveImageFile(const char* path, const WriterFailures& failures, WriterBody body,
+                   void* context) {
+  SaveImageFileT(path, failures, body, context);
+}
+
+void SaveImageFile(const wchar16* path, const WriterFailures& failures, WriterBody body,
+                   void* context) {
+  SaveImageFileT(path, failures, body, context);
+}

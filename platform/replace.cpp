@@ -1,0 +1,92 @@
+#include "platform/replace.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/pathconv.h"
+
+namespace {
+
+std::atomic<unsigned> g_sequence{0};
+
+// Creates "<folder>/.<name>.<pid>.<n>.tmp" exclusively, trying further
+// numbers while the name is taken.
+int CreateTemporary(const std::string& target, std::string& temporary) {
+  const size_t slash = target.rfind('/');
+  const std::string folder =
+      slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+  const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+  for (int attempt = 0; attempt < 64; ++attempt) {
+    char suffix[48];
+    std::snprintf(suffix, sizeof suffix, ".%ld.%u.tmp", static_cast<long>(::getpid()),
+                  g_sequence.fetch_add(1));
+    temporary = folder + "." + name + suffix;
+    int fd;
+    do {
+      fd = ::open(temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd >= 0) return fd;
+    if (errno != EEXIST) break;
+  }
+  temporary.clear();
+  return -1;
+}
+
+}  // namespace
+
+int FdBeginReplace(const char* path, FdReplacement& replacement) {
+  replacement.target.clear();
+  replacement.temporary.clear();
+  if (path == nullptr || *path == 0) return -1;
+  struct stat st;
+  const bool exists = ::stat(path, &st) == 0;
+  if (exists) {
+    if (!S_ISREG(st.st_mode)) return -1;
+    char* real = ::realpath(path, nullptr);
+    if (real == nullptr) return -1;
+    replacement.target = real;
+    std::free(real);
+  } else {
+    struct stat link;
+    if (::lstat(path, &link) == 0) return -1;  // a link to nothing yet
+    replacement.target = path;
+  }
+  if (replacement.target.back() == '/') return -1;
+  const int fd = CreateTemporary(replacement.target, replacement.temporary);
+  if (fd < 0) return -1;
+  if (exists) ::fchmod(fd, st.st_mode & 07777);
+  return fd;
+}
+
+int FdBeginReplaceW(const wchar16* path, FdReplacement& replacement) {
+  std::string utf8;
+  if (path == nullptr || !PathToUtf8(path, utf8)) {
+    replacement.target.clear();
+    replacement.temporary.clear();
+    return -1;
+  }
+  return FdBeginReplace(utf8.c_str(), replacement);
+}
+
+bool FdCommitReplace(FdReplacement& replacement) {
+  if (replacement.temporary.empty()) return true;
+  if (::rename(replacement.temporary.c_str(), replacement.target.c_str()) != 0) {
+    FdAbandonReplace(replacement);
+    return false;
+  }
+  replacement.temporary.clear();
+  return true;
+}
+
+void FdAbandonReplace(FdReplacement& replacement) {
+  if (replacement.temporary.empty()) return;
+  ::unlink(replacement.temporary.c_str());
+  replacement.temporary.clear();
+}

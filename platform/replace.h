@@ -1,0 +1,26 @@
+// Replacing a file without losing the old one: the new content goes to a
+// fresh temporary file beside the target, which is renamed over the target
+// once it is complete. A failed or killed save leaves the old file intact.
+#pragma once
+
+#include <string>
+
+#include "platform/types.h"
+
+struct FdReplacement {
+  std::string target;     // the file to replace, symbolic links followed
+  std::string temporary;  // the temporary beside it; empty when none was made
+};
+
+// Makes the temporary file for a save to `path` and returns its descriptor
+// (read-write, close-on-exec; the permission bits of an existing target carry
+// over). Returns -1 when the target is to be written in place instead: it is
+// not a regular file (a device, a FIFO), it is a dangling symbolic link, or
+// its folder refuses a temporary file.
+int FdBeginReplace(const char* path, FdReplacement& replacement);
+int FdBeginReplaceW(const wchar16* path, FdReplacement& replacement);
+// Renames the finished temporary over the target; false when that fails, the
+// temporary then being removed.
+bool FdCommitReplace(FdReplacement& replacement);
+// Removes the temporary after a failed save.
+void FdAbandonReplace(FdReplacement& replacement);
