@@ -50,7 +50,7 @@ int Utf16EncodeChar(wchar16* dst, DWORD codePoint);
 // srcLen source units, or when the output position reaches dstSize-4. A
 // surrogate pair (both halves within srcLen) becomes one 4-byte sequence;
 // every other unit, lone surrogates included, is encoded by itself. The
-// Count forms also store the source units' characters converted (a pair
+// Count forms also store the number of source characters converted (a pair
 // counts one) in *count, which may be null.
 int Latin1ToUtf8N(char* dst, const char* src, int dstSize, int srcLen);
 int Latin1ToUtf8(char* dst, const char* src, int dstSize);
@@ -63,8 +63,9 @@ int WideToUtf8Count(char* dst, const wchar16* src, int dstSize, int* count);
 
 // UTF-8 to 16-bit text, pairs above 0xFFFF. Stops at a decoded 0 (C0 80
 // included), after srcLen bytes, or when the next character would take the
-// output past dstSize-2 units. Never reads past srcLen: a sequence cut by it
-// decodes as single bytes.
+// output past dstSize-2 units (so dstSize 3 holds one unit and a pair needs
+// dstSize 4). Never reads past srcLen: a sequence cut by it decodes as single
+// bytes.
 int Utf8ToWide(wchar16* dst, const char* src, int dstSize, int srcLen);
 int Utf8ToWideZ(wchar16* dst, const char* src, int dstSize);
 
@@ -73,7 +74,7 @@ int Utf8ToWideZ(wchar16* dst, const char* src, int dstSize);
 int Utf8ToLatin1(char* dst, const char* src, int dstSize);
 int Utf8ToLatin1N(char* dst, const char* src, int dstSize, int srcLen);
 
-// 16-bit text to Latin-1 (a character above 255 becomes 0xFF) and back; at
-// most dstSize-1 characters.
+// 16-bit text to Latin-1 (a character above 255, a whole pair included,
+// becomes one 0xFF) and back; at most dstSize-1 characters.
 int WideToLatin1(char* dst, const wchar16* src, int dstSize, int srcLen);
 int Latin1ToWide(wchar16* dst, const char* src, int dstSize, int srcLen);
