@@ -14,3 +14,4 @@
 #include "platform/pathconv.h"
 #include "platform/resource.h"
 #include "platform/replace.h"
+#include "platform/cstring.h"

@@ -31,3 +31,8 @@
 #include "toolkit/keyword.h"
 #include "toolkit/csv.h"
 #include "toolkit/literal.h"
+#include "toolkit/textlist.h"
+#include "toolkit/pointerarray.h"
+#include "toolkit/arrays_inline.h"
+#include "toolkit/recordarray.h"
+#include "toolkit/bytebuffer.h"
