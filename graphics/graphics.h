@@ -13,3 +13,6 @@
 #include "graphics/writer.h"
 #include "graphics/save.h"
 #include "graphics/formats/bmp_writer.h"
+#include "graphics/formats/png_writer.h"
+#include "graphics/formats/jpeg_writer.h"
+#include "graphics/formats/jpeg_dest.h"

@@ -5,6 +5,8 @@
 
 #include "graphics/exception.h"
 #include "graphics/formats/bmp_writer.h"
+#include "graphics/formats/jpeg_writer.h"
+#include "graphics/formats/png_writer.h"
 #include "graphics/globals.h"
 #include "graphics/writer.h"
 
@@ -13,6 +15,10 @@ namespace {
 // GraphicsSaveOption for writers it steers (only when it is -1 or greater).
 void ApplyBmpOption(CImageWriter& writer, const CGraphicsImage& image, int option) {
   if (image.bpp == 32) static_cast<CBmpWriter&>(writer).SetBitCount(option >= 0 ? 32 : 24);
+}
+
+void ApplyPngOption(CImageWriter& writer, const CGraphicsImage& image, int option) {
+  if (image.bpp == 32) static_cast<CPngWriter&>(writer).keepAlpha = option >= 0 ? 1 : 0;
 }
 
 struct WriterKind {
@@ -30,7 +36,10 @@ std::unique_ptr<CImageWriter> Make() {
 // To come in this order: .PNG, .GIF, .BMP, .JPG, .JPEG, .XWD, .XPM, .PNM,
 // .TIFF, .TIF, .PS, .EPS, .PRN, .ZERA.
 constexpr WriterKind kWriters[] = {
+    {".PNG", Make<CPngWriter>, ApplyPngOption},
     {".BMP", Make<CBmpWriter>, ApplyBmpOption},
+    {".JPG", Make<CJpegWriter>, nullptr},
+    {".JPEG", Make<CJpegWriter>, nullptr},
 };
 
 bool EqualsUpperAscii(const char* text, const char* upper) {

@@ -50,12 +50,12 @@ class CImageWriter {
     comment.user = user;
   }
 
-  CImageComment comment;
-
- protected:
   // Reports `percent`; throws EGraphicsAbort when the callback asks to stop.
   void Progress(DWORD percent);
 
+  CImageComment comment;
+
+ protected:
   // SaveImageFile with a callable body.
   template <class Char, class Body>
   static void SaveWith(const Char* path, const WriterFailures& failures, Body&& body) {

@@ -75,9 +75,20 @@ TEST_F(SaveImageDispatch, SaveOptionSteersTheDepthOf32BitImagesOnly) {
     BYTE expected;
   } const cases[] = {
       // BMP offset 28: bits per pixel.
-      {-2, 24, ".bmp", 28, 24}, {-1, 24, ".bmp", 28, 24}, {0, 24, ".bmp", 28, 24},
-      {-2, 32, ".bmp", 28, 24}, {-1, 32, ".bmp", 28, 24}, {0, 32, ".bmp", 28, 32},
+      {-2, 24, ".bmp", 28, 24},
+      {-1, 24, ".bmp", 28, 24},
+      {0, 24, ".bmp", 28, 24},
+      {-2, 32, ".bmp", 28, 24},
+      {-1, 32, ".bmp", 28, 24},
+      {0, 32, ".bmp", 28, 32},
       {7, 32, ".bmp", 28, 32},
+      // PNG byte 25: colour type (2 RGB, 6 RGBA).
+      {-2, 24, ".png", 25, 2},
+      {-1, 24, ".png", 25, 2},
+      {0, 24, ".png", 25, 2},
+      {-2, 32, ".png", 25, 2},
+      {-1, 32, ".png", 25, 2},
+      {0, 32, ".png", 25, 6},
   };
   ScratchDir dir;
   for (const Case& c : cases) {

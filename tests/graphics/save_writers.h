@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "graphics/formats/bmp_writer.h"
+#include "graphics/formats/jpeg_writer.h"
+#include "graphics/formats/png_writer.h"
 
 namespace savetest {
 
