@@ -1,12 +1,10 @@
 #include "graphics/formats/jpeg_dest.h"
 
-#include <jerror.h>
-#include <jpeglib.h>
-
 #include <cstddef>
 #include <cstdio>
 
 #include "files/stream.h"
+#include "graphics/formats/jpeg_lib.h"
 
 namespace {
 

@@ -1,13 +1,11 @@
 #include "graphics/formats/jpeg_writer.h"
 
-#include <jerror.h>
-#include <jpeglib.h>
-
 #include <csetjmp>
 #include <cstdio>
 #include <vector>
 
 #include "graphics/formats/jpeg_dest.h"
+#include "graphics/formats/jpeg_lib.h"
 #include "graphics/pixel.h"
 
 namespace {

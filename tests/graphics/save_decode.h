@@ -1,7 +1,6 @@
 // In-process peers: libpng and libjpeg read back what the writers wrote.
 #pragma once
 
-#include <jpeglib.h>
 #include <png.h>
 
 #include <csetjmp>
@@ -10,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "graphics/formats/jpeg_lib.h"
 #include "platform/types.h"
 
 namespace savetest {
