@@ -1,5 +1,7 @@
 #include "toolkit/unitvalue.h"
 
+#include <cstring>
+
 #include "toolkit/detail/intparse.h"
 #include "toolkit/inttext.h"
 
@@ -88,13 +90,19 @@ int FormatUnit(uint64_t value, Ch* buffer, int bufferSize, uint32_t flags, const
   Ch digits[INTTEXT_BUFFER_SIZE];
   uint32_t intFlags = negative ? INTFMT_DECIMAL : INTFMT_UNSIGNED;
   if (aligned) intFlags |= IntFmtWidth(maxDigits) | INTFMT_PAD_BLANKS;
-  const int64_t shown = negative ? -static_cast<int64_t>(integer) : static_cast<int64_t>(integer);
+  // A negative value whose integer part scaled down to 0 still shows its
+  // sign: it is laid out as -1 (same width and fill) with the digit made 0.
+  const bool negativeZero = negative && integer == 0;
+  const int64_t shown = negativeZero ? -1
+                        : negative   ? -static_cast<int64_t>(integer)
+                                     : static_cast<int64_t>(integer);
   int length;
   if constexpr (sizeof(Ch) == 1) {
     length = Int64ToStr(shown, digits, intFlags);
   } else {
     length = Int64ToStrW(shown, digits, intFlags);
   }
+  if (negativeZero) digits[length - 1] = Ch('0');
 
   BoundedOut<Ch> out(buffer, bufferSize);
   const unsigned separator = (flags & UNITFMT_THOUSANDS_MASK) >> UNITFMT_THOUSANDS_SHIFT;
@@ -306,14 +314,16 @@ int ParseList(const Ch* text, void* out, int maxItems, uint32_t flags, int* used
     read = reader.Read([&](uint64_t value) {
       if (stored >= maxItems) return;
       for (int b = 0; b < itemSize; ++b)
-        bytes[stored * itemSize + b] = static_cast<unsigned char>(value >> (8 * b));
+        bytes[size_t(stored) * size_t(itemSize) + size_t(b)] = static_cast<unsigned char>(value >> (8 * b));
       ++stored;
     });
   }
   if (used != nullptr) *used = read;
-  if ((flags & (NUMLIST_FILL_ZERO | NUMLIST_FILL_FF)) != 0) {
+  if ((flags & (NUMLIST_FILL_ZERO | NUMLIST_FILL_FF)) != 0 && stored < maxItems) {
     const unsigned char fill = (flags & NUMLIST_FILL_ZERO) != 0 ? 0x00 : 0xFF;
-    for (int k = stored * itemSize; k < maxItems * itemSize; ++k) bytes[k] = fill;
+    // Byte offsets in size_t: maxItems * itemSize may pass INT_MAX.
+    std::memset(bytes + size_t(stored) * size_t(itemSize), fill,
+                size_t(maxItems - stored) * size_t(itemSize));
   }
   return stored;
 }

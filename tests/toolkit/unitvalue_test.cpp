@@ -117,6 +117,32 @@ TEST(FormatUnitValueW, WritesTheSameTextInWideCharacters) {
   EXPECT_EQ(std::u16string(buffer), u"512Byte");
 }
 
+TEST(FormatUnitValue, KeepsTheSignOfNegativeValuesScaledBelowOne) {
+  const uint32_t flags = UNITFMT_SIGNED | UNITFMT_UNIT | kPlain;
+  const UnitCase cases[] = {
+      {static_cast<uint64_t>(-999), flags | UnitFmtFraction(1) | UnitFmtDigits(1), "Hz", "-0.9kHz",
+       9},
+      {static_cast<uint64_t>(-999), flags | UnitFmtFraction(2) | UnitFmtDigits(2), "Hz",
+       "-0.99kHz", 9},
+      {static_cast<uint64_t>(-1500), flags | UnitFmtFraction(1) | UnitFmtDigits(1), "Hz",
+       "-1.5kHz", 9},
+      // Aligned: laid out in the column as any other one-digit negative value.
+      {static_cast<uint64_t>(-999), flags | UNITFMT_ALIGNED | UnitFmtFraction(2) | UnitFmtDigits(2),
+       "Hz", " -0.99kHz", 9},
+      {static_cast<uint64_t>(-5), flags | UNITFMT_ALIGNED | UnitFmtFraction(2) | UnitFmtDigits(2),
+       "Hz", " -5.00Hz ", 8},
+  };
+  for (const UnitCase& c : cases) {
+    int prefix = -1;
+    EXPECT_EQ(Format(c.value, c.flags, c.unit, &prefix), c.text) << c.text;
+    EXPECT_EQ(prefix, c.prefix) << c.text;
+  }
+  wchar16 wide[32];
+  const int n = FormatUnitValueW(static_cast<uint64_t>(-999), wide, 32,
+                                 flags | UnitFmtFraction(1) | UnitFmtDigits(1), u"Hz", nullptr);
+  EXPECT_EQ(std::u16string(wide, size_t(n)), u"-0.9kHz");
+}
+
 TEST(FormatUnitValue, NeverWritesPastTheBuffer) {
   const uint32_t flags =
       UNITFMT_UNIT | UNITFMT_BINARY | UnitFmtFraction(1) | UnitFmtDigits(3) | kPlain;
