@@ -1,6 +1,7 @@
 // Exact byte layouts, call splits, buffer sizes and memory growth.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <new>
 
@@ -253,6 +254,8 @@ TEST(StreamBytes, PositionsBeyondTwoGibibytesFailInsteadOfWrapping) {
   int fd = ::open(path.c_str(), O_RDWR | O_CREAT, 0644);
   ASSERT_GE(fd, 0);
   ASSERT_EQ(::ftruncate(fd, off_t(3) << 30), 0);  // a 3 GiB sparse file
+  const Bytes marks = RandomBytes(9, 1100);       // bytes on both sides of 2 GiB
+  ASSERT_EQ(::pwrite(fd, marks.data(), marks.size(), 2147483000), ssize_t(marks.size()));
   ::close(fd);
   CFileStream stream(512);
   ASSERT_TRUE(stream.Open(path.c_str()));
@@ -265,7 +268,13 @@ TEST(StreamBytes, PositionsBeyondTwoGibibytesFailInsteadOfWrapping) {
   BYTE sink[1000];
   EXPECT_EQ(stream.Read(sink, 1000), 1000);  // the bytes are there ...
   EXPECT_EQ(stream.Tell(), -1);              // ... but their position is not representable
+  EXPECT_TRUE(std::equal(sink, sink + 1000, marks.begin()));
   EXPECT_EQ(stream.Seek(0, 1), -1);
+  EXPECT_EQ(stream.Seek(-500, 1), -1);
+  // The failed seeks kept the read-ahead: reading goes on where it stopped.
+  BYTE next[100];
+  EXPECT_EQ(stream.Read(next, 100), 100);
+  EXPECT_TRUE(std::equal(next, next + 100, marks.begin() + 1000));
   CFileStream memory;
   EXPECT_FALSE(memory.OpenMemory(sink, 0x80000000u, 0));
 }
