@@ -25,28 +25,28 @@ int GroupSize(FormatSize size) {
 
 }  // namespace
 
-int FormatHexDump(const void* data, char* out, const FormatSpec& spec, int precision, int width,
+int FormatHexDump(const void* data, char* out, const FormatSpec& conv, int precision, int width,
                   const char* digits) {
   if (!data) {
     std::memcpy(out, "(null)", 6);
     return 6;
   }
-  int n = spec.precisionGiven ? precision : 16;
+  int n = conv.precisionGiven ? precision : 16;
   if (n <= 0) return 0;
   if (n > kMaxBytes) n = kMaxBytes;
   // The + flag separates bytes with a colon, the blank flag with a blank.
-  const char separator = spec.plusGiven ? ':' : spec.blankGiven ? ' ' : 0;
+  const char separator = conv.plusGiven ? ':' : conv.blankGiven ? ' ' : 0;
   const int c = separator ? 3 : 2;
-  const int g = GroupSize(spec.size);
+  const int g = GroupSize(conv.size);
   int reckoned = separator ? 3 * n - 1 : 2 * n;
   if (g) reckoned += (n + 1) / 4;
 
-  bool cut = spec.alternate;
+  bool cut = conv.alternate;
   int target = width < kMaxText ? width : kMaxText;
   if (cut) {
     if (reckoned <= width) {
       cut = false;
-      if (reckoned < width && !spec.leftAlign) target = reckoned;
+      if (reckoned < width && !conv.leftAlign) target = reckoned;
     } else if (width > 0) {
       int fit = g ? ((width - 2) % (c * g + 1)) / c + ((width - 2) / (c * g + 1)) * g
                   : (width - 3) / c;
@@ -68,7 +68,7 @@ int FormatHexDump(const void* data, char* out, const FormatSpec& spec, int preci
     *o++ = digits[bytes[i] >> 4];
     *o++ = digits[bytes[i] & 15];
   }
-  if (spec.zeroPad || spec.zeroFlag) {
+  if (conv.zeroPad || conv.zeroFlag) {
     for (int i = n;; ++i) {
       int unit = 2 + (i > 0 && separator ? 1 : 0) + (i > 0 && g && i % g == 0 ? 1 : 0);
       if (o - out + unit >= target) break;

@@ -309,7 +309,7 @@ class Engine {
   }
 
   void Convert(ParsedSpec& ps, const Ch* rest) {
-    FormatSpec& s = ps.spec;
+    FormatSpec& s = ps.conv;
     const uint8_t conv = ps.conversion;
     if (ps.widthStar) s.width = static_cast<int>(Sequential(FormatArgKind::Int));
     if (ps.precisionStar) {

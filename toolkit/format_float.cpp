@@ -19,16 +19,16 @@ using format_detail::RoundingConstant;
 using format_detail::Scale10;
 
 // Sign, then nothing else: the caller goes on with the magnitude.
-char* WriteSign(double value, char* o, const FormatSpec& spec) {
+char* WriteSign(double value, char* o, const FormatSpec& conv) {
   if (std::signbit(value))
     *o++ = '-';
-  else if (spec.signChar)
-    *o++ = spec.signChar;
+  else if (conv.signChar)
+    *o++ = conv.signChar;
   return o;
 }
 
-int Precision(const FormatSpec& spec, int precision) {
-  return spec.precisionGiven && precision >= 0 ? precision : 6;
+int Precision(const FormatSpec& conv, int precision) {
+  return conv.precisionGiven && precision >= 0 ? precision : 6;
 }
 
 // Fraction digits up to this count come from one 64-bit integer.
@@ -41,12 +41,12 @@ inline int Digit(long double v) {
 }
 
 // "1.#INF00", "1.#NAN", "1.$$" ...
-char* NonFinite(double value, char* o, const FormatSpec& spec, int p) {
+char* NonFinite(double value, char* o, const FormatSpec& conv, int p) {
   if (p > 900) p = 900;
   const char* word = std::isinf(value) ? "#INF" : "#NAN";
   *o++ = '1';
   if (p == 0) {
-    if (spec.alternate) *o++ = '.';
+    if (conv.alternate) *o++ = '.';
   } else if (p >= 4) {
     *o++ = '.';
     std::memcpy(o, word, 4);
@@ -119,10 +119,10 @@ long double format_detail::Pow10Large(int k) {
   return t.big[k >> 5] * t.small[k & 31];
 }
 
-int FormatFixed(double value, char* out, const FormatSpec& spec, int precision) {
-  int p = Precision(spec, precision);
-  char* o = WriteSign(value, out, spec);
-  if (!std::isfinite(value)) return static_cast<int>(NonFinite(value, o, spec, p) - out);
+int FormatFixed(double value, char* out, const FormatSpec& conv, int precision) {
+  int p = Precision(conv, precision);
+  char* o = WriteSign(value, out, conv);
+  if (!std::isfinite(value)) return static_cast<int>(NonFinite(value, o, conv, p) - out);
   long double v = std::fabs(static_cast<long double>(value));
   v += RoundingConstant(p);
   if (v < 1e19L) {
@@ -145,17 +145,17 @@ int FormatFixed(double value, char* out, const FormatSpec& spec, int precision) 
   if (p > 0) {
     *o++ = '.';
     o = FractionDigits(v, o, p);
-  } else if (spec.alternate) {
+  } else if (conv.alternate) {
     *o++ = '.';
   }
   return static_cast<int>(o - out);
 }
 
-int FormatExponent(double value, char* out, const FormatSpec& spec, int precision) {
-  int p = Precision(spec, precision);
+int FormatExponent(double value, char* out, const FormatSpec& conv, int precision) {
+  int p = Precision(conv, precision);
   if (p > 900) p = 900;
-  char* o = WriteSign(value, out, spec);
-  if (!std::isfinite(value)) return static_cast<int>(NonFinite(value, o, spec, p) - out);
+  char* o = WriteSign(value, out, conv);
+  if (!std::isfinite(value)) return static_cast<int>(NonFinite(value, o, conv, p) - out);
   long double v = std::fabs(static_cast<long double>(value));
   int e = 0;
   if (v > 0) {
@@ -178,9 +178,9 @@ int FormatExponent(double value, char* out, const FormatSpec& spec, int precisio
   int d = Digit(v);
   *o++ = static_cast<char>('0' + d);
   v -= d;
-  if (p > 0 || spec.alternate) *o++ = '.';
+  if (p > 0 || conv.alternate) *o++ = '.';
   o = FractionDigits(v, o, p);
-  *o++ = spec.lowerExp ? 'e' : 'E';
+  *o++ = conv.lowerExp ? 'e' : 'E';
   *o++ = e < 0 ? '-' : '+';
   int a = e < 0 ? -e : e;
   *o++ = static_cast<char>('0' + a / 100 % 10);
@@ -189,10 +189,10 @@ int FormatExponent(double value, char* out, const FormatSpec& spec, int precisio
   return static_cast<int>(o - out);
 }
 
-int FormatGeneral(double value, char* out, const FormatSpec& spec, int precision) {
-  int p = Precision(spec, precision);
+int FormatGeneral(double value, char* out, const FormatSpec& conv, int precision) {
+  int p = Precision(conv, precision);
   if (p > 2000) p = 2000;  // both forms cut far below; keeps p - x in range
-  FormatSpec given = spec;
+  FormatSpec given = conv;
   given.precisionGiven = true;
   bool exponentForm = !std::isfinite(value);
   int fraction = 0;
@@ -217,21 +217,21 @@ int FormatGeneral(double value, char* out, const FormatSpec& spec, int precision
   }
   if (exponentForm) {
     int n = FormatExponent(value, out, given, p > 0 ? p - 1 : p);
-    return spec.alternate ? n : StripExponentForm(out, n);
+    return conv.alternate ? n : StripExponentForm(out, n);
   }
   int n = FormatFixed(value, out, given, fraction);
-  if (!spec.alternate && n > 1 && fraction > 0) {
+  if (!conv.alternate && n > 1 && fraction > 0) {
     while (n > 1 && out[n - 1] == '0') --n;
     if (n > 1 && out[n - 1] == '.') --n;
   }
   return n;
 }
 
-int FormatHexFloat(double value, char* out, const FormatSpec& spec, int precision,
+int FormatHexFloat(double value, char* out, const FormatSpec& conv, int precision,
                    const char* digits) {
-  int p = spec.precisionGiven ? precision : 6;
-  if (spec.precisionGiven && precision < 0) p = 6;
-  char* o = WriteSign(value, out, spec);
+  int p = conv.precisionGiven ? precision : 6;
+  if (conv.precisionGiven && precision < 0) p = 6;
+  char* o = WriteSign(value, out, conv);
   uint64_t bits;
   std::memcpy(&bits, &value, sizeof bits);
   const int biased = static_cast<int>(bits >> 52 & 0x7FF);

@@ -13,7 +13,7 @@ inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 }  // namespace
 
-int FormatGroupDigits(int length, char* text, const FormatSpec& spec, int precision, int width) {
+int FormatGroupDigits(int length, char* text, const FormatSpec& conv, int precision, int width) {
   if (length <= 0) {
     text[0] = '0';
     length = 1;
@@ -57,10 +57,10 @@ int FormatGroupDigits(int length, char* text, const FormatSpec& spec, int precis
     integerLen = d;
   }
   const int separators = d > 1 ? (d - 1) / 3 : 0;
-  const char separator = spec.alternate ? '.' : ' ';
+  const char separator = conv.alternate ? '.' : ' ';
   int total = begin + integerLen + separators + fractionLen;
   const int w = width < kMaxWidth ? width : kMaxWidth;
-  if (total < w && (!spec.leftAlign || spec.zeroPad)) total = w;
+  if (total < w && (!conv.leftAlign || conv.zeroPad)) total = w;
 
   char out[1200];
   int at = total;
@@ -75,7 +75,7 @@ int FormatGroupDigits(int length, char* text, const FormatSpec& spec, int precis
     out[--at] = integer[i];
     ++inGroup;
   }
-  if (spec.zeroPad) {
+  if (conv.zeroPad) {
     // Zeros go on in the same groups up to the sign; a separator never sits
     // right behind it.
     while (at > begin) {

@@ -1,4 +1,4 @@
-// Implementation header of the printf engine: the spec parser and the
+// Implementation header of the printf engine: the conversion parser and the
 // argument fetching by kind, shared by both text widths. Not part of the
 // public interface.
 #pragma once
@@ -8,16 +8,16 @@
 #include <cstdint>
 #include <cstring>
 
-#include "toolkit/format_spec.h"
+#include "toolkit/format_conversion.h"
 
 namespace format_detail {
 
 enum class ParseResult { Convert, Drop, Stop };
 
-// The outcome of one spec besides FormatSpec: the handler, the letter and
+// The outcome of one conversion besides FormatSpec: the handler, the letter and
 // whether width and precision come from arguments.
 struct ParsedSpec {
-  FormatSpec spec;
+  FormatSpec conv;
   uint8_t conversion = kConvNone;
   char letter = 0;
   bool widthStar = false;
@@ -50,13 +50,13 @@ inline int ReadNumber(const Ch*& p) {
   return value;
 }
 
-// Parses one spec starting at p (the character behind the %). On Convert, p
+// Parses one conversion starting at p (the character behind the %). On Convert, p
 // is behind the conversion letter; on Drop, p is at the character to read
 // again as ordinary text (perhaps the format's NUL); Stop ends the
 // formatting. Never reads past the format's NUL.
 template <class Ch>
 ParseResult ParseSpec(const Ch*& p, ParsedSpec& out) {
-  FormatSpec& s = out.spec;
+  FormatSpec& s = out.conv;
   for (;;) {
     unsigned c = Unit(*p);
     if (c >= 0x80) {
@@ -260,9 +260,9 @@ void FormatPrescanArgs(FormatArgCache& cache, List* ap, const Ch* rest, int posi
     if (r == ParseResult::Drop) continue;
     if (ps.widthStar) note(++seq, FormatArgKind::Int);
     if (ps.precisionStar) note(++seq, FormatArgKind::Int);
-    FormatArgKind k = ArgKindOf(ps.conversion, ps.spec.size);
-    if (ps.spec.position)
-      note(ps.spec.position, k);
+    FormatArgKind k = ArgKindOf(ps.conversion, ps.conv.size);
+    if (ps.conv.position)
+      note(ps.conv.position, k);
     else
       note(++seq, k);
     if (seq > 13) seq = 13;  // only slots up to 12 matter

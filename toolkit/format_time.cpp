@@ -25,8 +25,8 @@ char* TwoDigits(int v, char* o) {
 
 }  // namespace
 
-int FormatTimeValue(int64_t value, char* out, const FormatSpec& spec, int precision) {
-  int separators = spec.precisionGiven ? precision : 1;
+int FormatTimeValue(int64_t value, char* out, const FormatSpec& conv, int precision) {
+  int separators = conv.precisionGiven ? precision : 1;
   if (separators < 0) separators = 1;
   if (separators > 256) separators = 256;
   PlatformTimeParts t;
@@ -35,8 +35,8 @@ int FormatTimeValue(int64_t value, char* out, const FormatSpec& spec, int precis
     return 6;
   }
   char* o = out;
-  if (spec.kVariant) {
-    if (spec.alternate) {
+  if (conv.kVariant) {
+    if (conv.alternate) {
       o = Decimal(t.day, o);
       *o++ = '.';
       o = Decimal(t.month, o);
@@ -50,13 +50,13 @@ int FormatTimeValue(int64_t value, char* out, const FormatSpec& spec, int precis
       o = TwoDigits(t.day, o);
     }
     if (separators == 0) return static_cast<int>(o - out);
-    for (int i = 0; i < separators; ++i) *o++ = spec.blankGiven ? '_' : ' ';
+    for (int i = 0; i < separators; ++i) *o++ = conv.blankGiven ? '_' : ' ';
   }
-  const bool colons = !spec.zeroFlag;
+  const bool colons = !conv.zeroFlag;
   o = TwoDigits(t.hour, o);
   if (colons) *o++ = ':';
   o = TwoDigits(t.minute, o);
-  if (!spec.plusGiven) {
+  if (!conv.plusGiven) {
     if (colons) *o++ = ':';
     o = TwoDigits(t.second, o);
   }

@@ -13,42 +13,42 @@ int Widen(const char* from, int n, wchar16* to) {
 
 }  // namespace
 
-int FormatFixedW(double value, wchar16* out, const FormatSpec& spec, int precision) {
+int FormatFixedW(double value, wchar16* out, const FormatSpec& conv, int precision) {
   char tmp[kScratch];
-  return Widen(tmp, FormatFixed(value, tmp, spec, precision), out);
+  return Widen(tmp, FormatFixed(value, tmp, conv, precision), out);
 }
 
-int FormatExponentW(double value, wchar16* out, const FormatSpec& spec, int precision) {
+int FormatExponentW(double value, wchar16* out, const FormatSpec& conv, int precision) {
   char tmp[kScratch];
-  return Widen(tmp, FormatExponent(value, tmp, spec, precision), out);
+  return Widen(tmp, FormatExponent(value, tmp, conv, precision), out);
 }
 
-int FormatGeneralW(double value, wchar16* out, const FormatSpec& spec, int precision) {
+int FormatGeneralW(double value, wchar16* out, const FormatSpec& conv, int precision) {
   char tmp[kScratch];
-  return Widen(tmp, FormatGeneral(value, tmp, spec, precision), out);
+  return Widen(tmp, FormatGeneral(value, tmp, conv, precision), out);
 }
 
-int FormatHexFloatW(double value, wchar16* out, const FormatSpec& spec, int precision,
+int FormatHexFloatW(double value, wchar16* out, const FormatSpec& conv, int precision,
                     const char* digits) {
   char tmp[kScratch];
-  return Widen(tmp, FormatHexFloat(value, tmp, spec, precision, digits), out);
+  return Widen(tmp, FormatHexFloat(value, tmp, conv, precision, digits), out);
 }
 
-int FormatGroupDigitsW(int length, wchar16* text, const FormatSpec& spec, int precision,
+int FormatGroupDigitsW(int length, wchar16* text, const FormatSpec& conv, int precision,
                        int width) {
   char tmp[kScratch];
   if (length > kScratch) length = kScratch;
   for (int i = 0; i < length; ++i) tmp[i] = static_cast<char>(text[i]);
-  return Widen(tmp, FormatGroupDigits(length, tmp, spec, precision, width), text);
+  return Widen(tmp, FormatGroupDigits(length, tmp, conv, precision, width), text);
 }
 
-int FormatHexDumpW(const void* data, wchar16* out, const FormatSpec& spec, int precision,
+int FormatHexDumpW(const void* data, wchar16* out, const FormatSpec& conv, int precision,
                    int width, const char* digits) {
   char tmp[kScratch];
-  return Widen(tmp, FormatHexDump(data, tmp, spec, precision, width, digits), out);
+  return Widen(tmp, FormatHexDump(data, tmp, conv, precision, width, digits), out);
 }
 
-int FormatTimeValueW(int64_t value, wchar16* out, const FormatSpec& spec, int precision) {
+int FormatTimeValueW(int64_t value, wchar16* out, const FormatSpec& conv, int precision) {
   char tmp[kScratch];
-  return Widen(tmp, FormatTimeValue(value, tmp, spec, precision), out);
+  return Widen(tmp, FormatTimeValue(value, tmp, conv, precision), out);
 }

@@ -8,7 +8,7 @@
 #include "toolkit/format_digits.h"
 #include "toolkit/format_file.h"
 #include "toolkit/format_print.h"
-#include "toolkit/format_spec.h"
+#include "toolkit/format_conversion.h"
 #include "toolkit/inttext.h"
 #include "toolkit/numtext.h"
 #include "toolkit/unitvalue.h"

@@ -22,16 +22,16 @@ constexpr int kRounds = 3000;
 
 // Whether both engines give `expected` (the 16-bit one widened).
 template <class... Args>
-::testing::AssertionResult BothGive(const std::string& spec, const std::string& expected,
+::testing::AssertionResult BothGive(const std::string& conversion, const std::string& expected,
                                     Args... args) {
   char a[1024];
-  FormatToBuffer(a, sizeof a, spec.c_str(), args...);
+  FormatToBuffer(a, sizeof a, conversion.c_str(), args...);
   if (expected != a)
-    return ::testing::AssertionFailure() << spec << ": \"" << a << "\" vs \"" << expected << "\"";
-  std::u16string wf = Widen(spec);
+    return ::testing::AssertionFailure() << conversion << ": \"" << a << "\" vs \"" << expected << "\"";
+  std::u16string wf = Widen(conversion);
   char16_t w[1024];
   FormatToBufferW(w, 1024, wf.c_str(), args...);
-  if (Widen(expected) != w) return ::testing::AssertionFailure() << spec << ": 16-bit differs";
+  if (Widen(expected) != w) return ::testing::AssertionFailure() << conversion << ": 16-bit differs";
   return ::testing::AssertionSuccess();
 }
 
@@ -50,15 +50,15 @@ std::string WidenExponent(std::string s) {
   return s;
 }
 
-// glibc's text for a spec with an optional width, its exponent widened to
+// glibc's text for a conversion with an optional width, its exponent widened to
 // three digits; the width then counts the widened text, as the engine's does.
 template <class... Args>
 std::string GlibcWide(const std::string& flags, int width, const std::string& rest,
                       Args... args) {
   char buf[512];
   auto run = [&](int w) {
-    std::string spec = "%" + flags + (w >= 0 ? std::to_string(w) : "") + rest;
-    snprintf(buf, sizeof buf, spec.c_str(), args...);
+    std::string conversion = "%" + flags + (w >= 0 ? std::to_string(w) : "") + rest;
+    snprintf(buf, sizeof buf, conversion.c_str(), args...);
     return std::string(buf);
   };
   std::string s = run(width);
@@ -153,7 +153,7 @@ TEST(FormatGlibcDiff, MatchesIntegerCharacterAndStringConversions) {
     int64_t v = g.Value64();
     // %#.0o of 0 writes nothing here, "0" in C.
     if (conv == 'o' && flags.find('#') != std::string::npos) v |= 1;
-    // Calls fn with the * arguments the spec asks for, then `tail`.
+    // Calls fn with the * arguments the conversion asks for, then `tail`.
     auto withStars = [&](auto fn, auto tail) {
       if (widthArg >= 0 && precisionArg >= -1)
         fn(widthArg, precisionArg, tail);
@@ -228,13 +228,13 @@ TEST(FormatGlibcDiff, MatchesExponentAndFixedFormsUpToFifteenDigits) {
     if (NearTie(tieFormat, v, p)) continue;
     const bool star = g.Chance(20);
     const std::string rest = (star ? ".*" : "." + std::to_string(p)) + conv;
-    const std::string spec = "%" + flags + width + rest;
+    const std::string conversion = "%" + flags + width + rest;
     const std::string expected =
         star ? GlibcWide(flags, widthValue, rest, p, v) : GlibcWide(flags, widthValue, rest, v);
     if (star)
-      ASSERT_TRUE(BothGive(spec, expected, p, v)) << v;
+      ASSERT_TRUE(BothGive(conversion, expected, p, v)) << v;
     else
-      ASSERT_TRUE(BothGive(spec, expected, v)) << v;
+      ASSERT_TRUE(BothGive(conversion, expected, v)) << v;
     ++compared;
   }
   EXPECT_GT(compared, kRounds * 9 / 10);
@@ -257,9 +257,9 @@ TEST(FormatGlibcDiff, MatchesGeneralFormWhereBothPickTheSameForm) {
     snprintf(tieFormat, sizeof tieFormat, "%%.%de", p - 1 + 12);
     if (NearTie(tieFormat, v, p - 1)) continue;
     const std::string rest = (defaultPrecision ? "" : "." + std::to_string(p)) + conv;
-    const std::string spec = "%" + flags + width + rest;
+    const std::string conversion = "%" + flags + width + rest;
     const std::string expected = GlibcWide(flags, widthValue, rest, v);
-    ASSERT_TRUE(BothGive(spec, expected, v)) << v;
+    ASSERT_TRUE(BothGive(conversion, expected, v)) << v;
     ++compared;
   }
   EXPECT_GT(compared, kRounds * 9 / 10);
@@ -282,12 +282,12 @@ TEST(FormatGlibcDiff, MatchesHexFloatsBitForBit) {
     if ((bits >> 52 & 0x7FF) == 0x7FF) bits ^= uint64_t{1} << 62;  // no infinity or NaN
     double v;
     std::memcpy(&v, &bits, sizeof v);
-    const std::string spec = std::string("%") + (g.Chance(20) ? "+" : "") + ".13" +
+    const std::string conversion = std::string("%") + (g.Chance(20) ? "+" : "") + ".13" +
                              (g.Chance(50) ? "a" : "A");
     char theirs[64], ours[64];
-    snprintf(theirs, sizeof theirs, spec.c_str(), v);
-    ASSERT_TRUE(BothGive(spec, theirs, v));
-    FormatToBuffer(ours, sizeof ours, spec.c_str(), v);
+    snprintf(theirs, sizeof theirs, conversion.c_str(), v);
+    ASSERT_TRUE(BothGive(conversion, theirs, v));
+    FormatToBuffer(ours, sizeof ours, conversion.c_str(), v);
     const double back = std::strtod(ours, nullptr);
     uint64_t backBits;
     std::memcpy(&backBits, &back, sizeof back);
@@ -300,21 +300,21 @@ TEST(FormatGlibcDiff, RoundsSixteenAndMoreDigitsLikeGlibcAwayFromTies) {
   // arithmetic's own.
   const double values[] = {0.04, 0.1, 1.0 / 3, 2.0 / 3, 0.5, 0.25, 1.0, 123.456, 1e-7, 0.7};
   for (double v : values) {
-    for (const char* spec : {"%.15g", "%.16g", "%.17g", "%.15e", "%.16e", "%.16f", "%.17f"}) {
-      if (spec[std::strlen(spec) - 1] == 'f' && !(v >= 0.1 && v < 1)) continue;
+    for (const char* conversion : {"%.15g", "%.16g", "%.17g", "%.15e", "%.16e", "%.16f", "%.17f"}) {
+      if (conversion[std::strlen(conversion) - 1] == 'f' && !(v >= 0.1 && v < 1)) continue;
       char tieFormat[16];
       int digits;
-      if (spec[std::strlen(spec) - 1] == 'f') {
-        digits = std::atoi(spec + 2);
+      if (conversion[std::strlen(conversion) - 1] == 'f') {
+        digits = std::atoi(conversion + 2);
         snprintf(tieFormat, sizeof tieFormat, "%%.%df", digits + 12);
       } else {
-        digits = std::atoi(spec + 2) - (spec[std::strlen(spec) - 1] == 'g' ? 1 : 0);
+        digits = std::atoi(conversion + 2) - (conversion[std::strlen(conversion) - 1] == 'g' ? 1 : 0);
         snprintf(tieFormat, sizeof tieFormat, "%%.%de", digits + 12);
       }
       if (NearTie(tieFormat, v, digits)) continue;
       char theirs[128];
-      snprintf(theirs, sizeof theirs, spec, v);
-      EXPECT_TRUE(BothGive(spec, WidenExponent(theirs), v)) << v;
+      snprintf(theirs, sizeof theirs, conversion, v);
+      EXPECT_TRUE(BothGive(conversion, WidenExponent(theirs), v)) << v;
     }
   }
 }

@@ -11,7 +11,7 @@
 
 #include "toolkit/format_convert.h"
 #include "toolkit/format_digits.h"
-#include "toolkit/format_spec.h"
+#include "toolkit/format_conversion.h"
 
 namespace {
 
@@ -123,7 +123,7 @@ void ExpectConverter(const std::string& expected, Narrow narrow, Wide wide) {
   EXPECT_EQ(std::u16string(w, wn), std::u16string(expected.begin(), expected.end()));
 }
 
-FormatSpec Spec(bool precisionGiven = false) {
+FormatSpec Conversion(bool precisionGiven = false) {
   FormatSpec s;
   s.precisionGiven = precisionGiven;
   s.lowerExp = true;
@@ -131,8 +131,8 @@ FormatSpec Spec(bool precisionGiven = false) {
 }
 
 TEST(FormatConverters, WriteTheirTextsDirectlyAndWidened) {
-  const FormatSpec plain = Spec();
-  const FormatSpec given = Spec(true);
+  const FormatSpec plain = Conversion();
+  const FormatSpec given = Conversion(true);
   ExpectConverter(
       "3.14", [&](char* o) { return FormatFixed(3.14159, o, given, 2); },
       [&](char16_t* o) { return FormatFixedW(3.14159, o, given, 2); });
@@ -173,7 +173,7 @@ TEST(FormatConverters, WriteTheirTextsDirectlyAndWidened) {
 }
 
 TEST(FormatConverters, KeepEveryTextWithinTheirLimits) {
-  FormatSpec given = Spec(true);
+  FormatSpec given = Conversion(true);
   char out[1200];
   // Precisions beyond the limits are cut: 900 digits for e and f.
   EXPECT_LE(FormatFixed(1.7976931348623157e308, out, given, 100000), 1124);

@@ -42,7 +42,7 @@ TEST(FormatCore, ReadsTheGrammarsOddCorners) {
   EXPECT_BOTH("a", "a%.", 0);
   EXPECT_BOTH("a", "a%*", 7);
   EXPECT_BOTH("7y", "%@Ad%@y", 7);     // @ followed by no letter A-L does nothing
-  EXPECT_BOTH("0", "%5%d", 0);         // the dropped % is read again and starts a spec
+  EXPECT_BOTH("0", "%5%d", 0);         // the dropped % is read again and starts a conversion
 }
 
 TEST(FormatCore, TreatsHighBytesAsTheGrammarSays) {
@@ -151,7 +151,7 @@ TEST(FormatCore, TakesArgumentsByPosition) {
   EXPECT_BOTH("2", "%~d%d", 1, 2);
   EXPECT_BOTH("3 2.5 1", "%@Cd %@Bg %@Ad", 1, 2.5, 3);
   EXPECT_BOTH("9 -8 7", "%@CI64d %@Bd %@Ad", 7, -8, int64_t{9});
-  // * always takes the next argument in sequence, also in a spec with @.
+  // * always takes the next argument in sequence, also in a conversion with @.
   EXPECT_BOTH("    7|7", "%@B*d|%d", 5, 7);
 }
 

@@ -1,4 +1,4 @@
-// The grammar of one conversion spec and the argument cache of the printf
+// The grammar of one conversion and the argument cache of the printf
 // engine, shared by the engine and its converters.
 #pragma once
 
@@ -7,7 +7,7 @@
 
 #include "platform/types.h"
 
-// The size element of a spec. `LongPtr` (z t j I) reads like `Long` for
+// The size element of a conversion. `LongPtr` (z t j I) reads like `Long` for
 // characters and strings, but its argument is pointer-sized.
 enum class FormatSize : uint8_t { None, Int64, Long, LongPtr, Short, Char };
 
@@ -31,7 +31,7 @@ struct FormatSpec {
   int position = 0;             // 0, or 1..12 for @A..@L
 };
 
-// Character classes of the spec grammar, one per 7-bit character.
+// Character classes of the conversion grammar, one per 7-bit character.
 enum FormatSpecClass : uint8_t {
   kFmtNone = 0,
   kFmtFlagPlus,
