@@ -139,6 +139,14 @@ void PixelWriterDashed(CGraphicsImage* image, int x, int y, DWORD colour) {
   if (NextPatternBitClear(image->dashPattern)) PixelWriterPlain(image, x, y, colour);
 }
 
+void SkipPenCalls(CGraphicsImage& image, PixelWriterFunc pen, uint64_t calls) {
+  DWORD* pattern = pen == PixelWriterDotted ? &image.dotPattern
+                   : pen == PixelWriterDashed ? &image.dashPattern
+                                              : nullptr;
+  unsigned n = static_cast<unsigned>(calls % 32);
+  if (pattern && n) *pattern = *pattern >> n | *pattern << (32 - n);
+}
+
 PixelWriterFunc SubstitutePen(const CGraphicsImage& image, PixelWriterFunc pen) {
   if (pen != PixelWriterSoft) return pen;
   if (image.bpp < 9) return PixelWriterPlain;

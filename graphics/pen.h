@@ -26,6 +26,14 @@ void PixelWriterDisc(CGraphicsImage* image, int x, int y, DWORD colour);
 void PixelWriterDotted(CGraphicsImage* image, int x, int y, DWORD colour);
 void PixelWriterDashed(CGraphicsImage* image, int x, int y, DWORD colour);
 
+// The state `calls` further calls of `pen` off the image would leave: the
+// patterned pens' pattern rotated; nothing for the other pens.
+void SkipPenCalls(CGraphicsImage& image, PixelWriterFunc pen, uint64_t calls);
+
+// How far from its position the widest pen may paint: calls farther off the
+// image than this can be skipped (with SkipPenCalls).
+inline constexpr int PEN_REACH = 16;
+
 // The pen DrawLine and SetTextWriter use for `pen` on this image: the soft
 // pen becomes the plain one below 9 bits per pixel and Soft32 at 32.
 PixelWriterFunc SubstitutePen(const CGraphicsImage& image, PixelWriterFunc pen);

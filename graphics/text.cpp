@@ -1,6 +1,11 @@
-// Bitmap-font text. A font is a block of constant bytes (layout A or B, see
-// graphics/text.h); glyphs are drawn pixel by pixel through the ink and
-// background pens, which clip for themselves.
+// Bitmap-font text. A font is a block of constant little-endian bytes:
+// layout A (first and last character code, then the glyph offset table) or
+// layout B (FONT_LAYOUT_B_MAGIC, flags, 16-bit first and last code at 8 and
+// 10, the table at 16); an optional metrics block follows the table. A glyph
+// is its width, its height and its rows bottom row first, 0 bits being ink.
+// Glyphs are drawn pixel by pixel through the ink and background pens,
+// which clip for themselves.
+#include <algorithm>
 #include <cstdint>
 
 #include "graphics/image.h"
@@ -78,7 +83,9 @@ void CGraphicsImage::SelectFont(const BYTE* fontData) {
 
 void CGraphicsImage::SetCharSpacing(int setting) {
   spacingSetting = setting;
-  charSpacing = setting == CHAR_SPACING_FONT ? m0 : m0 - m1 + setting;
+  // Held to int range: a setting near the ends of it must not overflow.
+  int64_t spacing = setting == CHAR_SPACING_FONT ? m0 : int64_t{m0} - m1 + setting;
+  charSpacing = static_cast<int32_t>(std::clamp<int64_t>(spacing, INT32_MIN, INT32_MAX));
 }
 
 void CGraphicsImage::SetTextWriter(PixelWriterFunc pen, DWORD colour, int which) {
@@ -158,10 +165,28 @@ void CGraphicsImage::FillTextGap(int x, int y, int w, int h, PixelWriterFunc pen
 }
 
 void CGraphicsImage::PaintBox(int64_t x, int64_t y, int64_t w, int64_t h, PixelWriterFunc pen) {
-  if (!pen) return;
-  for (int64_t r = h - 1; r >= 0; --r) {
-    if (!FitsInt(y + r)) continue;
-    for (int64_t c = 0; c < w; ++c)
-      if (FitsInt(x + c)) pen(this, static_cast<int>(x + c), static_cast<int>(y + r), backColour);
+  if (!pen || w <= 0 || h <= 0) return;
+  // A spacing may make a box far wider than the image: positions farther
+  // off it than any pen reaches are skipped, as calls that paint nothing.
+  auto keep = [](int64_t start, int64_t size, int side, int64_t& lo, int64_t& hi) {
+    lo = std::clamp<int64_t>(-PEN_REACH - start, 0, size);
+    hi = std::clamp<int64_t>(int64_t{side} + PEN_REACH - start, lo, size);
+  };
+  int64_t c0, c1, r0, r1;
+  keep(x, w, width, c0, c1);
+  keep(y, h, height, r0, r1);
+  // Rows are visited from the bottom: first those below the kept ones.
+  uint64_t skipped = static_cast<uint64_t>(h - r1) * static_cast<uint64_t>(w);
+  for (int64_t r = r1 - 1; r >= r0; --r) {
+    skipped += static_cast<uint64_t>(c0);
+    for (int64_t c = c0; c < c1; ++c) {
+      if (skipped) {
+        SkipPenCalls(*this, pen, skipped);
+        skipped = 0;
+      }
+      pen(this, static_cast<int>(x + c), static_cast<int>(y + r), backColour);
+    }
+    skipped += static_cast<uint64_t>(w - c1);
   }
+  SkipPenCalls(*this, pen, skipped + static_cast<uint64_t>(r0) * static_cast<uint64_t>(w));
 }

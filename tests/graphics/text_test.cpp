@@ -288,3 +288,53 @@ TEST(SelectFont, ReadsLayoutBAndTheMetricsBlockWithinItsLength) {
   im.SelectFont(nullptr);
   EXPECT_EQ(im.font, nullptr);
 }
+
+TEST(SetCharSpacing, HoldsExtremeSettingsToIntRange) {
+  std::vector<BYTE> font = MakeFont(false, 'A', kGlyphs, Metrics(13, {{1, 0xFB}}));  // m1 = -5
+  CGraphicsImage im;
+  ASSERT_TRUE(im.Create(8, 8, 8, 0, nullptr));
+  im.SelectFont(font.data());
+  ASSERT_EQ(im.m1, -5);
+  im.SetCharSpacing(INT32_MAX);
+  EXPECT_EQ(im.charSpacing, INT32_MAX);
+  EXPECT_EQ(im.spacingSetting, INT32_MAX);
+  im.SetCharSpacing(INT32_MAX - 10);
+  EXPECT_EQ(im.charSpacing, INT32_MAX - 5);
+  im.SetTextWriter(PixelWriterPlain, 1, 0);
+  im.SetTextWriter(PixelWriterPlain, 2, 1);
+  im.DrawText(0, 0, "ABCABC");
+  std::vector<BYTE> other = MakeFont(false, 'A', kGlyphs);  // m1 = 1
+  im.SelectFont(other.data());
+  im.SetCharSpacing(INT32_MIN);
+  EXPECT_EQ(im.charSpacing, INT32_MIN);
+  im.DrawText(3, 3, "ABCABC");
+  im.hAlign = 1;
+  im.DrawText(3, 3, "ABCABC");
+}
+
+TEST(FillTextGap, BoxesWiderThanTheImageCostTheImageAndKeepTheDashPhase) {
+  // Calls go bottom row first, each row left to right; dash call k draws
+  // when k % 8 < 4, also for the skipped calls far off the image.
+  for (int left : {-1000, -17, -3, 0, 4}) {
+    CGraphicsImage im;
+    ASSERT_TRUE(im.Create(8, 10, 3, 0, nullptr));
+    im.SetTextWriter(PixelWriterDashed, 5, 1);
+    const int w = 2001, h = 2;
+    im.FillTextGap(left, 1, w, h, PixelWriterDashed);
+    for (int y = 0; y < 3; ++y)
+      for (int x = 0; x < 10; ++x) {
+        int r = y - 1, c = x - left;
+        bool inBox = r >= 0 && r < h && c >= 0 && c < w;
+        int64_t k = int64_t{h - 1 - r} * w + c;
+        DWORD want = inBox && k % 8 < 4 ? 5 : 0;
+        EXPECT_EQ(im.PixelGetFunc(im.Row(y), x), want) << left << ": " << x << "," << y;
+      }
+    // 4002 calls: the pattern turned by 4002 % 32 = 2.
+    EXPECT_EQ(im.dashPattern, 0xF0F0F0F0u >> 2 | 0xF0F0F0F0u << 30);
+  }
+  CGraphicsImage im;
+  ASSERT_TRUE(im.Create(8, 10, 3, 0, nullptr));
+  im.FillTextGap(INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX, PixelWriterDotted);
+  im.FillTextGap(-5, -5, INT32_MAX, INT32_MAX, PixelWriterPlain);
+  EXPECT_EQ(im.PixelGetFunc(im.Row(2), 9), 0u) << "backColour 0";
+}
