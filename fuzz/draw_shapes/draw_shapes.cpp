@@ -97,7 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         text[11] = 0;
         im.hAlign = static_cast<BYTE>(c);
         im.vAlign = static_cast<BYTE>(d & 3);
-        im.SetCharSpacing(static_cast<int8_t>(d >> 8));
+        im.SetCharSpacing(op & 0x20 ? static_cast<int8_t>(d >> 8) : d);
         im.SelectFont(kFonts[op / 16 % 3]);
         im.SetTextWriter(op & 0x40 ? pen : nullptr, colour, 0);
         im.SetTextWriter(op & 0x80 ? kPens[(op / 64) % 12] : nullptr, ~colour, 1);
