@@ -1,5 +1,8 @@
 #include "graphics/formats/bmp_writer.h"
 
+#include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -23,6 +26,33 @@ void PutU16(BYTE* at, DWORD value) {
 void PutU32(BYTE* at, DWORD value) {
   PutU16(at, value);
   PutU16(at + 2, value >> 16);
+}
+
+// Rows are written in pieces of about this size.
+constexpr size_t kBatchBytes = size_t{1} << 18;
+
+// What RowTo24Func gives for a 32-bit row (the top byte of each pixel
+// dropped), four pixels at a time.
+void Pack32To24(const BYTE* in, BYTE* out, int width) {
+  int x = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    for (; x + 4 <= width; x += 4, in += 16, out += 12) {
+      uint64_t a, b;
+      std::memcpy(&a, in, 8);
+      std::memcpy(&b, in + 8, 8);
+      const uint64_t lo = (a & 0xFFFFFF) | ((a >> 8) & 0xFFFFFF000000);
+      const uint64_t hi = (b & 0xFFFFFF) | ((b >> 8) & 0xFFFFFF000000);
+      const uint64_t first = lo | hi << 48;
+      const auto second = uint32_t(hi >> 16);
+      std::memcpy(out, &first, 8);
+      std::memcpy(out + 8, &second, 4);
+    }
+  }
+  for (; x < width; ++x, in += 4, out += 3) {
+    out[0] = in[0];
+    out[1] = in[1];
+    out[2] = in[2];
+  }
 }
 
 // The bits per pixel of the file, or 0 when the format cannot be written.
@@ -117,31 +147,38 @@ void CBmpWriter::Write(CFileStream& file, const CGraphicsImage& image) {
   WriteChecked(file, header, sizeof header);
   WriteChecked(file, image.palette, 4 * int64_t{colours});
 
-  static const BYTE kZeros[4] = {};
-  const bool indexed = bits <= 8;
-  // Palette rows go through a copy whose unused tail bits are cleared.
-  std::vector<BYTE> own;
+  // Rows are converted into one reused batch of file rows, written in large
+  // pieces; palette rows get their unused tail bits cleared on the way.
+  const size_t fileRow = size_t(rowBytes + padding);
+  const size_t rowsPerBatch = std::max<size_t>(1, kBatchBytes / fileRow);
+  std::vector<BYTE> batch(std::min(rowsPerBatch, size_t(image.height)) * fileRow);
   BYTE tailMask = 0xFF;
-  if (indexed) {
-    own.resize(size_t(rowBytes + padding));
-    const int used = int(int64_t{image.width} * bits % 8);
-    if (used != 0) tailMask = BYTE(0xFF << (8 - used));
-  }
+  const int used = int(int64_t{image.width} * bits % 8);
+  if (bits <= 8 && used != 0) tailMask = BYTE(0xFF << (8 - used));
+  size_t filled = 0;
   Progress(0);
   for (int i = 0; i < image.height; ++i) {
     Progress(DWORD(int64_t{i} * 100 / image.height));
     const BYTE* row = image.Row(image.height - 1 - i);
-    if (indexed) {
-      std::memcpy(own.data(), row, size_t(rowBytes));
-      own[size_t(rowBytes - 1)] &= tailMask;
-      WriteChecked(file, own.data(), rowBytes + padding);
+    BYTE* out = batch.data() + filled;
+    if (bits <= 8) {
+      std::memcpy(out, row, size_t(rowBytes));
+      out[rowBytes - 1] &= tailMask;
     } else if (bits == 32) {
-      WriteChecked(file, image.RowTo32Func(row, &image), rowBytes);
+      std::memcpy(out, image.RowTo32Func(row, &image), size_t(rowBytes));
+    } else if (image.bpp == 32) {
+      Pack32To24(row, out, image.width);
     } else {
-      WriteChecked(file, image.RowTo24Func(row, &image), rowBytes);
-      WriteChecked(file, kZeros, padding);
+      std::memcpy(out, image.RowTo24Func(row, &image), size_t(rowBytes));
+    }
+    std::memset(out + rowBytes, 0, size_t(padding));
+    filled += fileRow;
+    if (filled == batch.size()) {
+      WriteChecked(file, batch.data(), int64_t(filled));
+      filled = 0;
     }
   }
+  WriteChecked(file, batch.data(), int64_t(filled));
   Progress(100);
 }
 
