@@ -7,6 +7,8 @@
 
 #include "graphics/comment.h"
 #include "graphics/formats/bmp_writer.h"
+#include "graphics/formats/jpeg_writer.h"
+#include "graphics/formats/png_writer.h"
 #include "save_test_support.h"
 
 namespace {
@@ -103,6 +105,25 @@ TEST(WriterProgress, BmpReportsStartEveryRowAndEnd) {
   writer.Save((dir / "p.bmp").c_str(), image);
   EXPECT_EQ(g_reports, (std::vector<DWORD>{0, 0, 33, 66, 100}));
   EXPECT_EQ(g_reporter, &writer.comment);
+}
+
+TEST(WriterProgress, PngReportsStartEveryRowAndEndJpegEveryRow) {
+  CGraphicsImage image;
+  ASSERT_TRUE(image.Create(32, 2, 4, 0, nullptr));
+  savetest::ScratchDir dir;
+  CPngWriter png;
+  png.SetProgressCallback(Record, 42);
+  g_reports.clear();
+  png.Save((dir / "p.png").c_str(), image);
+  EXPECT_EQ(g_reports, (std::vector<DWORD>{0, 0, 25, 50, 75, 100}));
+  EXPECT_EQ(g_reporter, &png.comment);
+
+  CJpegWriter jpeg;
+  jpeg.SetProgressCallback(Record, 42);
+  g_reports.clear();
+  jpeg.Save((dir / "p.jpg").c_str(), image);
+  EXPECT_EQ(g_reports, (std::vector<DWORD>{0, 25, 50, 75}));
+  EXPECT_EQ(g_reporter, &jpeg.comment);
 }
 
 }  // namespace
