@@ -14,6 +14,8 @@ bool PlatformLocalTime(int64_t seconds, PlatformTimeParts* parts) {
   time_t t = static_cast<time_t>(seconds);
   struct tm tm;
   if (!localtime_r(&t, &tm)) return false;
+  // glibc goes on to the year INT_MAX + 1900; ours must fit an int.
+  if (tm.tm_year > std::numeric_limits<int>::max() - 1900) return false;
   parts->year = tm.tm_year + 1900;
   parts->month = tm.tm_mon + 1;
   parts->day = tm.tm_mday;

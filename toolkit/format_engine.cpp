@@ -410,8 +410,9 @@ class Engine {
         int n = Dump(p, o, s, s.precision, s.width,
                      ps.letter == 'M' ? FormatDigitsUpper : FormatDigitsLower);
         if (s.suppress) return;
-        // A dump cut to the width ("...") has had all the blanks it gets.
-        if (s.alternate && s.widthGiven && !s.leftAlign && std::find(o, o + n, '.') != o + n) {
+        // # fits the dump to the width: cut to it ("...", blanks included)
+        // or shorter, never padded in front.
+        if (s.alternate && s.widthGiven && !s.leftAlign) {
           pos_ = start + n;
           return;
         }
@@ -453,6 +454,9 @@ class Engine {
     }
     if (conv == kConvGroupedD || conv == kConvGroupedU) {
       int n = head + Decimal(mag, o + head);
+      // Zero writes no digits; behind a sign the grouper would keep the
+      // sign alone.
+      if (n == head) o[n++] = static_cast<Ch>('0');
       n = Group(n, o, s, s.precisionGiven ? s.precision : 0, s.width);
       if (s.suppress) return;
       Emit(start, head, n - head, 0, s, !s.precisionGiven);

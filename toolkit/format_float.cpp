@@ -86,10 +86,13 @@ int StripExponentForm(char* out, int n) {
 // Up to 19 fraction digits of v (0 <= v < 1) from one scaling: p digits,
 // leading zeros included.
 char* FractionBatch(long double v, char* o, int p) {
+  // Clamped before the conversion: a remainder the digit loop left at 1 or
+  // more would scale past 2^64.
   const long double scaled = v * Pow10(p);
-  uint64_t f = scaled > 0 ? static_cast<uint64_t>(scaled) : 0;
   const uint64_t limit = static_cast<uint64_t>(kPow10[p]) - 1;
-  if (f > limit) f = limit;
+  uint64_t f = !(scaled > 0)                                ? 0
+               : scaled >= static_cast<long double>(limit) ? limit
+                                                           : static_cast<uint64_t>(scaled);
   for (int i = p - 1; i >= 0; --i) {
     o[i] = static_cast<char>('0' + f % 10);
     f /= 10;

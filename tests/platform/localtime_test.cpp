@@ -28,6 +28,9 @@ TEST(PlatformLocalTime, BreaksDownKnownInstantsInUtc) {
       {2147483647, {2038, 1, 19, 3, 14, 7}},
       {2208988800, {2040, 1, 1, 0, 0, 0}},
       {4102444799, {2099, 12, 31, 23, 59, 59}},
+      {253402300799, {9999, 12, 31, 23, 59, 59}},
+      // The last second of the year INT32_MAX (days from the civil calendar).
+      {67767976233532799, {2147483647, 12, 31, 23, 59, 59}},
   };
   for (const Case& c : cases) {
     PlatformTimeParts t{};
@@ -55,6 +58,9 @@ TEST(PlatformLocalTime, RejectsNegativeAndOutOfRangeTimes) {
   EXPECT_FALSE(PlatformLocalTime(-1, &t));
   EXPECT_FALSE(PlatformLocalTime(INT64_MIN, &t));
   EXPECT_FALSE(PlatformLocalTime(INT64_MAX, &t));
+  // The years INT32_MAX + 1 up to INT32_MAX + 1900, which glibc still breaks down.
+  EXPECT_FALSE(PlatformLocalTime(67767976233532800, &t));
+  EXPECT_FALSE(PlatformLocalTime(67768036191676799, &t));
   EXPECT_FALSE(PlatformLocalTime(0, nullptr));
 }
 

@@ -242,6 +242,10 @@ TEST(FormatCore, GroupsDigits) {
   EXPECT_BOTH(" -001 234", "%09D", -1234);
   EXPECT_BOTH("-1 234    ", "%-10D", -1234);
   EXPECT_BOTH("0", "%D", 0);
+  EXPECT_BOTH("+0", "%+D", 0);
+  EXPECT_BOTH(" 0", "% D", 0);
+  EXPECT_BOTH("+0.00", "%+.2D", 0);
+  EXPECT_BOTH("   +0", "%+5D", 0);
   EXPECT_BOTH("4 294 967 295", "%U", -1);
   EXPECT_BOTH("18 446 744 073 709 551 615", "%I64U", UINT64_MAX);
   EXPECT_BOTH("1 234 567.891000", "%F", 1234567.891);
@@ -269,6 +273,10 @@ TEST(FormatCore, DumpsMemoryInHex) {
   EXPECT_BOTH("    01020aff", "%12.4m", bytes);
   EXPECT_BOTH("01020aff    ", "%-12.4m", bytes);
   EXPECT_BOTH("", "%#.8m", bytes);                // # without a width
+  EXPECT_BOTH("01020aff", "%#20.4m", bytes);      // # never pads in front
+  EXPECT_BOTH("01020aff", "%#020.4m", bytes);
+  EXPECT_BOTH("01020aff", "%#8.4m", bytes);
+  EXPECT_BOTH("01020aff            ", "%#-20.4m", bytes);
 }
 
 TEST(FormatCore, FormatsTimeAndDate) {
@@ -286,6 +294,9 @@ TEST(FormatCore, FormatsTimeAndDate) {
   EXPECT_BOTH("2040-01-01 00:00:00", "%I64K", int64_t{2208988800});
   EXPECT_BOTH("2040-01-01 00:00:00", "%qK", int64_t{2208988800});
   EXPECT_BOTH("2024-03-01 12:00:00", "%K", 1709294400);
+  // The last second whose year an int holds, and one the calendar cannot hold.
+  EXPECT_BOTH("2147483647-12-31 23:59:59", "%I64K", int64_t{67767976233532799});
+  EXPECT_BOTH("(null)", "%I64K", int64_t{67768036191676799});
   EXPECT_BOTH("  13:05:09", "%10k", t);
   UseTimeZone("CET-1");
   EXPECT_BOTH("14:05:09", "%k", t);
