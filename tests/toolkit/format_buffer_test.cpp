@@ -2,6 +2,7 @@
 // strings, padding beyond the buffer, and callbacks that return anything.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -164,6 +165,41 @@ TEST(FormatBuffer, ReturnsThePlainSumOfTheCallbackResults) {
   };
   total = FormatCorePrintf(&minus, negative, "a%sb", std::string(200, 'c').c_str());
   EXPECT_EQ(total, -minus);
+}
+
+// Counts characters and calls without keeping them.
+struct Tally {
+  int64_t characters = 0;
+  static int Count(void* ctx, const char*, int count) {
+    static_cast<Tally*>(ctx)->characters += count;
+    return count;
+  }
+  static int CountW(void* ctx, const char16_t*, int count) {
+    static_cast<Tally*>(ctx)->characters += count;
+    return count;
+  }
+};
+
+TEST(FormatBuffer, SaturatesWidthPrecisionAndTotalAtIntMax) {
+  // Width and precision digits beyond the int range read as INT_MAX; the
+  // text is then INT_MAX characters, and one more saturates the total.
+  struct Case {
+    const char* format;
+    int64_t characters;
+  } cases[] = {
+      {"%99999999999d", INT32_MAX},
+      {"%.99999999999d", INT32_MAX},
+      {"%2147483648d", INT32_MAX},
+      {"%2147483647dx", int64_t{INT32_MAX} + 1},
+  };
+  for (const Case& c : cases) {
+    Tally t;
+    EXPECT_EQ(FormatCorePrintf(&t, Tally::Count, c.format, 5), INT32_MAX) << c.format;
+    EXPECT_EQ(t.characters, c.characters) << c.format;
+  }
+  Tally w;
+  EXPECT_EQ(FormatCorePrintfW(&w, Tally::CountW, u"%2147483647dx", 5), INT32_MAX);
+  EXPECT_EQ(w.characters, int64_t{INT32_MAX} + 1);
 }
 
 TEST(FormatBuffer, JoinsPiecesToTheOnePieceText) {

@@ -369,4 +369,142 @@ TEST(StdoutPrintf, WritesToFileDescriptorOne) {
   EXPECT_EQ(n, 1 << 19);
 }
 
+// Calls a va_list front end the way its variadic twin does.
+template <class T, class Ch>
+int CallV(int (*fn)(T, const Ch*, va_list), T target, const Ch* format, ...) {
+  va_list args;
+  va_start(args, format);
+  int r = fn(target, format, args);
+  va_end(args);
+  return r;
+}
+template <class Ch>
+int CallBufferV(int (*fn)(Ch*, int, const Ch*, va_list), Ch* buf, int size, const Ch* format,
+                ...) {
+  va_list args;
+  va_start(args, format);
+  int r = fn(buf, size, format, args);
+  va_end(args);
+  return r;
+}
+template <class Ch>
+int CallStdoutV(int (*fn)(const Ch*, va_list), const Ch* format, ...) {
+  va_list args;
+  va_start(args, format);
+  int r = fn(format, args);
+  va_end(args);
+  return r;
+}
+
+TEST(FormatFrontEnds, EveryVaListFormTakesTheCallersList) {
+  // One integer, one double and one string behind each other: a form that
+  // took the list by value twice, or in the wrong order, garbles the text.
+  const std::string text = "ab|-7|2.50|\xE9";
+  const std::u16string wtext = u"ab|-7|2.50|\u00E9";
+  char buf[64];
+  EXPECT_EQ(CallBufferV(FormatToBufferV, buf, 64, "%s|%d|%.2f|%c", "ab", -7, 2.5, 0xE9), 12);
+  EXPECT_EQ(std::string(buf), text);
+  EXPECT_EQ(CallBufferV(FormatToBufferV, buf, 5, "%s|%d|%.2f|%c", "ab", -7, 2.5, 0xE9), 4);
+  EXPECT_EQ(std::string(buf), "ab|-");
+  char16_t wbuf[64];
+  EXPECT_EQ(CallBufferV(FormatToBufferWV, wbuf, 64, u"%s|%d|%.2f|%c", u"ab", -7, 2.5, 0xE9), 12);
+  EXPECT_EQ(std::u16string(wbuf), wtext);
+  EXPECT_EQ(CallV(FormatToStringV, static_cast<char*>(buf), "%s|%d|%.2f|%c", "ab", -7, 2.5, 0xE9),
+            12);
+  EXPECT_EQ(std::string(buf), text);
+  EXPECT_EQ(CallV(FormatToStringWV, static_cast<char16_t*>(wbuf), u"%s|%d|%.2f|%c", u"ab", -7,
+                  2.5, 0xE9),
+            12);
+  EXPECT_EQ(std::u16string(wbuf), wtext);
+
+  HeapText h;
+  EXPECT_EQ(CallV(FormatToHeapV, &h, "%s|%d|%.2f|%c", "ab", -7, 2.5, 0xE9), 12);
+  EXPECT_EQ(std::string(h.data), text);
+  ::operator delete(h.data);
+  HeapTextW hw;
+  EXPECT_EQ(CallV(FormatToHeapWV, &hw, u"%s|%d|%.2f|%c", u"ab", -7, 2.5, 0xE9), 12);
+  EXPECT_EQ(std::u16string(hw.data), wtext);
+  ::operator delete(hw.data);
+
+  struct NarrowFile {
+    int (*fn)(FILE*, const char*, va_list);
+    std::string bytes;
+  } narrow[] = {
+      {FilePrintfV, text},
+      {FilePrintfUtf8V, "ab|-7|2.50|\xC3\xA9"},
+      {FilePrintfUtf16V, Utf16Bytes(wtext)},
+  };
+  for (const NarrowFile& c : narrow) {
+    TempFile t;
+    CallV(c.fn, t.f, "%s|%d|%.2f|%c", "ab", -7, 2.5, 0xE9);
+    EXPECT_EQ(t.Contents(), c.bytes);
+  }
+  struct WideFile {
+    int (*fn)(FILE*, const char16_t*, va_list);
+    std::string bytes;
+  } wide[] = {
+      {FilePrintfWV, text},
+      {FilePrintfWUtf8V, "ab|-7|2.50|\xC3\xA9"},
+      {FilePrintfWUtf16V, Utf16Bytes(wtext)},
+  };
+  for (const WideFile& c : wide) {
+    TempFile t;
+    CallV(c.fn, t.f, u"%s|%d|%.2f|%c", u"ab", -7, 2.5, 0xE9);
+    EXPECT_EQ(t.Contents(), c.bytes);
+  }
+
+  int n = 0;
+  EXPECT_EQ(CaptureStdout([&] { n = CallStdoutV(StdoutPrintfV, "%s|%d|%.2f|%c", "ab", -7, 2.5,
+                                                0xE9); }),
+            text);
+  EXPECT_EQ(n, 12);
+  EXPECT_EQ(CaptureStdout([&] { n = CallStdoutV(StdoutPrintfWV, u"%s|%d|%.2f|%c", u"ab", -7, 2.5,
+                                                0xE9); }),
+            Utf16Bytes(wtext));
+  EXPECT_EQ(n, 12);
+}
+
+TEST(BufferSink, TakesWhatFitsBelowTheLimitAndThenNothing) {
+  char data[8];
+  std::memset(data, '#', sizeof data);
+  BufferSinkState s{data, 0, 5};
+  EXPECT_EQ(BufferSink(&s, "abc", 3), 3);
+  EXPECT_EQ(BufferSink(&s, "", 0), 0);
+  EXPECT_EQ(BufferSink(&s, "defg", 4), 2);  // cut at the limit
+  EXPECT_EQ(BufferSink(&s, "h", 1), 0);     // full: takes nothing
+  EXPECT_EQ(s.length, 5);
+  EXPECT_EQ(Bytes(data, 8), "abcde###");
+
+  char16_t wdata[4] = {u'#', u'#', u'#', u'#'};
+  BufferSinkStateW w{wdata, 1, 3};
+  EXPECT_EQ(BufferSinkW(&w, u"xyz", 3), 2);
+  EXPECT_EQ(std::u16string(wdata, 4), u"#xy#");
+}
+
+TEST(HeapTextSink, FailsAGrowthPastTheIntRangeWithoutTouchingTheText) {
+  // The sizes claim a text near INT_MAX; the growth must be refused before
+  // any block is asked for or any character is copied.
+  char small[4] = {'k', 'e', 'p', 't'};
+  HeapText t{small, INT32_MAX - 20, INT32_MAX - 20};
+  EXPECT_EQ(HeapTextSink(&t, "0123456789", 10), 0);
+  EXPECT_EQ(t.data, small);
+  EXPECT_EQ(t.length, INT32_MAX - 20);
+  EXPECT_EQ(Bytes(small, 4), "kept");
+  char16_t wsmall[2] = {u'k', u'w'};
+  HeapTextW w{wsmall, INT32_MAX - 3, INT32_MAX - 3};
+  EXPECT_EQ(HeapTextSinkW(&w, u"0123456789", 10), 0);
+  EXPECT_EQ(w.data, wsmall);
+
+  // An ordinary growth keeps the text and the 4 spare characters.
+  HeapText g;
+  g.data = static_cast<char*>(::operator new(16 + 4));
+  g.capacity = 16;
+  std::memcpy(g.data, "0123456789", 10);
+  g.length = 10;
+  EXPECT_EQ(HeapTextSink(&g, "abcdefghij", 10), 10);
+  EXPECT_EQ(g.capacity, 160);  // (16 + 8 + 10 + 128) rounded down to 16
+  EXPECT_EQ(Bytes(g.data, 20), "0123456789abcdefghij");
+  ::operator delete(g.data);
+}
+
 }  // namespace
