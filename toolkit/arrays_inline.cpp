@@ -19,23 +19,12 @@ struct ElementAtFn {
 
 CInlineArray::CInlineArray(uint32_t elementSize, uint32_t step) : mode(elementSize), growStep(step) {}
 
-CInlineArray::CInlineArray(CInlineArray&& other) noexcept
-    : count(std::exchange(other.count, 0)),
-      mode(other.mode),
-      growStep(other.growStep),
-      capacity(std::exchange(other.capacity, 0)),
-      items(std::exchange(other.items, nullptr)),
-      retired(std::exchange(other.retired, nullptr)) {}
+CInlineArray::CInlineArray(CInlineArray&& other) noexcept { as::TakeFields(*this, other); }
 
 CInlineArray& CInlineArray::operator=(CInlineArray&& other) noexcept {
   if (this != &other) {
     RemoveAll();
-    count = std::exchange(other.count, 0);
-    mode = other.mode;
-    growStep = other.growStep;
-    capacity = std::exchange(other.capacity, 0);
-    items = std::exchange(other.items, nullptr);
-    retired = std::exchange(other.retired, nullptr);
+    as::TakeFields(*this, other);
   }
   return *this;
 }

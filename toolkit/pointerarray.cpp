@@ -21,23 +21,12 @@ struct PointerAt {
 
 CPointerArray::CPointerArray(uint32_t ownsItems, uint32_t step) : mode(ownsItems), growStep(step) {}
 
-CPointerArray::CPointerArray(CPointerArray&& other) noexcept
-    : count(std::exchange(other.count, 0)),
-      mode(other.mode),
-      growStep(other.growStep),
-      capacity(std::exchange(other.capacity, 0)),
-      items(std::exchange(other.items, nullptr)),
-      retired(std::exchange(other.retired, nullptr)) {}
+CPointerArray::CPointerArray(CPointerArray&& other) noexcept { as::TakeFields(*this, other); }
 
 CPointerArray& CPointerArray::operator=(CPointerArray&& other) noexcept {
   if (this != &other) {
     RemoveAll();
-    count = std::exchange(other.count, 0);
-    mode = other.mode;
-    growStep = other.growStep;
-    capacity = std::exchange(other.capacity, 0);
-    items = std::exchange(other.items, nullptr);
-    retired = std::exchange(other.retired, nullptr);
+    as::TakeFields(*this, other);
   }
   return *this;
 }

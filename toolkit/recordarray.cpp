@@ -19,23 +19,12 @@ struct RecordAt {
 
 CRecordArray::CRecordArray(uint32_t recordSize, uint32_t step) : mode(recordSize), growStep(step) {}
 
-CRecordArray::CRecordArray(CRecordArray&& other) noexcept
-    : count(std::exchange(other.count, 0)),
-      mode(other.mode),
-      growStep(other.growStep),
-      capacity(std::exchange(other.capacity, 0)),
-      items(std::exchange(other.items, nullptr)),
-      retired(std::exchange(other.retired, nullptr)) {}
+CRecordArray::CRecordArray(CRecordArray&& other) noexcept { as::TakeFields(*this, other); }
 
 CRecordArray& CRecordArray::operator=(CRecordArray&& other) noexcept {
   if (this != &other) {
     RemoveAll();
-    count = std::exchange(other.count, 0);
-    mode = other.mode;
-    growStep = other.growStep;
-    capacity = std::exchange(other.capacity, 0);
-    items = std::exchange(other.items, nullptr);
-    retired = std::exchange(other.retired, nullptr);
+    as::TakeFields(*this, other);
   }
   return *this;
 }

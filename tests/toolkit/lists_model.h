@@ -697,6 +697,15 @@ inline Result RunBytes(const uint8_t* bytes, size_t size, size_t maxOps) {
     for (uint32_t k = 0; k < n; ++k) v[k] = uint8_t(seed + k * 7);
     return v;
   };
+  // n fresh bytes, or (half the time) up to n of the buffer's own bytes.
+  auto source = [&](uint32_t& n, std::vector<uint8_t>& v) -> const void* {
+    v = fresh(n);
+    if (model.empty() || !(r.Byte() & 1)) return v.data();
+    uint32_t from = r.Below(uint32_t(model.size()));
+    n = std::min<uint32_t>(n, uint32_t(model.size()) - from);
+    v.assign(model.begin() + from, model.begin() + from + n);
+    return b.data + from;
+  };
   auto sizeArg = [&]() { return r.Byte() & 1 ? r.Below(40) : r.U16() % 3000; };
   while (!r.Done() && res.ops < maxOps) {
     ++res.ops;
@@ -705,14 +714,8 @@ inline Result RunBytes(const uint8_t* bytes, size_t size, size_t maxOps) {
     switch (op) {
       case 0: {  // Append, sometimes of the buffer's own bytes
         uint32_t n = sizeArg();
-        std::vector<uint8_t> v = fresh(n);
-        const void* src = v.data();
-        if (!model.empty() && (r.Byte() & 1)) {
-          uint32_t from = r.Below(uint32_t(model.size()));
-          n = std::min<uint32_t>(n, uint32_t(model.size()) - from);
-          v.assign(model.begin() + from, model.begin() + from + n);
-          src = b.data + from;
-        }
+        std::vector<uint8_t> v;
+        const void* src = source(n, v);
         b.Append(src, n);
         model.insert(model.end(), v.begin(), v.begin() + n);
         line = "Append(" + std::to_string(n) + ")";
@@ -732,14 +735,8 @@ inline Result RunBytes(const uint8_t* bytes, size_t size, size_t maxOps) {
         uint32_t n = sizeArg();
         int repl = int(r.Below(50)) - 5;
         uint32_t pos = r.Below(uint32_t(model.size()) + 3);
-        std::vector<uint8_t> v = fresh(n);
-        const void* src = v.data();
-        if (!model.empty() && (r.Byte() & 1)) {
-          uint32_t from = r.Below(uint32_t(model.size()));
-          n = std::min<uint32_t>(n, uint32_t(model.size()) - from);
-          v.assign(model.begin() + from, model.begin() + from + n);
-          src = b.data + from;
-        }
+        std::vector<uint8_t> v;
+        const void* src = source(n, v);
         b.Splice(src, int(n), repl, pos);
         line = "Splice(" + std::to_string(n) + ", " + std::to_string(repl) + ", " + std::to_string(pos) + ")";
         if (n >= 1) {

@@ -37,6 +37,21 @@ void* OpenGap(void* items, uint32_t& count, uint32_t& capacity, void*& retired, 
 void* CloseGap(void* items, uint32_t& count, uint32_t& capacity, void*& retired, size_t elemBytes,
                uint32_t from, uint32_t to, uint32_t growStep, uint32_t factor);
 
+// Moves every field of one array object to another of its kind; the source
+// is left empty with its settings kept.
+template <class A>
+void TakeFields(A& dst, A& src) {
+  dst.count = src.count;
+  dst.mode = src.mode;
+  dst.growStep = src.growStep;
+  dst.capacity = src.capacity;
+  dst.items = src.items;
+  dst.retired = src.retired;
+  src.count = src.capacity = 0;
+  src.items = nullptr;
+  src.retired = nullptr;
+}
+
 // Frees the array and the retired one.
 void FreeArrays(void*& items, void*& retired);
 
