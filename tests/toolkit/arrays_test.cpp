@@ -213,6 +213,13 @@ TEST(ByteBuffer, ReserveExtendAndPartVectors) {
   CByteBuffer e;
   EXPECT_EQ(e.MoveBlock(0, 0, 0), 0);
   EXPECT_EQ(e.MoveBlock(0, 0, 1), -1);
+  // Beyond 32 bits fails like a failed allocation, leaving the buffer.
+  uint8_t* before = b.data;
+  EXPECT_EQ(b.Reserve(0xB0000000u), 0u);
+  EXPECT_EQ(b.Reserve(0xFFFFFFFFu), 0u);
+  EXPECT_EQ(b.data, before);
+  EXPECT_EQ(b.capacity, 3000u);
+  EXPECT_EQ(b.used, 100u);
   CByteBuffer sized(64);
   EXPECT_EQ(sized.capacity, 64u);
   EXPECT_EQ(sized.used, 0u);

@@ -281,7 +281,9 @@ TEST(TextList, ReplaceAndAppendKeepOrTakeData) {
   uint32_t got = 0;
   l.GetItemData(0, &got);
   EXPECT_EQ(got, 1u);
-  EXPECT_EQ(l.SetAt(1, "cz", 0, &two), 0);
+  EXPECT_EQ(l.SetAt(-1, "cz\0q", 0, &two), 0);
+  EXPECT_EQ(l.LengthAt(0), 2u);
+  EXPECT_EQ(l.SetAt(1, "cz", 0, nullptr), 0);
   l.GetItemData(0, &got);
   EXPECT_EQ(got, 2u);
   EXPECT_EQ(l.SetAtString("x", 1, nullptr), -1);
@@ -292,6 +294,7 @@ TEST(TextList, ReplaceAndAppendKeepOrTakeData) {
   EXPECT_EQ(l.AppendToItem("", 0, nullptr), 0);
   EXPECT_EQ(l.AppendToItem("new", 9, &one), 1);
   EXPECT_EQ(l.AppendToItemN(2, "xyz", 1, nullptr), 1);
+  EXPECT_EQ(l.AppendToItemN(-1, "", 1, nullptr), 1);  // negative len: up to the NUL
   EXPECT_EQ(Texts(l), (std::vector<std::string>{"cdd", "newxy"}));
 }
 
