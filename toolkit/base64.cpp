@@ -1,6 +1,7 @@
 #include "toolkit/base64.h"
 
 #include "toolkit/detail/cpu.h"
+#include "toolkit/strcopy.h"
 
 #include <array>
 #include <bit>
@@ -330,8 +331,15 @@ __attribute__((target("avx2"))) size_t DecodeBlocksAvx2(const char* src, size_t 
 
 // Decoder shared by the whole and the streaming forms: bits/nBits carry the
 // input bits not yet output.
+inline int TextLengthN(const char* s, int n) { return StrLenN(s, n); }
+inline int TextLengthN(const char16_t* s, int n) { return StrLenNW(s, n); }
+
 template <class Ch>
 int DecodeCore(uint8_t* dst, int dstSize, const Ch* src, int srcLen, uint32_t& bits, int& nBits) {
+  // The block loops read whole groups and vectors ahead, so they must see the
+  // real end: a terminator before srcLen ends the text, and nothing behind it
+  // may be touched.
+  srcLen = TextLengthN(src, srcLen);
   int out = 0;
   int i = 0;
   while (i < srcLen && out < dstSize) {

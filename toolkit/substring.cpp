@@ -277,7 +277,13 @@ __attribute__((target("avx2"))) ptrdiff_t FindBytesAvx2(const char* text, size_t
       done = true;
     }
     BlockHits h = ScanBlock(text + i, k, first, last, stopAtNul);
-    if (skip) h.candidates &= ~((1u << skip) - 1);
+    // The pair loop may have stepped past every start of the moved-back
+    // block (skip 32): then none is left to try.
+    if (skip >= 32) {
+      h.candidates = 0;
+    } else if (skip) {
+      h.candidates &= ~((1u << skip) - 1);
+    }
     while (h.candidates) {
       const size_t j = i + static_cast<size_t>(std::countr_zero(h.candidates));
       if (SameBytes(text + j + 1, key + 1, m - 1)) return static_cast<ptrdiff_t>(j);
