@@ -3,9 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
+#include <random>
+#include <sstream>
 #include <string>
 #include <vector>
+
+#include "peer_process.h"
 
 namespace {
 
@@ -220,6 +225,105 @@ TEST(HexDumpLine, LinesUpShortLines) {
     std::u16string want;
     for (const char* p = c.line; *p; ++p) want.push_back(static_cast<unsigned char>(*p));
     EXPECT_EQ(std::u16string(wide), want);
+  }
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// Our dump of data, perLine bytes a line, as lines without their trailing
+// blanks (the peers do not pad the text column of the last line).
+std::vector<std::string> OurDump(const std::string& data, int perLine, DWORD flags, bool wideToo) {
+  std::vector<std::string> lines;
+  for (size_t at = 0; at < data.size(); at += static_cast<size_t>(perLine)) {
+    char buf[256];
+    const int avail = static_cast<int>(data.size() - at);
+    const int n = HexDumpLine(buf, at, data.data() + at, avail, perLine, flags);
+    std::string line(buf, static_cast<size_t>(n));
+    if (wideToo) {
+      char16_t wide[256];
+      const int nw = HexDumpLineW(wide, at, data.data() + at, avail, perLine, flags);
+      EXPECT_EQ(std::u16string(wide, static_cast<size_t>(nw)), std::u16string(line.begin(), line.end()));
+    }
+    line.erase(line.find_last_not_of(' ') + 1);
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+// Printable ASCII only: both peers show every other byte as '.', we only the
+// controls.
+std::string PrintableBytes(std::mt19937& rng, size_t n) {
+  std::string s(n, ' ');
+  for (auto& c : s) c = static_cast<char>(0x20 + rng() % 95);
+  return s;
+}
+
+TEST(HexDumpLine, MatchesXxdWhereTheLayoutsMeet) {
+  // xxd -u: "offset: " where we write "OFFSET " (8 hex digits, blank after
+  // it), groups of blank-separated bytes, one more blank, the text.
+  struct Layout {
+    const char* args;
+    int perLine;
+    DWORD group;  // bits 25-26
+    bool reversed;
+  } layouts[] = {
+      {"-g1 -c16", 16, 0, false},   {"-g2 -c8", 8, 1u << 25, false},  {"-g2 -c16", 16, 1u << 25, false},
+      {"-g4 -c16", 16, 2u << 25, false}, {"-g8 -c16", 16, 3u << 25, false}, {"-e -g4 -c16", 16, 2u << 25, true},
+      {"-e -g2 -c8", 8, 1u << 25, true},
+  };
+  std::mt19937 rng(128);
+  for (const auto& l : layouts) {
+    for (size_t size : {1, 7, 8, 15, 16, 17, 40, 100, 300}) {
+      // xxd -e right-aligns a short last group; we write it as its bytes.
+      if (l.reversed && size % 4 != 0) size += 4 - size % 4;
+      const std::string data = PrintableBytes(rng, size);
+      bool ok = false;
+      const std::string peerText = peer::Run(std::string("xxd -u ") + l.args, data, &ok);
+      ASSERT_TRUE(ok) << "xxd could not be run";
+      std::vector<std::string> want = Lines(peerText);
+      for (auto& line : want) {
+        ASSERT_GT(line.size(), 9u);
+        ASSERT_EQ(line[8], ':');
+        line.erase(8, 1);
+        // xxd writes the offset in small letters even with -u.
+        for (size_t k = 0; k < 8; ++k) line[k] = static_cast<char>(std::toupper(static_cast<unsigned char>(line[k])));
+        line.erase(line.find_last_not_of(' ') + 1);
+      }
+      const DWORD flags = (8u << 8) | 0x2000 | 0x01000000 | (1u << 20) | l.group | (l.reversed ? 0x40 : 0);
+      SCOPED_TRACE(std::string("xxd ") + l.args + ", " + std::to_string(size) + " bytes");
+      EXPECT_EQ(OurDump(data, l.perLine, flags, true), want);
+    }
+  }
+}
+
+TEST(HexDumpLine, MatchesHexdumpCanonicalLayout) {
+  // hexdump -C -v: "offset  " then two blocks of 8 blank-separated bytes with
+  // one more blank between and after them, then "|text|"; in lower case.
+  std::mt19937 rng(129);
+  const DWORD flags = (8u << 8) | 0x2000 | (1u << 16) | 0x01000000 | 8;
+  for (size_t size : {1, 8, 9, 16, 31, 64, 250}) {
+    const std::string data = PrintableBytes(rng, size);
+    bool ok = false;
+    std::vector<std::string> want = Lines(peer::Run("hexdump -C -v", data, &ok));
+    ASSERT_TRUE(ok) << "hexdump could not be run";
+    ASSERT_FALSE(want.empty());
+    want.pop_back();  // the closing line holds the total length alone
+    for (auto& line : want) {
+      ASSERT_GE(line.size(), 62u);
+      ASSERT_EQ(line[60], '|');
+      ASSERT_EQ(line.back(), '|');
+      std::string hex = line.substr(0, 60);
+      for (auto& c : hex) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      line = hex + line.substr(61, line.size() - 62);
+      line.erase(line.find_last_not_of(' ') + 1);
+    }
+    SCOPED_TRACE(std::to_string(size) + " bytes");
+    EXPECT_EQ(OurDump(data, 16, flags, false), want);
   }
 }
 
