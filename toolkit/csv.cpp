@@ -18,8 +18,9 @@ bool EndsPlainField(Ch c, Ch sep) {
 template <class Ch>
 int GetField(const Ch* text, int* stored, Ch* dst, int dstSize, int textLen, Ch sep) {
   int n = 0;
+  const int room = dstSize > 0 ? dstSize - 1 : 0;  // characters dst can hold
   auto store = [&](Ch c) {
-    if (n < dstSize - 1) dst[n] = c;
+    if (n < room) dst[n] = c;
     ++n;
   };
   int i = 0;
@@ -43,7 +44,7 @@ int GetField(const Ch* text, int* stored, Ch* dst, int dstSize, int textLen, Ch 
     while (i < textLen && text[i] != sep && !InClass(text[i], CHC_NUL | CHC_NEWLINE)) ++i;
     if (i < textLen && text[i] == sep && sep != Ch(0)) ++i;
   }
-  if (n > dstSize - 1) n = dstSize > 0 ? dstSize - 1 : 0;
+  if (n > room) n = room;
   if (dstSize >= 1) dst[n] = Ch(0);
   if (stored) *stored = n;
   return i;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -143,6 +144,19 @@ TEST(CsvGetField, KnownCases) {
   char16_t wide[8];
   EXPECT_EQ(CsvGetFieldW(u"a\u0141b;c", &stored, wide, 8, 6, u';'), 4) << "characters above 255 are content";
   EXPECT_EQ(std::u16string(wide), u"a\u0141b");
+}
+
+TEST(CsvGetField, MeasuresWithoutStoringWhenDstHasNoRoom) {
+  const struct {
+    int dstSize;
+  } sizes[] = {{0}, {-1}, {INT_MIN}};
+  for (const auto& s : sizes) {
+    int stored = -1;
+    EXPECT_EQ(CsvGetField("\"a\"\"b\",c", &stored, nullptr, s.dstSize, 9, ','), 7) << s.dstSize;
+    EXPECT_EQ(stored, 0);
+    EXPECT_EQ(CsvGetFieldW(u"xyz;w", &stored, nullptr, s.dstSize, 5, u';'), 4) << s.dstSize;
+    EXPECT_EQ(stored, 0);
+  }
 }
 
 TEST(CsvPutField, KnownCases) {

@@ -3,6 +3,7 @@
 // here ends at a page that cannot be read.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -97,6 +98,53 @@ TEST(StrFindStrLenN, ReadsNoCharacterPastTheCountAtAnyTextLength) {
         EXPECT_EQ(StrFindStrLenNW(gw.get(), wkey.c_str(), len, klen), want);
         EXPECT_EQ(StrFindStrLenNoCaseNW(gw.get(), wkey.c_str(), len, klen), want);
       }
+    }
+  }
+}
+
+// A text that starts right after an unreadable page (terminated) and one
+// that ends at one (unterminated), narrow and wide.
+template <class Ch>
+struct EdgeTexts {
+  explicit EdgeTexts(const std::basic_string<Ch>& t)
+      : front((t.size() + 1) * sizeof(Ch), zelvaro_test::GuardedBuffer::Guard::kBefore), back(t, false) {
+    std::memcpy(front.data(), t.c_str(), (t.size() + 1) * sizeof(Ch));
+  }
+  const Ch* atStart() const { return front.as<Ch>(); }
+  const Ch* atEnd() const { return back.get(); }
+  zelvaro_test::GuardedBuffer front;
+  GuardedText<Ch> back;
+};
+
+TEST(StrFindKeyValue, ReadsNothingBeforeTheTextNorPastTheCount) {
+  const DWORD all = KEYVALUE_QUOTED_KEY | KEYVALUE_WHOLE_WORD | KEYVALUE_SKIP_NEWLINES;
+  const struct {
+    const char* text;
+    const char* key;
+    int want;        // without KEYVALUE_QUOTED_KEY
+    int wantQuoted;  // with it
+  } cases[] = {
+      {"name=1", "name", 5, 5},          {"name\"=1", "name", -1, -1},   {"\"name\" =1", "name", -1, 8},
+      {"name", "name", -1, -1},          {"name \n", "name", -1, -1},    {"x name\"", "name", -1, -1},
+      {"name=", "name", 5, 5},           {"=", "=", -1, -1},              {"\"name\"", "name", -1, -1},
+  };
+  for (const auto& c : cases) {
+    const std::string text = c.text;
+    const EdgeTexts<char> narrow(text);
+    const EdgeTexts<char16_t> wide(Widen(text));
+    const std::u16string wkey = Widen(c.key);
+    const int len = static_cast<int>(text.size());
+    for (DWORD flags = 0; flags <= all; ++flags) {
+      SCOPED_TRACE(std::string("text \"") + c.text + "\" flags " + std::to_string(flags));
+      const int want = (flags & KEYVALUE_QUOTED_KEY) ? c.wantQuoted : c.want;
+      EXPECT_EQ(StrFindKeyValue(narrow.atStart(), flags, c.key, '=', -1), want);
+      EXPECT_EQ(StrFindKeyValueNoCase(narrow.atStart(), flags, c.key, '=', -1), want);
+      EXPECT_EQ(StrFindKeyValueW(wide.atStart(), flags, wkey.c_str(), u'=', -1), want);
+      EXPECT_EQ(StrFindKeyValueNoCaseW(wide.atStart(), flags, wkey.c_str(), u'=', -1), want);
+      EXPECT_EQ(StrFindKeyValueN(narrow.atEnd(), flags, c.key, '=', len, -1), want);
+      EXPECT_EQ(StrFindKeyValueNoCaseN(narrow.atEnd(), flags, c.key, '=', len, -1), want);
+      EXPECT_EQ(StrFindKeyValueNW(wide.atEnd(), flags, wkey.c_str(), u'=', len, -1), want);
+      EXPECT_EQ(StrFindKeyValueNoCaseNW(wide.atEnd(), flags, wkey.c_str(), u'=', len, -1), want);
     }
   }
 }
