@@ -47,6 +47,18 @@ void CheckBase64Decode(const uint8_t* data, size_t size, size_t split) {
   Require(Base64DecodeW(wout.get(), room, wide.get(), len) == n);
   Require(std::memcmp(wout.get(), whole.get(), static_cast<size_t>(n)) == 0);
 
+  // The terminator ends the input however far srcLen reaches: nothing behind
+  // it is read (the block ends there) and the bytes before it decode alike.
+  auto terminated = Exact<char>(size + 1);
+  std::memcpy(terminated.get(), data, size);
+  terminated[size] = 0;
+  const void* nul = std::memchr(data, 0, size);
+  const int upTo = nul ? static_cast<int>(static_cast<const uint8_t*>(nul) - data) : len;
+  auto first = Exact<uint8_t>(static_cast<size_t>(room));
+  const int t = Base64Decode(first.get(), room, terminated.get(), upTo);
+  Require(Base64Decode(parts.get(), room, terminated.get(), len + 4096) == t);
+  Require(std::memcmp(parts.get(), first.get(), static_cast<size_t>(t)) == 0);
+
   // A short output block is filled exactly.
   const int small = room / 3;
   auto cut = Exact<uint8_t>(static_cast<size_t>(small));
