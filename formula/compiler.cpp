@@ -139,7 +139,8 @@ int MatchLetters(const char* p, const char* name) {
 // The parser state of one Compile call.
 class FormulaCompiler {
  public:
-  explicit FormulaCompiler(CFormulaProgram& program) : m_program(program) {}
+  FormulaCompiler(CFormulaProgram& program, const char* text)
+      : m_program(program), m_end(text + std::strlen(text)) {}
 
   // Both return the text after what they read, or null after an error (the
   // program's position then marks it).
@@ -161,6 +162,10 @@ class FormulaCompiler {
   const char* ParseFunctionOperand(const char* p, const char* start);
 
   CFormulaProgram& m_program;
+  // The end of the text, measured once: a callback's count is checked
+  // against it for every name, and measuring there would make long texts
+  // take quadratic time.
+  const char* const m_end;
   int m_depth = 0;
 };
 
@@ -318,7 +323,7 @@ const char* FormulaCompiler::ParseOperand(const char* p, int level) {
     double value = 0.0;
     unsigned index = 0;
     const int n = m_program.m_lookup(m_program.m_lookupContext, p, &value, &index);
-    if (n > 0 && index < m_program.m_variableCount && static_cast<size_t>(n) <= std::strlen(p)) {
+    if (n > 0 && index < m_program.m_variableCount && n <= m_end - p) {
       m_program.Emit(LoadWord(index));
       return SkipBlanks(p + n);
     }
@@ -331,7 +336,7 @@ BOOL CFormulaProgram::Compile(const char* text, const char** errorPosition) {
   const uint32_t lengthBefore = m_codeLength;
   const char* end = nullptr;
   if (text != nullptr) {
-    FormulaCompiler compiler(*this);
+    FormulaCompiler compiler(*this, text);
     end = compiler.ParseExpression(text, kLevelWhole);
   }
   Invalidate();
