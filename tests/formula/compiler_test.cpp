@@ -260,6 +260,27 @@ TEST(FormulaCompile, RefusesCallbackIndicesAndCountsOutOfRange) {
   }
 }
 
+TEST(FormulaCompile, NameCountsAreMeasuredFromTheNameToTheTextEnd) {
+  // The callback claims every character left after the operator; one more
+  // would read beyond the text.
+  auto lookup = [](void* ctx, const char* text, double*, unsigned* index) -> int {
+    *index = 0;
+    return static_cast<int>(std::string(text).size()) + *static_cast<const int*>(ctx);
+  };
+  const struct {
+    const char* text;
+    int extra;
+    bool ok;
+  } rows[] = {{"1 + name", 0, true}, {"1 + name", 1, false}, {"name", 0, true},
+              {"name", 1, false},    {"2*(1+nm", 0, false}, {"((((n", 0, false}};
+  for (const auto& row : rows) {
+    CFormulaProgram p;
+    int extra = row.extra;
+    p.Reset(1, lookup, &extra);
+    EXPECT_EQ(p.Compile(row.text, nullptr) != FALSE, row.ok) << row.text << " +" << row.extra;
+  }
+}
+
 TEST(FormulaCompile, FailureRestoresTheCodeLength) {
   CFormulaProgram p;
   ASSERT_TRUE(CompileText(p, "x"));
