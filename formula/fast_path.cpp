@@ -336,7 +336,7 @@ void BuildFastForm(FastForm& form, const uint16_t* code, uint32_t length, const 
   form.values = values;
   if (code == nullptr || length == 0 || values == nullptr) return;
   // Every word makes at most one temporary; a conditional makes one more.
-  form.temps.assign(length + 1, 0.0);
+  form.temps.assign(size_t{length} + 1, 0.0);
   Translator t(form, values, variableCount, approximate);
   if (!t.Run(code, length)) {
     form.ins.clear();

@@ -4,17 +4,23 @@
 
 #include <algorithm>
 #include <atomic>
+#include <climits>
+#include <cstdint>
 #include <cstring>
+#include <new>
 #include <utility>
 
 namespace {
 
 // Makes room for one more element when the array is full: capacity grows
-// by half again plus 32, the used elements move over.
+// by half again plus 32, the used elements move over. The 32-bit count
+// must not wrap into a block shorter than what it holds.
 template <typename T>
 void GrowForOneMore(T*& array, uint32_t& capacity, uint32_t used) {
   if (used < capacity) return;
-  const uint32_t grown = capacity + capacity / 2 + 32;
+  if (used == UINT32_MAX) throw std::bad_alloc();
+  const uint64_t wanted = uint64_t{capacity} + capacity / 2 + 32;
+  const uint32_t grown = wanted > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(wanted);
   T* block = new T[grown];
   if (used != 0) std::memcpy(block, array, used * sizeof(T));
   delete[] array;
@@ -172,7 +178,7 @@ int CFormulaProgram::MarkUsedVariables(const CFormulaProgram* program, uint32_t*
     const uint32_t index = w & FormulaIndexMask;
     if (index >= limit) continue;
     std::atomic_ref<uint32_t>(bitset[index >> 5]).fetch_or(1u << (index & 31));
-    ++count;
+    if (count < INT_MAX) ++count;  // saturates rather than overflow on enormous code
   }
   return count;
 }
