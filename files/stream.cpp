@@ -475,12 +475,20 @@ int CFileStream::Seek(int offset, int origin) {
     m_position = int(target);
     return previous;
   }
-  // Without a position to start from (the back-end cannot tell, or the
-  // stream stands beyond 2 GiB) nothing moves: emptying the buffer here
-  // would drop read-ahead the next read still needs.
   int previous = Tell();
-  if (previous == -1) return -1;
   if (m_dirty && !Flush()) return -1;
+  if (previous == -1) {
+    // No position to report (the back-end cannot tell, or the stream stands
+    // beyond 2 GiB): the move is passed on as asked, and the buffer is
+    // emptied only once the back-end has moved, so a refused move keeps the
+    // read-ahead that the next read needs.
+    int64_t move = offset;
+    if (origin == 1) move -= m_fill - m_position;  // the back-end stands behind the read-ahead
+    if (move < INT_MIN || m_seek(m_handle, int(move), origin) < 0) return -1;
+    m_position = m_fill = 0;
+    m_exhausted = false;
+    return -1;
+  }
   // Stream offset of the buffer's first byte (the buffer holds read-ahead).
   int64_t bufferStart = int64_t(previous) - m_position;
   int64_t target;
