@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "graphics/fonts/builtin_fonts.h"
 #include "graphics/image.h"
 #include "graphics/pen.h"
+#include "graphics/save.h"
 
 namespace {
 
@@ -34,19 +34,6 @@ bool HasInk(const BYTE* glyph) {
     for (int c = 0; c < w; ++c)
       if (!((glyph[2 + r * rowBytes + c / 8] >> (7 - c % 8)) & 1)) return true;
   return false;
-}
-
-void WritePpm(const CGraphicsImage& im, const std::string& path) {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  ASSERT_NE(f, nullptr) << path;
-  std::fprintf(f, "P6\n%d %d\n255\n", im.width, im.height);
-  for (int y = 0; y < im.height; ++y)
-    for (int x = 0; x < im.width; ++x) {
-      DWORD c = im.PixelGetFunc(im.Row(y), x);
-      BYTE rgb[3] = {static_cast<BYTE>(c >> 16), static_cast<BYTE>(c >> 8), static_cast<BYTE>(c)};
-      std::fwrite(rgb, 1, 3, f);
-    }
-  std::fclose(f);
 }
 
 }  // namespace
@@ -102,7 +89,7 @@ TEST(BuiltinFonts, DrawTheirAlignmentsAsDocumented) {
 }
 
 // Writes each font's 256 glyphs in a 16 x 16 grid with a sample line below,
-// for people to look at (font_review_14.ppm ... in the working directory).
+// for people to look at (font_review_14.png ... in the working directory).
 TEST(BuiltinFonts, WriteAReviewSheet) {
   const char* sample = "-12.5 \265m\262 37\260C Gr\366\337e \304\326\334 \2613";
   for (const BuiltinFont& f : kFonts) {
@@ -120,6 +107,7 @@ TEST(BuiltinFonts, WriteAReviewSheet) {
     }
     int width = im.DrawText(4, 4 + 16 * cellH + 2, sample);
     EXPECT_EQ(width, im.DrawText(0, TEXT_MEASURE_ONLY, sample));
-    WritePpm(im, std::string("font_review_") + std::to_string(f.height) + ".ppm");
+    std::string path = std::string("font_review_") + std::to_string(f.height) + ".png";
+    EXPECT_EQ(SaveImage(path.c_str(), im, f.name), SAVE_IMAGE_OK) << path;
   }
 }
