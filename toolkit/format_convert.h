@@ -22,8 +22,9 @@ int FormatExponent(double value, char* out, const FormatSpec& conv, int precisio
 int FormatGeneral(double value, char* out, const FormatSpec& conv, int precision);
 int FormatHexFloat(double value, char* out, const FormatSpec& conv, int precision,
                    const char* digits);
-// Groups the decimal text of `length` characters at `text` in place; the
-// buffer must have room for 1124 characters.
+// Groups the decimal text of `length` characters (at most 1124) at `text` in
+// place; the buffer must have room for the larger of 1024 and length +
+// length / 3 + 129 characters (the engine's texts stay below 1124).
 int FormatGroupDigits(int length, char* text, const FormatSpec& conv, int precision, int width);
 int FormatHexDump(const void* data, char* out, const FormatSpec& conv, int precision, int width,
                   const char* digits);

@@ -8,6 +8,9 @@
 namespace {
 
 constexpr int kMaxWidth = 1024;
+// The engine's texts are far shorter; a longer one is cut here so the
+// scratch areas below always suffice.
+constexpr int kMaxInput = 1124;
 
 inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -18,6 +21,7 @@ int FormatGroupDigits(int length, char* text, const FormatSpec& conv, int precis
     text[0] = '0';
     length = 1;
   }
+  if (length > kMaxInput) length = kMaxInput;
   if (precision <= 0 && text[length - 1] == '.') --length;
   int point = 0;
   while (point < length && text[point] != '.') ++point;
@@ -27,9 +31,9 @@ int FormatGroupDigits(int length, char* text, const FormatSpec& conv, int precis
 
   // The pieces from the right: the fraction (from the point on), then the
   // integer digits. A fixed point moves integer digits into the fraction.
-  char fraction[1200];
+  char fraction[kMaxInput + 129];  // the text from the point on, 127 zeros, a point
   int fractionLen = 0;
-  char integer[400];
+  char integer[kMaxInput];
   int integerLen = 0;
   if (precision >= 1 && precision <= 127) {
     fraction[fractionLen++] = '.';
@@ -62,7 +66,7 @@ int FormatGroupDigits(int length, char* text, const FormatSpec& conv, int precis
   const int w = width < kMaxWidth ? width : kMaxWidth;
   if (total < w && (!conv.leftAlign || conv.zeroPad)) total = w;
 
-  char out[1200];
+  char out[kMaxInput + kMaxInput / 3 + 130];
   int at = total;
   at -= fractionLen;
   std::memcpy(out + at, fraction, static_cast<size_t>(fractionLen));

@@ -5,6 +5,9 @@
 namespace {
 
 constexpr int kScratch = 1200;
+// Grouping may lengthen its input by a third plus a fixed point.
+constexpr int kGroupInput = 1124;
+constexpr int kGroupScratch = kGroupInput + kGroupInput / 3 + 130;
 
 int Widen(const char* from, int n, wchar16* to) {
   for (int i = 0; i < n; ++i) to[i] = static_cast<unsigned char>(from[i]);
@@ -36,8 +39,8 @@ int FormatHexFloatW(double value, wchar16* out, const FormatSpec& conv, int prec
 
 int FormatGroupDigitsW(int length, wchar16* text, const FormatSpec& conv, int precision,
                        int width) {
-  char tmp[kScratch];
-  if (length > kScratch) length = kScratch;
+  char tmp[kGroupScratch];
+  if (length > kGroupInput) length = kGroupInput;
   for (int i = 0; i < length; ++i) tmp[i] = static_cast<char>(text[i]);
   return Widen(tmp, FormatGroupDigits(length, tmp, conv, precision, width), text);
 }

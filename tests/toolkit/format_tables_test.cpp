@@ -2,6 +2,7 @@
 // against std::to_chars, and its converters called directly.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
@@ -195,6 +196,33 @@ TEST(FormatConverters, KeepEveryTextWithinTheirLimits) {
   FormatSpec k = given;
   k.kVariant = true;
   EXPECT_LE(FormatTimeValue(0, out, k, 100000), 1124);
+}
+
+TEST(FormatGroupDigits, GroupsTextsLongerThanAnyNumberItIsGiven) {
+  // 600 integer digits: 200 groups of three, one blank between each; with a
+  // fixed point of 127 the last 127 digits become the fraction.
+  FormatSpec plain = Conversion();
+  std::string expected;
+  for (int i = 0; i < 200; ++i) expected += i ? " 123" : "123";
+  char text[2048];
+  std::string digits;
+  for (int i = 0; i < 200; ++i) digits += "123";
+  std::memcpy(text, digits.data(), digits.size());
+  ASSERT_EQ(FormatGroupDigits(600, text, plain, 0, 0), 799);
+  EXPECT_EQ(std::string(text, 799), expected);
+
+  std::u16string wide(digits.begin(), digits.end());
+  char16_t wtext[2048];
+  std::copy(wide.begin(), wide.end(), wtext);
+  ASSERT_EQ(FormatGroupDigitsW(600, wtext, plain, 127, 0), 473 + 157 + 128);
+  const std::string integer = digits.substr(0, 473);
+  std::string grouped;
+  for (size_t i = 0; i < integer.size(); ++i) {
+    if (i && (integer.size() - i) % 3 == 0) grouped += ' ';
+    grouped += integer[i];
+  }
+  const std::string all = grouped + "." + digits.substr(473);
+  EXPECT_EQ(std::u16string(wtext, all.size()), std::u16string(all.begin(), all.end()));
 }
 
 }  // namespace
