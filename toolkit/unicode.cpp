@@ -120,8 +120,10 @@ int ToUtf8(char* dst, const Src* src, int dstSize, int* count, int srcLen) {
         if (pos >= limit || i >= srcLen) break;
       }
     }
-    // A few characters by hand, then back to the blocks.
-    for (int stop = i + 16; pos < limit && i < srcLen && i < stop;) {
+    // A few characters by hand, then back to the blocks. The bound is taken
+    // from what is left, so that it cannot overflow near INT_MAX.
+    const int stop = srcLen - i > 16 ? i + 16 : srcLen;
+    while (pos < limit && i < stop) {
       unsigned u = Unit(src[i]);
       if (u == 0) {
         srcLen = i;
@@ -154,7 +156,8 @@ int Utf8ToWideImpl(wchar16* dst, const char* text, int dstSize, int srcLen) {
       if (i >= srcLen || pos >= limit) break;
     }
     bool stopped = false;
-    for (int stop = i + 16; i < srcLen && i < stop;) {
+    const int stop = srcLen - i > 16 ? i + 16 : srcLen;
+    while (i < stop) {
       DWORD cp;
       int n = DecodeUtf8(src + i, srcLen - i, &cp);
       if (cp == 0 || pos + Utf16Units(cp) > limit) {

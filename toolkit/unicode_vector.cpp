@@ -7,7 +7,7 @@
 // at once, then converted in windows of up to twelve bytes, each gathered by
 // one shuffle from a table indexed by where its characters end; 4-byte
 // sequences become pairs in the same windows.
-// Anything the character loop treats specially (a terminator, a zero
+// Anything the character loop handles on its own (a terminator, a zero
 // character such as C0 80, a stray or missing continuation byte, F8-FF, a
 // 4-byte sequence that gives one unit, and in WideToUtf8 every surrogate)
 // ends the block just before it, so the results never depend on the path.
@@ -70,7 +70,7 @@ void Utf8ToWideSse2(wchar16* dst, int* pos, int limit, const unsigned char* src,
   int o = *pos, s = *i;
   const __m128i zero = _mm_setzero_si128();
   // Three overlapping loads reach byte s+17; the packing loop stores sixteen units.
-  while (s + 18 <= srcLen && o + 16 <= limit) {
+  while (srcLen - s >= 18 && limit - o >= 16) {
     const unsigned char* p = src + s;
     __m128i b0 = Load(p);
     unsigned nul = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(b0, zero)));
@@ -296,7 +296,7 @@ __attribute__((target("ssse3"))) void Utf8ToWideSsse3(wchar16* dst, int* pos, in
   const __m128i pack32 = _mm_setr_epi8(0, 1, 4, 5, 8, 9, 12, 13, -1, -1, -1, -1, -1, -1, -1, -1);
   // A chunk of 64 classified bytes gives at most 64 units and its last window
   // may store eight lanes beyond them; its windows load up to byte 79.
-  while (s + 80 <= srcLen && o + 72 <= limit) {
+  while (srcLen - s >= 80 && limit - o >= 72) {
     const unsigned char* p = src + s;
     __m128i a = Load(p), b = Load(p + 16), c = Load(p + 32), d = Load(p + 48);
     __m128i any = _mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d));
@@ -388,12 +388,12 @@ void WideToUtf8Blocks(char* dst, int* pos, int limit, const wchar16* src, int* i
   const __m128i zero = _mm_setzero_si128();
   const __m128i flip = Words(static_cast<short>(0x8000));
   // The packing loop stores at most 24 bytes plus one spare past its output.
-  while (s + 8 <= srcLen && o + 32 <= limit) {
+  while (srcLen - s >= 8 && limit - o >= 32) {
     __m128i u = Load(src + s);
     __m128i asciiTest = _mm_cmpeq_epi16(_mm_and_si128(u, Words(static_cast<short>(0xFF80))), zero);
     __m128i nulTest = _mm_cmpeq_epi16(u, zero);
     if (_mm_movemask_epi8(asciiTest) == 0xFFFF && _mm_movemask_epi8(nulTest) == 0) {
-      if (s + 16 <= srcLen) {
+      if (srcLen - s >= 16) {
         __m128i u2 = Load(src + s + 8);
         __m128i ascii2 =
             _mm_cmpeq_epi16(_mm_and_si128(u2, Words(static_cast<short>(0xFF80))), zero);

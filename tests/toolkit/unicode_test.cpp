@@ -3,7 +3,11 @@
 #include "toolkit/unicode.h"
 
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstring>
 #include <memory>
 #include <random>
@@ -674,4 +678,69 @@ TEST_P(BothPaths, DamagedUtf8DecodesByTheLenientRule) {
     int r2 = Utf8ToWide(back.data(), utf8.data(), static_cast<int>(back.size()), n8);
     ASSERT_EQ(want, std::u16string(back.data(), r2)) << round;
   }
+}
+
+namespace {
+
+// `total` bytes of address space that repeat one shared block of `window`
+// bytes (one memory file mapped again and again), so that texts of about
+// INT_MAX units cost only the block's memory. Writes land in the block too.
+class RepeatedBlock {
+ public:
+  RepeatedBlock(size_t total, size_t window) : size_((total + window - 1) / window * window) {
+    fd_ = memfd_create("repeated-block", 0);
+    if (fd_ < 0 || ftruncate(fd_, static_cast<off_t>(window)) != 0) return;
+    void* base = mmap(nullptr, size_, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (base == MAP_FAILED) return;
+    base_ = static_cast<unsigned char*>(base);
+    for (size_t at = 0; at < size_; at += window) {
+      if (mmap(base_ + at, window, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_FIXED | MAP_POPULATE, fd_, 0) ==
+          MAP_FAILED) {
+        munmap(base_, size_);
+        base_ = nullptr;
+        return;
+      }
+    }
+  }
+  ~RepeatedBlock() {
+    if (base_) munmap(base_, size_);
+    if (fd_ >= 0) close(fd_);
+  }
+  RepeatedBlock(const RepeatedBlock&) = delete;
+  RepeatedBlock& operator=(const RepeatedBlock&) = delete;
+
+  template <class T>
+  T* as() const {
+    return reinterpret_cast<T*>(base_);
+  }
+  bool ok() const { return base_ != nullptr; }
+
+ private:
+  size_t size_;
+  int fd_ = -1;
+  unsigned char* base_ = nullptr;
+};
+
+}  // namespace
+
+// Texts of INT_MAX units with room for nearly all of them: the converters
+// walk right up to INT_MAX without their position arithmetic overflowing
+// (the sanitizer build reports any signed overflow) and stop at the room
+// rule's bound. The vector blocks do the bulk and hand the last units to the
+// character loops, so both are checked near the limit.
+TEST(TextConverters, SourcesOfIntMaxUnitsConvertUpToTheRoomBound) {
+  const size_t kWindow = size_t{16} << 20;
+  const size_t n = static_cast<size_t>(INT_MAX);
+  RepeatedBlock narrow(n, kWindow), wide(n * 2, kWindow), out8(n, kWindow), out16(n * 2, kWindow);
+  if (!narrow.ok() || !wide.ok() || !out8.ok() || !out16.ok()) GTEST_SKIP() << "no room for the mappings";
+  std::memset(narrow.as<char>(), 'a', kWindow);
+  std::fill(wide.as<wchar16>(), wide.as<wchar16>() + kWindow / 2, u'a');
+  // UTF-8 writers: characters while the position is below dstSize-4.
+  EXPECT_EQ(INT_MAX - 4, WideToUtf8N(out8.as<char>(), wide.as<wchar16>(), INT_MAX, INT_MAX));
+  EXPECT_EQ(0, out8.as<char>()[INT_MAX - 4]);
+  EXPECT_EQ('a', out8.as<char>()[INT_MAX - 5]);
+  // Utf8ToWide: output within dstSize-2 units.
+  EXPECT_EQ(INT_MAX - 2, Utf8ToWide(out16.as<wchar16>(), narrow.as<char>(), INT_MAX, INT_MAX));
+  EXPECT_EQ(0, out16.as<wchar16>()[INT_MAX - 2]);
+  EXPECT_EQ(u'a', out16.as<wchar16>()[INT_MAX - 3]);
 }
