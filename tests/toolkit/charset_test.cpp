@@ -139,3 +139,41 @@ TEST(CharSetSpan, WideSetWithBit255SpansEveryCharacterAbove255) {
   const char16_t back[] = u"a\x20AC\x20AC";
   EXPECT_EQ(2, CharSetSpanBackNW(back + 3, set, 3));
 }
+
+// Walking backwards the terminator is an ordinary character: a member only
+// through bit 0, and never a stop by itself.
+TEST(CharSetSpan, BackwardFormsTreatTheTerminatorAsOrdinary) {
+  CharSet letters{}, withNul{};
+  CharSetBuild(letters, "ab", 0);
+  withNul = letters;
+  withNul[0] |= 1;
+  const char text[] = "xa\0b\0b";  // seven bytes, the last one the terminator
+  const char16_t wide[] = u"xa\0b\0b";
+  struct Case {
+    const CharSet* set;
+    bool span;  // SpanBackN, else BreakBackN
+    int maxLen;
+    int want;
+  } cases[] = {
+      {&letters, true, 6, 1},   // b, then the 0 stops the span
+      {&withNul, true, 6, 5},   // b 0 b 0 a, then x
+      {&withNul, true, 3, 3},   // bounded
+      {&letters, false, 6, 0},  // b is a member at once
+      {&withNul, false, 6, 0},
+  };
+  for (const Case& c : cases) {
+    const int got = c.span ? CharSetSpanBackN(text + 6, *c.set, c.maxLen)
+                           : CharSetBreakBackN(text + 6, *c.set, c.maxLen);
+    const int gotW = c.span ? CharSetSpanBackNW(wide + 6, *c.set, c.maxLen)
+                            : CharSetBreakBackNW(wide + 6, *c.set, c.maxLen);
+    EXPECT_EQ(c.want, got) << c.span << ' ' << c.maxLen;
+    EXPECT_EQ(c.want, gotW) << c.span << ' ' << c.maxLen;
+  }
+  // From before the last b: the terminators are passed like any other byte.
+  CharSet x{};
+  CharSetBuild(x, "x", 0);
+  EXPECT_EQ(4, CharSetBreakBackN(text + 5, x, 9));  // 0 b 0 a, then x
+  EXPECT_EQ(4, CharSetBreakBackNW(wide + 5, x, 9));
+  EXPECT_EQ(1, CharSetBreakBackN(text + 5, letters, 9));  // the 0 before end
+  EXPECT_EQ(0, CharSetBreakBackN(text + 5, withNul, 9));
+}
