@@ -49,7 +49,7 @@ int CharSetBreakMemN(const char* text, const CharSet& set, int maxLen);
 int CharSetBreakMemNW(const wchar16* text, const CharSet& set, int maxLen);
 
 // Characters before end, counted backwards, that are not in (Break) or in
-// (Span) the set; the terminator is not special.
+// (Span) the set; the terminator is an ordinary character.
 int CharSetBreakBackN(const char* end, const CharSet& set, int maxLen);
 int CharSetBreakBackNW(const wchar16* end, const CharSet& set, int maxLen);
 int CharSetSpanBackN(const char* end, const CharSet& set, int maxLen);

@@ -15,7 +15,7 @@ int TabColumnEnd(const char* text, int tabSize, int startCol);
 int TabColumnEndW(const wchar16* text, int tabSize, int startCol);
 int TabColumnEndUtf8(const char* text, int tabSize, int startCol);
 int TabColumnEndUtf16(const wchar16* text, int tabSize, int startCol);
-// Over len bytes or units; the terminator is not special.
+// Over len bytes or units; the terminator is an ordinary character.
 int TabColumnEndN(int len, const char* text, int tabSize, int startCol);
 int TabColumnEndNW(int len, const wchar16* text, int tabSize, int startCol);
 int TabColumnEndUtf8N(int len, const char* text, int tabSize, int startCol);

@@ -22,7 +22,7 @@ constexpr uint32_t kWordClasses = 0x3000000F;
 constexpr uint32_t kHexDigit = CHC_DIGIT | CHC_HEXLETTER;
 
 enum class Op : uint8_t {
-  Literal,    // one character equal to ch ('?' as a literal: any one)
+  Literal,    // one character equal to mask (also what \* \? \\ stand for)
   Any,        // '?'
   Star,       // '*'
   ClassRun,   // \#mask#: 0 or more of the class

@@ -29,7 +29,7 @@ int StrCompareNoCaseNW(const wchar16* a, const wchar16* b, int n);
 int StrCompareNoCase(const char* a, const char* b);
 int StrCompareNoCaseW(const wchar16* a, const wchar16* b);
 
-// Compares n characters (counted: the terminator is not special) where '?'
+// Compares n characters (counted: the terminator is an ordinary one) where '?'
 // in the pattern equals any character; 0, or pattern minus text character at
 // the first difference. The Fold forms fold both sides to capitals when
 // ignoreCase is set.
