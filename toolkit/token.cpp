@@ -38,8 +38,18 @@ struct TokenArgs {
 };
 
 // dst null: measure only.
+// An 8-bit open or escape character often arrives as a char: a Latin-1 one
+// ('\xAB') is then negative and is taken as its byte.
+int ByteArg(int c) { return c >= -128 && c < 0 ? c & 0xFF : c; }
+TokenArgs Narrow(TokenArgs a) {
+  a.open = ByteArg(a.open);
+  a.escape = ByteArg(a.escape);
+  return a;
+}
+
 template <class Ch>
-int Token(const TokenArgs& a, Ch* dst, const Ch* text, int* copied, int dstSize) {
+int Token(const TokenArgs& given, Ch* dst, const Ch* text, int* copied, int dstSize) {
+  const TokenArgs a = sizeof(Ch) == 1 ? Narrow(given) : given;
   if (copied) *copied = 0;
   int start = 0;
   int bound = a.maxLen;

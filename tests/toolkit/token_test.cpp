@@ -66,6 +66,25 @@ TEST(StrGetToken, ReadsWordsAndEnclosedItems) {
   }
 }
 
+TEST(StrGetToken, TakesLatin1OpenAndEscapeCharactersGivenAsChar) {
+  const struct {
+    const char* text;
+    char escape, open;
+    const char* content;
+    int consumed;
+  } cases[] = {
+      {" \xAB" "a b\xAB c", 0, '\xAB', "a b", 6},
+      {"\xAB" "a\xA7\xAB" "b\xAB", '\xA7', '\xAB', "a\xA7\xAB" "b", 6},
+      {"\xA7x", 0, '\xAB', "\xA7x", 2},
+  };
+  for (const auto& c : cases) {
+    char dst[16] = "";
+    EXPECT_EQ(StrGetToken(dst, c.text, 16, c.escape, c.open, kBound), c.consumed) << c.text;
+    EXPECT_STREQ(dst, c.content) << c.text;
+    EXPECT_EQ(StrTokenLength(c.text, c.escape, c.open, kBound), c.consumed) << c.text;
+  }
+}
+
 TEST(StrGetToken, LeavesDstAloneWhenNothingRemainsAndNeverPassesTheEnd) {
   char dst[8] = "keep";
   EXPECT_EQ(StrGetToken(dst, "   x", 8, 0, '"', 3), 3);
