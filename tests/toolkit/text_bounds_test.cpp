@@ -77,9 +77,12 @@ TEST(StrFindStrLenN, ReadsNoCharacterPastTheCountAtAnyTextLength) {
   // Texts of every length around the vector block sizes, with the key
   // nowhere, at the very end, and straddling the last block.
   std::mt19937 rng(7);
+  std::vector<size_t> lengths;
+  for (size_t n = 0; n <= 200; ++n) lengths.push_back(n);
+  for (size_t n : {255, 256, 257, 319, 320, 321, 383, 511, 512, 513, 1000, 4099}) lengths.push_back(n);
   for (size_t m = 1; m <= 9; ++m) {
     const std::string key = std::string(m - 1, 'a') + 'b';
-    for (size_t n = 0; n <= 200; ++n) {
+    for (size_t n : lengths) {
       std::string text(n, 'a');
       for (auto& c : text) c = "ac"[rng() & 1];
       for (int place = 0; place < 3; ++place) {
