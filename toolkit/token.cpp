@@ -67,7 +67,9 @@ int Token(const TokenArgs& given, Ch* dst, const Ch* text, int* copied, int dstS
   const Ch* s = text + start;
 
   if (a.open == 0 || CodeOf(s[0]) != static_cast<unsigned>(a.open)) {
-    const int n = a.classForm ? ClassLength(s, a.wordClass, rest) : WordLength(s, rest);
+    // The terminator ends a word whatever wordClass holds: a class that
+    // takes CHC_NUL (say ~CHC_BLANK) would otherwise run past the text.
+    const int n = a.classForm ? ClassLength(s, a.wordClass & ~CHC_NUL, rest) : WordLength(s, rest);
     if (dst) {
       const int c = CopyMax(dst, s, dstSize, n);
       if (copied) *copied = c;

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "guard_page.h"
 #include "toolkit/charclass.h"
 
 namespace {
@@ -82,6 +83,34 @@ TEST(StrGetToken, TakesLatin1OpenAndEscapeCharactersGivenAsChar) {
     EXPECT_EQ(StrGetToken(dst, c.text, 16, c.escape, c.open, kBound), c.consumed) << c.text;
     EXPECT_STREQ(dst, c.content) << c.text;
     EXPECT_EQ(StrTokenLength(c.text, c.escape, c.open, kBound), c.consumed) << c.text;
+  }
+}
+
+TEST(StrGetTokenClass, EndsAWordAtTheTerminatorWhateverTheClassHolds) {
+  const struct {
+    const char* text;
+    DWORD wordClass;
+    const char* content;
+    int consumed;
+  } cases[] = {
+      {"abc", ~DWORD{CHC_BLANK}, "abc", 3},
+      {" a,b", ~DWORD{CHC_BLANK}, "a,b", 4},
+      {"x1 y", 0xFFFFFFFF, "x1 y", 4},
+      {"", 0xFFFFFFFF, "", 0},
+  };
+  for (const auto& c : cases) {
+    const std::string text = c.text;
+    const zelvaro_test::GuardedText<char> narrow(text, true);
+    const zelvaro_test::GuardedText<char16_t> wide(std::u16string(text.begin(), text.end()), true);
+    char dst[16] = "";
+    char16_t wdst[16] = u"";
+    EXPECT_EQ(StrGetTokenClass(c.wordClass, dst, narrow.get(), 16, 0, 0, kBound), c.consumed) << c.text;
+    EXPECT_STREQ(dst, c.content);
+    EXPECT_EQ(StrGetTokenClassW(c.wordClass, wdst, wide.get(), 16, 0, 0, kBound), c.consumed) << c.text;
+    const std::string content = c.content;
+    EXPECT_EQ(std::u16string(wdst), std::u16string(content.begin(), content.end()));
+    EXPECT_EQ(StrTokenLengthClass(c.wordClass, narrow.get(), 0, '"', kBound), c.consumed) << c.text;
+    EXPECT_EQ(StrTokenLengthClassW(c.wordClass, wide.get(), 0, '"', kBound), c.consumed) << c.text;
   }
 }
 
