@@ -200,3 +200,59 @@ TEST(BmpWriter, RefusesTwoBitAndEmptyImages) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(BmpWriter, WritesToAnyStreamAndByWideName) {
+  CGraphicsImage image;
+  ASSERT_TRUE(image.Create(32, 3, 2, 0x11223344, nullptr));
+  CFileStream memory;
+  ASSERT_TRUE(memory.OpenMemory(nullptr, 0, 2));
+  CBmpWriter writer;
+  writer.WriteEx(memory, image, 1);
+  int fill = 0;
+  BYTE* data = static_cast<BYTE*>(memory.GetData(&fill));
+  const std::vector<BYTE> bytes(data, data + fill);
+  memory.Close();
+  ::operator delete(data);
+  ASSERT_EQ(bytes.size(), 54u + 24u);
+  EXPECT_EQ(U16At(bytes, 28), 32u);
+  EXPECT_EQ(U32At(bytes, 54), 0x11223344u);
+
+  savetest::ScratchDir dir;
+  const std::u16string wide = std::u16string(dir.path().begin(), dir.path().end()) + u"/w.bmp";
+  writer.SaveEx(wide.c_str(), image, 0);  // the bit count stays 32 from before
+  EXPECT_EQ(ReadBytes(dir / "w.bmp"), bytes);
+  EXPECT_EQ(GetGraphicsErrorText(), GraphicsErrorText);
+}
+
+}  // namespace
+
+#include <sys/mman.h>
+
+namespace {
+
+TEST(BmpWriter, RefusesAFileBeyondTheHeaderSizeField) {
+  // 32768 x 32768 at 32 bits is 4 GiB of rows: the size fields cannot hold
+  // it. The pixels are never read, so untouched reserved memory serves.
+  const size_t bytes = size_t{32768} * 32768 * 4;
+  void* memory = mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
+                      MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  if (memory == MAP_FAILED) GTEST_SKIP() << "no address space for 4 GiB";
+  {
+    CGraphicsImage image;
+    ASSERT_TRUE(image.Create(32, 32768, 32768, IMAGE_NO_FILL, memory));
+    CBmpWriter writer;
+    writer.SetBitCount(32);
+    savetest::FailingStream sink(0);
+    try {
+      writer.Write(sink.stream(), image);
+      ADD_FAILURE();
+    } catch (const EBmpNotSupported& e) {
+      EXPECT_STREQ(e.text, "Das Format der BMP-Datei wird nicht unterst\374tzt !");
+    }
+  }
+  munmap(memory, bytes);
+}
+
+}  // namespace

@@ -324,3 +324,58 @@ TEST(JpegDestination, WritesThroughTheStreamInWholeBuffers) {
 }
 
 }  // namespace
+
+namespace {
+
+// Writes through `write` into a growing memory stream and returns the bytes.
+template <class Write>
+std::vector<BYTE> IntoMemory(Write&& write) {
+  CFileStream stream;
+  EXPECT_TRUE(stream.OpenMemory(nullptr, 0, 2));
+  write(stream);
+  int fill = 0;
+  BYTE* data = static_cast<BYTE*>(stream.GetData(&fill));
+  std::vector<BYTE> bytes(data, data + fill);
+  stream.Close();
+  ::operator delete(data);
+  return bytes;
+}
+
+TEST(PngWriter, ExtendedFormsTakeTheAlphaArgumentOverTheSetting) {
+  CGraphicsImage image;
+  ASSERT_TRUE(image.Create(32, 2, 2, 0x7F010203, nullptr));
+  CPngWriter writer;
+  const std::vector<BYTE> rgba = IntoMemory([&](CFileStream& s) { writer.WriteEx(s, image, 3); });
+  ASSERT_GT(rgba.size(), 26u);
+  EXPECT_EQ(rgba[25], 6);
+  EXPECT_EQ(writer.stream, nullptr);  // bound during the write only
+  writer.keepAlpha = 1;
+  const std::vector<BYTE> rgb = IntoMemory([&](CFileStream& s) { writer.WriteEx(s, image, 2); });
+  EXPECT_EQ(rgb[25], 2);
+  EXPECT_EQ(IntoMemory([&](CFileStream& s) { writer.Write(s, image); }), rgba);
+
+  ScratchDir dir;
+  const std::u16string wide = std::u16string(dir.path().begin(), dir.path().end()) + u"/w.png";
+  writer.SaveEx(wide.c_str(), image, 0);
+  EXPECT_EQ(ReadBytes(dir / "w.png"), rgb);
+  writer.Save(wide.c_str(), image);
+  EXPECT_EQ(ReadBytes(dir / "w.png"), rgba);
+}
+
+TEST(JpegDestination, SecondBindingReusesTheRecord) {
+  jpeg_compress_struct cinfo = {};
+  jpeg_error_mgr errors;
+  cinfo.err = jpeg_std_error(&errors);
+  jpeg_create_compress(&cinfo);
+  CFileStream a, b;
+  jpeg_file_dest(&cinfo, &a);
+  jpeg_destination_mgr* first = cinfo.dest;
+  ASSERT_NE(first, nullptr);
+  jpeg_file_dest(&cinfo, &b);
+  EXPECT_EQ(cinfo.dest, first);
+  jpeg_unbound_file_dest(&cinfo);
+  EXPECT_EQ(cinfo.dest, first);
+  jpeg_destroy_compress(&cinfo);
+}
+
+}  // namespace

@@ -1,0 +1,182 @@
+// Builds a small image of any depth from the input and writes it with the
+// BMP, PNG or JPEG writer into a memory stream: no input may fault, BMP
+// sizes must add up, PNG must read back to the same pixels through libpng,
+// and JPEG must read back at its size through libjpeg.
+//
+// Input: depth, width, height, switches, comment length, comment, then the
+// bytes poured over the pixels and palette.
+#include <png.h>
+
+#include <csetjmp>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "graphics/formats/bmp_writer.h"
+#include "graphics/formats/jpeg_lib.h"
+#include "graphics/formats/jpeg_writer.h"
+#include "graphics/formats/png_writer.h"
+
+namespace {
+
+constexpr int kDepths[] = {1, 2, 4, 8, 12, 15, 16, 24, 32};
+
+struct Cursor {
+  const BYTE* data;
+  size_t size, at;
+};
+
+void ReadPng(png_structp png, png_bytep out, size_t count) {
+  auto* c = static_cast<Cursor*>(png_get_io_ptr(png));
+  if (c->at + count > c->size) png_error(png, "truncated");
+  std::memcpy(out, c->data + c->at, count);
+  c->at += count;
+}
+
+// The decoded rows (palette indices one per byte, or RGB / RGBA).
+bool DecodePng(Cursor& cursor, png_structp png, png_infop info,
+               std::vector<std::vector<BYTE>>& rows) {
+  if (setjmp(png_jmpbuf(png)) != 0) return false;
+  png_set_read_fn(png, &cursor, ReadPng);
+  png_read_info(png, info);
+  png_set_packing(png);
+  png_read_update_info(png, info);
+  rows.assign(png_get_image_height(png, info), std::vector<BYTE>(png_get_rowbytes(png, info)));
+  std::vector<png_bytep> pointers;
+  for (auto& row : rows) pointers.push_back(row.data());
+  png_read_image(png, pointers.data());
+  png_read_end(png, info);
+  return true;
+}
+
+void CheckPng(const BYTE* data, size_t size, const CGraphicsImage& image, bool alpha) {
+  Cursor cursor = {data, size, 0};
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  std::vector<std::vector<BYTE>> rows;
+  const bool ok = DecodePng(cursor, png, info, rows);
+  png_destroy_read_struct(&png, &info, nullptr);
+  if (!ok || int(rows.size()) != image.height) std::abort();
+  for (int y = 0; y < image.height; ++y) {
+    const BYTE* row = image.Row(y);
+    if (image.bpp <= 8) {
+      for (int x = 0; x < image.width; ++x)
+        if (rows[size_t(y)][size_t(x)] != image.PixelGetFunc(row, x)) std::abort();
+      continue;
+    }
+    const BYTE* bgr = image.RowTo24Func(row, &image);
+    const int step = alpha ? 4 : 3;
+    for (int x = 0; x < image.width; ++x) {
+      const BYTE* got = rows[size_t(y)].data() + x * step;
+      if (got[0] != bgr[3 * x + 2] || got[1] != bgr[3 * x + 1] || got[2] != bgr[3 * x])
+        std::abort();
+      if (alpha && got[3] != row[4 * x + 3]) std::abort();
+    }
+  }
+}
+
+struct JpegErrors {
+  jpeg_error_mgr pub;
+  jmp_buf jump;
+};
+
+bool DecodeJpeg(const BYTE* data, size_t size, jpeg_decompress_struct& cinfo, JpegErrors& errors,
+                int* width, int* height) {
+  if (setjmp(errors.jump) != 0) return false;
+  jpeg_create_decompress(&cinfo);
+  jpeg_mem_src(&cinfo, const_cast<BYTE*>(data), static_cast<unsigned long>(size));
+  jpeg_read_header(&cinfo, TRUE);
+  jpeg_start_decompress(&cinfo);
+  std::vector<BYTE> row(size_t(cinfo.output_width) * size_t(cinfo.output_components));
+  while (cinfo.output_scanline < cinfo.output_height) {
+    JSAMPROW p = row.data();
+    jpeg_read_scanlines(&cinfo, &p, 1);
+  }
+  jpeg_finish_decompress(&cinfo);
+  *width = int(cinfo.output_width);
+  *height = int(cinfo.output_height);
+  return true;
+}
+
+void CheckJpeg(const BYTE* data, size_t size, const CGraphicsImage& image) {
+  jpeg_decompress_struct cinfo = {};
+  JpegErrors errors = {};
+  cinfo.err = jpeg_std_error(&errors.pub);
+  errors.pub.error_exit = [](j_common_ptr c) {
+    longjmp(reinterpret_cast<JpegErrors*>(c->err)->jump, 1);
+  };
+  int width = 0, height = 0;
+  const bool ok = DecodeJpeg(data, size, cinfo, errors, &width, &height);
+  jpeg_destroy_decompress(&cinfo);
+  if (!ok || width != image.width || height != image.height) std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 5) return 0;
+  const int bpp = kDepths[data[0] % 9];
+  const int width = 1 + data[1] % 64, height = 1 + data[2] % 16;
+  const BYTE switches = data[3];
+  size_t at = 5;
+  const size_t commentLength = std::min<size_t>(data[4], size - at);
+  std::vector<char> comment(data + at, data + at + commentLength);
+  comment.push_back(0);
+  at += commentLength;
+
+  CGraphicsImage image;
+  if (!image.Create(bpp, width, height, 0, nullptr)) std::abort();
+  const size_t rest = size - at;
+  if (rest > 0) {
+    for (uint64_t i = 0; i < image.imageBytes; ++i) image.bottomRow[i] = data[at + i % rest];
+    for (int i = 0; i < 256; ++i)
+      image.SetPaletteEntry(i, DWORD(data[at + size_t(i) % rest]) * 0x01030507u);
+  }
+
+  CFileStream stream;
+  if (!stream.OpenMemory(nullptr, 0, 2)) return 0;
+  const int writer = switches % 3;
+  const bool option = (switches & 4) != 0;
+  try {
+    if (writer == 0) {
+      CBmpWriter bmp;
+      bmp.SetFlags(switches >> 5, BMP_FLAG_USED_PALETTE);
+      if ((switches & 8) != 0) bmp.SetBitCount(32);
+      bmp.WriteEx(stream, image, option ? 1 : 0);
+    } else if (writer == 1) {
+      CPngWriter png;
+      if ((switches & 16) != 0) png.comment.SetText(comment.data());
+      png.WriteEx(stream, image, option ? 1 : 0);
+    } else {
+      CJpegWriter jpeg;
+      jpeg.SetGreyscale((switches & 8) != 0);
+      jpeg.SetQuality(switches);
+      if ((switches & 16) != 0) jpeg.comment.SetText(comment.data());
+      jpeg.Write(stream, image);
+    }
+  } catch (const EGraphicsException&) {
+    // Only a 2-bit BMP is refused.
+    if (!(writer == 0 && bpp == 2)) std::abort();
+    void* block = stream.GetData();
+    stream.Close();
+    ::operator delete(block);
+    return 0;
+  }
+  int fill = 0;
+  const BYTE* out = static_cast<const BYTE*>(stream.GetData(&fill));
+  if (writer == 0) {
+    if (fill < 54 || out[0] != 'B' || out[1] != 'M') std::abort();
+    uint32_t fileSize;
+    std::memcpy(&fileSize, out + 2, 4);
+    if (fileSize != uint32_t(fill)) std::abort();
+  } else if (writer == 1) {
+    CheckPng(out, size_t(fill), image, bpp == 32 && option);
+  } else {
+    CheckJpeg(out, size_t(fill), image);
+  }
+  stream.Close();
+  ::operator delete(const_cast<BYTE*>(out));
+  return 0;
+}
