@@ -4,6 +4,8 @@
 #include <cstring>
 #include <vector>
 
+#include <sys/mman.h>
+
 #include "graphics/formats/bmp_writer.h"
 #include "graphics/globals.h"
 #include "graphics/save.h"
@@ -227,8 +229,6 @@ TEST(BmpWriter, WritesToAnyStreamAndByWideName) {
 }
 
 }  // namespace
-
-#include <sys/mman.h>
 
 namespace {
 
