@@ -105,6 +105,25 @@ TEST(SaveFailure, AbortWhileReplacingKeepsTheOldFile) {
   }
 }
 
+TEST(SaveFailure, ImageWithoutPixelsIsRefusedAndMakesNoFile) {
+  ScratchDir dir;
+  const CGraphicsImage empty;
+  for (const WriterCase& w : savetest::Writers()) {
+    SCOPED_TRACE(w.extension);
+    EXPECT_EQ(SaveImage((dir / (std::string("e") + w.extension)).c_str(), empty, "c"), -1);
+    EXPECT_STREQ(GraphicsErrorText, w.emptyText);
+    EXPECT_TRUE(dir.Names().empty());
+  }
+  // The JPEG writer's own class for it.
+  CJpegWriter jpeg;
+  try {
+    jpeg.Save((dir / "e.jpg").c_str(), empty);
+    ADD_FAILURE();
+  } catch (const EJpegError& e) {
+    EXPECT_STREQ(e.text, "Falsche Bild-Daten !");
+  }
+}
+
 TEST(SaveFailure, AbortAtTheFirstReportStopsEveryWriter) {
   ScratchDir dir;
   CGraphicsImage image;

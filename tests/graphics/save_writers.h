@@ -18,6 +18,7 @@ struct WriterCase {
   const char* openText;
   const char* writeText;
   const WriterFailures* failures;
+  const char* emptyText;  // an image without pixels
 };
 
 template <class Writer>
@@ -32,7 +33,29 @@ inline const std::vector<WriterCase>& Writers() {
        {'B', 'M'},
        "Fehler beim \326ffnen der BMP-Datei !",
        "Fehler beim Schreiben BMP-Datei !",
-       &CBmpWriter::failures},
+       &CBmpWriter::failures,
+       "Falsche Bild-Daten !"},
+      {".png",
+       MakeWriter<CPngWriter>,
+       {0x89, 'P', 'N', 'G', 13, 10, 26, 10},
+       "Fehler beim Erzeugen der Datei",
+       "Fehler beim Schreiben",
+       &CPngWriter::failures,
+       "Ung\374ltiges Bild"},
+      {".jpg",
+       MakeWriter<CJpegWriter>,
+       {0xFF, 0xD8, 0xFF},
+       "Fehler beim \326ffnen der Datei !",
+       "Output file write error --- out of disk space?",
+       &CJpegWriter::failures,
+       "Falsche Bild-Daten !"},
+      {".jpeg",
+       MakeWriter<CJpegWriter>,
+       {0xFF, 0xD8, 0xFF},
+       "Fehler beim \326ffnen der Datei !",
+       "Output file write error --- out of disk space?",
+       &CJpegWriter::failures,
+       "Falsche Bild-Daten !"},
   };
   return writers;
 }
