@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "toolkit/strcopy.h"
 #include "toolkit/unicode_vector.h"
 
 namespace {
@@ -93,16 +94,36 @@ inline int EncodeUtf16(wchar16* dst, DWORD cp) {
 inline unsigned Unit(char c) { return static_cast<unsigned char>(c); }
 inline unsigned Unit(wchar16 c) { return c; }
 
+// Units before the terminator, at most maxLen, read one by one up to it.
 template <class Ch>
-int TextLength(const Ch* s) {
+int BoundedLength(const Ch* s, int maxLen) {
   if constexpr (sizeof(Ch) == 1) {
-    size_t n = std::strlen(s);
-    return n > INT_MAX ? INT_MAX : static_cast<int>(n);
+    return StrLenN(s, maxLen);
   } else {
+    // Four separate tests a step, so that no unit after the terminator is
+    // read; this pass costs a fraction of the conversion.
     int n = 0;
-    while (n < INT_MAX && s[n] != 0) ++n;
+    for (; maxLen - n >= 4; n += 4) {
+      if (s[n] == 0) return n;
+      if (s[n + 1] == 0) return n + 1;
+      if (s[n + 2] == 0) return n + 2;
+      if (s[n + 3] == 0) return n + 3;
+    }
+    while (n < maxLen && s[n] != 0) ++n;
     return n;
   }
+}
+
+// The source units a conversion may read: up to the terminator, within
+// srcLen (negative: unbounded) and within the four units per destination
+// unit that no converter goes beyond. The vector blocks then never load past
+// the terminator, however far srcLen reaches, and a short conversion does
+// not measure a long text.
+template <class Ch>
+int SourceLength(const Ch* src, int srcLen, int dstSize) {
+  int64_t reach = int64_t{dstSize} * 4;
+  if (srcLen >= 0 && srcLen < reach) reach = srcLen;
+  return BoundedLength(src, reach < INT_MAX ? static_cast<int>(reach) : INT_MAX);
 }
 
 // Latin-1 or 16-bit text to UTF-8 (both twins of the *ToUtf8 family).
@@ -110,7 +131,7 @@ template <class Src>
 int ToUtf8(char* dst, const Src* src, int dstSize, int* count, int srcLen) {
   if (count) *count = 0;
   if (dstSize < 1) return 0;
-  if (srcLen < 0) srcLen = TextLength(src);
+  srcLen = SourceLength(src, srcLen, dstSize);
   const int limit = dstSize - 4;
   int pos = 0, i = 0, chars = 0;
   while (pos < limit && i < srcLen) {
@@ -146,7 +167,7 @@ int ToUtf8(char* dst, const Src* src, int dstSize, int* count, int srcLen) {
 // UTF-8 to 16-bit text; output within dstSize-2 units.
 int Utf8ToWideImpl(wchar16* dst, const char* text, int dstSize, int srcLen) {
   if (dstSize < 1) return 0;
-  if (srcLen < 0) srcLen = TextLength(text);
+  srcLen = SourceLength(text, srcLen, dstSize);
   auto src = reinterpret_cast<const unsigned char*>(text);
   const int limit = dstSize - 2;
   int pos = 0, i = 0;
@@ -175,7 +196,7 @@ int Utf8ToWideImpl(wchar16* dst, const char* text, int dstSize, int srcLen) {
 
 int Utf8ToLatin1Impl(char* dst, const char* text, int dstSize, int srcLen) {
   if (dstSize < 1) return 0;
-  if (srcLen < 0) srcLen = TextLength(text);
+  srcLen = SourceLength(text, srcLen, dstSize);
   auto src = reinterpret_cast<const unsigned char*>(text);
   int pos = 0, i = 0;
   while (i < srcLen && pos < dstSize - 1) {

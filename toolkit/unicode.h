@@ -64,8 +64,8 @@ int WideToUtf8Count(char* dst, const wchar16* src, int dstSize, int* count);
 // UTF-8 to 16-bit text, pairs above 0xFFFF. Stops at a decoded 0 (C0 80
 // included), after srcLen bytes, or when the next character would take the
 // output past dstSize-2 units (so dstSize 3 holds one unit and a pair needs
-// dstSize 4). Never reads past srcLen: a sequence cut by it decodes as single
-// bytes.
+// dstSize 4). Never reads past srcLen nor past a 0 byte within it: a sequence
+// cut by srcLen decodes as single bytes.
 int Utf8ToWide(wchar16* dst, const char* src, int dstSize, int srcLen);
 int Utf8ToWideZ(wchar16* dst, const char* src, int dstSize);
 

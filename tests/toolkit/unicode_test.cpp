@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "guard_page.h"
 #include "iconv_peer.h"
 #include "toolkit/unicode_vector.h"
 
@@ -743,4 +744,51 @@ TEST(TextConverters, SourcesOfIntMaxUnitsConvertUpToTheRoomBound) {
   EXPECT_EQ(INT_MAX - 2, Utf8ToWide(out16.as<wchar16>(), narrow.as<char>(), INT_MAX, INT_MAX));
   EXPECT_EQ(0, out16.as<wchar16>()[INT_MAX - 2]);
   EXPECT_EQ(u'a', out16.as<wchar16>()[INT_MAX - 3]);
+}
+
+// Texts that end at an unreadable page, converted with a srcLen far beyond
+// them: a terminated one is read up to its 0 and no further, an unterminated
+// one no further than the destination's room needs, on every path.
+TEST_P(BothPaths, ConvertersReadNothingPastTheTerminatorOrTheRoomWhateverSrcLenSays) {
+  const std::string texts[] = {"", "abc", std::string(100, 'x'), std::string(70, 'y') + "\xD0\x96\xE4\xB8\x80",
+                               "\xC3\xA9\xF0\x9F\x98\x80" + std::string(90, 'z')};
+  for (const std::string& text : texts) {
+    const int n = static_cast<int>(text.size());
+    zelvaro_test::GuardedText<char> src(text, true);
+    const std::u16string want = ReferenceUtf8ToWide(reinterpret_cast<const unsigned char*>(text.data()), n);
+    zelvaro_test::GuardedText<char16_t> wide(want, true);
+    std::string utf8 = IconvConvert("UTF-8", "UTF-16LE", want.data(), want.size() * 2).value();
+    std::string latin1;  // one byte per character, 0xFF above 255
+    for (size_t k = 0; k < want.size(); ++k) {
+      if (want[k] >= 0xD800 && want[k] <= 0xDBFF) ++k;
+      latin1 += static_cast<char>(want[k] > 0xFF ? 0xFF : want[k]);
+    }
+    std::vector<wchar16> dst16(400, 0x4747);
+    std::vector<char> dst8(400, 'G');
+    for (int srcLen : {n + 1, n + 200, INT_MAX}) {
+      int r = Utf8ToWide(dst16.data(), src.get(), 400, srcLen);
+      ASSERT_EQ(want, std::u16string(dst16.data(), r)) << n << ' ' << srcLen;
+      r = WideToUtf8N(dst8.data(), wide.get(), 400, srcLen);
+      ASSERT_EQ(utf8, std::string(dst8.data(), r)) << n << ' ' << srcLen;
+      r = Latin1ToUtf8N(dst8.data(), src.get(), 400, srcLen);
+      ASSERT_EQ(IconvConvert("UTF-8", "ISO-8859-1", text.data(), text.size()).value(),
+                std::string(dst8.data(), r));
+      r = Utf8ToLatin1N(dst8.data(), src.get(), 400, srcLen);
+      ASSERT_EQ(latin1, std::string(dst8.data(), r)) << n << ' ' << srcLen;
+    }
+  }
+  // No terminator at all: a conversion into a small destination stops
+  // within the units its room can take.
+  const std::u16string longWide(300, u'w');
+  zelvaro_test::GuardedText<char16_t> open16(longWide, false);
+  zelvaro_test::GuardedText<char> open8(std::string(300, 'w'), false);
+  for (int dstSize : {1, 5, 40, 75}) {
+    std::vector<char> dst8(dstSize, 'G');
+    std::vector<wchar16> dst16(dstSize, 0x4747);
+    const int room8 = std::max(0, dstSize - 4), room16 = std::max(0, dstSize - 2);
+    EXPECT_EQ(room8, WideToUtf8N(dst8.data(), open16.get(), dstSize, INT_MAX)) << dstSize;
+    EXPECT_EQ(room8, Latin1ToUtf8N(dst8.data(), open8.get(), dstSize, INT_MAX)) << dstSize;
+    EXPECT_EQ(room16, Utf8ToWide(dst16.data(), open8.get(), dstSize, INT_MAX)) << dstSize;
+    EXPECT_EQ(dstSize - 1, Utf8ToLatin1N(dst8.data(), open8.get(), dstSize, INT_MAX)) << dstSize;
+  }
 }
