@@ -515,8 +515,10 @@ class Engine {
       len = isNull ? std::min(s.precision, 6) : s.precision;
     else
       len = BoundedLength(str, s.precision);
+    // The exact-length form promises only its p characters, so it never
+    // looks behind them for more text.
     const bool shortened = !s.alternate && s.precisionGiven && s.leftAlign && s.zeroFlag &&
-                           len >= 1 && str[len] != 0;
+                           len >= 1 && !s.signChar && str[len] != 0;
     bool dotted = false;
     if (s.alternate && s.widthGiven && s.leftAlign && s.width >= 0 && s.width < len) {
       len = s.width;
