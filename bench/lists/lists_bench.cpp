@@ -13,7 +13,6 @@
 #include <string>
 #include <tuple>
 #include <utility>
-#include <unordered_set>
 #include <vector>
 
 #include "toolkit/arrays_inline.h"
@@ -33,16 +32,22 @@ void Require(bool cond, const char* what) {
   }
 }
 
+// Distinct texts by sort and unique rather than a hash set, so that no
+// million freed nodes are left in the heap for the measured allocations.
 std::vector<std::string> MakeTexts(size_t n, size_t minLen, size_t maxLen, unsigned seed) {
   std::mt19937_64 rng(seed);
-  std::unordered_set<std::string> seen;
   std::vector<std::string> out;
-  out.reserve(n);
   while (out.size() < n) {
-    std::string s(minLen + rng() % (maxLen - minLen + 1), ' ');
-    for (char& c : s) c = char('a' + rng() % 26);
-    if (seen.insert(s).second) out.push_back(std::move(s));
+    while (out.size() < n + n / 16) {
+      std::string s(minLen + rng() % (maxLen - minLen + 1), ' ');
+      for (char& c : s) c = char('a' + rng() % 26);
+      out.push_back(std::move(s));
+    }
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
   }
+  std::shuffle(out.begin(), out.end(), rng);
+  out.resize(n);
   return out;
 }
 
@@ -277,11 +282,11 @@ void BenchBytes(size_t n, int runs) {
 int main(int argc, char** argv) {
   const bool check = argc > 1 && std::strcmp(argv[1], "--check") == 0;
   const size_t n = check ? 10000 : 1000000;
-  const int runs = check ? 1 : 3;
+  const int runs = check ? 1 : 5;
   std::vector<std::string> texts = MakeTexts(n, 4, 24, 1);
   BenchSortAndSearch(texts, runs, "(4-24 bytes)", true);
   BenchInsertions(texts, runs);
-  BenchArrays(check ? 2000 : 100000, runs);
+  BenchArrays(check ? 2000 : 50000, runs);
   BenchBytes(check ? 10000 : 1000000, runs);
   std::vector<std::string> shortTexts = MakeTexts(n, 2, 10, 2);
   BenchSortAndSearch(shortTexts, runs, "(2-10 bytes)", false);
