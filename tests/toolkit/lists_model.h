@@ -40,7 +40,7 @@ class Reader {
 // Escaped text for messages.
 inline std::string Show(const std::string& s) {
   std::string out = "\"";
-  for (unsigned char c : s) {
+  for (unsigned char c : s.substr(0, 48)) {
     if (c >= 0x20 && c < 0x7F && c != '"' && c != '\\') {
       out += char(c);
     } else {
@@ -49,7 +49,7 @@ inline std::string Show(const std::string& s) {
       out += buf;
     }
   }
-  return out + "\"";
+  return out + (s.size() > 48 ? "...\" (" + std::to_string(s.size()) + " bytes)" : "\"");
 }
 
 struct Result {
@@ -159,7 +159,8 @@ inline Result RunTextList(const uint8_t* bytes, size_t size, size_t maxOps = SIZ
         uint32_t idx = r.Below(uint32_t(model.size()) + 1);
         std::string t = TextOf(r);
         const char* src = t.data();
-        if (idx < model.size() && (r.Byte() & 1)) {
+        // Its own text, while short: doubling must not grow without bound.
+        if (idx < model.size() && (r.Byte() & 1) && model[idx].text.size() < 64) {
           t = model[idx].text;
           src = list.TextAt(idx);
         }
