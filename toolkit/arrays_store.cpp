@@ -95,4 +95,29 @@ void FreeArrays(void*& items, void*& retired) {
   items = retired = nullptr;
 }
 
+void SortSlotBytes(void** items, uint32_t count, uint32_t offset, int len, int from, int to,
+                   bool descending) {
+  uint32_t lo, hi;
+  if (len < 1 || !SortRange(count, from, to, lo, hi)) return;
+  sortsearch::SortDirected(
+      lo, hi, descending,
+      [items, offset, len](uint32_t a, uint32_t b) {
+        return CompareBytesAt(static_cast<const uint8_t*>(items[a]),
+                              static_cast<const uint8_t*>(items[b]), offset, size_t(len));
+      },
+      [items](uint32_t a, uint32_t b) { SwapSlots(items, a, b); });
+}
+
+void SortSlotCallback(void** items, uint32_t count, int (*compare)(uintptr_t ctx, void* a, void* b),
+                      uintptr_t ctx, uint32_t offset, int from, int to, bool descending) {
+  uint32_t lo, hi;
+  if (!compare || !SortRange(count, from, to, lo, hi)) return;
+  auto at = [items, offset](uint32_t i) -> void* {
+    return items[i] ? static_cast<char*>(items[i]) + offset : nullptr;
+  };
+  sortsearch::SortDirected(
+      lo, hi, descending, [=](uint32_t a, uint32_t b) { return compare(ctx, at(a), at(b)); },
+      [items](uint32_t a, uint32_t b) { SwapSlots(items, a, b); });
+}
+
 }  // namespace array_store

@@ -10,15 +10,6 @@
 
 namespace as = array_store;
 
-namespace {
-
-struct PointerAt {
-  void* const* items;
-  const uint8_t* operator()(uint32_t i) const { return static_cast<const uint8_t*>(items[i]); }
-};
-
-}  // namespace
-
 CPointerArray::CPointerArray(uint32_t ownsItems, uint32_t step) : mode(ownsItems), growStep(step) {}
 
 CPointerArray::CPointerArray(CPointerArray&& other) noexcept { as::TakeFields(*this, other); }
@@ -159,92 +150,55 @@ uint64_t CPointerArray::GetQwordAt(uint32_t index, uint32_t offset) const {
 
 int CPointerArray::FindBytes(const void* key, uint32_t from, uint32_t to, int len,
                              uint32_t offset) const {
-  return as::FindBytes(count, as::kUnknownSize, key, from, to, len, offset, PointerAt{items});
+  return as::FindBytes(count, as::kUnknownSize, key, from, to, len, offset, as::SlotAt{items});
 }
 
 int CPointerArray::FindCallback(uintptr_t key, uint32_t from, uint32_t to,
                                 int (*equal)(uintptr_t key, void* item)) const {
-  return as::FindCallback(count, key, from, to, equal, PointerAt{items});
+  return as::FindCallback(count, key, from, to, equal, as::SlotAt{items});
 }
 
 int CPointerArray::FindDwordAt(uint32_t value, uint32_t from, uint32_t to, uint32_t offset) const {
-  return as::FindNumberAt(count, as::kUnknownSize, value, from, to, offset, PointerAt{items});
+  return as::FindNumberAt(count, as::kUnknownSize, value, from, to, offset, as::SlotAt{items});
 }
 
 int CPointerArray::FindQwordAt(uint64_t value, uint32_t from, uint32_t to, uint32_t offset) const {
-  return as::FindNumberAt(count, as::kUnknownSize, value, from, to, offset, PointerAt{items});
+  return as::FindNumberAt(count, as::kUnknownSize, value, from, to, offset, as::SlotAt{items});
 }
 
 int CPointerArray::FindSortedDwordAt(uint32_t key, uint32_t from, uint32_t to, uint32_t offset,
                                      uint32_t flags) const {
   return as::FindSortedNumber<uint32_t, int32_t>(count, as::kUnknownSize, key, from, to, offset,
-                                                 flags, PointerAt{items});
+                                                 flags, as::SlotAt{items});
 }
 
 int CPointerArray::FindSortedQwordAt(uint64_t key, uint32_t from, uint32_t to, uint32_t offset,
                                      uint32_t flags) const {
   return as::FindSortedNumber<uint64_t, int64_t>(count, as::kUnknownSize, key, from, to, offset,
-                                                 flags, PointerAt{items});
+                                                 flags, as::SlotAt{items});
 }
 
 int CPointerArray::FindSortedBytes(const void* key, uint32_t from, uint32_t to, int len,
                                    uint32_t offset, uint32_t flags) const {
   return as::FindSortedBytes(count, as::kUnknownSize, key, from, to, len, offset, flags,
-                             PointerAt{items});
+                             as::SlotAt{items});
 }
 
 int CPointerArray::FindSortedCallback(uintptr_t key, uint32_t from, uint32_t to, uint32_t flags,
                                       int (*compare)(uintptr_t key, void* item)) const {
-  return as::FindSortedCallback(count, key, from, to, flags, compare, PointerAt{items});
+  return as::FindSortedCallback(count, key, from, to, flags, compare, as::SlotAt{items});
 }
-
-namespace {
-
-// The item advanced by offset; a null item stays null.
-void* Offset(void* item, uint32_t offset) {
-  return item ? static_cast<char*>(item) + offset : nullptr;
-}
-
-auto SwapPointers(void** items) {
-  return [items](uint32_t a, uint32_t b) { std::swap(items[a], items[b]); };
-}
-
-}  // namespace
 
 void CPointerArray::Sort(int (*compare)(CPointerArray* array, int a, int b), int from, int to,
                          bool descending) {
-  uint32_t lo, hi;
-  if (!compare || !as::SortRange(count, from, to, lo, hi)) return;
-  sortsearch::SortDirected(
-      lo, hi, descending,
-      [this, compare](uint32_t a, uint32_t b) {
-        return compare(this, static_cast<int>(a), static_cast<int>(b));
-      },
-      SwapPointers(items));
+  as::SortSlots(this, compare, from, to, descending);
 }
 
 void CPointerArray::SortBytes(uint32_t offset, int len, int from, int to, bool descending) {
-  uint32_t lo, hi;
-  if (len < 1 || !as::SortRange(count, from, to, lo, hi)) return;
-  void** it = items;
-  sortsearch::SortDirected(
-      lo, hi, descending,
-      [it, offset, len](uint32_t a, uint32_t b) {
-        return as::CompareBytesAt(static_cast<const uint8_t*>(it[a]),
-                                  static_cast<const uint8_t*>(it[b]), offset, size_t(len));
-      },
-      SwapPointers(it));
+  as::SortSlotBytes(items, count, offset, len, from, to, descending);
 }
 
 void CPointerArray::SortCallback(int (*compare)(uintptr_t ctx, void* a, void* b), uintptr_t ctx,
                                  uint32_t offset, int from, int to, bool descending) {
-  uint32_t lo, hi;
-  if (!compare || !as::SortRange(count, from, to, lo, hi)) return;
-  void** it = items;
-  sortsearch::SortDirected(
-      lo, hi, descending,
-      [=](uint32_t a, uint32_t b) {
-        return compare(ctx, Offset(it[a], offset), Offset(it[b], offset));
-      },
-      SwapPointers(it));
+  as::SortSlotCallback(items, count, compare, ctx, offset, from, to, descending);
 }

@@ -8,15 +8,6 @@
 
 namespace as = array_store;
 
-namespace {
-
-struct RecordAt {
-  void* const* items;
-  const uint8_t* operator()(uint32_t i) const { return static_cast<const uint8_t*>(items[i]); }
-};
-
-}  // namespace
-
 CRecordArray::CRecordArray(uint32_t recordSize, uint32_t step) : mode(recordSize), growStep(step) {}
 
 CRecordArray::CRecordArray(CRecordArray&& other) noexcept { as::TakeFields(*this, other); }
@@ -213,90 +204,57 @@ uint64_t CRecordArray::GetQwordAt(uint32_t index, uint32_t offset) const {
 
 int CRecordArray::FindBytes(const void* key, uint32_t from, uint32_t to, int len,
                             uint32_t offset) const {
-  return as::FindBytes(count, mode, key, from, to, len, offset, RecordAt{items});
+  return as::FindBytes(count, mode, key, from, to, len, offset, as::SlotAt{items});
 }
 
 int CRecordArray::FindCallback(uintptr_t key, uint32_t from, uint32_t to,
                                int (*equal)(uintptr_t key, void* record)) const {
-  return as::FindCallback(count, key, from, to, equal, RecordAt{items});
+  return as::FindCallback(count, key, from, to, equal, as::SlotAt{items});
 }
 
 int CRecordArray::FindDwordAt(uint32_t value, uint32_t from, uint32_t to, uint32_t offset) const {
-  return as::FindNumberAt(count, mode, value, from, to, offset, RecordAt{items});
+  return as::FindNumberAt(count, mode, value, from, to, offset, as::SlotAt{items});
 }
 
 int CRecordArray::FindQwordAt(uint64_t value, uint32_t from, uint32_t to, uint32_t offset) const {
-  return as::FindNumberAt(count, mode, value, from, to, offset, RecordAt{items});
+  return as::FindNumberAt(count, mode, value, from, to, offset, as::SlotAt{items});
 }
 
 int CRecordArray::FindSortedDword(uint32_t key, uint32_t from, uint32_t to, uint32_t offset,
                                   uint32_t flags) const {
   return as::FindSortedNumber<uint32_t, int32_t>(count, mode, key, from, to, offset, flags,
-                                                 RecordAt{items});
+                                                 as::SlotAt{items});
 }
 
 int CRecordArray::FindSortedQwordAt(uint64_t key, uint32_t from, uint32_t to, uint32_t offset,
                                     uint32_t flags) const {
   return as::FindSortedNumber<uint64_t, int64_t>(count, mode, key, from, to, offset, flags,
-                                                 RecordAt{items});
+                                                 as::SlotAt{items});
 }
 
 int CRecordArray::FindSortedBytes(const void* key, uint32_t from, uint32_t to, int keyLen,
                                   uint32_t offset, uint32_t flags) const {
   if (keyLen < 1) keyLen = offset < mode ? static_cast<int>(mode - offset) : 0;
-  return as::FindSortedBytes(count, mode, key, from, to, keyLen, offset, flags, RecordAt{items});
+  return as::FindSortedBytes(count, mode, key, from, to, keyLen, offset, flags, as::SlotAt{items});
 }
 
 int CRecordArray::FindSortedCallback(uintptr_t key, uint32_t from, uint32_t to, uint32_t flags,
                                      int (*compare)(uintptr_t key, void* record)) const {
-  return as::FindSortedCallback(count, key, from, to, flags, compare, RecordAt{items});
+  return as::FindSortedCallback(count, key, from, to, flags, compare, as::SlotAt{items});
 }
-
-namespace {
-
-auto SwapRecords(void** items) {
-  return [items](uint32_t a, uint32_t b) { std::swap(items[a], items[b]); };
-}
-
-}  // namespace
 
 void CRecordArray::Sort(int (*compare)(CRecordArray* array, int a, int b), int from, int to,
                         bool descending) {
-  uint32_t lo, hi;
-  if (!compare || !as::SortRange(count, from, to, lo, hi)) return;
-  sortsearch::SortDirected(
-      lo, hi, descending,
-      [this, compare](uint32_t a, uint32_t b) {
-        return compare(this, static_cast<int>(a), static_cast<int>(b));
-      },
-      SwapRecords(items));
+  as::SortSlots(this, compare, from, to, descending);
 }
 
 void CRecordArray::SortBytes(uint32_t offset, int len, int from, int to, bool descending) {
-  uint32_t lo, hi;
-  if (len < 1 || uint64_t{offset} + static_cast<uint32_t>(len) > mode ||
-      !as::SortRange(count, from, to, lo, hi)) {
-    return;
-  }
-  void** it = items;
-  sortsearch::SortDirected(
-      lo, hi, descending,
-      [it, offset, len](uint32_t a, uint32_t b) {
-        return as::CompareBytesAt(static_cast<const uint8_t*>(it[a]),
-                                  static_cast<const uint8_t*>(it[b]), offset, size_t(len));
-      },
-      SwapRecords(it));
+  // A key beyond the record sorts nothing.
+  if (len < 1 || uint64_t{offset} + static_cast<uint32_t>(len) > mode) return;
+  as::SortSlotBytes(items, count, offset, len, from, to, descending);
 }
 
 void CRecordArray::SortCallback(int (*compare)(uintptr_t ctx, void* a, void* b), uintptr_t ctx,
                                 uint32_t offset, int from, int to, bool descending) {
-  uint32_t lo, hi;
-  if (!compare || !as::SortRange(count, from, to, lo, hi)) return;
-  void** it = items;
-  sortsearch::SortDirected(
-      lo, hi, descending,
-      [=](uint32_t a, uint32_t b) {
-        return compare(ctx, static_cast<char*>(it[a]) + offset, static_cast<char*>(it[b]) + offset);
-      },
-      SwapRecords(it));
+  as::SortSlotCallback(items, count, compare, ctx, offset, from, to, descending);
 }

@@ -182,6 +182,22 @@ int FindSortedCallback(uint32_t count, uintptr_t key, uint32_t from, uint32_t to
   });
 }
 
+// Entry i of an array of pointers.
+struct SlotAt {
+  void* const* items;
+  const uint8_t* operator()(uint32_t i) const { return static_cast<const uint8_t*>(items[i]); }
+};
+
+// Sorts of arrays of pointers: through a comparison of positions, by len
+// unsigned bytes at offset, or through a callback on the entries advanced by
+// offset (a null entry stays null).
+template <class Self>
+void SortSlots(Self* self, int (*compare)(Self*, int, int), int from, int to, bool descending);
+void SortSlotBytes(void** items, uint32_t count, uint32_t offset, int len, int from, int to,
+                   bool descending);
+void SortSlotCallback(void** items, uint32_t count, int (*compare)(uintptr_t ctx, void* a, void* b),
+                      uintptr_t ctx, uint32_t offset, int from, int to, bool descending);
+
 // Sort range [from, to) of a container: false when fewer than two entries.
 inline bool SortRange(uint32_t count, int from, int to, uint32_t& lo, uint32_t& hi) {
   uint32_t first = from < 0 ? 0 : static_cast<uint32_t>(from);
@@ -196,6 +212,25 @@ inline bool SortRange(uint32_t count, int from, int to, uint32_t& lo, uint32_t& 
 inline int CompareBytesAt(const uint8_t* a, const uint8_t* b, uint32_t offset, size_t len) {
   if (!a || !b) return (a != nullptr) - (b != nullptr);
   return std::memcmp(a + offset, b + offset, len);
+}
+
+inline void SwapSlots(void** items, uint32_t a, uint32_t b) {
+  void* t = items[a];
+  items[a] = items[b];
+  items[b] = t;
+}
+
+template <class Self>
+void SortSlots(Self* self, int (*compare)(Self*, int, int), int from, int to, bool descending) {
+  uint32_t lo, hi;
+  if (!compare || !SortRange(self->count, from, to, lo, hi)) return;
+  void** items = self->items;
+  sortsearch::SortDirected(
+      lo, hi, descending,
+      [self, compare](uint32_t a, uint32_t b) {
+        return compare(self, static_cast<int>(a), static_cast<int>(b));
+      },
+      [items](uint32_t a, uint32_t b) { SwapSlots(items, a, b); });
 }
 
 }  // namespace array_store
