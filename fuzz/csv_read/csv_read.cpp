@@ -85,6 +85,22 @@ void Tokens(const Ch* text, int len, const uint8_t* p, int dstSize) {
     n = StrGetTokenExW(dst.get(), text, &copied, dstSize, escape, open, maxLen);
   }
   Require(n >= 0 && n <= len + 1 && copied >= 0 && (dstSize < 1 ? copied == 0 : copied <= dstSize - 1));
+
+  // With a bound far past the text and any word class (CHC_NUL included),
+  // the terminator still ends every item: nothing behind it is read.
+  DWORD wordClass;
+  std::memcpy(&wordClass, p, sizeof wordClass);
+  const int far = len + 4096;
+  if constexpr (sizeof(Ch) == 1) {
+    n = StrGetTokenClassEx(wordClass, dst.get(), text, &copied, dstSize, escape, open, far);
+    Require(StrTokenLengthClass(wordClass, text, escape, open, far) == n);
+    Require(StrTokenLength(text, escape, open, far) <= len);
+  } else {
+    n = StrGetTokenClassExW(wordClass, dst.get(), text, &copied, dstSize, escape, open, far);
+    Require(StrTokenLengthClassW(wordClass, text, escape, open, far) == n);
+    Require(StrTokenLengthW(text, escape, open, far) <= len);
+  }
+  Require(n >= 0 && n <= len && copied >= 0 && (dstSize < 1 ? copied == 0 : copied <= dstSize - 1));
 }
 
 void Literals(const char* text, size_t len, const uint8_t* p) {
