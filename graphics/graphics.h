@@ -16,3 +16,6 @@
 #include "graphics/formats/png_writer.h"
 #include "graphics/formats/jpeg_writer.h"
 #include "graphics/formats/jpeg_dest.h"
+#include "graphics/formats/pnm_writer.h"
+#include "graphics/formats/xwd_writer.h"
+#include "graphics/formats/eps_writer.h"

@@ -5,8 +5,11 @@
 
 #include "graphics/exception.h"
 #include "graphics/formats/bmp_writer.h"
+#include "graphics/formats/eps_writer.h"
 #include "graphics/formats/jpeg_writer.h"
 #include "graphics/formats/png_writer.h"
+#include "graphics/formats/pnm_writer.h"
+#include "graphics/formats/xwd_writer.h"
 #include "graphics/globals.h"
 #include "graphics/writer.h"
 
@@ -40,6 +43,11 @@ constexpr WriterKind kWriters[] = {
     {".BMP", Make<CBmpWriter>, ApplyBmpOption},
     {".JPG", Make<CJpegWriter>, nullptr},
     {".JPEG", Make<CJpegWriter>, nullptr},
+    {".XWD", Make<CXwdWriter>, nullptr},
+    {".PNM", Make<CPnmWriter>, nullptr},
+    {".PS", Make<CEpsWriter>, nullptr},
+    {".EPS", Make<CEpsWriter>, nullptr},
+    {".PRN", Make<CEpsWriter>, nullptr},
 };
 
 bool EqualsUpperAscii(const char* text, const char* upper) {
