@@ -50,12 +50,14 @@ void CXwdWriter::Write(CFileStream& file, const CGraphicsImage& image) {
   const XwdLayout& l = palette ? kPseudoColour : kTrueColour;
   const auto width = DWORD(image.width), height = DWORD(image.height);
   const int bytesPerPixel = int(l.bitsPerPixel / 8);
+  // Readers take rows as padded to the bitmap pad of 32 bits.
+  const DWORD bytesPerLine = (width * bytesPerPixel + 3) & ~DWORD{3};
   // clang-format off
   const DWORD fields[kHeaderFields] = {
       kHeaderSize, 7, 2 /* ZPixmap */, l.depth, width, height,
       0,                            // x offset
       l.byteOrder, 32 /* bitmap unit */, l.bitOrder, 32 /* bitmap pad */, l.bitsPerPixel,
-      width * bytesPerPixel,        // bytes per line
+      bytesPerLine,
       l.visualClass, l.redMask, l.greenMask, l.blueMask,
       8,                            // bits per RGB
       256,                          // colour map entries
@@ -86,12 +88,12 @@ void CXwdWriter::Write(CFileStream& file, const CGraphicsImage& image) {
     WriteChecked(file, map, sizeof map);
   }
 
-  std::vector<BYTE> out(size_t(image.width) * bytesPerPixel);
+  std::vector<BYTE> out(bytesPerLine);  // the padding stays zero
   for (int y = 0; y < image.height; ++y) {
     Progress(DWORD(int64_t{y} * 100 / image.height));
     const BYTE* row = image.Row(y);
     if (palette) {
-      std::memcpy(out.data(), image.RowTo8Func(row, &image), out.size());
+      std::memcpy(out.data(), image.RowTo8Func(row, &image), size_t(image.width));
     } else {
       // 0x00RRGGBB, least significant byte first; a 32-bit image's fourth
       // byte is no part of the colour.

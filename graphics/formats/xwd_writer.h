@@ -1,6 +1,7 @@
 // X Window dump files (version 7, ZPixmap): palette images as 8-bit
 // PseudoColor with a 256-entry colour map, every other depth as 24-bit
-// TrueColor in 32-bit little-endian pixels. The header is big-endian.
+// TrueColor in 32-bit little-endian pixels; rows are padded to 32 bits.
+// The header is big-endian.
 #pragma once
 
 #include "graphics/writer.h"

@@ -1,11 +1,13 @@
 """Independent decoders read what the image writers wrote.
 
 Runs the save_corpus program into a folder, then for every picture it lists:
-Pillow, ImageMagick's identify and compare (from /usr/bin) and, for PNG,
-pngcheck must read the file; BMP and PNG must give exactly the reference
-pixels, JPEG must come within 30 dB PSNR of them; PNG and JPEG must carry the
-comment. A missing tool skips the check (exit 77), except under CI, where it
-fails.
+Pillow (not for XWD and EPS), ImageMagick's identify and compare (from
+/usr/bin, not for EPS) and, for PNG, pngcheck must read the file; BMP, PNG,
+PNM and XWD must give exactly the reference pixels, JPEG must come within
+30 dB PSNR of them; PNG and JPEG must carry the comment. Ghostscript renders
+each EPS file on an A4 page, where the centre of every picture pixel's cell,
+placed independently here, must show the reference colour. A missing tool
+skips the check (exit 77), except under CI, where it fails.
 """
 import math
 import os
@@ -14,7 +16,13 @@ import subprocess
 import sys
 
 COMMENT = "Zelvaro Testbild \u00e4\u00f6\u00fc"
-TOOLS = ["/usr/bin/identify", "/usr/bin/compare", "/usr/bin/pngcheck"]
+TOOLS = ["/usr/bin/identify", "/usr/bin/compare", "/usr/bin/pngcheck", "/usr/bin/gs"]
+# Formats without a Pillow reader, and those ImageMagick only reaches through
+# Ghostscript.
+NOT_PILLOW = {"xwd", "eps"}
+NOT_MAGICK = {"eps"}
+# Formats without an alpha channel, whatever ImageMagick guesses.
+NO_ALPHA = {"bmp", "pnm", "xwd"}
 SKIP = 77
 
 
@@ -71,7 +79,7 @@ def check_magick(path, fmt, width, height, reference_path, mode, comment, errors
     metric = "AE" if mode == "exact" else "PSNR"
     # The fourth byte of a 32-bit BMP is no alpha channel, whatever ImageMagick guesses.
     code, out = run(["/usr/bin/compare", "-metric", metric, "-alpha",
-                     "off" if fmt == "bmp" else "on", path, "-size",
+                     "off" if fmt in NO_ALPHA else "on", path, "-size",
                      f"{width}x{height}", "-depth", "8", f"rgba:{reference_path}", "null:"])
     value = out.strip().split()[0] if out.strip() else ""
     if mode == "exact":
@@ -84,6 +92,66 @@ def check_magick(path, fmt, width, height, reference_path, mode, comment, errors
             ok = False
         if not ok:
             errors.append(f"{path}: compare PSNR {out.strip()!r}")
+
+
+def eps_placement(width, height):
+    """The page placement in points: lower left corner and points per pixel."""
+    by_height, by_width = 811 / height, 565 / width
+    if by_height <= by_width:
+        return (595 - math.trunc(width * by_height)) // 2, 15, by_height
+    return 15, (841 - math.trunc(height * by_width)) // 2, by_width
+
+
+def read_ppm(data):
+    """Width, height and samples of a binary PPM with optional comments."""
+    fields, at = [], 0
+    while len(fields) < 4:
+        while data[at:at + 1].isspace():
+            at += 1
+        if data[at:at + 1] == b"#":
+            at = data.index(b"\n", at)
+            continue
+        end = at
+        while not data[end:end + 1].isspace():
+            end += 1
+        fields.append(data[at:end])
+        at = end
+    return int(fields[1]), int(fields[2]), data[at + 1:]
+
+
+def check_ghostscript(path, width, height, reference, errors):
+    x0, y0, scale = eps_placement(width, height)
+    with open(path, "rb") as f:
+        text = f.read()
+    box = f"%%BoundingBox: {x0} {y0} {595 - x0} {841 - y0}\n".encode()
+    if box not in text:
+        errors.append(f"{path}: no {box!r}")
+    dpi = 144
+    page = path + ".ppm"
+    code, out = run(["/usr/bin/gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=ppmraw",
+                     f"-r{dpi}", "-dDEVICEWIDTHPOINTS=595", "-dDEVICEHEIGHTPOINTS=841",
+                     "-dFIXEDMEDIA", f"-sOutputFile={page}", path])
+    if code != 0:
+        errors.append(f"{path}: gs failed: {out}")
+        return
+    with open(page, "rb") as f:
+        ppm = f.read()
+    os.remove(page)
+    pw, ph, pixels = read_ppm(ppm)
+    zoom = dpi / 72
+    for y in range(height):
+        for x in range(width):
+            # Pixel centres in points, y upwards from the page's foot; the
+            # first row is at the top.
+            px = x0 + 0.25 + (x + 0.5) * scale
+            py = y0 + 0.25 + (height - y - 0.5) * scale
+            col, row = int(px * zoom), ph - 1 - int(py * zoom)
+            at = 3 * (row * pw + col)
+            want = reference[4 * (y * width + x):4 * (y * width + x) + 3]
+            if pixels[at:at + 3] != want:
+                errors.append(f"{path}: gs pixel {x},{y} is {pixels[at:at + 3].hex()}, "
+                              f"not {want.hex()}")
+                return
 
 
 def check_pngcheck(path, comment, errors):
@@ -120,8 +188,12 @@ def main() -> int:
             with open(ref_path, "rb") as f:
                 reference = f.read()
             width, height, comment = int(width), int(height), comment == "1"
-            check_pillow(path, fmt, width, height, reference, mode, comment, errors)
-            check_magick(path, fmt, width, height, ref_path, mode, comment, errors)
+            if fmt not in NOT_PILLOW:
+                check_pillow(path, fmt, width, height, reference, mode, comment, errors)
+            if fmt not in NOT_MAGICK:
+                check_magick(path, fmt, width, height, ref_path, mode, comment, errors)
+            if fmt == "eps":
+                check_ghostscript(path, width, height, reference, errors)
             if fmt == "png":
                 check_pngcheck(path, comment, errors)
             count += 1

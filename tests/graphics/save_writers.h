@@ -6,8 +6,11 @@
 #include <vector>
 
 #include "graphics/formats/bmp_writer.h"
+#include "graphics/formats/eps_writer.h"
 #include "graphics/formats/jpeg_writer.h"
 #include "graphics/formats/png_writer.h"
+#include "graphics/formats/pnm_writer.h"
+#include "graphics/formats/xwd_writer.h"
 
 namespace savetest {
 
@@ -24,6 +27,11 @@ struct WriterCase {
 template <class Writer>
 std::unique_ptr<CImageWriter> MakeWriter() {
   return std::make_unique<Writer>();
+}
+
+inline std::vector<BYTE> EpsMagic() {
+  const char text[] = "%!PS-Adobe-3.0 EPSF-3.0\n";
+  return std::vector<BYTE>(text, text + sizeof text - 1);
 }
 
 inline const std::vector<WriterCase>& Writers() {
@@ -55,6 +63,41 @@ inline const std::vector<WriterCase>& Writers() {
        "Fehler beim \326ffnen der Datei !",
        "Output file write error --- out of disk space?",
        &CJpegWriter::failures,
+       "Falsche Bild-Daten !"},
+      {".pnm",
+       MakeWriter<CPnmWriter>,
+       {'P', '6', ' '},
+       "Fehler beim \326ffnen der PNM-Datei !",
+       "Fehler beim Schreiben PNM-Datei !",
+       &CPnmWriter::failures,
+       "Falsche Bild-Daten !"},
+      {".xwd",
+       MakeWriter<CXwdWriter>,
+       {0, 0, 0, 107, 0, 0, 0, 7},
+       "Fehler beim \326ffnen der XWD-Datei !",
+       "Fehler beim Schreiben XWD-Datei !",
+       &CXwdWriter::failures,
+       "Falsche Bild-Daten !"},
+      {".eps",
+       MakeWriter<CEpsWriter>,
+       EpsMagic(),
+       "Fehler beim \326ffnen der EPS-Datei !",
+       "Fehler beim Schreiben EPS-Datei !",
+       &CEpsWriter::failures,
+       "Falsche Bild-Daten !"},
+      {".ps",
+       MakeWriter<CEpsWriter>,
+       EpsMagic(),
+       "Fehler beim \326ffnen der EPS-Datei !",
+       "Fehler beim Schreiben EPS-Datei !",
+       &CEpsWriter::failures,
+       "Falsche Bild-Daten !"},
+      {".prn",
+       MakeWriter<CEpsWriter>,
+       EpsMagic(),
+       "Fehler beim \326ffnen der EPS-Datei !",
+       "Fehler beim Schreiben EPS-Datei !",
+       &CEpsWriter::failures,
        "Falsche Bild-Daten !"},
   };
   return writers;

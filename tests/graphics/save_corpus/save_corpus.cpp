@@ -1,6 +1,7 @@
 // Writes the picture set that save_check.py hands to independent decoders:
-// every depth at awkward widths as BMP, PNG and JPEG through SaveImage, each
-// with the pixels it must decode to as raw RGBA, listed in manifest.txt.
+// every depth at awkward widths as BMP, PNG, JPEG, PNM, XWD and EPS through
+// SaveImage, each with the pixels it must decode to as raw RGBA, listed in
+// manifest.txt.
 #include <cmath>
 #include <cstdio>
 #include <random>
@@ -69,7 +70,8 @@ int main(int argc, char** argv) {
                   bool alpha, const char* mode) {
     const std::string name = stem + ext;
     SetGraphicsSaveOption(option);
-    const bool comment = std::string(ext) != ".bmp";
+    // Of these formats only PNG and JPEG keep a comment.
+    const bool comment = std::string(ext) == ".png" || std::string(ext) == ".jpg";
     if (SaveImage((folder + "/" + name).c_str(), image, comment ? kComment : nullptr) != 0) {
       std::fprintf(stderr, "%s: %s\n", name.c_str(), GraphicsErrorText);
       ++failures;
@@ -89,6 +91,24 @@ int main(int argc, char** argv) {
       Randomise(image, rng);
       if (bpp != 2) save(stem, ".bmp", image, -2, false, "exact");
       save(stem, ".png", image, -2, false, "exact");
+      // The bit formats show index 1 as white or black whatever the palette:
+      // black and white entries, in both orders.
+      CGraphicsImage mono;
+      if (bpp == 1) {
+        mono.Copy(image);
+        mono.SetPaletteEntry(width % 2, 0x000000);
+        mono.SetPaletteEntry(1 - width % 2, 0xFFFFFF);
+      }
+      const CGraphicsImage& uncompressed = bpp == 1 ? mono : image;
+      save(stem, ".pnm", uncompressed, -2, false, "exact");
+      save(stem, ".xwd", image, -2, false, "exact");
+      save(stem, ".eps", uncompressed, -2, false, "render");
+      if (bpp == 8) {
+        CGraphicsImage grey;
+        grey.Copy(image);
+        for (int i = 0; i < 256; ++i) grey.SetPaletteEntry(i, DWORD(i) * 0x010101);
+        save(stem + "g", ".eps", grey, -2, false, "render");
+      }
       if (bpp == 32) {
         save(stem + "a", ".png", image, 0, true, "exact");
         save(stem + "x", ".bmp", image, 0, false, "exact");
