@@ -49,6 +49,9 @@ int FdBeginReplace(const char* path, FdReplacement& replacement) {
   const bool exists = ::stat(path, &st) == 0;
   if (exists) {
     if (!S_ISREG(st.st_mode)) return -1;
+    // A file of someone else's that we may not write stays theirs: the
+    // in-place open then fails as it always did.
+    if (::access(path, W_OK) != 0 && st.st_uid != ::geteuid()) return -1;
     char* real = ::realpath(path, nullptr);
     if (real == nullptr) return -1;
     replacement.target = real;
@@ -61,7 +64,14 @@ int FdBeginReplace(const char* path, FdReplacement& replacement) {
   if (replacement.target.back() == '/') return -1;
   const int fd = CreateTemporary(replacement.target, replacement.temporary);
   if (fd < 0) return -1;
-  if (exists) ::fchmod(fd, st.st_mode & 07777);
+  if (exists) {
+    // The replacement keeps the old file's owner where we may give it, and
+    // its permission bits (after the owner, which may clear set-id bits).
+    if (st.st_uid != ::geteuid() || st.st_gid != ::getegid()) {
+      [[maybe_unused]] const int ignored = ::fchown(fd, st.st_uid, st.st_gid);
+    }
+    ::fchmod(fd, st.st_mode & 07777);
+  }
   return fd;
 }
 

@@ -14,9 +14,10 @@ struct FdReplacement {
 
 // Makes the temporary file for a save to `path` and returns its descriptor
 // (read-write, close-on-exec; the permission bits of an existing target carry
-// over). Returns -1 when the target is to be written in place instead: it is
-// not a regular file (a device, a FIFO), it is a dangling symbolic link, or
-// its folder refuses a temporary file.
+// over, and its owner where the process may set it). Returns -1 when the
+// target is to be written in place instead: it is not a regular file (a
+// device, a FIFO), it is a dangling symbolic link, it belongs to another user
+// and is not writable, or its folder refuses a temporary file.
 int FdBeginReplace(const char* path, FdReplacement& replacement);
 int FdBeginReplaceW(const wchar16* path, FdReplacement& replacement);
 // Renames the finished temporary over the target; false when that fails, the

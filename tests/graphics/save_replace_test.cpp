@@ -3,6 +3,7 @@
 // 16-bit names.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -67,6 +68,45 @@ TEST(SaveReplace, ReplacedFileKeepsItsPermissionBits) {
   EXPECT_EQ(SaveImage((dir / "new.png").c_str(), image, nullptr), 0);
   umask(mask);
   EXPECT_EQ(ModeOf(dir / "new.png"), 0644u);
+}
+
+TEST(SaveReplace, ReplacedFileKeepsItsOwner) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to hand the file to another user";
+  ScratchDir dir;
+  const std::string path = dir / "owned.png";
+  savetest::WriteBytes(path, {1});
+  ASSERT_EQ(chown(path.c_str(), 65534, 65534), 0);
+  CGraphicsImage image;
+  ASSERT_TRUE(image.Create(24, 2, 2, 0, nullptr));
+  ASSERT_EQ(SaveImage(path.c_str(), image, nullptr), 0);
+  struct stat st;
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, 65534u);
+  EXPECT_EQ(st.st_gid, 65534u);
+  EXPECT_GT(st.st_size, 1);
+}
+
+TEST(SaveReplace, OthersFileWeMayNotWriteIsNotReplaced) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to drop to another user";
+  ScratchDir dir;
+  ASSERT_EQ(chmod(dir.path().c_str(), 0777), 0);  // anyone may add files here
+  const std::string path = dir / "theirs.bmp";
+  savetest::WriteBytes(path, {'o', 'l', 'd'});
+  ASSERT_EQ(chmod(path.c_str(), 0644), 0);  // root's, read-only to others
+  CGraphicsImage image;
+  ASSERT_TRUE(image.Create(24, 2, 2, 0, nullptr));
+  const int status = savetest::RunInChild(
+      [&] {
+        const int result = SaveImage(path.c_str(), image, nullptr);
+        return result == -1 &&
+                       std::strcmp(GraphicsErrorText, "Fehler beim \326ffnen der BMP-Datei !") == 0
+                   ? 0
+                   : 1;
+      },
+      true);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(ReadBytes(path), (std::vector<BYTE>{'o', 'l', 'd'}));
+  EXPECT_EQ(dir.Names(), std::vector<std::string>{"theirs.bmp"});
 }
 
 TEST(SaveReplace, WritableFileInAFolderThatRefusesNewFilesIsWrittenInPlace) {
