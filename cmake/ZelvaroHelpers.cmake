@@ -64,3 +64,14 @@ function(zelvaro_fuzzer name)
              COMMAND ${name} -runs=0 ${ARG_CORPUS})
   endif()
 endfunction()
+
+# Adds every subfolder of the current folder that has a CMakeLists.txt: one
+# program (or a small group) each, so a new one needs no edit here.
+function(zelvaro_add_subfolders)
+  file(GLOB children CONFIGURE_DEPENDS LIST_DIRECTORIES true ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  foreach(child IN LISTS children)
+    if(IS_DIRECTORY ${child} AND EXISTS ${child}/CMakeLists.txt)
+      add_subdirectory(${child})
+    endif()
+  endforeach()
+endfunction()
