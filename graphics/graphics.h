@@ -19,3 +19,4 @@
 #include "graphics/formats/pnm_writer.h"
 #include "graphics/formats/xwd_writer.h"
 #include "graphics/formats/eps_writer.h"
+#include "graphics/formats/tiff_writer.h"

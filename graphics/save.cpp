@@ -9,6 +9,7 @@
 #include "graphics/formats/jpeg_writer.h"
 #include "graphics/formats/png_writer.h"
 #include "graphics/formats/pnm_writer.h"
+#include "graphics/formats/tiff_writer.h"
 #include "graphics/formats/xwd_writer.h"
 #include "graphics/globals.h"
 #include "graphics/writer.h"
@@ -45,6 +46,8 @@ constexpr WriterKind kWriters[] = {
     {".JPEG", Make<CJpegWriter>, nullptr},
     {".XWD", Make<CXwdWriter>, nullptr},
     {".PNM", Make<CPnmWriter>, nullptr},
+    {".TIFF", Make<CTiffWriter>, nullptr},
+    {".TIF", Make<CTiffWriter>, nullptr},
     {".PS", Make<CEpsWriter>, nullptr},
     {".EPS", Make<CEpsWriter>, nullptr},
     {".PRN", Make<CEpsWriter>, nullptr},
