@@ -3,3 +3,4 @@
 
 #include "toolkit/toolkit.h"
 #include "files/stream.h"
+#include "files/path.h"

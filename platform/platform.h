@@ -15,3 +15,4 @@
 #include "platform/resource.h"
 #include "platform/replace.h"
 #include "platform/cstring.h"
+#include "platform/pathsys.h"

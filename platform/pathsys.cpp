@@ -1,0 +1,193 @@
+#include "platform/pathsys.h"
+
+#include <dirent.h>
+#include <errno.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/fileio.h"
+
+namespace {
+
+std::string g_driveRoot[26];
+
+bool IsSep(char c) { return c == '\\' || c == '/'; }
+
+int DriveIndex(const char* path) {
+  if (path[0] == 0 || path[1] != ':') return -1;
+  unsigned c = static_cast<unsigned char>(path[0]) | 0x20u;
+  return c - 'a' < 26u ? int(c - 'a') : -1;
+}
+
+// Joins root and the components of text, "." dropped and ".." taking back
+// the component before it (never the root).
+std::string Resolve(std::string root, const char* text, char sep) {
+  std::vector<std::string> parts;
+  const char* p = text;
+  while (*p) {
+    while (IsSep(*p)) ++p;
+    const char* start = p;
+    while (*p && !IsSep(*p)) ++p;
+    std::string part(start, p);
+    if (part.empty() || part == ".") continue;
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+      continue;
+    }
+    parts.push_back(std::move(part));
+  }
+  size_t len = strlen(text);
+  bool trailing = len > 0 && IsSep(text[len - 1]);
+  for (size_t i = 0; i < parts.size(); ++i) {
+    if (i > 0) root += sep;
+    root += parts[i];
+  }
+  if (trailing && !parts.empty()) root += sep;
+  return root;
+}
+
+// The host spelling of a path, empty when it names a drive not lent.
+std::string ToHost(const char* path) {
+  std::string out;
+  int drive = DriveIndex(path);
+  if (drive >= 0) {
+    if (g_driveRoot[drive].empty()) return out;
+    out = g_driveRoot[drive];
+    out += '/';
+    path += 2;
+  }
+  for (; *path; ++path) out += *path == '\\' ? '/' : *path;
+  return out;
+}
+
+int Emit(const std::string& text, char* out, int size) {
+  if (size >= 1) out[0] = 0;
+  if (text.empty() || text.size() > size_t(size) - 1 || size < 1) return 0;
+  memcpy(out, text.c_str(), text.size() + 1);
+  return int(text.size());
+}
+
+int ErrorCode(int err) {
+  switch (err) {
+    case EEXIST: return SYS_ERROR_EXISTS;
+    case ENOENT: case ENOTDIR: return SYS_ERROR_NOT_FOUND;
+    case EACCES: case EPERM: case EROFS: return SYS_ERROR_ACCESS;
+    default: return SYS_ERROR_OTHER;
+  }
+}
+
+}  // namespace
+
+bool SysMapDrive(int letter, const char* hostRoot) {
+  unsigned c = unsigned(letter) | 0x20u;
+  if (c - 'a' >= 26u) return false;
+  std::string root = hostRoot ? hostRoot : "";
+  while (root.size() > 1 && root.back() == '/') root.pop_back();
+  g_driveRoot[c - 'a'] = root;
+  return true;
+}
+
+DWORD SysGetLogicalDrives() {
+  DWORD bits = 0;
+  for (int i = 0; i < 26; ++i)
+    if (!g_driveRoot[i].empty()) bits |= DWORD(1) << i;
+  return bits;
+}
+
+int SysGetFullPathName(const char* path, char* out, int size) {
+  if (path == nullptr || path[0] == 0) return Emit(std::string(), out, size);
+  std::string full;
+  if (DriveIndex(path) >= 0) {
+    full = Resolve(std::string(path, 2) + '\\', path + 2, '\\');
+  } else if (IsSep(path[0]) && IsSep(path[1])) {
+    // \\server\share stays the root of a server path.
+    const char* p = path + 2;
+    std::string root = "\\\\";
+    for (int part = 0; part < 2 && *p; ++part) {
+      while (*p && !IsSep(*p)) root += *p++;
+      if (IsSep(*p)) ++p;
+      if (part == 0 && *p) root += '\\';
+    }
+    if (*p) root += '\\';
+    full = Resolve(root, p, '\\');
+  } else if (IsSep(path[0])) {
+    full = Resolve("/", path, '/');
+  } else {
+    std::string cwd(4096, '\0');
+    if (getcwd(&cwd[0], cwd.size()) == nullptr) return Emit(std::string(), out, size);
+    cwd.resize(strlen(cwd.c_str()));
+    full = Resolve("/", (cwd + '/' + path).c_str(), '/');
+  }
+  return Emit(full, out, size);
+}
+
+DWORD SysGetFileAttributes(const char* path) {
+  std::string host = ToHost(path);
+  struct stat st;
+  if (host.empty() || stat(host.c_str(), &st) != 0) return SYS_ATTR_INVALID;
+  if (S_ISDIR(st.st_mode)) return SYS_ATTR_DIRECTORY;
+  return (st.st_mode & S_IWUSR) ? SYS_ATTR_NORMAL : SYS_ATTR_READONLY;
+}
+
+bool SysGetFileSize(const char* path, uint64_t* size, bool* isDirectory) {
+  std::string host = ToHost(path);
+  struct stat st;
+  if (host.empty() || stat(host.c_str(), &st) != 0) return false;
+  *isDirectory = S_ISDIR(st.st_mode);
+  *size = uint64_t(st.st_size);
+  return true;
+}
+
+int64_t SysGetDescriptorSize(int fd) {
+  struct stat st;
+  if (fd < 0 || fstat(fd, &st) != 0) return -1;
+  return int64_t(st.st_size);
+}
+
+int SysCreateDirectory(const char* path) {
+  std::string host = ToHost(path);
+  if (host.empty()) return SYS_ERROR_NOT_FOUND;
+  return mkdir(host.c_str(), 0777) == 0 ? SYS_OK : ErrorCode(errno);
+}
+
+int SysDeleteFile(const char* path) {
+  std::string host = ToHost(path);
+  struct stat st;
+  if (host.empty() || lstat(host.c_str(), &st) != 0) return SYS_ERROR_NOT_FOUND;
+  if (S_ISDIR(st.st_mode)) return SYS_ERROR_ACCESS;
+  return unlink(host.c_str()) == 0 ? SYS_OK : ErrorCode(errno);
+}
+
+bool SysSetFileAttributesNormal(const char* path) {
+  std::string host = ToHost(path);
+  return !host.empty() && FdClearReadOnly(host.c_str());
+}
+
+int SysGetModuleFileName(char* out, int size) {
+  std::string buf(4096, '\0');
+  ssize_t n = readlink("/proc/self/exe", &buf[0], buf.size());
+  if (n <= 0 || size_t(n) >= buf.size()) return Emit(std::string(), out, size);
+  buf.resize(size_t(n));
+  return Emit(buf, out, size);
+}
+
+bool SysFindStoredName(const char* dir, const char* name, char* out, int size) {
+  std::string host = ToHost(dir);
+  if (host.empty()) host = ".";
+  DIR* d = opendir(host.c_str());
+  if (d == nullptr) return false;
+  std::string found;
+  while (dirent* e = readdir(d)) {
+    if (strcmp(e->d_name, name) == 0) {
+      found = e->d_name;
+      break;
+    }
+    if (found.empty() && strcasecmp(e->d_name, name) == 0) found = e->d_name;
+  }
+  closedir(d);
+  return !found.empty() && Emit(found, out, size) > 0;
+}
