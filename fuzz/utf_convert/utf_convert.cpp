@@ -1,7 +1,8 @@
 // Every text converter with dstSize and srcLen taken from the input: nothing
 // is written past dstSize (the destination is an exact heap block), the output
 // is terminated, both vector levels and the character loops agree, and NUL-free
-// 16-bit text survives WideToUtf8 then Utf8ToWide.
+// 16-bit text survives WideToUtf8 then Utf8ToWide. A terminated source also
+// converts alike with a srcLen far beyond its block.
 //
 // Input: byte 0 = dstSize, byte 1 = srcLen (0xFF: up to the terminator, else
 // a count capped at the data), the rest = source bytes. Sizes below 128 are
@@ -29,7 +30,7 @@ std::unique_ptr<T[]> Block(size_t n) {
 // Runs one converter on both paths; the result and the output must agree and
 // be terminated within dstSize.
 template <class Dst, class F>
-void Both(int dstSize, F&& convert) {
+std::vector<Dst> Both(int dstSize, F&& convert) {
   using unicode_detail::VectorLevel;
   const VectorLevel levels[3] = {VectorLevel::Best, VectorLevel::Sse2, VectorLevel::None};
   std::vector<Dst> results[3];
@@ -50,6 +51,7 @@ void Both(int dstSize, F&& convert) {
   unicode_detail::SetVectorLevel(VectorLevel::Best);
   Check(results[0] == results[1] && results[0] == results[2]);
   Check(counts[0] == counts[1] && counts[0] == counts[2]);
+  return results[0];
 }
 
 }  // namespace
@@ -88,6 +90,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Both<wchar16>(dstSize, [&](wchar16* d, int*) { return Utf8ToWideZ(d, b, dstSize); });
     Both<char>(dstSize, [&](char* d, int* c) { return WideToUtf8Count(d, u, dstSize, c); });
     Both<char>(dstSize, [&](char* d, int*) { return Utf8ToLatin1(d, b, dstSize); });
+    // A srcLen far beyond the terminated block: the same output, and nothing
+    // read past the terminator (the block ends right after it).
+    const int far = 0x7FFFFFFF;
+    Check(Both<wchar16>(dstSize, [&](wchar16* d, int*) { return Utf8ToWide(d, b, dstSize, far); }) ==
+          Both<wchar16>(dstSize, [&](wchar16* d, int*) { return Utf8ToWide(d, b, dstSize, -1); }));
+    Check(Both<char>(dstSize, [&](char* d, int* c) { return WideToUtf8NCount(d, u, dstSize, c, far); }) ==
+          Both<char>(dstSize, [&](char* d, int* c) { return WideToUtf8NCount(d, u, dstSize, c, -1); }));
+    Check(Both<char>(dstSize, [&](char* d, int*) { return Latin1ToUtf8N(d, b, dstSize, far); }) ==
+          Both<char>(dstSize, [&](char* d, int*) { return Latin1ToUtf8N(d, b, dstSize, -1); }));
   }
 
   // Round trip of the NUL-free prefix of the 16-bit source.
