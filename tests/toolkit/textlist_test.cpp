@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include "guard_page.h"
+
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -475,6 +478,35 @@ TEST(TextListFormat, SinkMovesToTheHeapWhenFull) {
   EXPECT_EQ(TextListFormatSink(&s, "x", 0), 0);
   EXPECT_EQ(std::string(s.buffer, size_t(s.used)), "abcdefghij");
   delete[] s.buffer;
+}
+
+}  // namespace
+
+namespace {
+
+using zelvaro_test::GuardedText;
+
+// Counted texts are read to their length and no further: each ends at a page
+// that faults on access.
+TEST(TextListBounds, CountedTextsAreNotReadPastTheirLength) {
+  GuardedText<char> abc(std::string_view("abc"), false);
+  GuardedText<char> pieces(std::string_view("x,y,"), false);
+  GuardedText<char> multi(std::string_view("p\0qq", 4), false);
+  CTextList l;
+  EXPECT_EQ(l.Insert(3, abc.get(), -1, nullptr), 0);
+  EXPECT_EQ(l.SetAt(3, abc.get(), 0, nullptr), 0);
+  EXPECT_EQ(l.AppendToItemN(3, abc.get(), 0, nullptr), 0);
+  EXPECT_EQ(l.SplitN(',', 4, pieces.get(), -1, nullptr), 1);
+  EXPECT_EQ(l.SplitN(0, 4, multi.get(), -1, nullptr), 3);
+  EXPECT_EQ(Texts(l), (std::vector<std::string>{"abcabc", "x", "y", "p", "qq"}));
+  for (uint32_t mode : {0u, 1u, TEXTLIST_FIND_FASTNOCASE}) {
+    EXPECT_EQ(l.Find(3, abc.get(), 0, -1, mode), -1);
+  }
+  l.Sort(0, -1, CTextList::CompareText, false);
+  // abc begins abcabc: before it, or behind it with FIND_PREFIX_LAST.
+  EXPECT_EQ(l.FindSorted(3, abc.get(), 0, -1, FIND_INSERTPOS), 0);
+  EXPECT_EQ(l.FindSorted(3, abc.get(), 0, -1, FIND_INSERTPOS | FIND_NOCASE | FIND_PREFIX_LAST), 1);
+  EXPECT_EQ(l.InsertSortedFormat(FIND_INSERTPOS, "%.3s", abc.get()), 0);
 }
 
 }  // namespace
