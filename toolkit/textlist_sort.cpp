@@ -224,7 +224,8 @@ void SortItems(void** items, uint32_t ds, uint32_t lo, uint32_t hi, bool descend
         void* t = items[a];
         items[a] = items[b];
         items[b] = t;
-      });
+      },
+      PrefetchItem{items});
 }
 
 struct ReadyMade {

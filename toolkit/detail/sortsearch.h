@@ -129,8 +129,8 @@ void MedianToFront(uint32_t lo, uint32_t hi, Cmp& cmp, Swp& swp) {
 // sort for a segment nested deeper than 2 log2 n partitions: no recursion, no
 // allocation, O(n log n) comparisons whatever the input. Every index stays
 // inside [lo, hi] even when cmp is not a consistent order.
-template <class Cmp, class Swp>
-void Sort(uint32_t lo, uint32_t hi, Cmp cmp, Swp swp) {
+template <class Cmp, class Swp, class Prefetch>
+void Sort(uint32_t lo, uint32_t hi, Cmp cmp, Swp swp, Prefetch prefetch) {
   if (hi <= lo) return;
   constexpr uint32_t kShort = 12;
   struct Segment {
@@ -149,12 +149,16 @@ void Sort(uint32_t lo, uint32_t hi, Cmp cmp, Swp swp) {
     } else {
       detail::MedianToFront(lo, hi, cmp, swp);
       uint32_t i = lo, j = hi + 1;
+      // Both scans warm the entries a few places ahead of them.
+      constexpr uint32_t kAhead = 8;
       for (;;) {
         do {
           ++i;
+          if (i <= hi && hi - i >= kAhead) prefetch(i + kAhead);
         } while (i <= hi && cmp(i, lo) < 0);
         do {
           --j;
+          if (j - lo >= kAhead) prefetch(j - kAhead);
         } while (j > lo && cmp(j, lo) > 0);
         if (i >= j) break;
         swp(i, j);
@@ -181,14 +185,24 @@ void Sort(uint32_t lo, uint32_t hi, Cmp cmp, Swp swp) {
   }
 }
 
+template <class Cmp, class Swp>
+void Sort(uint32_t lo, uint32_t hi, Cmp cmp, Swp swp) {
+  Sort(lo, hi, cmp, swp, [](uint32_t) {});
+}
+
 // The same with every comparison reversed when `descending`.
+template <class Cmp, class Swp, class Prefetch>
+void SortDirected(uint32_t lo, uint32_t hi, bool descending, Cmp cmp, Swp swp, Prefetch prefetch) {
+  if (descending) {
+    Sort(lo, hi, [&cmp](uint32_t a, uint32_t b) { return -Sign(cmp(a, b)); }, swp, prefetch);
+  } else {
+    Sort(lo, hi, cmp, swp, prefetch);
+  }
+}
+
 template <class Cmp, class Swp>
 void SortDirected(uint32_t lo, uint32_t hi, bool descending, Cmp cmp, Swp swp) {
-  if (descending) {
-    Sort(lo, hi, [&cmp](uint32_t a, uint32_t b) { return -Sign(cmp(a, b)); }, swp);
-  } else {
-    Sort(lo, hi, cmp, swp);
-  }
+  SortDirected(lo, hi, descending, cmp, swp, [](uint32_t) {});
 }
 
 }  // namespace sortsearch
