@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "graphics/formats/eps_writer.h"
+#include "graphics/formats/xwd_writer.h"
 #include "graphics/globals.h"
 #include "graphics/save.h"
 #include "save_test_support.h"
@@ -76,13 +78,14 @@ TEST(PnmWriter, EveryDepthAboveOneBitIsPpmOfThePixelColours) {
     std::vector<BYTE> pixels;
     for (int y = 0; y < 3; ++y) {
       for (int x = 0; x < 7; ++x) {
-        DWORD c = image.PixelGetFunc(image.Row(y), x);
+        DWORD c;
         if (bpp <= 8) {
-          const RGBQUAD& e = image.palette[c];
+          const RGBQUAD& e = image.palette[image.PixelGetFunc(image.Row(y), x)];
           c = DWORD(e.rgbRed) << 16 | DWORD(e.rgbGreen) << 8 | e.rgbBlue;
+        } else {
+          // The true-colour formats widen their fields by the image's own rule.
+          c = image.RowTo32Func(image.Row(y), &image)[x];
         }
-        // The true-colour formats widen their fields by the image's own rule.
-        if (bpp > 8) c = image.RowTo32Func(image.Row(y), &image)[x];
         pixels.insert(pixels.end(), {BYTE(c >> 16), BYTE(c >> 8), BYTE(c)});
       }
     }
@@ -113,6 +116,23 @@ TEST(PnmWriter, EmptyImageIsRefusedAndNoFileIsLeft) {
     ADD_FAILURE();
   } catch (const EPnmDataError& e) {
     EXPECT_EQ(e.code, 0u);
+  }
+}
+
+TEST(PnmXwdEpsWriters, SixteenBitPathsWriteTheSameFileAsEightBitOnes) {
+  CGraphicsImage image;
+  savetest::MakeRandomImage(image, 4, 6, 5, 9);
+  ScratchDir dir;
+  const std::u16string folder(dir.path().begin(), dir.path().end());
+  CPnmWriter pnm;
+  CXwdWriter xwd;
+  CEpsWriter eps;
+  CImageWriter* const writers[] = {&pnm, &xwd, &eps};
+  for (CImageWriter* writer : writers) {
+    writer->Save((dir / "n.img").c_str(), image);
+    // U+00E4 U+20AC: two- and three-byte UTF-8 forms on disk.
+    writer->Save((folder + u"/w\u00e4\u20ac.img").c_str(), image);
+    EXPECT_EQ(ReadBytes(dir / "w\xc3\xa4\xe2\x82\xac.img"), ReadBytes(dir / "n.img"));
   }
 }
 
