@@ -53,6 +53,9 @@ inline constexpr DWORD FONT_METRICS_MAGIC = 0x55AA00FF;
 inline constexpr DWORD FLOOD_OLD_FROM_SEED = 0xFFFFFFFF;
 // Largest width and height of an image.
 inline constexpr int IMAGE_MAX_SIDE = 32768;
+// Scale flags.
+inline constexpr int IMAGE_SCALE_SMOOTH = 1;
+inline constexpr int IMAGE_SCALE_TO_32 = 2;
 
 // Last-error values of Create.
 enum : BYTE {
@@ -148,6 +151,34 @@ class CGraphicsImage {
   // of `size` bytes. Everything is checked before the image is touched: on
   // false it is as it was.
   bool ReadPackedDib(const BYTE* block, uint64_t size, BYTE flags);
+
+  // --- Scaling (scale.cpp) ---
+  // flags: IMAGE_SCALE_SMOOTH (area averaging), IMAGE_SCALE_TO_32 (32-bpp result).
+  bool Scale(const CGraphicsImage& src, int width, int height, int flags);
+  // 0: no alpha in use (all 0), 1: all opaque (all 255), 2: varying alpha.
+  int GetAlphaUsage() const;
+
+  // --- Blitting (blit.cpp) ---
+  // flags: a key colour in the low 24 bits and the DRAW_* mode bits (blit.h).
+  bool DrawImage(const CGraphicsImage& src, int x, int y, DWORD flags);
+  bool DrawImageAlpha(const CGraphicsImage& src, int x, int y);
+  bool DrawImageMasked(const CGraphicsImage& src, int x, int y, const CGraphicsImage& mask);
+  bool CompositeFrom(const CGraphicsImage& src, int x, int y);
+  bool CropFrom(const CGraphicsImage& src, int x, int y, int w, int h);
+  bool RotateQuarterFrom(const CGraphicsImage& src, int quarterTurns, bool mirrorV, bool mirrorH);
+  void Scroll(int dx, int dy, DWORD fill);
+
+  // --- Whole-image conversions (convert.cpp) ---
+  bool ConvertFrom(const CGraphicsImage& src, int bpp);
+  // countAndBits: colour count in the low 24 bits, result bits per pixel on top.
+  bool MapToPalette(const CGraphicsImage& src, DWORD countAndBits, const DWORD* palette);
+  bool ToGrey();
+  bool GreyFrom(const CGraphicsImage& src);
+  bool GreyImageFrom(const CGraphicsImage& src);
+  bool ThresholdFrom(const CGraphicsImage& src);
+  // colour is 0x00BBGGRR; mode & 3 picks how the mask sets the alpha byte.
+  bool AlphaMaskFrom(const CGraphicsImage& mask, int mode, DWORD colour);
+  bool FlattenAlpha(DWORD colour);
 
   // --- Helpers for the operations built on the image ---
   // Frees the colour quantiser's working tables.
@@ -251,4 +282,8 @@ class CGraphicsImage {
   // Exchanges what Release resets (pixels, header, palette, format), keeping
   // each object's text state, patterns and progress callback.
   void SwapPixelState(CGraphicsImage& other);
+  // Takes over the pixels, header, palette and format of `built` (which gets
+  // this image's old ones): the last step of an operation that makes this
+  // image anew, so a failure before it leaves this image as it was.
+  void AdoptPixels(CGraphicsImage& built) { SwapPixelState(built); }
 };
