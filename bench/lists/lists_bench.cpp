@@ -204,51 +204,46 @@ void BenchArrays(size_t ops, int runs) {
       removeRange(at, std::min(size(), at + n));
     }
   };
+  // The same script on one of our arrays and on a std::vector.
+  auto ours = [&](auto& a, auto insert) {
+    script([&](size_t at, size_t i) { insert(a, uint32_t(at), i); },
+           [&](size_t f, size_t t) { a.RemoveRange(uint32_t(f), uint32_t(t)); },
+           [&] { return size_t(a.count); });
+  };
+  auto peer = [&](auto& v, auto make) {
+    script([&](size_t at, size_t i) { v.insert(v.begin() + long(at), make(i)); },
+           [&](size_t f, size_t t) { v.erase(v.begin() + long(f), v.begin() + long(t)); },
+           [&] { return v.size(); });
+  };
+  auto insertRecord = [](auto& a, uint32_t at, size_t i) {
+    Record r{i, i, i, i};
+    a.InsertAt(&r, at, 1);
+  };
   int dummy = 0;
   auto [o, p] = BestOfBoth(runs, [&] {
     CPointerArray a;
-    script([&](size_t at, size_t) { a.InsertAt(&dummy, uint32_t(at), 0); },
-           [&](size_t f, size_t t) { a.RemoveRange(uint32_t(f), uint32_t(t)); },
-           [&] { return size_t(a.count); });
+    ours(a, [&](CPointerArray& x, uint32_t at, size_t) { x.InsertAt(&dummy, at, 0); });
   }, [&] {
     std::vector<void*> v;
-    script([&](size_t at, size_t) { v.insert(v.begin() + long(at), &dummy); },
-           [&](size_t f, size_t t) { v.erase(v.begin() + long(f), v.begin() + long(t)); },
-           [&] { return v.size(); });
+    peer(v, [&](size_t) { return static_cast<void*>(&dummy); });
   });
   Report("CPointerArray InsertAt/RemoveRange", o, p, true);
 
   std::tie(o, p) = BestOfBoth(runs, [&] {
     CRecordArray a(sizeof(Record));
-    script([&](size_t at, size_t i) {
-             Record r{i, i, i, i};
-             a.InsertAt(&r, uint32_t(at), 1);
-           },
-           [&](size_t f, size_t t) { a.RemoveRange(uint32_t(f), uint32_t(t)); },
-           [&] { return size_t(a.count); });
+    ours(a, insertRecord);
   }, [&] {
     std::vector<std::unique_ptr<Record>> v;
-    script([&](size_t at, size_t i) {
-             v.insert(v.begin() + long(at), std::make_unique<Record>(Record{i, i, i, i}));
-           },
-           [&](size_t f, size_t t) { v.erase(v.begin() + long(f), v.begin() + long(t)); },
-           [&] { return v.size(); });
+    peer(v, [](size_t i) { return std::make_unique<Record>(Record{i, i, i, i}); });
   });
   Report("CRecordArray InsertAt/RemoveRange", o, p, true);
 
   std::tie(o, p) = BestOfBoth(runs, [&] {
     CInlineArray a(sizeof(Record));
-    script([&](size_t at, size_t i) {
-             Record r{i, i, i, i};
-             a.InsertAt(&r, uint32_t(at), 1);
-           },
-           [&](size_t f, size_t t) { a.RemoveRange(uint32_t(f), uint32_t(t)); },
-           [&] { return size_t(a.count); });
+    ours(a, insertRecord);
   }, [&] {
     std::vector<Record> v;
-    script([&](size_t at, size_t i) { v.insert(v.begin() + long(at), Record{i, i, i, i}); },
-           [&](size_t f, size_t t) { v.erase(v.begin() + long(f), v.begin() + long(t)); },
-           [&] { return v.size(); });
+    peer(v, [](size_t i) { return Record{i, i, i, i}; });
   });
   Report("CInlineArray InsertAt/RemoveRange", o, p, true);
 }
