@@ -4,3 +4,5 @@
 #include "toolkit/toolkit.h"
 #include "files/stream.h"
 #include "files/path.h"
+#include "files/pathcompare.h"
+#include "files/pathnormal.h"

@@ -28,6 +28,16 @@ int Measure(const Ch* text, int length) {
   return n;
 }
 
+// Characters before the terminator, at most length of them (-1: no bound);
+// null is empty.
+template <class Ch>
+int StrLenBounded(const Ch* text, int length) {
+  if (text == nullptr) return 0;
+  int n = 0;
+  while ((length < 0 || n < length) && text[n] != 0) ++n;
+  return n;
+}
+
 // Letters of both ASCII and Latin-1 folded to lower case.
 template <class Ch>
 constexpr unsigned FoldCase(Ch c) {
