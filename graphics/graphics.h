@@ -20,3 +20,6 @@
 #include "graphics/formats/xwd_writer.h"
 #include "graphics/formats/eps_writer.h"
 #include "graphics/formats/tiff_writer.h"
+#include "graphics/formats/zera_format.h"
+#include "graphics/formats/zera_reader.h"
+#include "graphics/formats/zera_writer.h"

@@ -11,6 +11,7 @@
 #include "graphics/formats/pnm_writer.h"
 #include "graphics/formats/tiff_writer.h"
 #include "graphics/formats/xwd_writer.h"
+#include "graphics/formats/zera_writer.h"
 #include "graphics/globals.h"
 #include "graphics/writer.h"
 
@@ -51,6 +52,7 @@ constexpr WriterKind kWriters[] = {
     {".PS", Make<CEpsWriter>, nullptr},
     {".EPS", Make<CEpsWriter>, nullptr},
     {".PRN", Make<CEpsWriter>, nullptr},
+    {".ZERA", Make<CTlsWriter>, nullptr},
 };
 
 bool EqualsUpperAscii(const char* text, const char* upper) {
