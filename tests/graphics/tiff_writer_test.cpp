@@ -528,7 +528,8 @@ TEST(TiffWriter, SaveImageSelectsItForTifAndTiffInAnyCase) {
     const std::vector<BYTE> file = ReadBytes(dir / name);
     ASSERT_GE(file.size(), 8u);
     EXPECT_EQ(std::vector<BYTE>(file.begin(), file.begin() + 4), (std::vector<BYTE>{'I', 'I', 42, 0}));
-    const Tag* description = Find(Entries(file), 270);
+    const std::vector<Tag> tags = Entries(file);
+    const Tag* description = Find(tags, 270);
     ASSERT_NE(description, nullptr);
     EXPECT_EQ(description->count, 10u);
     EXPECT_EQ(std::string(file.begin() + description->value, file.begin() + description->value + 10),
@@ -536,7 +537,8 @@ TEST(TiffWriter, SaveImageSelectsItForTifAndTiffInAnyCase) {
   }
   // An empty comment writes no description.
   ASSERT_EQ(SaveImage((dir / "e.tif").c_str(), image, ""), 0);
-  EXPECT_EQ(Find(Entries(ReadBytes(dir / "e.tif")), 270), nullptr);
+  const std::vector<Tag> plain = Entries(ReadBytes(dir / "e.tif"));
+  EXPECT_EQ(Find(plain, 270), nullptr);
   // The wide path form.
   CTiffWriter writer;
   const std::u16string wide = std::u16string(dir.path().begin(), dir.path().end()) + u"/w\u00e4.tif";
