@@ -23,3 +23,4 @@
 #include "graphics/formats/zera_format.h"
 #include "graphics/formats/zera_reader.h"
 #include "graphics/formats/zera_writer.h"
+#include "graphics/blit.h"
