@@ -224,6 +224,15 @@ TEST(ZeraWriter, RefusesImagesItCannotStore) {
   savetest::FailingStream sink(1 << 20);
   EXPECT_EQ(Thrown<ETlsDataError>([&] { huge.WriteImage(sink.stream(), big, 0, 120); }), kDataError);
   EXPECT_TRUE(sink.taken().empty());
+  // Direct calls with counts the header cannot hold, or out of order.
+  for (const auto& [index, count] : {std::pair<DWORD, DWORD>{0, 0}, {0, 256}, {3, 3}, {1, 2}}) {
+    savetest::FailingStream sink(1 << 20);
+    CTlsWriter direct;
+    EXPECT_EQ(Thrown<ETlsDataError>([&] { direct.WriteImage(sink.stream(), small, index, count); }),
+              kDataError)
+        << index << " of " << count;
+    EXPECT_TRUE(sink.taken().empty());
+  }
   // 255 images of one pixel are fine.
   CTlsWriter full;
   EXPECT_EQ(SaveMany(full, std::vector<CGraphicsImage>(many.begin(), many.begin() + 255)).size(),
