@@ -16,3 +16,4 @@
 #include "platform/replace.h"
 #include "platform/cstring.h"
 #include "platform/pathsys.h"
+#include "platform/registry.h"

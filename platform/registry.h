@@ -1,0 +1,154 @@
+// A small registry of our own for hosts that have none: a process-wide tree
+// of keys holding typed values below the predefined roots, kept per user in
+// one file ($XDG_CONFIG_HOME/zelvaro/registry.dat, ~/.config when unset).
+// The functions follow the registry calls the libraries were written
+// against: they return 0 or a Win32 error code. Key and value names compare
+// without regard to letter case (Latin-1); subkeys enumerate in that order,
+// values in the order they were first written. Value data is kept byte for
+// byte as it was written, whatever the type.
+//
+// The file is read on first use and written (temporary file, then rename)
+// when a handle is closed or flushed after a change. A file that cannot be
+// read as a store leaves the tree empty; it is moved aside to
+// "registry.dat.bad" before the first write, so nothing of it is lost.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "platform/types.h"
+
+struct HKEY__;
+using HKEY = HKEY__*;
+using REGSAM = DWORD;
+
+inline HKEY const HKEY_CLASSES_ROOT = reinterpret_cast<HKEY>(uintptr_t{0x80000000});
+inline HKEY const HKEY_CURRENT_USER = reinterpret_cast<HKEY>(uintptr_t{0x80000001});
+inline HKEY const HKEY_LOCAL_MACHINE = reinterpret_cast<HKEY>(uintptr_t{0x80000002});
+inline HKEY const HKEY_USERS = reinterpret_cast<HKEY>(uintptr_t{0x80000003});
+inline HKEY const HKEY_CURRENT_CONFIG = reinterpret_cast<HKEY>(uintptr_t{0x80000005});
+inline HKEY const HKEY_DYN_DATA = reinterpret_cast<HKEY>(uintptr_t{0x80000006});
+
+// Value types.
+constexpr DWORD REG_NONE = 0;
+constexpr DWORD REG_SZ = 1;
+constexpr DWORD REG_EXPAND_SZ = 2;
+constexpr DWORD REG_BINARY = 3;
+constexpr DWORD REG_DWORD = 4;
+constexpr DWORD REG_MULTI_SZ = 7;
+constexpr DWORD REG_QWORD = 11;
+
+// Access rights; a handle without KEY_SET_VALUE or KEY_CREATE_SUB_KEY is
+// refused writes with ERROR_ACCESS_DENIED.
+constexpr REGSAM KEY_QUERY_VALUE = 0x0001;
+constexpr REGSAM KEY_SET_VALUE = 0x0002;
+constexpr REGSAM KEY_CREATE_SUB_KEY = 0x0004;
+constexpr REGSAM KEY_ENUMERATE_SUB_KEYS = 0x0008;
+constexpr REGSAM KEY_WOW64_64KEY = 0x0100;
+constexpr REGSAM KEY_READ = 0x20019;
+constexpr REGSAM KEY_ALL_ACCESS = 0xF003F;
+
+// Dispositions of RegCreateKeyExA.
+constexpr DWORD REG_CREATED_NEW_KEY = 1;
+constexpr DWORD REG_OPENED_EXISTING_KEY = 2;
+
+// Win32 error codes the store reports.
+constexpr LONG ERROR_SUCCESS = 0;
+constexpr LONG ERROR_FILE_NOT_FOUND = 2;
+constexpr LONG ERROR_ACCESS_DENIED = 5;
+constexpr LONG ERROR_INVALID_HANDLE = 6;
+constexpr LONG ERROR_OUTOFMEMORY = 14;
+constexpr LONG ERROR_WRITE_FAULT = 29;
+constexpr LONG ERROR_READ_FAULT = 30;
+constexpr LONG ERROR_NOT_SUPPORTED = 50;
+constexpr LONG ERROR_INVALID_PARAMETER = 87;
+constexpr LONG ERROR_INVALID_LEVEL = 124;
+constexpr LONG ERROR_ALREADY_EXISTS = 183;
+constexpr LONG ERROR_MORE_DATA = 234;
+constexpr LONG ERROR_NO_MORE_ITEMS = 259;
+constexpr LONG ERROR_BADDB = 1009;
+constexpr LONG ERROR_BADKEY = 1010;
+constexpr LONG ERROR_KEY_DELETED = 1018;
+
+// Keys. A path is backslash-separated; empty components are skipped, a
+// component longer than 255 characters is ERROR_INVALID_PARAMETER, a key
+// deeper than 512 levels ERROR_BADKEY.
+LONG RegOpenKeyExA(HKEY key, const char* subKey, DWORD options, REGSAM access, HKEY* result);
+LONG RegCreateKeyExA(HKEY key, const char* subKey, DWORD reserved, char* keyClass,
+                     DWORD options, REGSAM access, const void* security, HKEY* result,
+                     DWORD* disposition);
+// Closes a handle; writes the store file when something changed since the
+// last write, and reports the write's failure (the handle is closed anyway).
+LONG RegCloseKey(HKEY key);
+// Writes the store file now when something changed.
+LONG RegFlushKey(HKEY key);
+// Deletes a subkey that has no subkeys of its own (ERROR_ACCESS_DENIED else).
+LONG RegDeleteKeyA(HKEY key, const char* subKey);
+LONG RegDeleteValueA(HKEY key, const char* name);
+
+// Values. A null or empty name is the key's default value. Reading: a null
+// data pointer asks for the size only; a buffer smaller than the data gives
+// ERROR_MORE_DATA with *size set to the size needed.
+LONG RegQueryValueExA(HKEY key, const char* name, DWORD* reserved, DWORD* type, BYTE* data,
+                      DWORD* size);
+LONG RegSetValueExA(HKEY key, const char* name, DWORD reserved, DWORD type, const BYTE* data,
+                    DWORD size);
+// Wide-named twins: a name unit above 0xFF matches no stored name
+// (ERROR_FILE_NOT_FOUND on reads, ERROR_INVALID_PARAMETER on writes).
+LONG RegQueryValueExW(HKEY key, const wchar16* name, DWORD* reserved, DWORD* type, BYTE* data,
+                      DWORD* size);
+LONG RegSetValueExW(HKEY key, const wchar16* name, DWORD reserved, DWORD type, const BYTE* data,
+                    DWORD size);
+
+// Enumeration. *nameLen holds the room in characters on entry and the
+// name's length on return; a name that does not fit with its NUL gives
+// ERROR_MORE_DATA. Past the end: ERROR_NO_MORE_ITEMS.
+LONG RegEnumValueA(HKEY key, DWORD index, char* name, DWORD* nameLen, DWORD* reserved,
+                   DWORD* type, BYTE* data, DWORD* size);
+LONG RegEnumKeyExA(HKEY key, DWORD index, char* name, DWORD* nameLen, DWORD* reserved,
+                   char* keyClass, DWORD* classLen, void* lastWrite);
+// Counts and longest lengths of a key's subkeys and values (any may be null).
+LONG RegQueryInfoKeyA(HKEY key, DWORD* subKeys, DWORD* maxSubKeyLen, DWORD* values,
+                      DWORD* maxValueNameLen, DWORD* maxValueLen);
+
+// A key with everything below it saved to a file of its own, which must not
+// exist yet (ERROR_ALREADY_EXISTS).
+LONG RegSaveKeyA(HKEY key, const char* file, const void* security);
+// A saved file becomes the new subkey subKey (ERROR_ALREADY_EXISTS when the
+// subkey exists). A file that is no saved key gives ERROR_BADDB.
+LONG RegLoadKeyA(HKEY key, const char* subKey, const char* file);
+// The content of subKey is saved to oldFile and replaced by newFile's.
+LONG RegReplaceKeyA(HKEY key, const char* subKey, const char* newFile, const char* oldFile);
+
+namespace platform {
+
+// Points the store at another file (null: back to the default path); the
+// tree in memory is dropped and the new file is read on next use.
+void RegistryUseStoreFile(const char* path);
+// The file the store reads and writes.
+std::string RegistryStoreFile();
+// Why the last read of the store file left the tree empty: 0 when it was
+// read or did not exist, ERROR_BADDB for a malformed file, else the error.
+LONG RegistryLoadError();
+
+// Failure injection: the next call of the operation fails with `error`.
+enum class RegistryFault : unsigned {
+  Open,     // RegOpenKeyExA
+  Create,   // RegCreateKeyExA
+  Query,    // RegQueryValueExA/W
+  Set,      // RegSetValueExA/W
+  Delete,   // RegDeleteKeyA, RegDeleteValueA
+  Enum,     // RegEnumValueA, RegEnumKeyExA
+  Close,    // RegCloseKey
+  ReadFile,  // reading the store file (the tree stays empty)
+  WriteFile,  // writing the store file or a saved key
+  Count
+};
+void RegistryFailNextCall(RegistryFault point, LONG error);
+void RegistryClearFaults();
+
+// Parses a store file image and writes it out again in the store's own
+// form; 0 on success, ERROR_BADDB for a malformed image (out untouched).
+LONG RegistryReformatStoreImage(const BYTE* data, size_t size, std::string* out);
+
+}  // namespace platform

@@ -1,0 +1,349 @@
+#include <sys/stat.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "registry_test_util.h"
+
+namespace {
+
+using Bytes = std::string;
+
+Bytes B(std::initializer_list<int> bytes) {
+  Bytes out;
+  for (int b : bytes) out.push_back(static_cast<char>(b));
+  return out;
+}
+
+const Bytes kStoreMagic = B({'Z', 'L', 'V', 'R', 'E', 'G', 1, '\n'});
+const Bytes kEmptyBody = B({0, 0, 0, 0, 0, 0, 0, 0});
+
+Bytes EmptyStore() {
+  Bytes out = kStoreMagic;
+  for (int i = 0; i < 6; ++i) out += kEmptyBody;
+  return out;
+}
+
+// A store whose first root holds a chain of `levels` keys named k; the
+// chain's last body and the other roots follow.
+Bytes Nested(int levels) {
+  Bytes out = kStoreMagic;
+  for (int i = 0; i < levels; ++i) out += B({0, 0, 0, 0, 1, 0, 0, 0, 1, 0, 'k'});
+  return out + kEmptyBody;
+}
+
+HKEY CreateKey(HKEY root, const char* path, REGSAM access = KEY_ALL_ACCESS) {
+  HKEY key = nullptr;
+  EXPECT_EQ(RegCreateKeyExA(root, path, 0, nullptr, 0, access, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  return key;
+}
+
+LONG Set(HKEY key, const char* name, DWORD type, const Bytes& data) {
+  return RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(data.data()),
+                        static_cast<DWORD>(data.size()));
+}
+
+Bytes Query(HKEY key, const char* name, DWORD* type = nullptr) {
+  BYTE buf[256];
+  DWORD size = sizeof buf;
+  if (RegQueryValueExA(key, name, nullptr, type, buf, &size) != ERROR_SUCCESS) return "<fail>";
+  return Bytes(reinterpret_cast<char*>(buf), size);
+}
+
+TEST_F(RegistryStoreTest, KeepsEveryValueTypeByteForByte) {
+  struct Case {
+    const char* name;
+    DWORD type;
+    Bytes data;
+  };
+  const Case cases[] = {
+      {"text", REG_SZ, "abc"},
+      {"terminated", REG_SZ, B({'a', 0})},
+      {"expand", REG_EXPAND_SZ, "%HOME%/x"},
+      {"multi", REG_MULTI_SZ, B({'a', 0, 'b', 'c', 0, 0})},
+      {"dword", REG_DWORD, B({0x78, 0x56, 0x34, 0x12})},
+      {"qword", REG_QWORD, B({1, 2, 3, 4, 5, 6, 7, 0x80})},
+      {"binary", REG_BINARY, B({0, 0xFF, 0, 0x7F})},
+      {"empty", REG_BINARY, ""},
+      {"", REG_SZ, "default value"},
+  };
+  HKEY key = CreateKey(HKEY_CURRENT_USER, "Software\\Types");
+  for (const Case& c : cases) ASSERT_EQ(Set(key, c.name, c.type, c.data), ERROR_SUCCESS) << c.name;
+  ASSERT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+  Reload();
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "software\\TYPES", 0, KEY_READ, &key), ERROR_SUCCESS);
+  for (const Case& c : cases) {
+    DWORD type = 99;
+    EXPECT_EQ(Query(key, c.name, &type), c.data) << c.name;
+    EXPECT_EQ(type, c.type) << c.name;
+  }
+  DWORD type = 0;
+  EXPECT_EQ(Query(key, nullptr, &type), "default value");
+  EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+}
+
+TEST_F(RegistryStoreTest, ReportsSizesAndShortBuffers) {
+  HKEY key = CreateKey(HKEY_CURRENT_USER, "Sizes");
+  ASSERT_EQ(Set(key, "v", REG_BINARY, "12345"), ERROR_SUCCESS);
+  DWORD size = 0, type = 0;
+  EXPECT_EQ(RegQueryValueExA(key, "v", nullptr, &type, nullptr, &size), ERROR_SUCCESS);
+  EXPECT_EQ(size, 5u);
+  BYTE small[4] = {9, 9, 9, 9};
+  size = 4;
+  EXPECT_EQ(RegQueryValueExA(key, "v", nullptr, &type, small, &size), ERROR_MORE_DATA);
+  EXPECT_EQ(size, 5u);
+  size = 4;
+  EXPECT_EQ(RegQueryValueExA(key, "missing", nullptr, &type, small, &size), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(RegQueryValueExW(key, u"V", nullptr, &type, nullptr, &size), ERROR_SUCCESS);
+  EXPECT_EQ(size, 5u);
+  EXPECT_EQ(RegQueryValueExW(key, u"v\u0100", nullptr, &type, nullptr, &size), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(RegSetValueExW(key, u"\u0100", 0, REG_SZ, small, 1), ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+}
+
+TEST_F(RegistryStoreTest, EnumeratesSubkeysByFoldedNameAndValuesInWriteOrder) {
+  HKEY key = CreateKey(HKEY_CURRENT_USER, "Order");
+  for (const char* sub : {"beta", "Alpha", "\xC4rger", "gamma", "ALPHA\\inner", "a"}) {
+    RegCloseKey(CreateKey(key, sub));
+  }
+  for (const char* name : {"zeta", "Eta", "alpha", "ETA"}) ASSERT_EQ(Set(key, name, REG_SZ, name), 0);
+  std::vector<std::string> keys;
+  char name[300];
+  for (DWORD i = 0;; ++i) {
+    DWORD len = sizeof name;
+    const LONG rc = RegEnumKeyExA(key, i, name, &len, nullptr, nullptr, nullptr, nullptr);
+    if (rc == ERROR_NO_MORE_ITEMS) break;
+    ASSERT_EQ(rc, ERROR_SUCCESS);
+    EXPECT_EQ(len, std::strlen(name));
+    keys.emplace_back(name);
+  }
+  EXPECT_EQ(keys, (std::vector<std::string>{"a", "Alpha", "beta", "gamma", "\xC4rger"}));
+  std::vector<std::string> values;
+  for (DWORD i = 0;; ++i) {
+    DWORD len = sizeof name, type = 0;
+    const LONG rc = RegEnumValueA(key, i, name, &len, nullptr, &type, nullptr, nullptr);
+    if (rc == ERROR_NO_MORE_ITEMS) break;
+    ASSERT_EQ(rc, ERROR_SUCCESS);
+    values.emplace_back(name);
+  }
+  EXPECT_EQ(values, (std::vector<std::string>{"zeta", "Eta", "alpha"}));
+  EXPECT_EQ(Query(key, "eta"), "ETA");
+  DWORD len = 3;
+  EXPECT_EQ(RegEnumValueA(key, 0, name, &len, nullptr, nullptr, nullptr, nullptr), ERROR_MORE_DATA);
+  DWORD subKeys = 0, maxKey = 0, count = 0, maxName = 0, maxData = 0;
+  EXPECT_EQ(RegQueryInfoKeyA(key, &subKeys, &maxKey, &count, &maxName, &maxData), ERROR_SUCCESS);
+  EXPECT_EQ(subKeys, 5u);
+  EXPECT_EQ(maxKey, 5u);
+  EXPECT_EQ(count, 3u);
+  EXPECT_EQ(maxName, 5u);
+  EXPECT_EQ(maxData, 5u);
+  RegCloseKey(key);
+}
+
+TEST_F(RegistryStoreTest, DeletesOnlyLeafKeysAndForgetsDeletedHandles) {
+  HKEY key = CreateKey(HKEY_CURRENT_USER, "Del\\Mid\\Leaf");
+  ASSERT_EQ(Set(key, "v", REG_DWORD, B({1, 0, 0, 0})), 0);
+  HKEY del = CreateKey(HKEY_CURRENT_USER, "Del");
+  EXPECT_EQ(RegDeleteKeyA(del, "Mid"), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(RegDeleteKeyA(del, "Mid\\LEAF"), ERROR_SUCCESS);
+  EXPECT_EQ(RegDeleteKeyA(del, "Mid\\Leaf"), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(Query(key, "v"), "<fail>");
+  DWORD size = 4;
+  BYTE buf[4];
+  EXPECT_EQ(RegQueryValueExA(key, "v", nullptr, nullptr, buf, &size), ERROR_KEY_DELETED);
+  EXPECT_EQ(RegDeleteKeyA(del, "Mid"), ERROR_SUCCESS);
+  EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+  ASSERT_EQ(Set(del, "a", REG_SZ, "1"), 0);
+  EXPECT_EQ(RegDeleteValueA(del, "A"), ERROR_SUCCESS);
+  EXPECT_EQ(RegDeleteValueA(del, "a"), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(RegCloseKey(del), ERROR_SUCCESS);
+  EXPECT_EQ(RegCloseKey(del), ERROR_INVALID_HANDLE);
+}
+
+TEST_F(RegistryStoreTest, RefusesWritesThroughReadHandlesAndMissingKeys) {
+  RegCloseKey(CreateKey(HKEY_LOCAL_MACHINE, "Soft"));
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "soft", 0, KEY_READ, &key), ERROR_SUCCESS);
+  EXPECT_EQ(Set(key, "v", REG_SZ, "x"), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(RegDeleteValueA(key, "v"), ERROR_ACCESS_DENIED);
+  HKEY sub = nullptr;
+  EXPECT_EQ(RegCreateKeyExA(key, "new", 0, nullptr, 0, KEY_READ, nullptr, &sub, nullptr),
+            ERROR_ACCESS_DENIED);
+  RegCloseKey(key);
+  EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Missing", 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, std::string(256, 'k').c_str(), 0, KEY_READ, &key),
+            ERROR_INVALID_PARAMETER);
+  DWORD disposition = 0;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, ".zfp", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                            &key, &disposition), 0);
+  EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
+  RegCloseKey(key);
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, ".ZFP", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                            &key, &disposition), 0);
+  EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY);
+  RegCloseKey(key);
+}
+
+TEST_F(RegistryStoreTest, WritesTheDocumentedFileLayout) {
+  HKEY key = CreateKey(HKEY_CURRENT_USER, "Ab");
+  ASSERT_EQ(Set(key, "x", REG_DWORD, B({1, 2, 3, 4})), 0);
+  ASSERT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+  Bytes expected = kStoreMagic + kEmptyBody;
+  expected += B({0, 0, 0, 0, 1, 0, 0, 0, 2, 0, 'A', 'b'});
+  expected += B({1, 0, 0, 0, 1, 0, 'x', 4, 0, 0, 0, 4, 0, 0, 0, 1, 2, 3, 4, 0, 0, 0, 0});
+  for (int i = 0; i < 4; ++i) expected += kEmptyBody;
+  EXPECT_EQ(ReadFile(path_), expected);
+  struct stat st {};
+  ASSERT_EQ(stat(path_.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  EXPECT_NE(stat((path_ + ".tmp").c_str(), &st), 0);
+}
+
+TEST_F(RegistryStoreTest, RejectsMalformedStoreFilesAndKeepsThemAside) {
+  const Bytes tail = kEmptyBody + kEmptyBody + kEmptyBody + kEmptyBody;
+  const Bytes deep = Nested(513) + kEmptyBody + tail;
+  WriteFile(path_, Nested(512) + kEmptyBody + tail);
+  Reload();
+  EXPECT_EQ(platform::RegistryLoadError(), ERROR_SUCCESS);
+  struct Case {
+    const char* what;
+    Bytes file;
+  };
+  const Case cases[] = {
+      {"empty file", ""},
+      {"wrong magic", B({'Z', 'L', 'V', 'R', 'E', 'G', 2, '\n'}) + kEmptyBody},
+      {"one root only", kStoreMagic + kEmptyBody},
+      {"byte behind the last root", EmptyStore() + B({0})},
+      {"value count past the end", kStoreMagic + B({0xFF, 0xFF, 0xFF, 0xFF})},
+      {"data size past the end",
+       kStoreMagic + B({1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0x7F})},
+      {"duplicate value names",
+       kStoreMagic + B({2, 0, 0, 0, 1, 0, 'a', 1, 0, 0, 0, 0, 0, 0, 0, 1, 0, 'A', 1, 0, 0, 0, 0, 0,
+                        0, 0, 0, 0, 0, 0}) + kEmptyBody + tail},
+      {"duplicate subkeys", kStoreMagic + kEmptyBody +
+                                B({0, 0, 0, 0, 2, 0, 0, 0, 1, 0, 'k', 0, 0, 0, 0, 0, 0, 0, 0, 1, 0,
+                                   'K', 0, 0, 0, 0, 0, 0, 0, 0}) + tail},
+      {"empty subkey name", kStoreMagic + B({0, 0, 0, 0, 1, 0, 0, 0, 0, 0}) + kEmptyBody},
+      {"backslash in a key name", kStoreMagic + B({0, 0, 0, 0, 1, 0, 0, 0, 1, 0, '\\'}) +
+                                      kEmptyBody + kEmptyBody + tail},
+      {"key name of 256 bytes", kStoreMagic + B({0, 0, 0, 0, 1, 0, 0, 0, 0, 1}) + Bytes(256, 'k') +
+                                    kEmptyBody + kEmptyBody + tail},
+      {"keys nested past 512 levels", deep},
+  };
+  for (const Case& c : cases) {
+    WriteFile(path_, c.file);
+    Reload();
+    EXPECT_EQ(platform::RegistryLoadError(), ERROR_BADDB) << c.what;
+    DWORD subKeys = 9;
+    EXPECT_EQ(RegQueryInfoKeyA(HKEY_CURRENT_USER, &subKeys, nullptr, nullptr, nullptr, nullptr), 0);
+    EXPECT_EQ(subKeys, 0u) << c.what;
+    HKEY key = CreateKey(HKEY_CURRENT_USER, "Fresh");
+    ASSERT_EQ(RegCloseKey(key), ERROR_SUCCESS) << c.what;
+    EXPECT_EQ(ReadFile(path_ + ".bad"), c.file) << c.what;
+    Reload();
+    EXPECT_EQ(platform::RegistryLoadError(), ERROR_SUCCESS) << c.what;
+  }
+}
+
+TEST_F(RegistryStoreTest, InjectedFailuresLoseNothing) {
+  HKEY key = CreateKey(HKEY_CURRENT_USER, "Keep");
+  ASSERT_EQ(Set(key, "v", REG_SZ, "old"), 0);
+  ASSERT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+  const Bytes before = ReadFile(path_);
+
+  key = CreateKey(HKEY_CURRENT_USER, "Keep");
+  ASSERT_EQ(Set(key, "v", REG_SZ, "new"), 0);
+  platform::RegistryFailNextCall(platform::RegistryFault::WriteFile, ERROR_WRITE_FAULT);
+  EXPECT_EQ(RegCloseKey(key), ERROR_WRITE_FAULT);
+  EXPECT_EQ(ReadFile(path_), before);
+  EXPECT_EQ(RegFlushKey(HKEY_CURRENT_USER), ERROR_SUCCESS);
+  Reload();
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Keep", 0, KEY_READ, &key), 0);
+  EXPECT_EQ(Query(key, "v"), "new");
+
+  struct Fault {
+    platform::RegistryFault point;
+    LONG code;
+  };
+  for (const Fault& f : {Fault{platform::RegistryFault::Query, ERROR_ACCESS_DENIED},
+                         Fault{platform::RegistryFault::Enum, ERROR_OUTOFMEMORY}}) {
+    platform::RegistryFailNextCall(f.point, f.code);
+    char name[16];
+    DWORD len = sizeof name;
+    const LONG rc = f.point == platform::RegistryFault::Query
+                        ? RegQueryValueExA(key, "v", nullptr, nullptr, nullptr, &len)
+                        : RegEnumValueA(key, 0, name, &len, nullptr, nullptr, nullptr, nullptr);
+    EXPECT_EQ(rc, f.code);
+    EXPECT_EQ(Query(key, "v"), "new");
+  }
+  RegCloseKey(key);
+  HKEY other = nullptr;
+  platform::RegistryFailNextCall(platform::RegistryFault::Open, ERROR_ACCESS_DENIED);
+  EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Keep", 0, KEY_READ, &other), ERROR_ACCESS_DENIED);
+  platform::RegistryFailNextCall(platform::RegistryFault::ReadFile, ERROR_READ_FAULT);
+  Reload();
+  EXPECT_EQ(platform::RegistryLoadError(), ERROR_READ_FAULT);
+}
+
+TEST_F(RegistryStoreTest, SavesAndLoadsKeyFiles) {
+  HKEY key = CreateKey(HKEY_CURRENT_USER, "Src\\Inner");
+  ASSERT_EQ(Set(key, "q", REG_QWORD, B({8, 7, 6, 5, 4, 3, 2, 1})), 0);
+  RegCloseKey(key);
+  key = CreateKey(HKEY_CURRENT_USER, "Src");
+  const std::string file = dir_ + "/saved.key";
+  EXPECT_EQ(RegSaveKeyA(key, file.c_str(), nullptr), ERROR_SUCCESS);
+  EXPECT_EQ(RegSaveKeyA(key, file.c_str(), nullptr), ERROR_ALREADY_EXISTS);
+  RegCloseKey(key);
+  EXPECT_EQ(RegLoadKeyA(HKEY_USERS, "Copy", file.c_str()), ERROR_SUCCESS);
+  EXPECT_EQ(RegLoadKeyA(HKEY_USERS, "copy", file.c_str()), ERROR_ALREADY_EXISTS);
+  ASSERT_EQ(RegOpenKeyExA(HKEY_USERS, "Copy\\Inner", 0, KEY_READ, &key), 0);
+  EXPECT_EQ(Query(key, "q"), B({8, 7, 6, 5, 4, 3, 2, 1}));
+  RegCloseKey(key);
+  WriteFile(dir_ + "/bad.key", "ZLVKEY\1\n\1");
+  EXPECT_EQ(RegLoadKeyA(HKEY_USERS, "Bad", (dir_ + "/bad.key").c_str()), ERROR_BADDB);
+  key = CreateKey(HKEY_USERS, "Swap");
+  ASSERT_EQ(Set(key, "before", REG_SZ, "1"), 0);
+  const std::string old = dir_ + "/old.key";
+  EXPECT_EQ(RegReplaceKeyA(HKEY_USERS, "swap", file.c_str(), old.c_str()), ERROR_SUCCESS);
+  EXPECT_EQ(Query(key, "before"), "<fail>");
+  RegCloseKey(key);
+  EXPECT_EQ(RegLoadKeyA(HKEY_USERS, "Old", old.c_str()), ERROR_SUCCESS);
+  ASSERT_EQ(RegOpenKeyExA(HKEY_USERS, "Old", 0, KEY_READ, &key), 0);
+  EXPECT_EQ(Query(key, "before"), "1");
+  RegCloseKey(key);
+}
+
+TEST_F(RegistryStoreTest, FindsTheDefaultFileUnderTheConfigFolder) {
+  const char* savedXdg = getenv("XDG_CONFIG_HOME");
+  const std::string keepXdg = savedXdg ? savedXdg : "";
+  setenv("XDG_CONFIG_HOME", (dir_ + "/xdg").c_str(), 1);
+  platform::RegistryUseStoreFile(nullptr);
+  EXPECT_EQ(platform::RegistryStoreFile(), dir_ + "/xdg/zelvaro/registry.dat");
+  setenv("XDG_CONFIG_HOME", "relative", 1);
+  const char* home = getenv("HOME");
+  EXPECT_EQ(platform::RegistryStoreFile(),
+            std::string(home ? home : ".") + "/.config/zelvaro/registry.dat");
+  if (savedXdg) setenv("XDG_CONFIG_HOME", keepXdg.c_str(), 1); else unsetenv("XDG_CONFIG_HOME");
+  platform::RegistryUseStoreFile(path_.c_str());
+}
+
+TEST(RegistryStoreImage, ReformatsOnlyWellFormedImages) {
+  std::string out = "untouched";
+  const Bytes bad = "ZLVREG";
+  EXPECT_EQ(platform::RegistryReformatStoreImage(reinterpret_cast<const BYTE*>(bad.data()),
+                                                 bad.size(), &out), ERROR_BADDB);
+  EXPECT_EQ(out, "untouched");
+  // Subkeys out of order are read and written back sorted.
+  const Bytes unsorted = kStoreMagic + B({0, 0, 0, 0, 2, 0, 0, 0, 1, 0, 'b', 0, 0, 0, 0, 0, 0, 0,
+                                          0, 1, 0, 'A', 0, 0, 0, 0, 0, 0, 0, 0}) +
+                         kEmptyBody + kEmptyBody + kEmptyBody + kEmptyBody + kEmptyBody;
+  ASSERT_EQ(platform::RegistryReformatStoreImage(reinterpret_cast<const BYTE*>(unsorted.data()),
+                                                 unsorted.size(), &out), ERROR_SUCCESS);
+  EXPECT_EQ(out, kStoreMagic + B({0, 0, 0, 0, 2, 0, 0, 0, 1, 0, 'A', 0, 0, 0, 0, 0, 0, 0, 0, 1, 0,
+                                  'b', 0, 0, 0, 0, 0, 0, 0, 0}) +
+                     kEmptyBody + kEmptyBody + kEmptyBody + kEmptyBody + kEmptyBody);
+}
+
+}  // namespace

@@ -1,0 +1,50 @@
+// A private store file per test, so no test ever reads or writes the user's.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "platform/registry.h"
+
+class RegistryStoreTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/zelvaro-registry-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+    path_ = dir_ + "/config/zelvaro/registry.dat";
+    ASSERT_EQ(mkdir((dir_ + "/config").c_str(), 0700), 0);
+    ASSERT_EQ(mkdir((dir_ + "/config/zelvaro").c_str(), 0700), 0);
+    platform::RegistryClearFaults();
+    platform::RegistryUseStoreFile(path_.c_str());
+  }
+  void TearDown() override {
+    platform::RegistryClearFaults();
+    platform::RegistryUseStoreFile((dir_ + "/after/registry.dat").c_str());
+    std::string command = "rm -rf '" + dir_ + "'";
+    ASSERT_EQ(system(command.c_str()), 0);
+  }
+  // Reads the store file again as a fresh process would.
+  void Reload() { platform::RegistryUseStoreFile(path_.c_str()); }
+
+  static std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream all;
+    all << in.rdbuf();
+    return all.str();
+  }
+  static void WriteFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out << bytes;
+    out.close();
+    ASSERT_TRUE(out.good()) << path;
+  }
+
+  std::string dir_;
+  std::string path_;
+};
