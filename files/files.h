@@ -6,3 +6,4 @@
 #include "files/path.h"
 #include "files/pathcompare.h"
 #include "files/pathnormal.h"
+#include "files/registry.h"

@@ -152,3 +152,14 @@ void RegistryClearFaults();
 LONG RegistryReformatStoreImage(const BYTE* data, size_t size, std::string* out);
 
 }  // namespace platform
+
+namespace platform {
+
+// The application object's names that default registry paths are built
+// from ("Software\<registry key>\<application name>"); null or empty: none.
+void SetAppRegistryNames(const char* registryKey, const char* appName);
+// The names as set, or null when there is none.
+const char* AppRegistryKey();
+const char* AppName();
+
+}  // namespace platform
