@@ -225,7 +225,8 @@ TEST(ZeraWriter, RefusesImagesItCannotStore) {
   EXPECT_EQ(Thrown<ETlsDataError>([&] { huge.WriteImage(sink.stream(), big, 0, 120); }), kDataError);
   EXPECT_TRUE(sink.taken().empty());
   // Direct calls with counts the header cannot hold, or out of order.
-  for (const auto& [index, count] : {std::pair<DWORD, DWORD>{0, 0}, {0, 256}, {3, 3}, {1, 2}}) {
+  for (const auto& call : {std::pair<DWORD, DWORD>{0, 0}, {0, 256}, {3, 3}, {1, 2}}) {
+    const DWORD index = call.first, count = call.second;
     savetest::FailingStream sink(1 << 20);
     CTlsWriter direct;
     EXPECT_EQ(Thrown<ETlsDataError>([&] { direct.WriteImage(sink.stream(), small, index, count); }),
