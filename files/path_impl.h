@@ -38,11 +38,12 @@ int StrLenBounded(const Ch* text, int length) {
   return n;
 }
 
-// Letters of both ASCII and Latin-1 folded to lower case.
+// Letters of both ASCII and Latin-1 folded to lower case (0xD7 is the
+// multiplication sign, no letter).
 template <class Ch>
 constexpr unsigned FoldCase(Ch c) {
   unsigned code = static_cast<std::make_unsigned_t<Ch>>(c);
-  if (code < 256 && (CharClassTable[code] & (CHC_UPPER | CHC_LATIN1_UPPER))) code += 32;
+  if (code < 256 && code != 0xD7 && (CharClassTable[code] & (CHC_UPPER | CHC_LATIN1_UPPER))) code += 32;
   return code;
 }
 

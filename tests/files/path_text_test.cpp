@@ -3,11 +3,15 @@
 // through the wide twins.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "../toolkit/latin1_widen.h"
+#include "../toolkit/peer_process.h"
 #include "files/path.h"
 
 namespace {
@@ -386,6 +390,61 @@ TEST(ConvertSeparators, SlashOrZeroMakesSlashesAnythingElseBackslashes) {
       for (int i = size; i < 12; ++i) ASSERT_EQ(out[i], '#');
     }
   }
+}
+
+}  // namespace
+
+namespace {
+
+// Random paths without colons and leading dot runs, where ntpath's
+// basename and splitext follow our rules.
+TEST(PathNames, AgreeWithNtpathOnPlainPaths) {
+  if (access("/usr/bin/python3", X_OK) != 0) GTEST_SKIP() << "/usr/bin/python3 is absent; ntpath peer not run";
+  const char alphabet[] = {'a', 'b', '.', '\\', '/', 'x'};
+  std::mt19937 rng(3);
+  std::vector<std::string> paths;
+  while (paths.size() < 500) {
+    std::string p;
+    int n = int(rng() % 9);
+    for (int k = 0; k < n; ++k) p += alphabet[rng() % sizeof alphabet];
+    // ntpath treats a name's run of leading dots as no extension at all,
+    // and a leading pair of separators as a server; both are left out.
+    const std::string name = p.substr(p.find_last_of("\\/") == std::string::npos ? 0 : p.find_last_of("\\/") + 1);
+    if (name.size() > 1 && name[0] == '.' && name[1] == '.') continue;
+    if (p.size() > 1 && (p[0] == '\\' || p[0] == '/') && (p[1] == '\\' || p[1] == '/')) continue;
+    paths.push_back(p);
+  }
+  std::string input;
+  for (const auto& p : paths) input += p + "\n";
+  bool ran = false;
+  std::string out = peer::Run(
+      "/usr/bin/python3 -c 'import sys,ntpath\n"
+      "for l in sys.stdin.read().split(\"\\n\")[:-1]: print(ntpath.basename(l) + \"|\" + ntpath.splitext(l)[1])'",
+      input, &ran);
+  ASSERT_TRUE(ran);
+  size_t at = 0;
+  for (const auto& p : paths) {
+    size_t nl = out.find('\n', at);
+    ASSERT_NE(nl, std::string::npos);
+    std::string line = out.substr(at, nl - at);
+    at = nl + 1;
+    std::string base = line.substr(0, line.find('|')), ext = line.substr(line.find('|') + 1);
+    int n = int(p.size()), len = 0;
+    const char* name = FindPathFileName(n, p.c_str(), &len);
+    EXPECT_EQ(std::string(name, size_t(len)), base) << p;
+    // ntpath keeps the dot with the extension: what the base name leaves.
+    char stem[16];
+    int stemLen = GetPathBaseName(stem, n, p.c_str(), 16);
+    EXPECT_EQ(base.substr(size_t(stemLen)), ext) << p;
+    const char* e = FindPathExtension(n, p.c_str(), &len);
+    if (!ext.empty()) {
+      EXPECT_EQ("." + std::string(e, size_t(len)), ext) << p;
+    }
+  }
+}
+
+TEST(MatchExtensionList, TheMultiplicationSignIsNoCapitalOfTheDivisionSign) {
+  EXPECT_EQ(MatchExtensionList("a.\xD7", "\xF7;\xD7"), 2);
 }
 
 }  // namespace
