@@ -198,7 +198,7 @@ int SetBaseName(int length, Ch* output, const Ch* input, const Ch* name, int siz
   int n = Measure(input, length);
   int start = FileNameOffset(input, n);
   int dot = ExtensionDot(input, n, false);
-  int end = dot < 0 ? n : dot;
+  int end = dot < start ? n : dot;
   Text<Ch> r(input, size_t(start));
   r.append(name ? name : input + n, size_t(Measure(name, nameLength)));
   r.append(input + end, size_t(n - end));

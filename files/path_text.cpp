@@ -47,8 +47,9 @@ template <class Ch>
 int BaseNameRange(int length, const Ch* path, int* start) {
   int n = Measure(path, length);
   *start = FileNameOffset(path, n);
+  // A dot before a ':' lies outside the file name: no extension of its own.
   int dot = ExtensionDot(path, n, false);
-  return (dot < 0 ? n : dot) - *start;
+  return (dot < *start ? n : dot) - *start;
 }
 
 template <class Ch>

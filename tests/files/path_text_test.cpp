@@ -161,6 +161,7 @@ TEST(PathCopies, EmptyTheOutputWhenTheyDoNotFit) {
       {"dir\\", "", "", "", "dir\\"},
       {".profile", "", ".profile", ".profile", ""},
       {"a/b.", "", "b.", "b", "a/"},
+      {"x.y:z", "y:z", "z", "z", "x.y:"},
   };
   for (const auto& c : cases) {
     int n = int(strlen(c.path));
@@ -247,6 +248,7 @@ const struct EditCase {
     {kSetBase, "a", "b", "b"},
     {kSetBase, "d.x\\a", "b", "d.x\\b"},
     {kSetBase, "a.b.c", "x", "x.c"},
+    {kSetBase, "x.y:z", "w", "x.y:w"},
     {kSetDir, "C:\\d\\a.txt", "E:\\e", "E:\\e\\a.txt"},
     {kSetDir, "a.txt", "x/", "x/a.txt"},
     {kSetDir, "d\\a", "", "\\a"},
