@@ -125,6 +125,23 @@ bool WithSeparate(const CGraphicsImage& self, const CGraphicsImage& a, const CGr
   return op(&a == &self ? copy : a, &b == &self ? copy : b);
 }
 
+// Places src at (x, y) on dst (a copy of src when it is dst) and calls
+// pixel(row, dx, value) for every source value over the overlap; false when
+// nothing overlaps.
+template <class PixelOp>
+bool BlendOverlap(CGraphicsImage& dst, const CGraphicsImage& src, int x, int y, PixelOp&& pixel) {
+  return dst.WithSeparateSource(src, [&](const CGraphicsImage& s) {
+    Overlap o;
+    if (!Place(dst, s, x, y, o)) return false;
+    for (int r = 0; r < o.h; ++r) {
+      const BYTE* srow = s.Row(o.sy + r);
+      BYTE* row = dst.Row(o.dy + r);
+      for (int i = 0; i < o.w; ++i) pixel(row, o.dx + i, s.PixelGetFunc(srow, o.sx + i));
+    }
+    return true;
+  });
+}
+
 }  // namespace
 
 bool CGraphicsImage::DrawImage(const CGraphicsImage& src, int x, int y, DWORD flags) {
@@ -138,35 +155,27 @@ bool CGraphicsImage::DrawImage(const CGraphicsImage& src, int x, int y, DWORD fl
 
 bool CGraphicsImage::DrawImageAlpha(const CGraphicsImage& src, int x, int y) {
   if (bpp < 12) return false;
-  return WithSeparateSource(src, [&](const CGraphicsImage& s) {
-    Overlap o;
-    if (!Place(*this, s, x, y, o)) return false;
-    for (int r = 0; r < o.h; ++r) {
-      const BYTE* srow = s.Row(o.sy + r);
-      BYTE* row = Row(o.dy + r);
-      for (int i = 0; i < o.w; ++i) {
-        const int dx = o.dx + i;
-        DWORD v = s.PixelGetFunc(srow, o.sx + i);
-        if (s.bpp <= 8) {
-          v = PaletteColour(s, v & s.valueMask);
-          const DWORD a = v >> 24;
-          if (a == 0)
-            PixelSetFunc(row, dx, PixelGetFunc(row, dx) | 0xFF000000);
-          else if (a == 255)
-            PixelSetFunc(row, dx, v);
-          else
-            PixelSetFunc(row, dx, Blend(v, PixelGetFunc(row, dx), a, 3) | 0xFF000000);
-        } else if (s.bpp == 32) {
-          const DWORD a = v >> 24;
-          if (a == 0) continue;
-          PixelSetFunc(row, dx, (a == 255 ? v : Blend(v, PixelGetFunc(row, dx), a, 3)) | 0xFF000000);
-        } else {
-          // No alpha channel: the pixel is opaque, drawn as DrawImage would.
-          PixelSetFunc(row, dx, bpp == 32 ? v | 0xFF000000 : v);
-        }
-      }
+  // Only the palette and format of src are read here; its pixels come from
+  // BlendOverlap, which works on a copy when src is this image.
+  const int srcBpp = src.bpp;
+  return BlendOverlap(*this, src, x, y, [&](BYTE* row, int dx, DWORD v) {
+    if (srcBpp <= 8) {
+      v = PaletteColour(src, v & src.valueMask);
+      const DWORD a = v >> 24;
+      if (a == 0)
+        PixelSetFunc(row, dx, PixelGetFunc(row, dx) | 0xFF000000);
+      else if (a == 255)
+        PixelSetFunc(row, dx, v);
+      else
+        PixelSetFunc(row, dx, Blend(v, PixelGetFunc(row, dx), a, 3) | 0xFF000000);
+    } else if (srcBpp == 32) {
+      const DWORD a = v >> 24;
+      if (a == 0) return;
+      PixelSetFunc(row, dx, (a == 255 ? v : Blend(v, PixelGetFunc(row, dx), a, 3)) | 0xFF000000);
+    } else {
+      // No alpha channel: the pixel is opaque, drawn as DrawImage would.
+      PixelSetFunc(row, dx, bpp == 32 ? v | 0xFF000000 : v);
     }
-    return true;
   });
 }
 
@@ -195,28 +204,17 @@ bool CGraphicsImage::DrawImageMasked(const CGraphicsImage& src, int x, int y, co
 
 bool CGraphicsImage::CompositeFrom(const CGraphicsImage& src, int x, int y) {
   if (src.bpp != 32 || bpp < 12) return false;
-  return WithSeparateSource(src, [&](const CGraphicsImage& s) {
-    Overlap o;
-    if (!Place(*this, s, x, y, o)) return false;
-    for (int r = 0; r < o.h; ++r) {
-      const BYTE* srow = s.Row(o.sy + r);
-      BYTE* row = Row(o.dy + r);
-      for (int i = 0; i < o.w; ++i) {
-        const DWORD v = s.PixelGetFunc(srow, o.sx + i);
-        const DWORD a = v >> 24;
-        if (a == 0) continue;
-        const int dx = o.dx + i;
-        const DWORD d = PixelGetFunc(row, dx);
-        const DWORD da = d >> 24;
-        if (da == 0)
-          PixelSetFunc(row, dx, v);
-        else if (da == 255)
-          PixelSetFunc(row, dx, Blend(v, d, a, 3) | 0xFF000000);
-        else
-          PixelSetFunc(row, dx, Blend(v, d, a, 4));
-      }
-    }
-    return true;
+  return BlendOverlap(*this, src, x, y, [&](BYTE* row, int dx, DWORD v) {
+    const DWORD a = v >> 24;
+    if (a == 0) return;
+    const DWORD d = PixelGetFunc(row, dx);
+    const DWORD da = d >> 24;
+    if (da == 0)
+      PixelSetFunc(row, dx, v);
+    else if (da == 255)
+      PixelSetFunc(row, dx, Blend(v, d, a, 3) | 0xFF000000);
+    else
+      PixelSetFunc(row, dx, Blend(v, d, a, 4));
   });
 }
 

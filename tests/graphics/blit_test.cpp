@@ -6,24 +6,10 @@
 
 #include "graphics/blit.h"
 #include "graphics/image.h"
+#include "convert_test_support.h"
 #include "test_images.h"
 
 namespace {
-
-uint32_t Get(const CGraphicsImage& im, int x, int y) { return im.PixelGetFunc(im.Row(y), x); }
-
-// The colour of a pixel: palette entries with their reserved byte on top.
-uint32_t Colour(const CGraphicsImage& im, int x, int y) {
-  uint32_t v = Get(im, x, y);
-  if (im.bpp > 8) return v;
-  const RGBQUAD& q = im.palette[v];
-  return uint32_t{q.rgbReserved} << 24 | uint32_t{q.rgbRed} << 16 | uint32_t{q.rgbGreen} << 8 | q.rgbBlue;
-}
-
-void MakeRandom(CGraphicsImage& im, int bpp, int w, int h, std::mt19937& rng) {
-  ASSERT_TRUE(im.Create(bpp, w, h, 0, nullptr));
-  Randomise(im, rng);
-}
 
 std::vector<uint32_t> Pixels(const CGraphicsImage& im) {
   std::vector<uint32_t> v;

@@ -5,27 +5,9 @@
 #include <vector>
 
 #include "graphics/image.h"
+#include "convert_test_support.h"
 #include "test_images.h"
 
-namespace {
-
-// Colour of pixel (x, y) as the documented mapping gives it: palette formats
-// through the palette (reserved byte on top), others as PixelGetFunc reads.
-uint32_t ColourAt(const CGraphicsImage& im, int x, int y) {
-  uint32_t v = im.PixelGetFunc(im.Row(y), x);
-  if (im.bpp <= 8) {
-    const RGBQUAD& q = im.palette[v];
-    return uint32_t{q.rgbReserved} << 24 | uint32_t{q.rgbRed} << 16 | uint32_t{q.rgbGreen} << 8 | q.rgbBlue;
-  }
-  return v;
-}
-
-void MakeRandom(CGraphicsImage& im, int bpp, int w, int h, std::mt19937& rng) {
-  ASSERT_TRUE(im.Create(bpp, w, h, 0, nullptr));
-  Randomise(im, rng);
-}
-
-}  // namespace
 
 TEST(Scale, SameSizeCopiesOrWidensTo32) {
   std::mt19937 rng(1);
@@ -39,7 +21,7 @@ TEST(Scale, SameSizeCopiesOrWidensTo32) {
     ASSERT_EQ(wide.bpp, 32);
     for (int y = 0; y < 10; ++y)
       for (int x = 0; x < 10; ++x) {
-        uint32_t want = ColourAt(src, x, y);
+        uint32_t want = Colour(src, x, y);
         if (bpp == 12) want &= 0xFFFFFF;
         EXPECT_EQ(wide.PixelGetFunc(wide.Row(y), x), want) << bpp << " " << x << "," << y;
       }
@@ -72,7 +54,7 @@ TEST(Scale, PointSamplingMatchesReferenceOnEveryFormat) {
         for (int y = 0; y < s[3]; ++y)
           for (int x = 0; x < s[2]; ++x) {
             const int sx = x * s[0] / s[2], sy = y * s[1] / s[3];
-            uint32_t want = to32 ? ColourAt(src, sx, sy) : src.PixelGetFunc(src.Row(sy), sx);
+            uint32_t want = to32 ? Colour(src, sx, sy) : src.PixelGetFunc(src.Row(sy), sx);
             if (to32 && bpp == 12) want &= 0xFFFFFF;
             uint32_t got = dst.PixelGetFunc(dst.Row(y), x);
             ASSERT_EQ(got, want) << bpp << " " << x << "," << y;
@@ -114,7 +96,7 @@ TEST(Scale, SmoothScalingAveragesTheCoveredArea) {
               long wy = std::min(r1, (py + 1) * 256) - std::max(r0, py * 256);
               long wx = std::min(c1, (px + 1) * 256) - std::max(c0, px * 256);
               if (wy <= 0 || wx <= 0) continue;
-              uint32_t c = ColourAt(src, static_cast<int>(px), static_cast<int>(py));
+              uint32_t c = Colour(src, static_cast<int>(px), static_cast<int>(py));
               double w = double(wy) * double(wx);
               wall += w;
               sum[3] += w * (c >> 24);
