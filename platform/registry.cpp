@@ -10,21 +10,17 @@
 namespace platform {
 namespace registry_detail {
 
-namespace {
-
-unsigned char Fold(char c) {
+unsigned char FoldByte(char c) {
   const auto u = static_cast<unsigned char>(c);
   if ((u >= 'a' && u <= 'z') || (u >= 0xE0 && u <= 0xFE && u != 0xF7)) return u - 0x20;
   return u;
 }
 
-}  // namespace
-
 int FoldCompare(const std::string& a, const std::string& b) {
   const size_t n = a.size() < b.size() ? a.size() : b.size();
   for (size_t i = 0; i < n; ++i) {
-    const unsigned char x = Fold(a[i]);
-    const unsigned char y = Fold(b[i]);
+    const unsigned char x = FoldByte(a[i]);
+    const unsigned char y = FoldByte(b[i]);
     if (x != y) return x < y ? -1 : 1;
   }
   return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);

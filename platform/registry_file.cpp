@@ -47,12 +47,7 @@ void PutBody(std::string& out, const Key& key) {
 
 std::string FoldedCopy(const std::string& name) {
   std::string folded = name;
-  for (char& c : folded) {
-    const auto u = static_cast<unsigned char>(c);
-    if ((u >= 'a' && u <= 'z') || (u >= 0xE0 && u <= 0xFE && u != 0xF7)) {
-      c = static_cast<char>(u - 0x20);
-    }
-  }
+  for (char& c : folded) c = static_cast<char>(FoldByte(c));
   return folded;
 }
 

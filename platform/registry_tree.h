@@ -29,6 +29,9 @@ struct Key {
   std::vector<std::shared_ptr<Key>> subkeys;  // sorted by FoldCompare of the names
 };
 
+// The Latin-1 capital of a name byte; names compare by it.
+unsigned char FoldByte(char c);
+
 // Orders names without regard to Latin-1 letter case.
 int FoldCompare(const std::string& a, const std::string& b);
 bool FoldEqual(const std::string& a, const std::string& b);
