@@ -5,6 +5,7 @@
 #include <string>
 
 #include "files/path.h"
+#include "files/path_host.h"
 #include "files/path_impl.h"
 #include "platform/pathconv.h"
 #include "platform/pathsys.h"
@@ -18,29 +19,6 @@ namespace {
 // Room for full paths; wider than the classic 260 so that deep host paths
 // are not refused.
 constexpr int kFullPathSize = 4096;
-
-std::string FullPath(const char* path) {
-  std::string out(kFullPathSize, '\0');
-  int n = SysGetFullPathName(path, &out[0], kFullPathSize);
-  out.resize(size_t(n));
-  return out;
-}
-
-// Wide paths reach the file system as UTF-8; a path without a UTF-8
-// spelling (a lone surrogate) names nothing.
-bool Narrow(const wchar16* path, std::string& out) { return path != nullptr && PathToUtf8(path, out); }
-
-std::u16string Widen(const std::string& text) {
-  std::u16string out;
-  const char* p = text.c_str();
-  while (*p) {
-    DWORD code = 0;
-    p += Utf8DecodeChar(p, &code);
-    wchar16 units[2];
-    out.append(units, size_t(Utf16EncodeChar(units, code)));
-  }
-  return out;
-}
 
 // The drive letter's index when path names one that is a letter and
 // present; -1 for no drive letter, -2 for a bad or absent one.
@@ -64,7 +42,7 @@ int PathType(const char* path) {
   if (drive == -2) return PATH_NONE;
   if (drive >= 0) {
     if (IsSep(path[2]) && path[3] == 0) return PATH_DRIVE_ROOT;
-    if (path[2] == 0) return IsRootOnly(FullPath(path)) ? PATH_DRIVE_ROOT : PATH_DIRECTORY;
+    if (path[2] == 0) return IsRootOnly(FullPathOf(path)) ? PATH_DRIVE_ROOT : PATH_DIRECTORY;
   }
   DWORD attributes = SysGetFileAttributes(path);
   if (attributes == SYS_ATTR_INVALID) return PATH_NONE;
@@ -78,7 +56,7 @@ bool IsDirectory(const std::string& path) {
 
 int CreateChain(const char* path, int dirChars) {
   if (path == nullptr || path[0] == 0 || CheckDrive(path) == -2) return 0;
-  std::string full = FullPath(path);
+  std::string full = FullPathOf(path);
   if (full.empty()) return 0;
   if (IsRootOnly(full)) return 2;
   int length = int(std::strlen(path));
@@ -120,7 +98,7 @@ int PathDrive(const char* path) {
   if (path[0] != 0 && path[1] == ':') {
     c = static_cast<unsigned char>(path[0]);
   } else {
-    std::string full = FullPath(path);
+    std::string full = FullPathOf(path);
     if (full.empty()) return -1;
     c = static_cast<unsigned char>(full[0]);
   }
@@ -161,7 +139,7 @@ int Emit(const std::basic_string<Ch>& text, Ch* buffer, int size) {
 
 std::string FullDirectory(const char* path) {
   if (path == nullptr) return std::string();
-  std::string full = FullPath(path);
+  std::string full = FullPathOf(path);
   full.resize(size_t(FileNameOffset(full.c_str(), int(full.size()))));
   return full;
 }
@@ -183,15 +161,40 @@ bool DeleteForced(const char* path) {
 
 }  // namespace
 
+namespace files_detail {
+
+std::string FullPathOf(const char* path) {
+  std::string out(kFullPathSize, '\0');
+  int n = SysGetFullPathName(path, &out[0], kFullPathSize);
+  out.resize(size_t(n));
+  return out;
+}
+
+bool NarrowPath(const wchar16* path, std::string& out) { return path != nullptr && PathToUtf8(path, out); }
+
+std::u16string WidenUtf8(const std::string& text) {
+  std::u16string out;
+  const char* p = text.c_str();
+  while (*p) {
+    DWORD code = 0;
+    p += Utf8DecodeChar(p, &code);
+    wchar16 units[2];
+    out.append(units, size_t(Utf16EncodeChar(units, code)));
+  }
+  return out;
+}
+
+}  // namespace files_detail
+
 int GetPathType(const char* path) { return PathType(path); }
 int GetPathTypeW(const wchar16* path) {
   std::string narrow;
-  return Narrow(path, narrow) ? PathType(narrow.c_str()) : PATH_NONE;
+  return NarrowPath(path, narrow) ? PathType(narrow.c_str()) : PATH_NONE;
 }
 int CreateDirectoryPath(const char* path, int dirChars) { return CreateChain(path, dirChars); }
 int CreateDirectoryPathW(const wchar16* path, int dirChars) {
   std::string narrow;
-  if (!Narrow(path, narrow)) return 0;
+  if (!NarrowPath(path, narrow)) return 0;
   // The count is one of wide units; it becomes one of UTF-8 bytes.
   if (dirChars > 0 && dirChars != PATH_DIRS_TO_LAST_SEPARATOR) {
     std::string head;
@@ -204,7 +207,7 @@ int CreateDirectoryPathW(const wchar16* path, int dirChars) {
 int GetPathDrive(const char* path) { return PathDrive(path); }
 int GetPathDriveW(const wchar16* path) {
   std::string narrow;
-  return Narrow(path, narrow) ? PathDrive(narrow.c_str()) : -1;
+  return NarrowPath(path, narrow) ? PathDrive(narrow.c_str()) : -1;
 }
 
 int GetFileSizeByName(const char* path) {
@@ -213,12 +216,12 @@ int GetFileSizeByName(const char* path) {
 }
 int GetFileSizeByNameW(const wchar16* path) {
   std::string narrow;
-  return Narrow(path, narrow) ? GetFileSizeByName(narrow.c_str()) : -1;
+  return NarrowPath(path, narrow) ? GetFileSizeByName(narrow.c_str()) : -1;
 }
 int GetFileSize64ByName(const char* path, int64_t* size64) { return Size64(path, size64); }
 int GetFileSize64ByNameW(const wchar16* path, int64_t* size64) {
   std::string narrow;
-  if (Narrow(path, narrow)) return Size64(narrow.c_str(), size64);
+  if (NarrowPath(path, narrow)) return Size64(narrow.c_str(), size64);
   if (size64) *size64 = -1;
   return -1;
 }
@@ -254,10 +257,10 @@ int GetProgramPath(char* buffer, int size) {
 int GetProgramPathW(wchar16* buffer, int size) {
   std::string path;
   ProgramPath(path);
-  return Emit(Widen(path), buffer, size);
+  return Emit(WidenUtf8(path), buffer, size);
 }
 int GetPathBesideProgram(char* buffer, int size) { return Emit(ProgramDirectory(), buffer, size); }
-int GetPathBesideProgramW(wchar16* buffer, int size) { return Emit(Widen(ProgramDirectory()), buffer, size); }
+int GetPathBesideProgramW(wchar16* buffer, int size) { return Emit(WidenUtf8(ProgramDirectory()), buffer, size); }
 int GetProgramPathString(CString& out) {
   std::string path;
   ProgramPath(path);
@@ -273,18 +276,18 @@ int GetProgramDirectoryString(CString& out) {
 int GetFullPathDirectory(char* output, const char* path, int size) { return Emit(FullDirectory(path), output, size); }
 int GetFullPathDirectoryW(wchar16* output, const wchar16* path, int size) {
   std::string narrow;
-  if (!Narrow(path, narrow)) return CopyOrEmpty(output, output, 0, size);
-  return Emit(Widen(FullDirectory(narrow.c_str())), output, size);
+  if (!NarrowPath(path, narrow)) return CopyOrEmpty(output, output, 0, size);
+  return Emit(WidenUtf8(FullDirectory(narrow.c_str())), output, size);
 }
 char* GetFullPathDirectoryAlloc(const char* path, int* outLength) { return AllocText(FullDirectory(path), outLength); }
 wchar16* GetFullPathDirectoryAllocW(const wchar16* path, int* outLength) {
   std::string narrow;
-  if (!Narrow(path, narrow)) narrow.clear();
-  return AllocText(Widen(narrow.empty() ? narrow : FullDirectory(narrow.c_str())), outLength);
+  if (!NarrowPath(path, narrow)) narrow.clear();
+  return AllocText(WidenUtf8(narrow.empty() ? narrow : FullDirectory(narrow.c_str())), outLength);
 }
 
 bool DeleteFileForced(const char* path) { return DeleteForced(path); }
 bool DeleteFileForcedW(const wchar16* path) {
   std::string narrow;
-  return Narrow(path, narrow) && DeleteForced(narrow.c_str());
+  return NarrowPath(path, narrow) && DeleteForced(narrow.c_str());
 }

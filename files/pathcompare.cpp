@@ -3,11 +3,9 @@
 #include <cstdint>
 #include <string>
 
+#include "files/path_host.h"
 #include "files/path_impl.h"
 #include "files/pathnormal.h"
-#include "platform/pathconv.h"
-#include "platform/pathsys.h"
-#include "toolkit/unicode.h"
 
 using namespace files_detail;
 
@@ -145,31 +143,16 @@ int Compare(const Ch* pa, int la, const Ch* pb, int lb, bool fold, bool natural,
   }
 }
 
-std::string FullNarrow(const char* path) {
-  std::string out(4096, '\0');
-  out.resize(size_t(SysGetFullPathName(path, &out[0], 4096)));
-  return out;
-}
-
 Text<char> Full(const Text<char>& path) {
-  std::string full = FullNarrow(path.c_str());
+  std::string full = FullPathOf(path.c_str());
   return full.empty() ? path : full;
 }
 
 Text<wchar16> Full(const Text<wchar16>& path) {
   std::string narrow;
-  if (!PathToUtf8(path.c_str(), narrow)) return path;
-  std::string full = FullNarrow(narrow.c_str());
-  if (full.empty()) return path;
-  Text<wchar16> out;
-  const char* p = full.c_str();
-  while (*p) {
-    DWORD code = 0;
-    p += Utf8DecodeChar(p, &code);
-    wchar16 units[2];
-    out.append(units, size_t(Utf16EncodeChar(units, code)));
-  }
-  return out;
+  if (!NarrowPath(path.c_str(), narrow)) return path;
+  std::string full = FullPathOf(narrow.c_str());
+  return full.empty() ? path : WidenUtf8(full);
 }
 
 int Normalize(char* o, const char* i, int size) { return NormalizePath(o, i, size); }

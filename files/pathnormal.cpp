@@ -4,10 +4,9 @@
 #include <vector>
 
 #include "files/path.h"
+#include "files/path_host.h"
 #include "files/path_impl.h"
-#include "platform/pathconv.h"
 #include "platform/pathsys.h"
-#include "toolkit/unicode.h"
 
 using namespace files_detail;
 
@@ -277,28 +276,10 @@ int Relative(Ch* output, const Ch* base, const Ch* path, int size, int minimum) 
   return Emit(r, output, size);
 }
 
-std::string Utf8(const wchar16* text) {
-  std::string out;
-  return text && PathToUtf8(text, out) ? out : std::string();
-}
-
-Text<wchar16> Utf16(const std::string& text) {
-  Text<wchar16> out;
-  const char* p = text.c_str();
-  while (*p) {
-    DWORD code = 0;
-    p += Utf8DecodeChar(p, &code);
-    wchar16 units[2];
-    out.append(units, size_t(Utf16EncodeChar(units, code)));
-  }
-  return out;
-}
-
 // The stored spelling of every component of path's full path; empty when
 // one is missing or holds a wildcard.
 std::string TrueCase(const char* path) {
-  std::string full(388 * 4, '\0');
-  full.resize(size_t(SysGetFullPathName(path, &full[0], int(full.size()))));
+  std::string full = FullPathOf(path);
   if (full.empty()) return full;
   int n = int(full.size());
   int i = RootLength(full.c_str());
@@ -356,7 +337,7 @@ int GetTrueCasePath(char* output, const char* path, int size) {
   return TrueCaseEmit(path ? TrueCase(path) : std::string(), output, size);
 }
 int GetTrueCasePathW(wchar16* output, const wchar16* path, int size) {
-  std::string narrow = Utf8(path);
-  Text<wchar16> wide = Utf16(narrow.empty() ? narrow : TrueCase(narrow.c_str()));
+  std::string narrow;
+  Text<wchar16> wide = NarrowPath(path, narrow) ? WidenUtf8(TrueCase(narrow.c_str())) : Text<wchar16>();
   return CopyOrEmpty(output, wide.data(), int(wide.size()), size);
 }

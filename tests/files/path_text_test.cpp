@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "../toolkit/latin1_widen.h"
-#include "../toolkit/peer_process.h"
 #include "files/path.h"
+#include "path_test_util.h"
 
 namespace {
 
@@ -416,20 +416,11 @@ TEST(PathNames, AgreeWithNtpathOnPlainPaths) {
     if (p.size() > 1 && (p[0] == '\\' || p[0] == '/') && (p[1] == '\\' || p[1] == '/')) continue;
     paths.push_back(p);
   }
-  std::string input;
-  for (const auto& p : paths) input += p + "\n";
-  bool ran = false;
-  std::string out = peer::Run(
-      "/usr/bin/python3 -c 'import sys,ntpath\n"
-      "for l in sys.stdin.read().split(\"\\n\")[:-1]: print(ntpath.basename(l) + \"|\" + ntpath.splitext(l)[1])'",
-      input, &ran);
-  ASSERT_TRUE(ran);
-  size_t at = 0;
-  for (const auto& p : paths) {
-    size_t nl = out.find('\n', at);
-    ASSERT_NE(nl, std::string::npos);
-    std::string line = out.substr(at, nl - at);
-    at = nl + 1;
+  const std::vector<std::string> lines = NtpathEach("ntpath.basename(l) + \"|\" + ntpath.splitext(l)[1]", paths);
+  ASSERT_EQ(lines.size(), paths.size()) << "python3 gave no answer";
+  for (size_t i = 0; i < paths.size(); ++i) {
+    const std::string& p = paths[i];
+    const std::string& line = lines[i];
     std::string base = line.substr(0, line.find('|')), ext = line.substr(line.find('|') + 1);
     int n = int(p.size()), len = 0;
     const char* name = FindPathFileName(n, p.c_str(), &len);

@@ -1,0 +1,20 @@
+// What the path functions share about the host: full paths and the UTF-8
+// spelling wide paths take on their way to the file system. Internal to
+// files/.
+#pragma once
+
+#include <string>
+
+#include "platform/types.h"
+
+namespace files_detail {
+
+// The full path of path; empty when it has none.
+std::string FullPathOf(const char* path);
+// A wide path as UTF-8; false for null or a path with a lone surrogate,
+// which has no UTF-8 spelling and so names nothing.
+bool NarrowPath(const wchar16* path, std::string& out);
+// UTF-8 text as UTF-16.
+std::u16string WidenUtf8(const std::string& text);
+
+}  // namespace files_detail
