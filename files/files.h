@@ -7,3 +7,4 @@
 #include "files/pathcompare.h"
 #include "files/pathnormal.h"
 #include "files/registry.h"
+#include "files/fileops.h"

@@ -17,3 +17,4 @@
 #include "platform/cstring.h"
 #include "platform/pathsys.h"
 #include "platform/registry.h"
+#include "platform/fsops.h"
