@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "graphics/pixel.h"
+#include "graphics/quantize.h"
 #include "platform/screen.h"
 
 namespace {
@@ -31,10 +32,10 @@ CGraphicsImage::~CGraphicsImage() {
 }
 
 void CGraphicsImage::FreeQuantizerTables() {
-  for (void*& table : quantizerTables) {
-    std::free(table);
-    table = nullptr;
-  }
+  delete colourHistogram;
+  delete colourBoxes;
+  colourHistogram = nullptr;
+  colourBoxes = nullptr;
 }
 
 void CGraphicsImage::InstallFormat(int bitsPerPixel) {
@@ -176,7 +177,8 @@ bool CGraphicsImage::Copy(const CGraphicsImage& src) {
 
 void CGraphicsImage::SwapPixelState(CGraphicsImage& o) {
   using std::swap;
-  swap(quantizerTables, o.quantizerTables);
+  swap(colourHistogram, o.colourHistogram);
+  swap(colourBoxes, o.colourBoxes);
   swap(lastError, o.lastError);
   swap(info, o.info);
   swap(palette, o.palette);

@@ -13,6 +13,8 @@
 #include "platform/handles.h"
 
 class CGraphicsImage;
+struct ColourHistogram;
+struct ColourBoxTable;
 
 // Called with percent 0..100 by long operations; setting *abort to nonzero
 // makes the operation give up.
@@ -180,6 +182,11 @@ class CGraphicsImage {
   bool AlphaMaskFrom(const CGraphicsImage& mask, int mode, DWORD colour);
   bool FlattenAlpha(DWORD colour);
 
+  // --- Colour quantiser (quantize.cpp) ---
+  // Makes this image the 8-bit palette version of src: true colour is cut
+  // into at most 256 median-split boxes, each shown by its mean colour.
+  bool Quantize(const CGraphicsImage& src);
+
   // --- Helpers for the operations built on the image ---
   // Frees the colour quantiser's working tables.
   void FreeQuantizerTables();
@@ -208,7 +215,8 @@ class CGraphicsImage {
 
   // --- State ---
   // Working tables of the colour quantiser; null when none.
-  void* quantizerTables[2] = {nullptr, nullptr};
+  ColourHistogram* colourHistogram = nullptr;
+  ColourBoxTable* colourBoxes = nullptr;
 
   // Text state: read and written by the text functions.
   const BYTE* font = nullptr;

@@ -10,6 +10,7 @@
 #include "graphics/formats/png_writer.h"
 #include "graphics/formats/pnm_writer.h"
 #include "graphics/formats/tiff_writer.h"
+#include "graphics/formats/xpm_writer.h"
 #include "graphics/formats/xwd_writer.h"
 #include "graphics/formats/zera_writer.h"
 #include "graphics/globals.h"
@@ -46,6 +47,7 @@ constexpr WriterKind kWriters[] = {
     {".JPG", Make<CJpegWriter>, nullptr},
     {".JPEG", Make<CJpegWriter>, nullptr},
     {".XWD", Make<CXwdWriter>, nullptr},
+    {".XPM", Make<CXpmWriter>, nullptr},
     {".PNM", Make<CPnmWriter>, nullptr},
     {".TIFF", Make<CTiffWriter>, nullptr},
     {".TIF", Make<CTiffWriter>, nullptr},

@@ -10,6 +10,7 @@
 #include "graphics/formats/jpeg_writer.h"
 #include "graphics/formats/png_writer.h"
 #include "graphics/formats/pnm_writer.h"
+#include "graphics/formats/xpm_writer.h"
 #include "graphics/formats/xwd_writer.h"
 
 namespace savetest {
@@ -31,6 +32,11 @@ std::unique_ptr<CImageWriter> MakeWriter() {
 
 inline std::vector<BYTE> EpsMagic() {
   const char text[] = "%!PS-Adobe-3.0 EPSF-3.0\n";
+  return std::vector<BYTE>(text, text + sizeof text - 1);
+}
+
+inline std::vector<BYTE> XpmMagic() {
+  const char text[] = "/* XPM */\n";
   return std::vector<BYTE>(text, text + sizeof text - 1);
 }
 
@@ -99,6 +105,13 @@ inline const std::vector<WriterCase>& Writers() {
        "Fehler beim Schreiben EPS-Datei !",
        &CEpsWriter::failures,
        "Falsche Bild-Daten !"},
+      {".xpm",
+       MakeWriter<CXpmWriter>,
+       XpmMagic(),
+       "Fehler beim Erzeugen der Dateio",
+       "Fehler beim Schreiben in die Datei",
+       &CXpmWriter::failures,
+       "Kann Format nicht verarbeiten"},
   };
   return writers;
 }
