@@ -8,3 +8,4 @@
 #include "files/pathnormal.h"
 #include "files/registry.h"
 #include "files/fileops.h"
+#include "files/copyengine.h"

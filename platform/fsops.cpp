@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <stdio.h>
 #include <string.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -116,4 +117,26 @@ bool FdTruncate(int fd, int64_t length) {
     rc = ftruncate(fd, off_t(length));
   } while (rc != 0 && errno == EINTR);
   return rc == 0;
+}
+
+int SysMoveFile(const char* from, const char* to, bool replace) {
+  if (from == nullptr || to == nullptr || *from == 0 || *to == 0) return SYS_ERROR_NOT_FOUND;
+  struct stat st;
+  if (lstat(from, &st) != 0) return SYS_ERROR_NOT_FOUND;
+  int rc = replace ? rename(from, to) : renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
+  if (rc == 0) return SYS_OK;
+  if (errno == ENOENT || errno == ENOTDIR) return SYS_ERROR_PATH_NOT_FOUND;
+  if (errno == EISDIR) return SYS_ERROR_ACCESS;
+  return ErrorCode(errno);
+}
+
+bool SysCopyPermissions(const char* source, const char* target) {
+  struct stat st;
+  if (source == nullptr || target == nullptr || stat(source, &st) != 0) return false;
+  return chmod(target, st.st_mode & 07777) == 0;
+}
+
+bool SysIsRegularFile(const char* path) {
+  struct stat st;
+  return path != nullptr && lstat(path, &st) == 0 && S_ISREG(st.st_mode);
 }

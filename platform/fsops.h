@@ -44,3 +44,15 @@ bool SysListDirectory(const char* path, std::vector<SysDirEntry>& entries, int* 
 int SysRemoveDirectory(const char* path);
 // Cuts the file open on fd to length bytes; false on failure.
 bool FdTruncate(int fd, int64_t length);
+
+// SysMoveFile's code when the target's folder is missing.
+inline constexpr int SYS_ERROR_PATH_NOT_FOUND = 3;
+// Renames a file on one file system: SYS_OK; SYS_ERROR_NOT_FOUND when the
+// source is missing, SYS_ERROR_PATH_NOT_FOUND when the target's folder is;
+// SYS_ERROR_EXISTS when the target exists and may not be replaced;
+// SYS_ERROR_ACCESS; SYS_ERROR_OTHER (also across file systems).
+int SysMoveFile(const char* from, const char* to, bool replace);
+// Gives target the permission bits of source; false on failure.
+bool SysCopyPermissions(const char* source, const char* target);
+// True when path names a regular file (a link is not followed).
+bool SysIsRegularFile(const char* path);

@@ -1,0 +1,215 @@
+// The single-file copy and move engine.
+#include "files/copyengine.h"
+
+#include <atomic>
+#include <string>
+
+#include "files/fileops.h"
+#include "files/path.h"
+#include "platform/fileio.h"
+#include "platform/fsops.h"
+#include "platform/pathconv.h"
+#include "platform/pathsys.h"
+
+namespace {
+
+constexpr int kBlock = 4096;
+constexpr size_t kTemporaryCut = 252;
+const char kTemporarySuffix[] = ".cfp.tmp";
+
+struct Progress {
+  DWORD flags;
+  void* counter;
+  const BYTE* cancel;
+  uint64_t pending = 0;  // bytes of the file not yet counted
+
+  void Add(uint64_t bytes) {
+    if (counter == nullptr) return;
+    if (flags & COPY_COUNTER_64)
+      std::atomic_ref<uint64_t>(*static_cast<uint64_t*>(counter)).fetch_add(bytes);
+    else
+      std::atomic_ref<uint32_t>(*static_cast<uint32_t*>(counter)).fetch_add(uint32_t(bytes));
+  }
+  void Reset() {
+    if (counter == nullptr) return;
+    if (flags & COPY_COUNTER_64)
+      std::atomic_ref<uint64_t>(*static_cast<uint64_t*>(counter)).store(0);
+    else
+      std::atomic_ref<uint32_t>(*static_cast<uint32_t*>(counter)).store(0);
+  }
+  bool Cancelled() const {
+    return cancel != nullptr && std::atomic_ref<BYTE>(*const_cast<BYTE*>(cancel)).load() != 0;
+  }
+};
+
+void StoreSize(DWORD flags, void* sizeOut, uint64_t size) {
+  if (sizeOut == nullptr) return;
+  if (flags & COPY_SIZE_64) *static_cast<uint64_t*>(sizeOut) = size;
+  else *static_cast<uint32_t*>(sizeOut) = uint32_t(size);
+}
+
+// Makes the target's folder when the flags allow it; a file standing in
+// the folder's place goes first with COPY_DELETE_BLOCKING_FILE.
+bool MakeTargetDirectory(DWORD flags, const std::string& target) {
+  if (!(flags & COPY_CREATE_DIRECTORY)) return false;
+  if (flags & COPY_DELETE_BLOCKING_FILE) {
+    std::string folder = target;
+    CutToDirectory(int(folder.size()), folder.data());
+    folder.resize(std::char_traits<char>::length(folder.c_str()));
+    while (!folder.empty() && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
+    // Walk up to the first part of the chain that exists: a file there blocks it.
+    while (!folder.empty() && GetPathType(folder.c_str()) == PATH_NONE) {
+      size_t cut = folder.find_last_of("/\\");
+      if (cut == std::string::npos || cut == 0) break;
+      folder.resize(cut);
+    }
+    if (GetPathType(folder.c_str()) == PATH_FILE) DeleteFileForced(folder.c_str());
+  }
+  return CreateDirectoryPath(target.c_str(), PATH_DIRS_TO_LAST_SEPARATOR) > 0;
+}
+
+// Whether a finished temporary may take the target's place: a read-only
+// target only with COPY_REPLACE_READONLY.
+bool MayReplace(DWORD flags, const std::string& target) {
+  DWORD attributes = SysGetFileAttributes(target.c_str());
+  if (attributes == SYS_ATTR_INVALID || !(attributes & SYS_ATTR_READONLY)) return true;
+  return (flags & COPY_REPLACE_READONLY) && SysSetFileAttributesNormal(target.c_str());
+}
+
+// Opens the file to write, retrying once after clearing a read-only state
+// and once after making the missing folder.
+int OpenTarget(DWORD flags, const std::string& path) {
+  const int mode = FD_OPEN_WRITE | FD_OPEN_CREATE | FD_OPEN_TRUNCATE | FD_OPEN_BINARY;
+  // A read-only file refuses writers even where the host would let us in.
+  if (!MayReplace(flags, path)) return FD_ERROR_ACCESS;
+  int fd = FdOpen(path.c_str(), mode);
+  if (fd == FD_ERROR_ACCESS && (flags & COPY_REPLACE_READONLY) && SysSetFileAttributesNormal(path.c_str()))
+    fd = FdOpen(path.c_str(), mode);
+  if (fd == FD_ERROR_NOT_FOUND && MakeTargetDirectory(flags, path)) fd = FdOpen(path.c_str(), mode);
+  return fd;
+}
+
+// The copy loop: COPY_OK, COPY_CANCELLED, COPY_READ_FAILED or COPY_WRITE_FAILED.
+int Transfer(int in, int out, Progress& progress) {
+  unsigned char block[kBlock];
+  for (;;) {
+    if (progress.Cancelled()) return COPY_CANCELLED;
+    int got = FdRead(in, block, kBlock);
+    if (got < 0) return COPY_READ_FAILED;
+    if (got == 0) return COPY_OK;
+    if (progress.Cancelled()) return COPY_CANCELLED;
+    if (FdWrite(out, block, got) != got) return COPY_WRITE_FAILED;
+    progress.Add(uint64_t(got));
+    progress.pending -= progress.pending < uint64_t(got) ? progress.pending : uint64_t(got);
+    if (got < kBlock) return COPY_OK;
+  }
+}
+
+int Copy(DWORD flags, const std::string& source, const std::string& target, Progress& progress) {
+  int in = FdOpen(source.c_str(), FD_OPEN_READ | FD_OPEN_BINARY);
+  if (in < 0) return COPY_SOURCE_UNREADABLE;
+  bool viaTemporary = (flags & COPY_VIA_TEMPORARY) != 0;
+  std::string written = target;
+  if (viaTemporary) {
+    if (written.size() > kTemporaryCut) written.resize(kTemporaryCut);
+    written += kTemporarySuffix;
+  }
+  int out = OpenTarget(flags, written);
+  if (out < 0) {
+    FdClose(in);
+    return COPY_TARGET_UNWRITABLE;
+  }
+  int result = Transfer(in, out, progress);
+  FdClose(in);
+  if (FdClose(out) != 0 && result == COPY_OK) result = COPY_WRITE_FAILED;
+  if (result != COPY_OK) {
+    // Only a file of our making goes; a device or pipe named as target stays.
+    if (SysIsRegularFile(written.c_str())) SysDeleteFile(written.c_str());
+    return result;
+  }
+  if (viaTemporary) {
+    if (!MayReplace(flags, target)) {
+      SysDeleteFile(written.c_str());
+      return COPY_TARGET_UNWRITABLE;
+    }
+    // One rename replaces the old target: it is never gone before the copy is in place.
+    if (SysMoveFile(written.c_str(), target.c_str(), true) != SYS_OK) {
+      SysDeleteFile(written.c_str());
+      return COPY_RENAME_FAILED;
+    }
+  }
+  return COPY_OK;
+}
+
+// A move by renaming: COPY_OK, a failure code, or 2 when copying has to
+// take over.
+int Rename(DWORD flags, const std::string& source, const std::string& target) {
+  int code = SysMoveFile(source.c_str(), target.c_str(), true);
+  if (code == SYS_ERROR_ACCESS && (flags & COPY_REPLACE_READONLY) && SysSetFileAttributesNormal(target.c_str()))
+    code = SysMoveFile(source.c_str(), target.c_str(), true);
+  if (code == SYS_ERROR_PATH_NOT_FOUND) {
+    if (!MakeTargetDirectory(flags, target)) return COPY_TARGET_UNWRITABLE;
+    code = SysMoveFile(source.c_str(), target.c_str(), true);
+  }
+  if (code == SYS_OK) return COPY_OK;
+  if (code == SYS_ERROR_NOT_FOUND) return COPY_SOURCE_UNREADABLE;
+  return 2;
+}
+
+int Run(DWORD flags, const std::string& source, const std::string& target, void* counter, void* sizeOut,
+        const BYTE* cancel) {
+  Progress progress{flags, counter, cancel};
+  if (!(flags & COPY_KEEP_COUNTER)) progress.Reset();
+  if (counter != nullptr || sizeOut != nullptr) {
+    int64_t size = 0;
+    GetFileSize64ByName(source.c_str(), &size);
+    if (size < 0) {
+      StoreSize(flags, sizeOut, 0);
+      return COPY_SOURCE_UNREADABLE;
+    }
+    progress.pending = uint64_t(size);
+    StoreSize(flags, sizeOut, uint64_t(size));
+  }
+  if (flags & COPY_FAIL_IF_EXISTS) {
+    int type = GetPathType(target.c_str());
+    if (type == PATH_FILE) return COPY_TARGET_EXISTS;
+    if (type != PATH_NONE) return COPY_TARGET_UNWRITABLE;
+  }
+  int result = 2;
+  if (flags & COPY_MOVE) {
+    result = Rename(flags, source, target);
+    if (result == COPY_OK) {
+      progress.Add(progress.pending);
+      progress.pending = 0;
+    }
+  }
+  if (result == 2) {
+    result = Copy(flags, source, target, progress);
+    if (result == COPY_OK) {
+      if (flags & COPY_TIMES) CopyFileTimes(source.c_str(), target.c_str());
+      if (flags & COPY_ATTRIBUTES) SysCopyPermissions(source.c_str(), target.c_str());
+      if ((flags & COPY_MOVE) && SysDeleteFile(source.c_str()) != SYS_OK &&
+          !((flags & COPY_DELETE_READONLY_SOURCE) && DeleteFileForced(source.c_str())))
+        result = COPY_SOURCE_KEPT;
+    }
+  }
+  if (result != COPY_OK && (flags & COPY_COUNT_FAILED_REST)) progress.Add(progress.pending);
+  return result;
+}
+
+}  // namespace
+
+int CopyFileEngine(DWORD flags, const char* source, const char* target, void* counter, void* sizeOut,
+                   const BYTE* cancel) {
+  if (source == nullptr || target == nullptr || *source == 0) return COPY_SOURCE_UNREADABLE;
+  if (*target == 0) return COPY_TARGET_UNWRITABLE;
+  return Run(flags, source, target, counter, sizeOut, cancel);
+}
+
+int CopyFileEngineW(DWORD flags, const wchar16* source, const wchar16* target, void* counter, void* sizeOut,
+                    const BYTE* cancel) {
+  std::string a, b;
+  if (source == nullptr || !PathToUtf8(source, a) || a.empty()) return COPY_SOURCE_UNREADABLE;
+  if (target == nullptr || !PathToUtf8(target, b) || b.empty()) return COPY_TARGET_UNWRITABLE;
+  return Run(flags, a, b, counter, sizeOut, cancel);
+}

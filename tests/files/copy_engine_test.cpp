@@ -1,0 +1,111 @@
+// The single-file copy and move engine.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include "files/copyengine.h"
+#include "stream_test_util.h"
+
+namespace {
+
+bool Exists(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+TEST(CopyFileEngine, CopiesBytesAndCountsThem) {
+  ScratchDir dir;
+  for (size_t size : {size_t(0), size_t(4095), size_t(4096), size_t(4097), size_t(100000)}) {
+    Bytes data = RandomBytes(uint32_t(size) + 1, size);
+    std::string a = dir.File("a"), b = dir.File("b");
+    WriteWholeFile(a, data);
+    for (DWORD extra : {DWORD(0), DWORD(COPY_VIA_TEMPORARY)}) {
+      uint64_t counter = 77, total = 0;
+      EXPECT_EQ(CopyFileEngine(COPY_COUNTER_64 | COPY_SIZE_64 | extra, a.c_str(), b.c_str(), &counter, &total,
+                               nullptr),
+                COPY_OK);
+      EXPECT_EQ(ReadWholeFile(b), data) << size;
+      EXPECT_EQ(counter, size);
+      EXPECT_EQ(total, size);
+      EXPECT_FALSE(Exists(b + ".cfp.tmp"));
+    }
+    uint32_t counter32 = 5;
+    ASSERT_EQ(CopyFileEngine(COPY_KEEP_COUNTER, a.c_str(), b.c_str(), &counter32, nullptr, nullptr), COPY_OK);
+    EXPECT_EQ(counter32, 5u + size);
+  }
+}
+
+TEST(CopyFileEngine, ReportsEachFailureAndLeavesNoTemporary) {
+  ScratchDir dir;
+  std::string a = dir.File("a"), b = dir.File("b");
+  WriteWholeFile(a, Bytes{1, 2, 3});
+  WriteWholeFile(b, Bytes{9});
+  ::mkdir(dir.File("d").c_str(), 0777);
+  uint64_t size = 99;
+  EXPECT_EQ(CopyFileEngine(COPY_SIZE_64, dir.File("none").c_str(), b.c_str(), nullptr, &size, nullptr),
+            COPY_SOURCE_UNREADABLE);
+  EXPECT_EQ(size, 0u);
+  EXPECT_EQ(CopyFileEngine(COPY_FAIL_IF_EXISTS, a.c_str(), b.c_str(), nullptr, nullptr, nullptr), COPY_TARGET_EXISTS);
+  EXPECT_EQ(CopyFileEngine(COPY_FAIL_IF_EXISTS, a.c_str(), dir.File("d").c_str(), nullptr, nullptr, nullptr),
+            COPY_TARGET_UNWRITABLE);
+  EXPECT_EQ(CopyFileEngine(0, a.c_str(), dir.File("d").c_str(), nullptr, nullptr, nullptr), COPY_TARGET_UNWRITABLE);
+  EXPECT_EQ(CopyFileEngine(0, a.c_str(), dir.File("x/y/c").c_str(), nullptr, nullptr, nullptr),
+            COPY_TARGET_UNWRITABLE);
+  EXPECT_FALSE(Exists(dir.File("x")));
+  EXPECT_EQ(CopyFileEngine(COPY_CREATE_DIRECTORY, a.c_str(), dir.File("x/y/c").c_str(), nullptr, nullptr, nullptr),
+            COPY_OK);
+  EXPECT_EQ(ReadWholeFile(dir.File("x/y/c")), (Bytes{1, 2, 3}));
+  // A read-only target is replaced only when asked.
+  ASSERT_EQ(::chmod(b.c_str(), 0444), 0);
+  EXPECT_EQ(CopyFileEngine(COPY_VIA_TEMPORARY, a.c_str(), b.c_str(), nullptr, nullptr, nullptr),
+            COPY_TARGET_UNWRITABLE);
+  EXPECT_EQ(ReadWholeFile(b), (Bytes{9}));
+  EXPECT_FALSE(Exists(b + ".cfp.tmp"));
+  EXPECT_EQ(CopyFileEngine(0, a.c_str(), b.c_str(), nullptr, nullptr, nullptr), COPY_TARGET_UNWRITABLE);
+  EXPECT_EQ(ReadWholeFile(b), (Bytes{9}));
+  EXPECT_EQ(CopyFileEngine(COPY_VIA_TEMPORARY | COPY_REPLACE_READONLY, a.c_str(), b.c_str(), nullptr, nullptr,
+                           nullptr),
+            COPY_OK);
+  EXPECT_EQ(ReadWholeFile(b), (Bytes{1, 2, 3}));
+}
+
+TEST(CopyFileEngine, CancelLeavesNoTarget) {
+  ScratchDir dir;
+  std::string a = dir.File("a"), b = dir.File("b");
+  WriteWholeFile(a, RandomBytes(1, 10000));
+  BYTE cancel = 1;
+  uint64_t counter = 0;
+  EXPECT_EQ(CopyFileEngine(COPY_COUNTER_64 | COPY_COUNT_FAILED_REST, a.c_str(), b.c_str(), &counter, nullptr,
+                           &cancel),
+            COPY_CANCELLED);
+  EXPECT_FALSE(Exists(b));
+  EXPECT_EQ(counter, 10000u);
+}
+
+TEST(CopyFileEngine, MovesWithTimesAndPermissions) {
+  ScratchDir dir;
+  std::string a = dir.File("a"), b = dir.File("sub/b"), c = dir.File("c");
+  Bytes data = RandomBytes(2, 5000);
+  WriteWholeFile(a, data);
+  uint64_t counter = 0;
+  EXPECT_EQ(CopyFileEngine(COPY_MOVE | COPY_COUNTER_64, a.c_str(), b.c_str(), &counter, nullptr, nullptr),
+            COPY_TARGET_UNWRITABLE);
+  EXPECT_TRUE(Exists(a));
+  EXPECT_EQ(CopyFileEngine(COPY_MOVE | COPY_COUNTER_64 | COPY_CREATE_DIRECTORY, a.c_str(), b.c_str(), &counter,
+                           nullptr, nullptr),
+            COPY_OK);
+  EXPECT_FALSE(Exists(a));
+  EXPECT_EQ(ReadWholeFile(b), data);
+  EXPECT_EQ(counter, 5000u);
+  EXPECT_EQ(CopyFileEngine(COPY_MOVE, a.c_str(), c.c_str(), nullptr, nullptr, nullptr), COPY_SOURCE_UNREADABLE);
+  struct timespec times[2] = {{1300000000, 0}, {1400000000, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, b.c_str(), times, 0), 0);
+  ASSERT_EQ(::chmod(b.c_str(), 0640), 0);
+  EXPECT_EQ(CopyFileEngine(COPY_TIMES | COPY_ATTRIBUTES, b.c_str(), c.c_str(), nullptr, nullptr, nullptr), COPY_OK);
+  struct stat st;
+  ASSERT_EQ(::stat(c.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mtim.tv_sec, 1400000000);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+}  // namespace
