@@ -26,3 +26,4 @@
 #include "graphics/formats/zera_writer.h"
 #include "graphics/blit.h"
 #include "graphics/quantize.h"
+#include "graphics/arc.h"

@@ -120,6 +120,16 @@ class CGraphicsImage {
   // --- Lines (line.cpp) ---
   bool DrawLine(int x1, int y1, int x2, int y2, DWORD colour, PixelWriterFunc pen, bool drawLast);
   bool DrawPlainLine(int x1, int y1, int x2, int y2, DWORD colour);
+
+  // --- Arcs and ellipses (arc.cpp, ellipse.cpp) ---
+  // Angles in 1/0x20000 turn; a full ellipse runs from a to a + 0x20000.
+  bool DrawArc(int cx, int cy, int rx, int ry, DWORD colour, int start, int end, int rotation);
+  bool DrawArcPen(int cx, int cy, int rx, int ry, DWORD colour, PixelWriterFunc pen, int start,
+                  int end, int rotation, bool drawLast);
+  // flags: ELLIPSE_* (graphics/arc.h).
+  bool FillEllipse(int x, int y, int rx, int ry, DWORD colour, DWORD flags);
+  bool FillEllipseShader(int x, int y, int rx, int ry, DWORD arg, TriangleShaderFunc shader,
+                         DWORD flags);
   bool DrawShaderLine(int x1, int y1, int x2, int y2, DWORD arg, TriangleShaderFunc shader,
                       bool drawLast);
   bool DrawSmoothLine(int x1, int y1, int x2, int y2, DWORD colour, bool drawLast);
