@@ -85,6 +85,13 @@ enum : int { DELETE_TREE_KEEP_TOP = 1, DELETE_TREE_KEEP_ALL = 2 };
 bool DeleteDirectoryTree(const char* directory, int flags);
 bool DeleteDirectoryTreeW(const wchar16* directory, int flags);
 
+// Deletes the files of a directory tree whose last write lies more than age
+// seconds back and whose names match the ';'-separated patterns (case-blind;
+// null or empty: every name). Flags as for DeleteDirectoryTree; with 0 the
+// directory goes too, which fails while younger files remain.
+bool DeleteOldFiles(const char* directory, int flags, int64_t age, const char* patterns);
+bool DeleteOldFilesW(const wchar16* directory, int flags, int64_t age, const wchar16* patterns);
+
 // True when both files exist, have the same size and the same bytes.
 bool CompareFileContents(const char* first, const char* second);
 bool CompareFileContentsW(const wchar16* first, const wchar16* second);

@@ -81,3 +81,38 @@ TEST(DeleteDirectoryTree, FailsForAMissingDirectory) {
 }
 
 }  // namespace
+
+namespace {
+
+void Age(const std::string& path, time_t secondsBack) {
+  struct timespec times[2] = {{::time(nullptr) - secondsBack, 0}, {::time(nullptr) - secondsBack, 0}};
+  ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+}
+
+TEST(DeleteOldFiles, DeletesOnlyOldMatchingFiles) {
+  ScratchDir dir;
+  std::string root = dir.File("r");
+  ::mkdir(root.c_str(), 0777);
+  ::mkdir((root + "/sub").c_str(), 0777);
+  for (const char* name : {"old.log", "OLD2.LOG", "old.txt", "young.log", "sub/deep.log"})
+    WriteWholeFile(root + "/" + name, Bytes{1});
+  for (const char* name : {"old.log", "OLD2.LOG", "old.txt", "sub/deep.log"}) Age(root + "/" + name, 7200);
+  Age(root + "/young.log", 60);
+  EXPECT_TRUE(DeleteOldFiles(root.c_str(), DELETE_TREE_KEEP_ALL, 3600, "*.log;*.tmp"));
+  EXPECT_FALSE(Exists(root + "/old.log"));
+  EXPECT_FALSE(Exists(root + "/OLD2.LOG"));
+  EXPECT_FALSE(Exists(root + "/sub/deep.log"));
+  EXPECT_TRUE(Exists(root + "/old.txt"));
+  EXPECT_TRUE(Exists(root + "/young.log"));
+  EXPECT_TRUE(Exists(root + "/sub"));
+  // With flags 0 the young file keeps the directory alive.
+  std::u16string wide(root.begin(), root.end());
+  EXPECT_FALSE(DeleteOldFilesW(wide.c_str(), 0, 3600, u""));
+  EXPECT_FALSE(Exists(root + "/old.txt"));
+  EXPECT_FALSE(Exists(root + "/sub"));
+  EXPECT_TRUE(Exists(root + "/young.log"));
+  EXPECT_TRUE(DeleteOldFiles(root.c_str(), 0, 0, nullptr));
+  EXPECT_FALSE(Exists(root));
+}
+
+}  // namespace
