@@ -8,15 +8,18 @@
 namespace {
 
 // Digit value = position.
-constexpr char kKeyAlphabet[] =
-    "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ#_";
+constexpr char kKeyAlphabet[] = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ#_";
 static_assert(sizeof kKeyAlphabet == 65);
 
 // A true-colour image with this many colours is quantised.
 constexpr size_t kMaxDirectColours = 1024;
 
-[[noreturn]] void ThrowOpenError() { ThrowGraphics<EXpmError>(GraphicsMessage::XpmCreateFile); }
-[[noreturn]] void ThrowWriteError() { ThrowGraphics<EXpmError>(GraphicsMessage::XpmWrite); }
+[[noreturn]] void ThrowOpenError() {
+  ThrowGraphics<EXpmError>(GraphicsMessage::XpmCreateFile);
+}
+[[noreturn]] void ThrowWriteError() {
+  ThrowGraphics<EXpmError>(GraphicsMessage::XpmWrite);
+}
 
 void WriteChecked(CFileStream& file, const std::string& text) {
   if (file.Write(text.data(), int(text.size())) != int(text.size())) ThrowWriteError();
@@ -49,8 +52,12 @@ std::string Key(size_t i, int k) {
 
 const WriterFailures CXpmWriter::failures = {ThrowOpenError, ThrowWriteError};
 
-void CXpmWriter::SetArrayName(const char* path) { MakeArrayName(path, arrayName); }
-void CXpmWriter::SetArrayName(const wchar16* path) { MakeArrayName(path, arrayName); }
+void CXpmWriter::SetArrayName(const char* path) {
+  MakeArrayName(path, arrayName);
+}
+void CXpmWriter::SetArrayName(const wchar16* path) {
+  MakeArrayName(path, arrayName);
+}
 
 void CXpmWriter::Write(CFileStream& file, const CGraphicsImage& source) {
   if (!source.HasPixels() || source.width <= 0 || source.height <= 0) {

@@ -222,8 +222,8 @@ TEST(Quantize, ReportsProgressInTwoPhasesEachEndingAt100) {
   CGraphicsImage q;
   ASSERT_TRUE(q.Quantize(src));
   const std::vector<std::array<DWORD, 3>> expected = {
-      {0, 1, 2},  {25, 1, 2}, {50, 1, 2}, {75, 1, 2},  {100, 1, 2},
-      {0, 2, 2},  {25, 2, 2}, {50, 2, 2}, {75, 2, 2},  {100, 2, 2}};
+      {0, 1, 2}, {25, 1, 2}, {50, 1, 2}, {75, 1, 2}, {100, 1, 2},
+      {0, 2, 2}, {25, 2, 2}, {50, 2, 2}, {75, 2, 2}, {100, 2, 2}};
   EXPECT_EQ(log.calls, expected);
   gLog = nullptr;
 }

@@ -187,7 +187,8 @@ TEST(XpmWriter, ImageMagickReadsTheExactPixels) {
       expected.insert(expected.end(), {q.rgbRed, q.rgbGreen, q.rgbBlue});
     }
   }
-  ASSERT_EQ(std::system(("/usr/bin/convert " + name + ".xpm -depth 8 rgb:" + name + ".rgb").c_str()), 0);
+  ASSERT_EQ(
+      std::system(("/usr/bin/convert " + name + ".xpm -depth 8 rgb:" + name + ".rgb").c_str()), 0);
   EXPECT_EQ(ReadBytes(name + ".rgb"), expected);
 }
 
