@@ -126,6 +126,9 @@ class CGraphicsImage {
   bool DrawArc(int cx, int cy, int rx, int ry, DWORD colour, int start, int end, int rotation);
   bool DrawArcPen(int cx, int cy, int rx, int ry, DWORD colour, PixelWriterFunc pen, int start,
                   int end, int rotation, bool drawLast);
+  // Antialiased; the plain arc on images of 8 bits per pixel or fewer.
+  bool DrawArcSmooth(int cx, int cy, int rx, int ry, DWORD colour, int start, int end,
+                     int rotation);
   // flags: ELLIPSE_* (graphics/arc.h).
   bool FillEllipse(int x, int y, int rx, int ry, DWORD colour, DWORD flags);
   bool FillEllipseShader(int x, int y, int rx, int ry, DWORD arg, TriangleShaderFunc shader,

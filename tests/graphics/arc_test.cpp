@@ -188,3 +188,48 @@ TEST(DrawArc, HugeCirclesFinishAndTouchTheImageWhereTheyPass) {
     EXPECT_TRUE(im.DrawArcPen(INT_MAX, INT_MIN, r, 3, 0xFF, NoPen, 0, -0x20000, 0x1000, true));
   }
 }
+
+TEST(DrawArcSmooth, FallsBackToThePlainArcOnPaletteImages) {
+  for (int bpp : {1, 4, 8}) {
+    CGraphicsImage a, b;
+    ASSERT_TRUE(a.Create(bpp, 50, 40, 0, nullptr));
+    ASSERT_TRUE(b.Create(bpp, 50, 40, 0, nullptr));
+    a.DrawArc(25, 20, 18, 11, 1, 0x1000, 0x13000, 0x2000);
+    b.DrawArcSmooth(25, 20, 18, 11, 1, 0x1000, 0x13000, 0x2000);
+    EXPECT_EQ(PixelBytes(a), PixelBytes(b)) << bpp;
+  }
+}
+
+TEST(DrawArcSmooth, SpreadsOneFullPixelOfInkPerStepAlongTheCircle) {
+  for (int r : {10, 30, 90}) {
+    int c = r + 4;
+    CGraphicsImage im = Blank(2 * c + 1, 2 * c + 1);
+    ASSERT_TRUE(im.DrawArcSmooth(c, c, r, r, 0xFFFFFF, 0, 0x20000, 0));
+    double ink = 0;
+    for (int y = 0; y < im.height; ++y)
+      for (int x = 0; x < im.width; ++x) {
+        DWORD v = At(im, x, y);
+        if (!v) continue;
+        EXPECT_EQ(v & 0xFF, (v >> 8) & 0xFF);
+        EXPECT_EQ(v & 0xFF, (v >> 16) & 0xFF);
+        EXPECT_NEAR(std::hypot(x - c, y - c), r, 2.0) << r << " " << x << "," << y;
+        ink += (v & 0xFF) / 255.0;
+      }
+    // One step per row or column: the circle is crossed 4 sqrt(2) r times.
+    EXPECT_NEAR(ink, 4 * std::sqrt(2.0) * r, 0.1 * 4 * std::sqrt(2.0) * r) << r;
+  }
+}
+
+TEST(DrawArcSmooth, RefusesArcsOutsideAndFinishesHugeOnes) {
+  CGraphicsImage im = Blank(64, 32);
+  auto before = PixelBytes(im);
+  EXPECT_FALSE(im.DrawArcSmooth(-12, 5, 10, 10, 0xFF, 0, 0x20000, 0));
+  EXPECT_FALSE(im.DrawArcSmooth(5, 45, 10, 10, 0xFF, 0, 0x20000, 0));
+  EXPECT_EQ(PixelBytes(im), before);
+  const int R = 2000000000;
+  ASSERT_TRUE(im.DrawArcSmooth(32, 8 + R, R, R, 0xFFFFFF, 0, 0x20000, 0));
+  for (auto [x, y] : SetPixels(im)) EXPECT_TRUE(y == 7 || y == 8) << x << "," << y;
+  EXPECT_FALSE(SetPixels(im).empty());
+  for (int r : {INT_MAX, INT_MIN})
+    EXPECT_TRUE(im.DrawArcSmooth(INT_MAX, INT_MIN, r, 5, 0xFF, 0, 0x20000, 0x1234));
+}
