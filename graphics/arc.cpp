@@ -172,8 +172,8 @@ int SmoothArcStep(int64_t r) {
   return step;
 }
 
-// Mixes `colour` into pixel (x, y) with weight w / 256, blue, green and red
-// apart; pixels outside the image are left alone.
+}  // namespace
+
 void BlendPixel(CGraphicsImage& image, int64_t x, int64_t y, DWORD colour, int w) {
   if (x < 0 || y < 0 || x >= image.width || y >= image.height) return;
   BYTE* row = image.Row(static_cast<int>(y));
@@ -184,6 +184,8 @@ void BlendPixel(CGraphicsImage& image, int64_t x, int64_t y, DWORD colour, int w
   }
   image.PixelSetFunc(row, static_cast<int>(x), out);
 }
+
+namespace {
 
 // One antialiased chord: `count` steps along the major axis from p (16.16),
 // the minor coordinate spread over the two pixels it falls between. Only the

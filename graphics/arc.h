@@ -1,6 +1,8 @@
 // Fixed-point sine and the tables shared by the arcs and ellipses.
 #pragma once
 
+#include <cstdint>
+
 #include "platform/types.h"
 
 // Ellipse flags: rx, ry are the full width and height instead of radii.
@@ -20,3 +22,8 @@ int FixedSin(int angle);
 extern const WORD SineTable[130];
 // floor(32768 sqrt(1 - (j / 128)^2)) for j = 0..128, then 0.
 extern const WORD CircleProfileTable[130];
+
+class CGraphicsImage;
+// Mixes `colour` into pixel (x, y) of a true-colour image with weight w / 256,
+// blue, green and red apart; pixels outside the image are left alone.
+void BlendPixel(CGraphicsImage& image, int64_t x, int64_t y, DWORD colour, int w);

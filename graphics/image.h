@@ -133,6 +133,8 @@ class CGraphicsImage {
   bool FillEllipse(int x, int y, int rx, int ry, DWORD colour, DWORD flags);
   bool FillEllipseShader(int x, int y, int rx, int ry, DWORD arg, TriangleShaderFunc shader,
                          DWORD flags);
+  // Edge pixels blended by coverage; FillEllipse on 8 bits per pixel or fewer.
+  bool FillEllipseSmooth(int x, int y, int rx, int ry, DWORD colour, DWORD flags);
   bool DrawShaderLine(int x1, int y1, int x2, int y2, DWORD arg, TriangleShaderFunc shader,
                       bool drawLast);
   bool DrawSmoothLine(int x1, int y1, int x2, int y2, DWORD colour, bool drawLast);

@@ -15,6 +15,7 @@
 namespace {
 
 using Pixel = std::pair<int, int>;
+constexpr double kPiArea = 3.14159265358979323846;
 std::vector<Pixel>* g_calls = nullptr;
 void RecordingShader(CGraphicsImage*, BYTE*, int x, int y, DWORD) { g_calls->push_back({x, y}); }
 
@@ -192,4 +193,35 @@ TEST(FillEllipseShader, VisitsExactlyThePixelsOfThePlainFillOnce) {
     EXPECT_EQ(once.size(), calls.size());
     EXPECT_EQ(once, SetPixels(im));
   }
+}
+
+TEST(FillEllipseSmooth, CoversTheTrueAreaAndAgreesWithThePlainFillInside) {
+  for (auto [rx, ry] : {std::pair{10, 10}, std::pair{25, 9}, std::pair{6, 30}}) {
+    CGraphicsImage smooth = Blank(80, 80), plain = Blank(80, 80);
+    ASSERT_TRUE(smooth.FillEllipseSmooth(40, 40, rx, ry, 0xFFFFFF, 0));
+    ASSERT_TRUE(plain.FillEllipse(40, 40, rx, ry, 0xFFFFFF, 0));
+    double ink = 0;
+    for (int y = 0; y < 80; ++y)
+      for (int x = 0; x < 80; ++x) ink += (At(smooth, x, y) & 0xFF) / 255.0;
+    double area = kPiArea * (rx + 0.5) * (ry + 0.5);
+    EXPECT_NEAR(ink, area, 0.03 * area) << rx << "," << ry;
+    // Rows keep their extent: the centre row is full width.
+    EXPECT_EQ(At(smooth, 40 - rx, 40), 0xFFFFFFu);
+    EXPECT_EQ(At(smooth, 40 + rx, 40), 0xFFFFFFu);
+    EXPECT_EQ(At(smooth, 40 + rx + 1, 40), 0u);
+  }
+}
+
+TEST(FillEllipseSmooth, IsThePlainFillOnPaletteImagesAndClipsHugeShapes) {
+  CGraphicsImage a, b;
+  ASSERT_TRUE(a.Create(8, 40, 40, 0, nullptr));
+  ASSERT_TRUE(b.Create(8, 40, 40, 0, nullptr));
+  a.FillEllipse(20, 20, 12, 7, 3, 0);
+  b.FillEllipseSmooth(20, 20, 12, 7, 3, ELLIPSE_SMOOTH);
+  EXPECT_EQ(PixelBytes(a), PixelBytes(b));
+  CGraphicsImage im = Blank(16, 16);
+  EXPECT_TRUE(im.FillEllipseSmooth(8, 8, INT_MAX, INT_MAX, 0xFF, 0));
+  EXPECT_EQ(SetPixels(im).size(), 256u);
+  EXPECT_TRUE(im.FillEllipseSmooth(INT_MIN, INT_MAX, INT_MIN, INT_MIN, 0xFF, ELLIPSE_BOUNDS));
+  EXPECT_FALSE(im.FillEllipseSmooth(8, 8, 3, 3, 0xFF, Anchors(3, 0)));
 }
