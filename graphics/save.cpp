@@ -38,9 +38,8 @@ std::unique_ptr<CImageWriter> Make() {
   return std::make_unique<Writer>();
 }
 
-// Searched in order; the first equal extension wins.
-// To come in this order: .PNG, .GIF, .BMP, .JPG, .JPEG, .XWD, .XPM, .PNM,
-// .TIFF, .TIF, .PS, .EPS, .PRN, .ZERA.
+// Searched in order; the first equal extension wins. The GIF writer, still
+// to come, goes in right after .PNG.
 constexpr WriterKind kWriters[] = {
     {".PNG", Make<CPngWriter>, ApplyPngOption},
     {".BMP", Make<CBmpWriter>, ApplyBmpOption},
