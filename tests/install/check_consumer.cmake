@@ -16,7 +16,7 @@ execute_process(COMMAND ${CMAKE_COMMAND} --build ${WORK_DIR}/build RESULT_VARIAB
 if(rc)
   message(FATAL_ERROR "consumer build failed: ${rc}")
 endif()
-execute_process(COMMAND ${WORK_DIR}/build/consumer RESULT_VARIABLE rc)
+execute_process(COMMAND ${WORK_DIR}/build/consumer ${WORK_DIR}/consumer.png RESULT_VARIABLE rc)
 if(rc)
   message(FATAL_ERROR "consumer run failed: ${rc}")
 endif()
