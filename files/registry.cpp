@@ -317,16 +317,18 @@ char* CRegistryKey::EnumValueName(DWORD index, int* len) {
   return name;
 }
 
-int CRegistryKey::EnumValueNameAlloc(char** out, DWORD index) {
-  int len = 0;
-  const char* text = EnumValueName(index, &len);
+namespace {
+
+// The enumerated name as a heap block for the caller (0 is a valid length, so
+// a failure is -1).
+int HandOverName(const char* text, int len, char** out) {
   if (out != nullptr) *out = text != nullptr ? HeapCopy(text, static_cast<size_t>(len)) : nullptr;
   return text != nullptr ? len : -1;
 }
 
-int CRegistryKey::GetValueName(char* buf, int size, DWORD index) {
-  int len = 0;
-  const char* text = EnumValueName(index, &len);
+// The enumerated name into the caller's buffer; one that does not fit whole
+// leaves the buffer empty.
+int CopyName(const char* text, int len, char* buf, int size) {
   if (buf == nullptr || size < 1) return 0;
   if (text == nullptr || len + 1 > size) {
     buf[0] = '\0';
@@ -334,6 +336,20 @@ int CRegistryKey::GetValueName(char* buf, int size, DWORD index) {
   }
   std::memcpy(buf, text, static_cast<size_t>(len) + 1);
   return len;
+}
+
+}  // namespace
+
+int CRegistryKey::EnumValueNameAlloc(char** out, DWORD index) {
+  int len = 0;
+  const char* text = EnumValueName(index, &len);
+  return HandOverName(text, len, out);
+}
+
+int CRegistryKey::GetValueName(char* buf, int size, DWORD index) {
+  int len = 0;
+  const char* text = EnumValueName(index, &len);
+  return CopyName(text, len, buf, size);
 }
 
 char* CRegistryKey::EnumSubKey(DWORD index) { return EnumSubKey(index, nullptr); }
@@ -359,20 +375,13 @@ char* CRegistryKey::EnumSubKey(DWORD index, int* len) {
 int CRegistryKey::EnumSubKeyAlloc(char** out, DWORD index) {
   int len = 0;
   const char* text = EnumSubKey(index, &len);
-  if (out != nullptr) *out = text != nullptr ? HeapCopy(text, static_cast<size_t>(len)) : nullptr;
-  return text != nullptr ? len : -1;
+  return HandOverName(text, len, out);
 }
 
 int CRegistryKey::GetSubKeyName(char* buf, int size, DWORD index) {
   int len = 0;
   const char* text = EnumSubKey(index, &len);
-  if (buf == nullptr || size < 1) return 0;
-  if (text == nullptr || len + 1 > size) {
-    buf[0] = '\0';
-    return 0;
-  }
-  std::memcpy(buf, text, static_cast<size_t>(len) + 1);
-  return len;
+  return CopyName(text, len, buf, size);
 }
 
 bool CRegistryKey::ResetSubKeyEnum() {
