@@ -157,6 +157,31 @@ Key* Resolve(Store& s, HKEY handle, REGSAM* access, LONG* error) {
   return it->second.key.get();
 }
 
+// The key behind a handle for one operation: an injected fault first, then
+// the handle, then the access the operation needs.
+Key* ResolveFor(Store& s, HKEY handle, RegistryFault point, REGSAM need, LONG* error) {
+  if (TakeFault(s, point, error)) return nullptr;
+  REGSAM access = 0;
+  Key* key = Resolve(s, handle, &access, error);
+  if (key != nullptr && (access & need) == 0) {
+    *error = ERROR_ACCESS_DENIED;
+    return nullptr;
+  }
+  return key;
+}
+
+// Value data into the caller's buffer; a short buffer learns the size needed.
+LONG CopyData(const std::vector<BYTE>& bytes, BYTE* data, DWORD* size) {
+  const auto needed = static_cast<DWORD>(bytes.size());
+  if (data != nullptr && *size < needed) {
+    *size = needed;
+    return ERROR_MORE_DATA;
+  }
+  if (data != nullptr && needed > 0) std::memcpy(data, bytes.data(), needed);
+  *size = needed;
+  return ERROR_SUCCESS;
+}
+
 int DepthOf(const Key* key) {
   int depth = 0;
   for (const Key* k = key->parent; k != nullptr; k = k->parent) ++depth;
@@ -213,34 +238,21 @@ bool NarrowName(const wchar16* name, std::string* out) {
 LONG QueryLocked(Store& s, HKEY handle, const std::string& name, DWORD* type, BYTE* data,
                  DWORD* size) {
   LONG rc = 0;
-  if (TakeFault(s, RegistryFault::Query, &rc)) return rc;
-  REGSAM access = 0;
-  Key* key = Resolve(s, handle, &access, &rc);
+  Key* key = ResolveFor(s, handle, RegistryFault::Query, KEY_QUERY_VALUE, &rc);
   if (key == nullptr) return rc;
-  if ((access & KEY_QUERY_VALUE) == 0) return ERROR_ACCESS_DENIED;
   if (data != nullptr && size == nullptr) return ERROR_INVALID_PARAMETER;
   const Value* v = registry_detail::FindValue(*key, name);
   if (v == nullptr) return ERROR_FILE_NOT_FOUND;
   if (type != nullptr) *type = v->type;
-  const auto needed = static_cast<DWORD>(v->data.size());
   if (size == nullptr) return ERROR_SUCCESS;
-  if (data != nullptr && *size < needed) {
-    *size = needed;
-    return ERROR_MORE_DATA;
-  }
-  if (data != nullptr && needed > 0) std::memcpy(data, v->data.data(), needed);
-  *size = needed;
-  return ERROR_SUCCESS;
+  return CopyData(v->data, data, size);
 }
 
 LONG SetLocked(Store& s, HKEY handle, const std::string& name, DWORD type, const BYTE* data,
                DWORD size) {
   LONG rc = 0;
-  if (TakeFault(s, RegistryFault::Set, &rc)) return rc;
-  REGSAM access = 0;
-  Key* key = Resolve(s, handle, &access, &rc);
+  Key* key = ResolveFor(s, handle, RegistryFault::Set, KEY_SET_VALUE, &rc);
   if (key == nullptr) return rc;
-  if ((access & KEY_SET_VALUE) == 0) return ERROR_ACCESS_DENIED;
   if (name.size() > registry_detail::kMaxValueName) return ERROR_INVALID_PARAMETER;
   if (data == nullptr && size > 0) return ERROR_INVALID_PARAMETER;
   Value* v = registry_detail::FindValue(*key, name);
@@ -432,11 +444,8 @@ LONG RegDeleteValueA(HKEY key, const char* name) {
   std::lock_guard<std::mutex> guard(s.lock);
   platform::EnsureLoaded(s);
   LONG rc = 0;
-  if (platform::TakeFault(s, RegistryFault::Delete, &rc)) return rc;
-  REGSAM access = 0;
-  Key* k = platform::Resolve(s, key, &access, &rc);
+  Key* k = platform::ResolveFor(s, key, RegistryFault::Delete, KEY_SET_VALUE, &rc);
   if (k == nullptr) return rc;
-  if ((access & KEY_SET_VALUE) == 0) return ERROR_ACCESS_DENIED;
   const std::string wanted = platform::ValueName(name);
   for (auto it = k->values.begin(); it != k->values.end(); ++it) {
     if (platform::registry_detail::FoldEqual(it->name, wanted)) {
@@ -488,26 +497,15 @@ LONG RegEnumValueA(HKEY key, DWORD index, char* name, DWORD* nameLen, DWORD*, DW
   std::lock_guard<std::mutex> guard(s.lock);
   platform::EnsureLoaded(s);
   LONG rc = 0;
-  if (platform::TakeFault(s, RegistryFault::Enum, &rc)) return rc;
-  REGSAM access = 0;
-  Key* k = platform::Resolve(s, key, &access, &rc);
+  Key* k = platform::ResolveFor(s, key, RegistryFault::Enum, KEY_QUERY_VALUE, &rc);
   if (k == nullptr) return rc;
-  if ((access & KEY_QUERY_VALUE) == 0) return ERROR_ACCESS_DENIED;
   if (index >= k->values.size()) return ERROR_NO_MORE_ITEMS;
   const platform::registry_detail::Value& v = k->values[index];
   if (type != nullptr) *type = v.type;
   rc = platform::CopyName(v.name, name, nameLen);
   if (rc != ERROR_SUCCESS) return rc;
-  if (size != nullptr) {
-    const auto needed = static_cast<DWORD>(v.data.size());
-    if (data != nullptr && *size < needed) {
-      *size = needed;
-      return ERROR_MORE_DATA;
-    }
-    if (data != nullptr && needed > 0) std::memcpy(data, v.data.data(), needed);
-    *size = needed;
-  }
-  return ERROR_SUCCESS;
+  if (size == nullptr) return ERROR_SUCCESS;
+  return platform::CopyData(v.data, data, size);
 }
 
 LONG RegEnumKeyExA(HKEY key, DWORD index, char* name, DWORD* nameLen, DWORD*, char* keyClass,
@@ -516,11 +514,8 @@ LONG RegEnumKeyExA(HKEY key, DWORD index, char* name, DWORD* nameLen, DWORD*, ch
   std::lock_guard<std::mutex> guard(s.lock);
   platform::EnsureLoaded(s);
   LONG rc = 0;
-  if (platform::TakeFault(s, RegistryFault::Enum, &rc)) return rc;
-  REGSAM access = 0;
-  Key* k = platform::Resolve(s, key, &access, &rc);
+  Key* k = platform::ResolveFor(s, key, RegistryFault::Enum, KEY_ENUMERATE_SUB_KEYS, &rc);
   if (k == nullptr) return rc;
-  if ((access & KEY_ENUMERATE_SUB_KEYS) == 0) return ERROR_ACCESS_DENIED;
   if (index >= k->subkeys.size()) return ERROR_NO_MORE_ITEMS;
   rc = platform::CopyName(k->subkeys[index]->name, name, nameLen);
   if (rc == ERROR_SUCCESS && keyClass != nullptr && classLen != nullptr && *classLen > 0) {
