@@ -40,6 +40,17 @@ struct NameForm {
     return wide ? RegSetValueExW(key, units, 0, type, data, size)
                 : RegSetValueExA(key, text, 0, type, data, size);
   }
+  // Takes the charset selector out of *type and chooses the call it asks
+  // for; a refused selector, or a wide name too long to widen, is an error.
+  DWORD Select(const char* text, DWORD* type) {
+    const DWORD selector = (*type & kSelectorMask) >> kSelectorShift;
+    *type &= ~kSelectorMask;
+    if (selector == kSelectorRefused || text == REGKEY_NEXT) return ERROR_NOT_SUPPORTED;
+    if (selector != kSelectorWide) return ERROR_SUCCESS;
+    if (text != nullptr && std::strlen(text) >= kMaxName) return ERROR_FILE_NOT_FOUND;
+    Widen(text != nullptr ? text : "");
+    return ERROR_SUCCESS;
+  }
 };
 
 // Bytes of a double-NUL-terminated list with its final NUL; one for a list
@@ -152,18 +163,10 @@ bool CRegistryKey::ReadAlloc(void** out, const char* text, DWORD type, bool exFo
   if (!NeedValueDepth()) return false;
   NameForm form;
   if (exForm) {
-    const DWORD selector = (type & kSelectorMask) >> kSelectorShift;
-    type &= ~kSelectorMask;
-    if (selector == kSelectorRefused || text == REGKEY_NEXT) {
-      lastError = ERROR_NOT_SUPPORTED;
+    const DWORD refused = form.Select(text, &type);
+    if (refused != ERROR_SUCCESS) {
+      lastError = refused;
       return false;
-    }
-    if (selector == kSelectorWide) {
-      if (text != nullptr && std::strlen(text) >= kMaxName) {
-        lastError = ERROR_FILE_NOT_FOUND;
-        return false;
-      }
-      form.Widen(text != nullptr ? text : "");
     }
   }
   if (!BeginValue(text, true)) return false;
@@ -306,18 +309,10 @@ bool CRegistryKey::WriteValue(const void* data, DWORD size, const char* text, DW
   }
   NameForm form;
   if (exForm) {
-    const DWORD selector = (type & kSelectorMask) >> kSelectorShift;
-    type &= ~kSelectorMask;
-    if (selector == kSelectorRefused || text == REGKEY_NEXT) {
-      lastError = ERROR_NOT_SUPPORTED;
+    const DWORD refused = form.Select(text, &type);
+    if (refused != ERROR_SUCCESS) {
+      lastError = refused;
       return false;
-    }
-    if (selector == kSelectorWide) {
-      if (text != nullptr && std::strlen(text) >= kMaxName) {
-        lastError = ERROR_FILE_NOT_FOUND;
-        return false;
-      }
-      form.Widen(text != nullptr ? text : "");
     }
   }
   if (!BeginValue(text, true)) return false;
