@@ -9,3 +9,7 @@
 #include "files/registry.h"
 #include "files/fileops.h"
 #include "files/copyengine.h"
+#include "files/filefind.h"
+#include "files/iconcache.h"
+#include "files/shellitem.h"
+#include "files/shares.h"

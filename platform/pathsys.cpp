@@ -191,3 +191,9 @@ bool SysFindStoredName(const char* dir, const char* name, char* out, int size) {
   closedir(d);
   return !found.empty() && Emit(found, out, size) > 0;
 }
+
+int SysGetDriveRoot(int letter, char* out, int size) {
+  unsigned c = unsigned(letter) | 0x20u;
+  if (c - 'a' >= 26u) return Emit(std::string(), out, size);
+  return Emit(g_driveRoot[c - 'a'], out, size);
+}

@@ -62,3 +62,8 @@ int SysGetModuleFileName(char* out, int size);
 // case (the exact spelling wins); its stored spelling goes to out. False
 // when there is none or it does not fit into size - 1 characters.
 bool SysFindStoredName(const char* dir, const char* name, char* out, int size);
+
+// The host directory lent to drive `letter` (A-Z, either case) in out; its
+// length, or 0 (out emptied when size >= 1) when the letter is not lent or
+// the directory does not fit into size - 1 characters.
+int SysGetDriveRoot(int letter, char* out, int size);

@@ -18,3 +18,7 @@
 #include "platform/pathsys.h"
 #include "platform/registry.h"
 #include "platform/fsops.h"
+#include "platform/findfile.h"
+#include "platform/netshare.h"
+#include "platform/shellinfo.h"
+#include "platform/shellns.h"
