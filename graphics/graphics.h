@@ -21,6 +21,8 @@
 #include "graphics/formats/xpm_writer.h"
 #include "graphics/formats/eps_writer.h"
 #include "graphics/formats/tiff_writer.h"
+#include "graphics/formats/gif_lzw.h"
+#include "graphics/formats/gif_writer.h"
 #include "graphics/formats/zera_format.h"
 #include "graphics/formats/zera_reader.h"
 #include "graphics/formats/zera_writer.h"

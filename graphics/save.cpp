@@ -6,6 +6,7 @@
 #include "graphics/exception.h"
 #include "graphics/formats/bmp_writer.h"
 #include "graphics/formats/eps_writer.h"
+#include "graphics/formats/gif_writer.h"
 #include "graphics/formats/jpeg_writer.h"
 #include "graphics/formats/png_writer.h"
 #include "graphics/formats/pnm_writer.h"
@@ -38,10 +39,15 @@ std::unique_ptr<CImageWriter> Make() {
   return std::make_unique<Writer>();
 }
 
-// Searched in order; the first equal extension wins. The GIF writer, still
-// to come, goes in right after .PNG.
+// -1 stored as 0xFFFFFFFF means no transparency, like any value from 256 up.
+void ApplyGifOption(CImageWriter& writer, const CGraphicsImage&, int option) {
+  static_cast<CGifWriter&>(writer).transparentIndex = DWORD(option);
+}
+
+// Searched in order; the first equal extension wins.
 constexpr WriterKind kWriters[] = {
     {".PNG", Make<CPngWriter>, ApplyPngOption},
+    {".GIF", Make<CGifWriter>, ApplyGifOption},
     {".BMP", Make<CBmpWriter>, ApplyBmpOption},
     {".JPG", Make<CJpegWriter>, nullptr},
     {".JPEG", Make<CJpegWriter>, nullptr},
