@@ -136,6 +136,7 @@ inline std::vector<DecodedGif> DecodeGifs(const std::vector<std::string>& paths)
       words >> gif->loop;
     } else if (key == "comment") {
       words >> gif->comment;
+      for (char& c : gif->comment) c = char(std::toupper(static_cast<unsigned char>(c)));
     } else if (key == "frame") {
       size_t index = 0;
       std::string name;
