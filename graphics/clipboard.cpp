@@ -2,6 +2,7 @@
 // colour masks, then the bottom-up rows exactly as the image stores them.
 #include <cstring>
 
+#include "graphics/dib_read.h"
 #include "graphics/image.h"
 #include "graphics/pixel.h"
 #include "platform/clipboard.h"
@@ -19,33 +20,6 @@ T Load(const BYTE* p) {
 template <class T>
 void Store(BYTE* p, T v) {
   std::memcpy(p, &v, sizeof v);
-}
-
-// Header sizes whose layout starts with the 40-byte header and, from 52
-// bytes on, carries the three colour masks at offset 40.
-bool KnownHeaderSize(DWORD size) {
-  return size == 40 || size == 52 || size == 56 || size == 108 || size == 124;
-}
-
-// The image format of a DIB's bit count, compression and masks; 0 when the
-// image cannot hold it.
-int ImageBppOfDib(WORD bitCount, DWORD compression, const DWORD masks[3]) {
-  auto masksAre = [masks](DWORD r, DWORD g, DWORD b) {
-    return masks[0] == r && masks[1] == g && masks[2] == b;
-  };
-  if (compression == BI_RGB) {
-    switch (bitCount) {
-      case 1: case 4: case 8: case 24: case 32: return bitCount;
-      case 16: return 15;  // 16-bit BI_RGB pixels are 5-5-5
-      default: return 0;
-    }
-  }
-  if (compression == BI_BITFIELDS) {
-    if (bitCount == 16 && masksAre(0x7C00, 0x03E0, 0x001F)) return 15;
-    if (bitCount == 16 && masksAre(0xF800, 0x07E0, 0x001F)) return 16;
-    if (bitCount == 32 && masksAre(0xFF0000, 0x00FF00, 0x0000FF)) return 32;
-  }
-  return 0;
 }
 
 }  // namespace
@@ -144,46 +118,34 @@ bool CGraphicsImage::ReadPackedDib(const BYTE* block, uint64_t size, BYTE flags)
   if (!block || size < sizeof(BITMAPINFOHEADER)) return false;
   const BITMAPINFOHEADER h = Load<BITMAPINFOHEADER>(block);
   // The block's own header size is honoured: the colour table follows it.
-  if (!KnownHeaderSize(h.biSize) || size < h.biSize) return false;
+  if (!KnownDibHeaderSize(h.biSize) || size < h.biSize) return false;
   if (h.biWidth < 1 || h.biWidth > IMAGE_MAX_SIDE) return false;
   // Top-down DIBs (negative height) are not read.
   if (h.biHeight < 1 || h.biHeight > IMAGE_MAX_SIDE) return false;
 
-  uint64_t offset = h.biSize;
+  PackedDibLayout layout;
+  if (!LocatePackedDib(h, &layout)) return false;
   DWORD masks[3] = {0, 0, 0};
   if (h.biCompression == BI_BITFIELDS) {
-    // Masks sit inside the longer headers, or after the 40-byte one.
-    uint64_t at = h.biSize >= 52 ? 40 : offset;
-    if (h.biSize < 52) offset += 12;
-    if (size < at + 12) return false;
-    for (int i = 0; i < 3; ++i) masks[i] = Load<DWORD>(block + at + 4 * i);
+    if (size < layout.maskOffset + 12) return false;
+    for (int i = 0; i < 3; ++i) masks[i] = Load<DWORD>(block + layout.maskOffset + 4 * i);
   }
   const int imageBpp = ImageBppOfDib(h.biBitCount, h.biCompression, masks);
   if (!imageBpp) return false;
 
-  uint64_t colours = h.biClrUsed;
-  if (colours == 0 && h.biBitCount <= 8) colours = uint64_t{1} << h.biBitCount;
-  if (colours > 256) return false;
-  const BYTE* table = block + offset;
-  offset += 4 * colours;
   const uint64_t rowBytes = static_cast<uint64_t>(ImageStride(imageBpp, h.biWidth));
   const uint64_t pixelBytes = rowBytes * static_cast<uint64_t>(h.biHeight);
-  if (size < offset || size - offset < pixelBytes) return false;
+  if (size < layout.pixelOffset || size - layout.pixelOffset < pixelBytes) return false;
 
-  // Built aside, so that a failure leaves this image as it was.
+  // Built aside, so that a failure leaves this image as it was. Entries are
+  // read only where they are colours: at 16 bits the first slots hold the
+  // image's masks.
   CGraphicsImage made;
-  if (!made.Create(imageBpp, h.biWidth, h.biHeight, IMAGE_NO_FILL, nullptr)) {
+  if (!BuildImageFromDib(made, imageBpp, h.biWidth, h.biHeight, block + layout.tableOffset,
+                         h.biBitCount <= 8 ? layout.tableEntries : 0, false,
+                         block + layout.pixelOffset)) {
     return false;
   }
-  // Entries are read only where they are colours: at 16 bits the first slots
-  // hold the image's masks.
-  if (h.biBitCount <= 8) {
-    for (uint64_t i = 0; i < colours; ++i) {
-      const BYTE* e = table + 4 * i;
-      made.SetPaletteEntryRGBA(static_cast<int>(i), e[2], e[1], e[0], 0);
-    }
-  }
-  std::memcpy(made.bottomRow, block + offset, pixelBytes);
   if (imageBpp == 32 && !(flags & 1)) {
     for (uint64_t i = 3; i < pixelBytes; i += 4) made.bottomRow[i] = 0;
   }

@@ -169,6 +169,30 @@ class CGraphicsImage {
   // false it is as it was.
   bool ReadPackedDib(const BYTE* block, uint64_t size, BYTE flags);
 
+  // --- GDI exchange (gdi_exchange.cpp) and smoothing copy (smooth.cpp) ---
+  // A bitmap of the window's device format (null: the screen's) holding the
+  // image; 0 on failure. The caller deletes it with DeleteObject.
+  HBITMAP CreateDeviceBitmap(HWND wnd);
+  // This image becomes a copy of `bmp` in the bitmap's own format (a 5-6-5
+  // bitmap 16 bpp, other 16-bit bitmaps 15 bpp); the bitmap stays the
+  // caller's. On false the image is empty.
+  bool FromDeviceBitmap(HWND wnd, HBITMAP bmp);
+  // This image becomes the uncompressed DIB of `header` (a negative height
+  // means top-down rows) with `bits` holding at least biSizeImage bytes, and
+  // at 8 bits or fewer the palette `colours` (1 << bit count entries, kept as
+  // they are) when given. On false the image is empty.
+  bool FromDib(const BITMAPINFOHEADER* header, const BYTE* bits, const DWORD* colours);
+  // FromDib of a packed DIB: header, colour table (biClrUsed entries, or
+  // 1 << bit count when that is 0), then the bits.
+  bool FromPackedDib(const BITMAPINFO* packed);
+  // Loads the bitmap resource `name` (a text, "#<id>" or MAKEINTRESOURCEA)
+  // of `module` (null: the program's own) through FromDeviceBitmap.
+  bool LoadBitmapResource(const char* name, HINSTANCE module);
+  // This image becomes src smoothed by a 3 x 3 kernel (corners 1, edges 2,
+  // centre n - 12, divided by n = strength + 1, at least 12) with `bpp` bits
+  // per pixel; palette results hold the nearest entry of the default palette.
+  bool CreateSmoothed(const CGraphicsImage& src, BYTE strength, int bpp);
+
   // --- Scaling (scale.cpp) ---
   // flags: IMAGE_SCALE_SMOOTH (area averaging), IMAGE_SCALE_TO_32 (32-bpp result).
   bool Scale(const CGraphicsImage& src, int width, int height, int flags);

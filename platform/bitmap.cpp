@@ -3,22 +3,19 @@
 #include <sys/mman.h>
 
 #include <cstdint>
+#include <cstring>
 #include <mutex>
 #include <unordered_map>
 
 #include "platform/faults.h"
+#include "platform/gdi_object.h"
 
+namespace platform {
 namespace {
-
-struct GdiObject {
-  void* bits;
-  size_t mappedBytes;
-  BITMAPINFOHEADER header;
-};
 
 struct Table {
   std::mutex lock;
-  std::unordered_map<uintptr_t, GdiObject> objects;
+  std::unordered_map<uintptr_t, GdiBitmap> objects;
   uintptr_t nextId = 0x2000;
 };
 
@@ -27,49 +24,120 @@ Table& table() {
   return *t;
 }
 
-bool acceptedFormat(WORD bitCount, DWORD compression) {
-  switch (bitCount) {
-    case 1: case 4: case 8: case 24:
-      return compression == BI_RGB;
-    case 16: case 32:
-      return compression == BI_RGB || compression == BI_BITFIELDS;
-    default:
-      return false;
-  }
-}
-
 }  // namespace
 
-HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits,
-                         HANDLE section, DWORD) {
-  if (bits) *bits = nullptr;
-  if (platform::TakeInjectedFault(platform::FaultPoint::CreateDIBSection)) return nullptr;
-  if (!info || !bits || section || (usage != DIB_RGB_COLORS && usage != DIB_PAL_COLORS))
-    return nullptr;
-  BITMAPINFOHEADER h = info->bmiHeader;
-  if (h.biSize < sizeof(BITMAPINFOHEADER) || !acceptedFormat(h.biBitCount, h.biCompression))
-    return nullptr;
-  if (h.biWidth <= 0 || h.biHeight == 0) return nullptr;
-  // Negative heights are top-down bitmaps of the same size.
-  int64_t rows = h.biHeight < 0 ? -int64_t{h.biHeight} : int64_t{h.biHeight};
-  int64_t stride = ((int64_t{h.biWidth} * h.biBitCount + 31) / 32) * 4;
+bool LayoutOf(int bitCount, DWORD compression, const DWORD masks[3], PixelLayout* layout) {
+  auto masksAre = [masks](DWORD r, DWORD g, DWORD b) {
+    return masks[0] == r && masks[1] == g && masks[2] == b;
+  };
+  if (compression == BI_RGB) {
+    switch (bitCount) {
+      case 1: *layout = PixelLayout::Index1; return true;
+      case 4: *layout = PixelLayout::Index4; return true;
+      case 8: *layout = PixelLayout::Index8; return true;
+      case 16: *layout = PixelLayout::Rgb555; return true;
+      case 24: *layout = PixelLayout::Rgb24; return true;
+      case 32: *layout = PixelLayout::Rgb32; return true;
+      default: return false;
+    }
+  }
+  if (compression != BI_BITFIELDS) return false;
+  if (bitCount == 16 && masksAre(0x7C00, 0x03E0, 0x001F)) {
+    *layout = PixelLayout::Rgb555;
+    return true;
+  }
+  if (bitCount == 16 && masksAre(0xF800, 0x07E0, 0x001F)) {
+    *layout = PixelLayout::Rgb565;
+    return true;
+  }
+  if (bitCount == 32 && masksAre(0xFF0000, 0x00FF00, 0x0000FF)) {
+    *layout = PixelLayout::Rgb32;
+    return true;
+  }
+  return false;
+}
+
+bool AllocateBitmapPixels(GdiBitmap& b) {
+  const int64_t stride = DibStride(b.format.width, b.format.bitCount);
+  b.format.stride = stride;
+  if (b.format.width <= 0 || b.height <= 0) return false;
   // More than the address space can map is refused before it can overflow.
-  if (rows > (int64_t{1} << 46) / stride) return nullptr;
-  size_t bytes = static_cast<size_t>(stride * rows);
+  if (b.height > (int64_t{1} << 46) / stride) return false;
+  const size_t bytes = static_cast<size_t>(stride * b.height);
   // Anonymous mappings are page-aligned, zeroed, and cost nothing until touched.
   void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (p == MAP_FAILED) return nullptr;
+  if (p == MAP_FAILED) return false;
+  b.bits = static_cast<BYTE*>(p);
+  b.mappedBytes = bytes;
+  return true;
+}
+
+HBITMAP AddBitmap(const GdiBitmap& b) {
   Table& t = table();
   std::lock_guard guard(t.lock);
   uintptr_t id = t.nextId;
   t.nextId += 8;
-  t.objects.emplace(id, GdiObject{p, bytes, h});
-  *bits = p;
+  t.objects.emplace(id, b);
   return reinterpret_cast<HBITMAP>(id);
 }
 
+BitmapTableLock::BitmapTableLock(HGDIOBJ handle) : found_(nullptr) {
+  Table& t = table();
+  t.lock.lock();
+  auto it = t.objects.find(reinterpret_cast<uintptr_t>(handle));
+  if (it != t.objects.end()) found_ = &it->second;
+}
+
+BitmapTableLock::~BitmapTableLock() { table().lock.unlock(); }
+
+size_t GdiLiveObjects() {
+  Table& t = table();
+  std::lock_guard guard(t.lock);
+  return t.objects.size();
+}
+
+}  // namespace platform
+
+HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits,
+                         HANDLE section, DWORD) {
+  using namespace platform;
+  if (bits) *bits = nullptr;
+  if (TakeInjectedFault(FaultPoint::CreateDIBSection)) return nullptr;
+  if (!info || !bits || section || (usage != DIB_RGB_COLORS && usage != DIB_PAL_COLORS))
+    return nullptr;
+  const BITMAPINFOHEADER h = info->bmiHeader;
+  if (h.biSize < sizeof(BITMAPINFOHEADER)) return nullptr;
+  const BYTE* raw = reinterpret_cast<const BYTE*>(info);
+  GdiBitmap b;
+  b.compression = h.biCompression;
+  // The masks sit at byte 40 both behind the 40-byte header and inside the
+  // longer ones.
+  if (h.biCompression == BI_BITFIELDS) std::memcpy(b.masks, raw + 40, sizeof b.masks);
+  if (!LayoutOf(h.biBitCount, h.biCompression, b.masks, &b.format.layout)) return nullptr;
+  if (h.biWidth <= 0 || h.biHeight == 0) return nullptr;
+  b.format.bitCount = h.biBitCount;
+  b.format.width = h.biWidth;
+  // Negative heights are top-down bitmaps of the same size.
+  const int64_t rows = h.biHeight < 0 ? -int64_t{h.biHeight} : int64_t{h.biHeight};
+  if (rows > INT32_MAX) return nullptr;
+  b.height = static_cast<int>(rows);
+  b.topDown = h.biHeight < 0;
+  if (h.biBitCount <= 8) {
+    // The table as the header counts it; palette-index tables (DIB_PAL_COLORS)
+    // have no colours to keep, so the section's colours stay black.
+    const DWORD full = DWORD{1} << h.biBitCount;
+    const DWORD count = h.biClrUsed == 0 || h.biClrUsed > full ? full : h.biClrUsed;
+    b.format.colourCount = static_cast<int>(count);
+    if (usage == DIB_RGB_COLORS) std::memcpy(b.format.colours, raw + h.biSize, 4 * count);
+  }
+  if (!AllocateBitmapPixels(b)) return nullptr;
+  *bits = b.bits;
+  return AddBitmap(b);
+}
+
 BOOL DeleteObject(HGDIOBJ object) {
-  GdiObject found;
+  using namespace platform;
+  GdiBitmap found;
   {
     Table& t = table();
     std::lock_guard guard(t.lock);
@@ -81,11 +149,3 @@ BOOL DeleteObject(HGDIOBJ object) {
   munmap(found.bits, found.mappedBytes);
   return TRUE;
 }
-
-namespace platform {
-size_t GdiLiveObjects() {
-  Table& t = table();
-  std::lock_guard guard(t.lock);
-  return t.objects.size();
-}
-}  // namespace platform

@@ -11,6 +11,8 @@ enum class FaultPoint : unsigned {
   SetClipboardData,
   GetDC,
   CreateDIBSection,
+  CreateCompatibleBitmap,
+  SetDIBits,
   Count
 };
 

@@ -15,3 +15,6 @@ struct HDC__;
 using HDC = HDC__*;
 struct HBITMAP__;
 using HBITMAP = HBITMAP__*;
+struct HINSTANCE__;
+using HINSTANCE = HINSTANCE__*;
+using HMODULE = HINSTANCE;

@@ -8,6 +8,7 @@
 #include "platform/faults.h"
 #include "platform/bitmap.h"
 #include "platform/screen.h"
+#include "platform/gdi.h"
 #include "platform/globalmem.h"
 #include "platform/clipboard.h"
 #include "platform/fileio.h"

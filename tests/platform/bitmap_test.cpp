@@ -10,16 +10,30 @@
 
 namespace {
 
-BITMAPINFO Info(LONG width, LONG height, WORD bits, DWORD compression) {
-  BITMAPINFO info{};
+// A header with room for a full colour table; BI_BITFIELDS headers carry
+// the masks of their bit count (5-6-5 or 8-8-8) behind it.
+struct InfoBlock {
+  BITMAPINFOHEADER bmiHeader;
+  RGBQUAD bmiColors[256];
+};
+
+InfoBlock Info(LONG width, LONG height, WORD bits, DWORD compression) {
+  InfoBlock info{};
   info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
   info.bmiHeader.biWidth = width;
   info.bmiHeader.biHeight = height;
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = bits;
   info.bmiHeader.biCompression = compression;
+  if (compression == BI_BITFIELDS) {
+    const DWORD masks[3] = {bits == 16 ? 0xF800u : 0xFF0000u, bits == 16 ? 0x07E0u : 0xFF00u,
+                            bits == 16 ? 0x001Fu : 0xFFu};
+    std::memcpy(info.bmiColors, masks, sizeof masks);
+  }
   return info;
 }
+
+const BITMAPINFO* AsInfo(const InfoBlock& b) { return reinterpret_cast<const BITMAPINFO*>(&b); }
 
 }  // namespace
 
@@ -51,9 +65,9 @@ TEST(BitmapStructures, HeaderFieldsSitAtTheirPublishedOffsets) {
 
 TEST(DibSection, GivesZeroedPageAlignedBitsAndCountsTheHandle) {
   const size_t before = platform::GdiLiveObjects();
-  BITMAPINFO info = Info(33, 7, 24, BI_RGB);
+  InfoBlock info = Info(33, 7, 24, BI_RGB);
   void* bits = nullptr;
-  HBITMAP bmp = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HBITMAP bmp = CreateDIBSection(nullptr, AsInfo(info), DIB_RGB_COLORS, &bits, nullptr, 0);
   ASSERT_NE(bmp, nullptr);
   ASSERT_NE(bits, nullptr);
   EXPECT_EQ(reinterpret_cast<uintptr_t>(bits) % 4096, 0u);
@@ -89,9 +103,9 @@ TEST(DibSection, RefusesWhatTheWindowSystemRefuses) {
   };
   const size_t before = platform::GdiLiveObjects();
   for (const Case& c : cases) {
-    BITMAPINFO info = Info(c.width, c.height, c.bits, c.compression);
+    InfoBlock info = Info(c.width, c.height, c.bits, c.compression);
     void* bits = reinterpret_cast<void*>(1);
-    HBITMAP bmp = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP bmp = CreateDIBSection(nullptr, AsInfo(info), DIB_RGB_COLORS, &bits, nullptr, 0);
     EXPECT_EQ(bmp != nullptr, c.accepted)
         << c.width << "x" << c.height << " " << c.bits << " bits, compression " << c.compression;
     EXPECT_EQ(bits != nullptr, c.accepted);
@@ -101,11 +115,11 @@ TEST(DibSection, RefusesWhatTheWindowSystemRefuses) {
 }
 
 TEST(DibSection, InjectedFailureRefusesOnlyTheNextCall) {
-  BITMAPINFO info = Info(4, 4, 32, BI_RGB);
+  InfoBlock info = Info(4, 4, 32, BI_RGB);
   void* bits = nullptr;
   platform::FailNextCall(platform::FaultPoint::CreateDIBSection);
-  EXPECT_EQ(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0), nullptr);
-  HBITMAP bmp = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  EXPECT_EQ(CreateDIBSection(nullptr, AsInfo(info), DIB_RGB_COLORS, &bits, nullptr, 0), nullptr);
+  HBITMAP bmp = CreateDIBSection(nullptr, AsInfo(info), DIB_RGB_COLORS, &bits, nullptr, 0);
   ASSERT_NE(bmp, nullptr);
   DeleteObject(bmp);
 }
