@@ -13,3 +13,4 @@
 #include "files/iconcache.h"
 #include "files/shellitem.h"
 #include "files/shares.h"
+#include "files/filetype.h"

@@ -23,3 +23,4 @@
 #include "platform/netshare.h"
 #include "platform/shellinfo.h"
 #include "platform/shellns.h"
+#include "platform/shellnotify.h"

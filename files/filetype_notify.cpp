@@ -1,0 +1,37 @@
+// Telling the shell that file-type associations changed.
+#include "files/filetype.h"
+#include "files/filetype_impl.h"
+#include "files/path.h"
+#include "platform/fileio.h"
+#include "platform/shellnotify.h"
+
+using namespace filetype_detail;
+
+bool NotifyAssociationChanged(const char* ext) {
+  Extension e;
+  if (!TakeExtension(ext, kMaxNotifyExtension, &e)) return false;
+  char dir[SHELL_MAX_PATH];
+  const DWORD dirLength = GetTempPathA(SHELL_MAX_PATH, dir);
+  if (dirLength == 0 || dirLength >= static_cast<DWORD>(SHELL_MAX_PATH)) return false;
+  // The file is made new: one of the same name that exists already, perhaps
+  // someone else's, is neither emptied nor deleted; the next number is tried.
+  for (UINT unique = 1; unique <= 0xFFFF; ++unique) {
+    char name[SHELL_MAX_PATH];
+    if (GetTempFileNameA(dir, "CFR", unique, name) == 0) return false;
+    const std::string path = std::string(name) + "." + e.text;
+    const int fd = FdOpen(path.c_str(), FD_OPEN_READWRITE | FD_OPEN_CREATE | FD_OPEN_EXCLUSIVE |
+                                            FD_OPEN_BINARY);
+    if (fd < 0) {
+      if (GetPathType(path.c_str()) != PATH_NONE) continue;
+      return false;
+    }
+    if (FdClose(fd) != 0) {
+      DeleteFileForced(path.c_str());
+      return false;
+    }
+    SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_PATHA, path.c_str(), nullptr);
+    DeleteFileForced(path.c_str());
+    return true;
+  }
+  return false;
+}
