@@ -21,10 +21,10 @@ bool NotifyAssociationChanged(const char* ext) {
     const std::string path = std::string(name) + "." + e.text;
     const int fd = FdOpen(path.c_str(), FD_OPEN_READWRITE | FD_OPEN_CREATE | FD_OPEN_EXCLUSIVE |
                                             FD_OPEN_BINARY);
-    if (fd < 0) {
-      if (GetPathType(path.c_str()) != PATH_NONE) continue;
-      return false;
-    }
+    // Something of that name exists (a file, a folder, a dangling link):
+    // the descriptor layer reports that as an error of no particular kind.
+    if (fd == FD_ERROR_OTHER) continue;
+    if (fd < 0) return false;
     if (FdClose(fd) != 0) {
       DeleteFileForced(path.c_str());
       return false;
