@@ -38,9 +38,9 @@ Server* FindServer(const std::string& name) {
   return nullptr;
 }
 
-// UTF-8 to UTF-16; a byte that starts no valid sequence stands for itself
-// (as Latin-1), so every name gets some spelling.
-std::u16string Widen(const std::string& text) {
+}  // namespace
+
+std::u16string SysWidenUtf8(const std::string& text) {
   std::u16string out;
   const auto* p = reinterpret_cast<const unsigned char*>(text.c_str());
   while (*p) {
@@ -65,8 +65,6 @@ std::u16string Widen(const std::string& text) {
   }
   return out;
 }
-
-}  // namespace
 
 bool SysRegisterShare(const char* server, const char* name, const char* hostDir, DWORD type) {
   if (server == nullptr || name == nullptr) return false;
@@ -136,8 +134,8 @@ DWORD SysNetShareEnum(const wchar16* server, SysShareInfo** buffer, DWORD* entri
   size_t chars = 0;
   for (DWORD i = 0; i < n; ++i) {
     const Share& share = entry->shares[start + i];
-    texts.push_back(Widen(share.name));
-    texts.push_back(Widen(share.host));
+    texts.push_back(SysWidenUtf8(share.name));
+    texts.push_back(SysWidenUtf8(share.host));
     chars += texts[texts.size() - 2].size() + texts.back().size() + 3;
   }
   size_t bytes = sizeof(SysShareInfo) * (n ? n : 1) + chars * sizeof(char16_t);

@@ -59,6 +59,10 @@ int SysShareBuffersLive();
 // The host directory of \\server\share\rest (separators either way); false
 // when no lent share matches or it reaches nothing.
 bool SysShareHostPath(const char* uncPath, std::string& out);
+// UTF-8 to UTF-16; a byte that starts no valid sequence stands for itself
+// (as Latin-1), so every name gets some spelling.
+std::u16string SysWidenUtf8(const std::string& text);
+
 // The servers that have shares lent, in the order they were first lent.
 int SysShareServerCount();
 bool SysShareServerName(int index, std::string& out);
