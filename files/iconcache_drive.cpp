@@ -60,7 +60,7 @@ uint32_t GetLogicalDrivesCached() {
 char GetSystemDriveLetter() {
   if (g_systemDrive != 0) return g_systemDrive;
   char folder[SYS_MAX_PATH];
-  unsigned first = 0;
+  unsigned first = 26;
   if (SysGetSystemDirectory(folder, sizeof folder) > 1 && folder[1] == ':')
     first = (static_cast<unsigned char>(folder[0]) & ~0x20u) - 'A';
   if (first >= 26) {

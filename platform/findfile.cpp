@@ -204,6 +204,7 @@ HANDLE SysFindFirstFile(const char* pattern, SysFindData* data, int* error) {
   } else if (!SysHostPathOf(folder.c_str(), host)) {
     return Fail(error, SYS_ERROR_PATH_NOT_FOUND);
   }
+  while (host.size() > 1 && host.back() == '/') host.pop_back();
   struct stat st;
   if (stat(host.c_str(), &st) != 0) {
     int code = ErrorOf(errno);
