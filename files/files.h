@@ -14,3 +14,4 @@
 #include "files/shellitem.h"
 #include "files/shares.h"
 #include "files/filetype.h"
+#include "files/sysinfo.h"

@@ -24,3 +24,6 @@
 #include "platform/shellinfo.h"
 #include "platform/shellns.h"
 #include "platform/shellnotify.h"
+#include "platform/sysinfo.h"
+#include "platform/sysinfo_security.h"
+#include "platform/sysinfo_gdi.h"
