@@ -18,6 +18,7 @@
 
 #include "files/sysinfo_impl.h"
 #include "platform/faults.h"
+#include "platform/gdi.h"
 #include "platform/globalmem.h"
 #include "platform/registry.h"
 #include "platform/screen.h"
@@ -873,6 +874,103 @@ TEST_F(SysInfo, IncompleteOrFailingGdiplusIsNotAvailable) {
   ReleaseDC(nullptr, dc);
   EXPECT_EQ(SmoothDrawShutdown(), 1);
   EXPECT_EQ(fake.shutdowns, 0);
+}
+
+}  // namespace
+
+// --- bitmap headers ---------------------------------------------------------
+
+namespace {
+
+struct DibInfo {
+  BITMAPINFOHEADER header;
+  RGBQUAD colours[256];
+};
+
+// A DIB section of the given depth whose colour table counts up from
+// (1, 2, 3).
+HBITMAP makeSection(LONG width, LONG height, WORD bits) {
+  DibInfo info{};
+  info.header = BITMAPINFOHEADER{40, width, height, 1, bits, BI_RGB, 0, 0, 0, 0, 0};
+  for (int i = 0; i < 256; ++i)
+    info.colours[i] = RGBQUAD{static_cast<BYTE>(i + 1), static_cast<BYTE>(i + 2),
+                              static_cast<BYTE>(i + 3), 0};
+  void* pixels = nullptr;
+  return CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &pixels,
+                          nullptr, 0);
+}
+
+TEST(BitmapHeader, GivesHeaderAndAsManyColoursAsAsked) {
+  struct Case {
+    WORD bits;
+    DWORD maxColours;
+    DWORD copied;
+  } cases[] = {
+      {4, 16, 16}, {4, 3, 3}, {4, 100, 16}, {1, 256, 2}, {8, 256, 256}, {8, 300, 256},
+      {8, 0, 0},   {24, 256, 0}, {32, 5, 0},
+  };
+  for (const Case& c : cases) {
+    HBITMAP bmp = makeSection(7, -5, c.bits);
+    ASSERT_NE(bmp, nullptr);
+    DibInfo out;
+    std::memset(&out, 0xEE, sizeof out);
+    ASSERT_TRUE(GetBitmapHeader(bmp, reinterpret_cast<BITMAPINFO*>(&out), c.maxColours));
+    EXPECT_EQ(out.header.biSize, 40u);
+    EXPECT_EQ(out.header.biWidth, 7);
+    EXPECT_EQ(out.header.biHeight, 5);  // the size, whatever the row order
+    EXPECT_EQ(out.header.biPlanes, 1);
+    EXPECT_EQ(out.header.biBitCount, c.bits);
+    for (DWORD i = 0; i < c.copied; ++i) {
+      EXPECT_EQ(out.colours[i].rgbBlue, static_cast<BYTE>(i + 1)) << c.bits << " " << i;
+      EXPECT_EQ(out.colours[i].rgbRed, static_cast<BYTE>(i + 3)) << c.bits << " " << i;
+    }
+    if (c.copied < 256) {
+      EXPECT_EQ(out.colours[c.copied].rgbBlue, 0xEE) << c.bits;  // nothing behind
+    }
+    DeleteObject(bmp);
+  }
+}
+
+TEST(BitmapHeader, RefusesMissingBitmapsWithZeroHeader) {
+  DibInfo out;
+  std::memset(&out, 0xEE, sizeof out);
+  EXPECT_FALSE(GetBitmapHeader(nullptr, reinterpret_cast<BITMAPINFO*>(&out), 16));
+  const BYTE* b = reinterpret_cast<const BYTE*>(&out);
+  for (int i = 0; i < 40; ++i) EXPECT_EQ(b[i], 0) << i;
+  EXPECT_EQ(b[40], 0xEE);
+  std::memset(&out, 0xEE, sizeof out);
+  EXPECT_FALSE(GetBitmapHeader(reinterpret_cast<HBITMAP>(0x1234), reinterpret_cast<BITMAPINFO*>(&out), 16));
+  EXPECT_EQ(out.header.biSize, 0u);
+  HBITMAP bmp = makeSection(1, 1, 8);
+  EXPECT_FALSE(GetBitmapHeader(bmp, nullptr, 0));
+  DeleteObject(bmp);
+}
+
+TEST(BitmapHeader, DimensionsInEitherForm) {
+  HBITMAP bmp = makeSection(640, 480, 24);
+  DWORD w = 0, h = 0, bits = 0;
+  EXPECT_TRUE(GetBitmapDimensions(bmp, &w, &h, &bits));
+  EXPECT_EQ(w, 640u);
+  EXPECT_EQ(h, 480u);
+  EXPECT_EQ(bits, 24u);
+  EXPECT_TRUE(GetBitmapDimensions(bmp, nullptr, &h, nullptr));
+  SIZE size{0, 0};
+  EXPECT_TRUE(GetBitmapDimensions(bmp, &size));
+  EXPECT_EQ(size.cx, 640);
+  EXPECT_EQ(size.cy, 480);
+  DeleteObject(bmp);
+  HDC dc = GetDC(nullptr);
+  HBITMAP screen = CreateCompatibleBitmap(dc, 3, 2);
+  ReleaseDC(nullptr, dc);
+  EXPECT_TRUE(GetBitmapDimensions(screen, &w, &h, &bits));
+  EXPECT_EQ(bits, 32u);
+  DeleteObject(screen);
+  w = h = bits = 9;
+  EXPECT_FALSE(GetBitmapDimensions(screen, &w, &h, &bits));  // deleted
+  EXPECT_EQ(w + h + bits, 0u);
+  EXPECT_FALSE(GetBitmapDimensions(nullptr, &size));
+  EXPECT_EQ(size.cx, 0);
+  EXPECT_EQ(size.cy, 0);
 }
 
 }  // namespace
