@@ -1,6 +1,7 @@
 // Whole-file and directory operations: writing and reading a file in one
-// call, file times and Unix seconds, path kinds, deleting a directory tree,
-// comparing two files.
+// call, file times and Unix seconds, the facts of a file by name, path kinds,
+// deleting a directory tree, finding a file along PATH, comparing two files,
+// unique temporary names and numbered backups.
 #pragma once
 
 #include <cstdint>
@@ -35,6 +36,14 @@ bool SetFileTimesUnixW(const wchar16* path, int64_t lastWrite, int64_t creation,
 // cannot take them.
 bool CopyFileTimes(const char* source, const char* target);
 bool CopyFileTimesW(const wchar16* source, const wchar16* target);
+
+// The facts of what path names: PATH_DIRECTORY, PATH_FILE, or 0 for
+// nothing or a path with '*' or '?' (the record then zeroed). The find
+// record also names the file: its last component.
+int GetFindData(const char* path, FindFileData* data);
+int GetFindDataW(const wchar16* path, FindFileDataW* data);
+int GetAttributeData(const char* path, FileAttributeData* data);
+int GetAttributeDataW(const wchar16* path, FileAttributeData* data);
 
 // Which time GetFileTimeUnix and CompareFileTimeValues read.
 enum : int { FILE_TIME_LAST_WRITE = 0, FILE_TIME_CREATION = 1, FILE_TIME_LAST_ACCESS = 2 };
@@ -95,3 +104,83 @@ bool DeleteOldFilesW(const wchar16* directory, int flags, int64_t age, const wch
 // True when both files exist, have the same size and the same bytes.
 bool CompareFileContents(const char* first, const char* second);
 bool CompareFileContentsW(const wchar16* first, const wchar16* second);
+
+// Looks for name in each folder of the PATH variable (separated by ';' or
+// the host's own separator, empty ones skipped) and copies the first
+// candidate whose GetPathType is type (PATH_FILE or PATH_DIRECTORY) to
+// output; its length, 0 (output emptied) when none fits into size - 1. A
+// name without extension is tried with each ';'-separated entry of
+// extensions behind it (with or without its dot; an empty entry tries the
+// name as it is).
+int SearchFileInPath(char* output, const char* name, int size, const char* extensions, int type);
+int SearchFileInPathW(wchar16* output, const wchar16* name, int size, const wchar16* extensions, int type);
+
+// ---- Unique temporary names ---------------------------------------------------
+
+// The parts of MakeTempFileName that are no text.
+enum TempNameCode : int {
+  TEMP_NAME_PROGRAM_DIRECTORY = 1,  // as base: start beside the program, not in the temporary folder
+  TEMP_NAME_UNIQUE = 2,             // 8 upper-case hex digits no file has, then a separator
+  TEMP_NAME_UNIQUE_FOLDER = 3,      // the same behind a separator
+  TEMP_NAME_FILE_NAME_OF_NEXT = 4,  // the next text part is reduced to its file name
+};
+// One part: a text, a TempNameCode, or none (null).
+template <class Ch>
+struct TempNamePartT {
+  const Ch* text = nullptr;
+  int code = 0;
+  TempNamePartT(const Ch* part) : text(part) {}
+  TempNamePartT(TempNameCode part) : code(part) {}
+  bool IsNone() const { return text == nullptr && code == 0; }
+};
+using TempNamePart = TempNamePartT<char>;
+using TempNamePartW = TempNamePartT<wchar16>;
+
+// Builds a path in output and creates every folder of it: the start (the
+// temporary folder, or with base TEMP_NAME_PROGRAM_DIRECTORY the program's
+// folder; any other base counts as the first part), then each part given.
+// A text part goes behind one separator; its leading characters steer:
+// '?' marks it as the last part and a file (its folder is created, not
+// itself), '*' continues the name before it without a separator, '#' does
+// too and with a '.' behind it first cuts that name back to its last dot.
+// The unique name is tried from a random start (against the name continued
+// by a '*' or '#' part right behind it) and needs 10 free characters.
+// Returns what CreateDirectoryPath returns (1 created, 2 existed, 0
+// failure, also when the start or a part does not fit or no unique name is
+// free); end, when given, receives the terminator's address.
+int MakeTempFileName(char* output, int size, TempNamePart base, TempNamePart part1 = nullptr,
+                     TempNamePart part2 = nullptr, TempNamePart part3 = nullptr, char** end = nullptr);
+int MakeTempFileNameW(wchar16* output, int size, TempNamePartW base, TempNamePartW part1 = nullptr,
+                      TempNamePartW part2 = nullptr, TempNamePartW part3 = nullptr, wchar16** end = nullptr);
+
+// ---- Numbered backups -----------------------------------------------------------
+
+// Flags of MakeBackupFile.
+enum : int {
+  BACKUP_COPY = 0x1,        // copy the source (otherwise it is moved)
+  BACKUP_NO_ROTATE = 0x2,   // fail when the first backup name is taken
+  BACKUP_NO_COUNTER = 0x4,  // a pattern without counter gets none (one backup)
+};
+// No counter position: MakeBackupFile takes the counter from the pattern.
+inline constexpr int BACKUP_COUNTER_IN_PATTERN = -1;
+
+// Moves (or copies) source to a numbered backup name and moves the older
+// backups one number up, the oldest beyond count going. The name comes
+// from pattern (null: "*"): '*' is the file name of basePath (or of the
+// source when basePath is null), '?' that name without its extension, '$'
+// with a digit n takes n extensions off what was built, "#n#" (n from 1 to
+// 4) is a counter of n digits; other characters stand for themselves. A
+// pattern without folder goes into the folder of basePath (or of the
+// source). Without a counter in the pattern, counterPosition (an offset
+// into the name built from the pattern) places one of digits (1 to 4)
+// digits; without either, ".0" is appended and one digit used, or with
+// BACKUP_NO_COUNTER no counter at all. The numbers run from 0 to the
+// smaller of count (at least 1) and 10 to the power of the digits, minus 1.
+// False when the source is missing, a name would be the source itself, or
+// a step fails.
+bool MakeBackupFile(const char* source, const char* pattern, int flags, int count,
+                    int counterPosition = BACKUP_COUNTER_IN_PATTERN, int digits = 1,
+                    const char* basePath = nullptr);
+bool MakeBackupFileW(const wchar16* source, const wchar16* pattern, int flags, int count,
+                     int counterPosition = BACKUP_COUNTER_IN_PATTERN, int digits = 1,
+                     const wchar16* basePath = nullptr);

@@ -15,3 +15,4 @@
 #include "files/shares.h"
 #include "files/filetype.h"
 #include "files/sysinfo.h"
+#include "files/copytree.h"

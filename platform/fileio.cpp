@@ -8,7 +8,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/fsops.h"
 #include "platform/pathconv.h"
+#include "platform/pathsys.h"
 
 namespace {
 
@@ -45,11 +47,14 @@ int ErrorFromErrno(int err) {
 
 int FdOpen(const char* path, int flags, int permission) {
   if (path == nullptr || *path == 0) return FD_ERROR_NOT_FOUND;
+  std::string host;
+  if (!SysHostPath(path, host)) return FD_ERROR_NOT_FOUND;
+  if (SysTakeFault(SysFault::Open)) return FD_ERROR_ACCESS;
   mode_t mode = S_IRUSR | S_IRGRP | S_IROTH;
   if (permission & FD_PERM_WRITE) mode |= S_IWUSR | S_IWGRP | S_IWOTH;
   int fd;
   do {
-    fd = ::open(path, HostFlags(flags), mode);
+    fd = ::open(host.c_str(), HostFlags(flags), mode);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return ErrorFromErrno(errno);
   // Linux opens folders read-only; a stream over one would only fail later.
@@ -69,6 +74,7 @@ int FdOpenW(const wchar16* path, int flags, int permission) {
 
 int FdRead(int fd, void* destination, int count) {
   if (count <= 0) return 0;
+  if (SysTakeFault(SysFault::Read)) return -1;
   char* out = static_cast<char*>(destination);
   int done = 0;
   while (done < count) {
@@ -86,6 +92,7 @@ int FdRead(int fd, void* destination, int count) {
 
 int FdWrite(int fd, const void* source, int count) {
   if (count <= 0) return 0;
+  if (SysTakeFault(SysFault::Write)) return -1;
   const char* in = static_cast<const char*>(source);
   int done = 0;
   while (done < count) {
@@ -115,10 +122,11 @@ int FdClose(int fd) {
 }
 
 bool FdClearReadOnly(const char* path) {
-  if (path == nullptr) return false;
+  std::string host;
+  if (!SysHostPath(path, host)) return false;
   struct stat st;
-  if (::stat(path, &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  return ::chmod(path, (st.st_mode & 07777) | S_IWUSR) == 0;
+  if (::stat(host.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  return ::chmod(host.c_str(), (st.st_mode & 07777) | S_IWUSR) == 0;
 }
 
 bool FdClearReadOnlyW(const wchar16* path) {

@@ -39,8 +39,10 @@ enum : int {
 // Origins of FdSeek.
 enum : int { FD_SEEK_SET = 0, FD_SEEK_CUR = 1, FD_SEEK_END = 2 };
 
-// Opens `path` (the caller's bytes, passed on unchanged) and returns a
-// descriptor >= 0 or an FD_ERROR_* value. Descriptors are close-on-exec.
+// Opens `path` and returns a descriptor >= 0 or an FD_ERROR_* value.
+// Descriptors are close-on-exec. The path reaches the host as SysHostPath
+// spells it: '\' separates as '/' does and a lent drive letter stands for its
+// host directory; a host path is taken as it is.
 int FdOpen(const char* path, int flags, int permission = FD_PERM_READ | FD_PERM_WRITE);
 // The same for a UTF-16 path, which reaches the host as UTF-8.
 int FdOpenW(const wchar16* path, int flags, int permission = FD_PERM_READ | FD_PERM_WRITE);

@@ -1,6 +1,7 @@
 #include "platform/fsops.h"
 
 #include <dirent.h>
+#include <stdlib.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
@@ -8,6 +9,8 @@
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
+
+#include <atomic>
 
 #include "platform/pathsys.h"
 
@@ -44,12 +47,38 @@ int ErrorCode(int err) {
   }
 }
 
+// Calls to let pass before the injected failure, per operation; -1: none.
+std::atomic<int> g_faultSkip[size_t(SysFault::Count)] = {-1, -1, -1, -1, -1, -1};
+std::atomic<bool> g_faultPending{false};
+
 }  // namespace
 
+void SysInjectFault(SysFault op, int skip) {
+  if (unsigned(op) >= unsigned(SysFault::Count)) return;
+  g_faultSkip[size_t(op)].store(skip < 0 ? 0 : skip);
+  g_faultPending.store(true);
+}
+
+void SysClearFaults() {
+  for (auto& skip : g_faultSkip) skip.store(-1);
+  g_faultPending.store(false);
+}
+
+bool SysTakeFault(SysFault op) {
+  if (!g_faultPending.load(std::memory_order_relaxed) || unsigned(op) >= unsigned(SysFault::Count)) return false;
+  std::atomic<int>& skip = g_faultSkip[size_t(op)];
+  int left = skip.load();
+  while (left >= 0) {
+    if (skip.compare_exchange_weak(left, left - 1)) return left == 0;
+  }
+  return false;
+}
+
 bool SysGetFileTimes(const char* path, uint64_t* lastWrite, uint64_t* creation, uint64_t* lastAccess) {
-  if (path == nullptr || *path == 0) return false;
+  std::string host;
+  if (!SysHostPath(path, host)) return false;
   struct statx sx;
-  if (statx(AT_FDCWD, path, 0, STATX_BASIC_STATS | STATX_BTIME, &sx) != 0) return false;
+  if (statx(AT_FDCWD, host.c_str(), 0, STATX_BASIC_STATS | STATX_BTIME, &sx) != 0) return false;
   auto ticks = [](const struct statx_timestamp& t) {
     struct timespec ts;
     ts.tv_sec = time_t(t.tv_sec);
@@ -64,14 +93,15 @@ bool SysGetFileTimes(const char* path, uint64_t* lastWrite, uint64_t* creation, 
 
 bool SysSetFileTimes(const char* path, const uint64_t* lastWrite, const uint64_t* /*creation*/,
                      const uint64_t* lastAccess) {
-  if (path == nullptr || *path == 0) return false;
+  std::string host;
+  if (!SysHostPath(path, host)) return false;
   struct timespec times[2];
   times[0].tv_sec = 0;
   times[0].tv_nsec = UTIME_OMIT;
   times[1] = times[0];
   if (lastAccess) times[0] = FromTicks(*lastAccess);
   if (lastWrite) times[1] = FromTicks(*lastWrite);
-  return utimensat(AT_FDCWD, path, times, 0) == 0;
+  return utimensat(AT_FDCWD, host.c_str(), times, 0) == 0;
 }
 
 uint64_t SysGetSystemTimeTicks() {
@@ -82,9 +112,10 @@ uint64_t SysGetSystemTimeTicks() {
 
 bool SysListDirectory(const char* path, std::vector<SysDirEntry>& entries, int* error) {
   entries.clear();
-  DIR* dir = (path && *path) ? opendir(path) : nullptr;
+  std::string host;
+  DIR* dir = SysHostPath(path, host) ? opendir(host.c_str()) : nullptr;
   if (dir == nullptr) {
-    if (error) *error = (path && *path) ? ErrorCode(errno) : SYS_ERROR_NOT_FOUND;
+    if (error) *error = host.empty() ? SYS_ERROR_NOT_FOUND : ErrorCode(errno);
     return false;
   }
   int fd = dirfd(dir);
@@ -106,8 +137,9 @@ bool SysListDirectory(const char* path, std::vector<SysDirEntry>& entries, int* 
 }
 
 int SysRemoveDirectory(const char* path) {
-  if (path == nullptr || *path == 0) return SYS_ERROR_NOT_FOUND;
-  return rmdir(path) == 0 ? SYS_OK : ErrorCode(errno);
+  std::string host;
+  if (!SysHostPath(path, host)) return SYS_ERROR_NOT_FOUND;
+  return rmdir(host.c_str()) == 0 ? SYS_OK : ErrorCode(errno);
 }
 
 bool FdTruncate(int fd, int64_t length) {
@@ -120,10 +152,14 @@ bool FdTruncate(int fd, int64_t length) {
 }
 
 int SysMoveFile(const char* from, const char* to, bool replace) {
-  if (from == nullptr || to == nullptr || *from == 0 || *to == 0) return SYS_ERROR_NOT_FOUND;
+  std::string source, target;
+  if (!SysHostPath(from, source)) return SYS_ERROR_NOT_FOUND;
+  if (!SysHostPath(to, target)) return SYS_ERROR_PATH_NOT_FOUND;
   struct stat st;
-  if (lstat(from, &st) != 0) return SYS_ERROR_NOT_FOUND;
-  int rc = replace ? rename(from, to) : renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
+  if (lstat(source.c_str(), &st) != 0) return SYS_ERROR_NOT_FOUND;
+  if (SysTakeFault(SysFault::Move)) return SYS_ERROR_ACCESS;
+  int rc = replace ? rename(source.c_str(), target.c_str())
+                   : renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE);
   if (rc == 0) return SYS_OK;
   if (errno == ENOENT || errno == ENOTDIR) return SYS_ERROR_PATH_NOT_FOUND;
   if (errno == EISDIR) return SYS_ERROR_ACCESS;
@@ -131,12 +167,40 @@ int SysMoveFile(const char* from, const char* to, bool replace) {
 }
 
 bool SysCopyPermissions(const char* source, const char* target) {
+  std::string from, to;
   struct stat st;
-  if (source == nullptr || target == nullptr || stat(source, &st) != 0) return false;
-  return chmod(target, st.st_mode & 07777) == 0;
+  if (!SysHostPath(source, from) || !SysHostPath(target, to) || stat(from.c_str(), &st) != 0) return false;
+  return chmod(to.c_str(), st.st_mode & 07777) == 0;
 }
 
 bool SysIsRegularFile(const char* path) {
+  std::string host;
   struct stat st;
-  return path != nullptr && lstat(path, &st) == 0 && S_ISREG(st.st_mode);
+  return SysHostPath(path, host) && lstat(host.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+int SysGetTempPath(char* out, int size) {
+  std::string folder = "/tmp/";
+  const char* env = getenv("TMPDIR");
+  struct stat st;
+  if (env != nullptr && env[0] == '/' && stat(env, &st) == 0 && S_ISDIR(st.st_mode)) {
+    folder = env;
+    if (folder.back() != '/') folder += '/';
+  }
+  if (size >= 1) out[0] = 0;
+  if (size < 1 || folder.size() > size_t(size) - 1) return 0;
+  memcpy(out, folder.c_str(), folder.size() + 1);
+  return int(folder.size());
+}
+
+bool SysGetEnvironmentVariable(const char* name, std::string& out) {
+  const char* value = name != nullptr ? getenv(name) : nullptr;
+  out = value != nullptr ? value : "";
+  return value != nullptr;
+}
+
+DWORD SysGetTickCount() {
+  struct timespec ts;
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return DWORD(uint64_t(ts.tv_sec) * 1000u + uint64_t(ts.tv_nsec) / 1000000u);
 }

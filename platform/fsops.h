@@ -1,7 +1,9 @@
 // File-system services beyond descriptor I/O: file times, directory
-// listings, directory removal, renaming, cutting a file to a length and the
-// system clock. Paths are the caller's bytes passed on unchanged, as FdOpen
-// takes them.
+// listings, directory removal, renaming, cutting a file to a length, the
+// records of a file's facts, the temporary folder, the environment and the
+// clocks. Paths reach the host as SysHostPath (platform/pathsys.h) spells
+// them, as FdOpen takes them: '\' or '/' separated, a lent drive letter
+// standing for its host directory.
 #pragma once
 
 #include <cstdint>
@@ -56,3 +58,74 @@ int SysMoveFile(const char* from, const char* to, bool replace);
 bool SysCopyPermissions(const char* source, const char* target);
 // True when path names a regular file (a link is not followed).
 bool SysIsRegularFile(const char* path);
+
+// ---- Records of a file's facts ---------------------------------------------
+
+// What a look at one file by name reports: attributes, the three times and
+// the size in two halves (filled from SysGetFileAttributesEx of
+// platform/findfile.h, whose attribute bits they carry).
+struct FileAttributeData {
+  DWORD dwFileAttributes;
+  FILETIME ftCreationTime;
+  FILETIME ftLastAccessTime;
+  FILETIME ftLastWriteTime;
+  DWORD nFileSizeHigh;
+  DWORD nFileSizeLow;
+};
+
+// Room for a file name in a find record, terminator included.
+inline constexpr int SYS_FIND_NAME_SIZE = 260;
+inline constexpr int SYS_FIND_SHORT_NAME_SIZE = 14;
+
+// What a search for one name reports: the facts of FileAttributeData, two
+// reserved words, the stored file name and a short name (none on this host:
+// empty). Written once for 8-bit and 16-bit names.
+template <class Ch>
+struct FindFileDataT {
+  DWORD dwFileAttributes;
+  FILETIME ftCreationTime;
+  FILETIME ftLastAccessTime;
+  FILETIME ftLastWriteTime;
+  DWORD nFileSizeHigh;
+  DWORD nFileSizeLow;
+  DWORD dwReserved0;
+  DWORD dwReserved1;
+  Ch cFileName[SYS_FIND_NAME_SIZE];
+  Ch cAlternateFileName[SYS_FIND_SHORT_NAME_SIZE];
+};
+using FindFileData = FindFileDataT<char>;
+using FindFileDataW = FindFileDataT<wchar16>;
+
+// ---- Temporary folder, environment and clocks ------------------------------
+
+// The folder for temporary files with a trailing separator ($TMPDIR when it
+// names a folder by an absolute path, else /tmp/) in out; its length, or 0
+// (out emptied when size >= 1) when it does not fit into size - 1.
+int SysGetTempPath(char* out, int size);
+// The value of the environment variable name; false when it is not set.
+bool SysGetEnvironmentVariable(const char* name, std::string& out);
+// The character that separates the folders of the host's PATH.
+inline constexpr char SYS_PATH_LIST_SEPARATOR = ':';
+// Milliseconds since an arbitrary start, wrapping at 32 bits.
+DWORD SysGetTickCount();
+
+// ---- Failure injection -------------------------------------------------------
+// Tests prove that callers lose nothing when a step fails halfway, which a
+// privileged test process cannot provoke with permissions alone.
+
+enum class SysFault : unsigned {
+  Open,             // FdOpen gives FD_ERROR_ACCESS
+  Read,             // FdRead gives -1
+  Write,            // FdWrite gives -1
+  Move,             // SysMoveFile gives SYS_ERROR_ACCESS
+  Delete,           // SysDeleteFile gives SYS_ERROR_ACCESS
+  CreateDirectory,  // SysCreateDirectory gives SYS_ERROR_ACCESS
+  Count
+};
+// The call of op after `skip` further calls fails once; the others behave
+// normally. A second injection for the same op replaces the first.
+void SysInjectFault(SysFault op, int skip);
+// Forgets every pending injected failure.
+void SysClearFaults();
+// Consumes a pending failure of op: true when the current call is to fail.
+bool SysTakeFault(SysFault op);

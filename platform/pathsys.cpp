@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "platform/fileio.h"
+#include "platform/fsops.h"
+#include "platform/netshare.h"
 
 namespace {
 
@@ -50,9 +52,11 @@ std::string Resolve(std::string root, const char* text, char sep) {
   return root;
 }
 
-// The host spelling of a path, empty when it names a drive not lent.
+// The host spelling of a path, empty when it names a drive not lent. A
+// server path reaches the host directory of a lent share.
 std::string ToHost(const char* path) {
   std::string out;
+  if (IsSep(path[0]) && IsSep(path[1]) && SysShareHostPath(path, out)) return out;
   int drive = DriveIndex(path);
   if (drive >= 0) {
     if (g_driveRoot[drive].empty()) return out;
@@ -89,6 +93,11 @@ bool SysMapDrive(int letter, const char* hostRoot) {
   while (root.size() > 1 && root.back() == '/') root.pop_back();
   g_driveRoot[c - 'a'] = root;
   return true;
+}
+
+bool SysHostPath(const char* path, std::string& out) {
+  out = path == nullptr ? std::string() : ToHost(path);
+  return !out.empty();
 }
 
 DWORD SysGetLogicalDrives() {
@@ -151,6 +160,7 @@ int64_t SysGetDescriptorSize(int fd) {
 int SysCreateDirectory(const char* path) {
   std::string host = ToHost(path);
   if (host.empty()) return SYS_ERROR_NOT_FOUND;
+  if (SysTakeFault(SysFault::CreateDirectory)) return SYS_ERROR_ACCESS;
   return mkdir(host.c_str(), 0777) == 0 ? SYS_OK : ErrorCode(errno);
 }
 
@@ -159,6 +169,7 @@ int SysDeleteFile(const char* path) {
   struct stat st;
   if (host.empty() || lstat(host.c_str(), &st) != 0) return SYS_ERROR_NOT_FOUND;
   if (S_ISDIR(st.st_mode)) return SYS_ERROR_ACCESS;
+  if (SysTakeFault(SysFault::Delete)) return SYS_ERROR_ACCESS;
   return unlink(host.c_str()) == 0 ? SYS_OK : ErrorCode(errno);
 }
 

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "platform/types.h"
 
@@ -32,6 +33,11 @@ inline constexpr int SYS_ERROR_OTHER = 31;
 bool SysMapDrive(int letter, const char* hostRoot);
 // One bit per present drive letter, bit 0 for A.
 DWORD SysGetLogicalDrives();
+// The spelling the host's own file functions take: '\' becomes '/', a lent
+// drive letter its host directory, and \\server\share of a share lent with
+// SysRegisterShare its host directory; a host path keeps its bytes. False
+// (out emptied) for a null or empty path or a drive letter that is not lent.
+bool SysHostPath(const char* path, std::string& out);
 
 // The full path of `path` ("." and ".." resolved, relative paths joined to
 // the current directory, a drive letter without separator to its root) in

@@ -1,0 +1,297 @@
+// Directory-tree scans and copies over the single-file engine.
+#include "files/copytree.h"
+
+#include <algorithm>
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "files/fileops.h"
+#include "files/fileops_text.h"
+#include "files/path.h"
+#include "platform/fsops.h"
+#include "platform/pathsys.h"
+#include "toolkit/wildcard.h"
+
+using namespace fileops_detail;
+using files_detail::IsSep;
+
+namespace {
+
+// The engine's own bits that a tree hands on to each file.
+constexpr DWORD kEngineBits = 0x1FFF & ~DWORD(TREE_CLEAR_TARGET);
+
+int MatchList(const std::string& name, const char* list) {
+  return MatchFilePatternList(name.c_str(), int(name.size()), list, MATCH_NOCASE, ';');
+}
+int MatchList(const std::u16string& name, const wchar16* list) {
+  return MatchFilePatternListW(name.c_str(), int(name.size()), list, MATCH_NOCASE, ';');
+}
+
+struct Entry {
+  std::string name;  // UTF-8
+  bool isDirectory;
+};
+
+// The entries of a folder in name order; false with a TREE_ERROR_* code.
+bool List(const std::string& folder, std::vector<Entry>& out, int* code) {
+  std::vector<SysDirEntry> entries;
+  int error = SYS_OK;
+  out.clear();
+  if (!SysListDirectory(folder.c_str(), entries, &error)) {
+    *code = error == SYS_ERROR_NOT_FOUND ? TREE_ERROR_NOT_FOUND : TREE_ERROR_LIST;
+    return false;
+  }
+  for (SysDirEntry& entry : entries) out.push_back(Entry{std::move(entry.name), entry.isDirectory});
+  std::sort(out.begin(), out.end(), [](const Entry& a, const Entry& b) { return a.name < b.name; });
+  return true;
+}
+
+std::string HostFullPath(const std::string& path) {
+  std::string full(4096, '\0'), host;
+  full.resize(size_t(SysGetFullPathName(path.c_str(), &full[0], int(full.size()))));
+  SysHostPath(full.c_str(), host);
+  while (host.size() > 1 && host.back() == '/') host.pop_back();
+  return host;
+}
+
+template <class Ch>
+Str<Ch> Join(const Str<Ch>& folder, const Str<Ch>& name) {
+  Str<Ch> out = folder;
+  if (!out.empty() && !IsSep(out.back())) out += SeparatorFor(folder);
+  return out + name;
+}
+
+template <class Ch>
+class TreeWalk {
+ public:
+  TreeWalk(DWORD flags, CopyTreeOptionsT<Ch>* options) : flags_(flags), options_(options ? options : &none_) {}
+
+  // Calls back with the event; 0 without a callback or in a quiet scan.
+  int Tell(int event, const Str<Ch>& path, int64_t size = 0, int error = 0) {
+    if (options_->callback == nullptr || (flags_ & TREE_SCAN_QUIET)) return 0;
+    options_->path = path.c_str();
+    options_->pathLength = int(path.size());
+    options_->fileSize = size;
+    options_->error = error;
+    int answer = options_->callback(event, options_);
+    options_->path = nullptr;
+    options_->pathLength = 0;
+    if (answer < 0 && event != TREE_EVENT_END) stopped_ = true;
+    return answer;
+  }
+
+  bool Cancelled() {
+    if (options_->cancel != nullptr && std::atomic_ref<BYTE>(*const_cast<BYTE*>(options_->cancel)).load() != 0)
+      cancelled_ = true;
+    return cancelled_;
+  }
+
+  bool Passes(const Str<Ch>& name) const {
+    if (options_->include != nullptr && *options_->include != 0 && MatchList(name, options_->include) <= 0)
+      return false;
+    return options_->exclude == nullptr || *options_->exclude == 0 || MatchList(name, options_->exclude) <= 0;
+  }
+
+  // Records a failure: reported, kept when it is the first, and the end of
+  // the walk with TREE_STOP_ON_ERROR or when it is a folder's.
+  void Fail(const Str<Ch>& path, int code, bool fatal) {
+    if (failure_ == 0) failure_ = code;
+    Tell(TREE_EVENT_ERROR, path, 0, code);
+    if (fatal || (flags_ & TREE_STOP_ON_ERROR)) stopped_ = true;
+  }
+
+  bool Done() { return stopped_ || Cancelled(); }
+
+  // The scan: files that pass are counted (with their bytes).
+  void Scan(const Str<Ch>& folder) {
+    std::vector<Entry> entries;
+    int code = 0;
+    std::string narrow;
+    if (!Narrow(folder, narrow) || !List(narrow, entries, &code)) {
+      Fail(folder, code ? code : TREE_ERROR_NOT_FOUND, false);
+      return;
+    }
+    for (const Entry& entry : entries) {
+      if (Done()) return;
+      Str<Ch> name = Widen<Ch>(entry.name);
+      Str<Ch> path = Join(folder, name);
+      if (entry.isDirectory) {
+        if (!(flags_ & TREE_SUBDIRECTORIES) || Tell(TREE_EVENT_DIRECTORY, path) != 0) continue;
+        if (!stopped_) Scan(path);
+      } else {
+        CountFile(path, name);
+      }
+    }
+  }
+
+  void CountFile(const Str<Ch>& path, const Str<Ch>& name) {
+    if (!Passes(name)) return;
+    int64_t size = SizeOf(path);
+    if (Tell(TREE_EVENT_FILE_FOUND, path, size) != 0) return;
+    ++count_;
+    options_->totalSize += size;
+  }
+
+  // The copy of one folder's content into target, which exists.
+  void Copy(const Str<Ch>& folder, const Str<Ch>& target) {
+    std::vector<Entry> entries;
+    int code = 0;
+    std::string narrow;
+    if (!Narrow(folder, narrow) || !List(narrow, entries, &code)) {
+      Fail(folder, code ? code : TREE_ERROR_NOT_FOUND, false);
+      return;
+    }
+    for (const Entry& entry : entries) {
+      if (Done()) return;
+      Str<Ch> name = Widen<Ch>(entry.name);
+      Str<Ch> from = Join(folder, name), to = Join(target, name);
+      if (entry.isDirectory) {
+        if (!(flags_ & TREE_SUBDIRECTORIES) || IsTargetRoot(from)) continue;
+        std::string toNarrow;
+        int type = Narrow(to, toNarrow) ? GetPathType(toNarrow.c_str()) : PATH_NONE;
+        if (type == PATH_FILE || (type == PATH_NONE && SysCreateDirectory(toNarrow.c_str()) != SYS_OK)) {
+          Fail(to, TREE_ERROR_CREATE_DIRECTORY, true);
+          return;
+        }
+        Copy(from, to);
+      } else {
+        CopyFile(from, to, name);
+      }
+    }
+  }
+
+  void CopyFile(const Str<Ch>& from, const Str<Ch>& to, const Str<Ch>& name) {
+    if (!Passes(name)) return;
+    if (Tell(TREE_EVENT_BEFORE_COPY, from, SizeOf(from)) != 0 || stopped_) return;
+    std::string a, b;
+    if (!Narrow(from, a) || !Narrow(to, b)) {
+      Fail(from, COPY_SOURCE_UNREADABLE, false);
+      return;
+    }
+    if ((flags_ & TREE_ONLY_NEWER) && GetPathType(b.c_str()) == PATH_FILE &&
+        CompareFileTimeValues(a.c_str(), b.c_str(), FILE_TIME_LAST_WRITE, FILE_TIME_COMPARE_SECONDS) <= 0)
+      return;
+    DWORD engine = (flags_ & kEngineBits) | COPY_KEEP_COUNTER;
+    int result = CopyFileEngine(engine, a.c_str(), b.c_str(), options_->counter, nullptr, options_->cancel);
+    if (result == COPY_CANCELLED) cancelled_ = true;
+    else if (result != COPY_OK) Fail(from, result, false);
+  }
+
+  // A target inside the source is not copied into itself.
+  bool IsTargetRoot(const Str<Ch>& path) const {
+    std::string narrow;
+    return Narrow(path, narrow) && HostFullPath(narrow) == targetRoot_;
+  }
+
+  int64_t SizeOf(const Str<Ch>& path) {
+    std::string narrow;
+    int64_t size = 0;
+    if (Narrow(path, narrow)) GetFileSize64ByName(narrow.c_str(), &size);
+    return size < 0 ? 0 : size;
+  }
+
+  void ResetCounter() {
+    if (options_->counter == nullptr || (flags_ & COPY_KEEP_COUNTER)) return;
+    if (flags_ & COPY_COUNTER_64) std::atomic_ref<uint64_t>(*static_cast<uint64_t*>(options_->counter)).store(0);
+    else std::atomic_ref<uint32_t>(*static_cast<uint32_t*>(options_->counter)).store(0);
+  }
+
+  // The walk's result: 0 when cancelled, the first failure, or the count.
+  int Result() {
+    Tell(TREE_EVENT_END, Str<Ch>());
+    if (cancelled_) return 0;
+    if (failure_ != 0) return failure_;
+    return count_ > 0x7FFFFFFF ? 0x7FFFFFFF : int(count_);
+  }
+
+  DWORD flags_;
+  std::string targetRoot_;  // the target's full host path
+  CopyTreeOptionsT<Ch> none_;
+  CopyTreeOptionsT<Ch>* options_;
+  int64_t count_ = 0;
+  int failure_ = 0;
+  bool stopped_ = false;
+  bool cancelled_ = false;
+};
+
+template <class Ch>
+Str<Ch> WithoutTrailingSeparators(const Ch* path) {
+  Str<Ch> out(path);
+  while (out.size() > 1 && IsSep(out.back())) out.pop_back();
+  return out;
+}
+
+template <class Ch>
+int ScanTree(DWORD flags, const Ch* directory, CopyTreeOptionsT<Ch>* options) {
+  TreeWalk<Ch> walk(flags, options);
+  walk.options_->totalSize = 0;
+  if (directory == nullptr || *directory == 0) return TREE_ERROR_NOT_FOUND;
+  Str<Ch> start = WithoutTrailingSeparators(directory);
+  int type = PathTypeOf(start);
+  if (type == PATH_NONE) return TREE_ERROR_NOT_FOUND;
+  if (type == PATH_FILE) {
+    if (!(flags & TREE_SUBDIRECTORIES)) return TREE_ERROR_START_IS_FILE;
+    walk.CountFile(start, start.substr(NameOffset(start)));
+  } else {
+    walk.Scan(start);
+  }
+  return walk.Result();
+}
+
+template <class Ch>
+int CopyTree(DWORD flags, const Ch* source, const Ch* target, CopyTreeOptionsT<Ch>* options) {
+  if (source == nullptr || *source == 0) return TREE_ERROR_NOT_FOUND;
+  if (target == nullptr || *target == 0) return TREE_ERROR_CREATE_DIRECTORY;
+  Str<Ch> from = WithoutTrailingSeparators(source), to = WithoutTrailingSeparators(target);
+  int type = PathTypeOf(from);
+  if (type == PATH_NONE) return TREE_ERROR_NOT_FOUND;
+  if (type == PATH_FILE) return TREE_ERROR_START_IS_FILE;
+  // The quiet first pass: nothing to copy ends here with its result.
+  int found = ScanTree(flags | TREE_SCAN_QUIET, from.c_str(), options);
+  if (found <= 0) return found;
+
+  TreeWalk<Ch> walk(flags & ~DWORD(TREE_SCAN_QUIET), options);
+  walk.count_ = found;
+  walk.ResetCounter();
+  if (flags & TREE_INTO_NAMED) to = Join(to, from.substr(NameOffset(from)));
+  std::string narrow;
+  if (!Narrow(to, narrow)) return TREE_ERROR_CREATE_DIRECTORY;
+  int targetType = GetPathType(narrow.c_str());
+  if (targetType == PATH_NONE) {
+    bool made = (flags & TREE_CREATE_TARGET) ? CreateDirectoryPath(narrow.c_str(), 0) > 0
+                : (flags & TREE_INTO_NAMED) ? SysCreateDirectory(narrow.c_str()) == SYS_OK
+                                            : false;
+    if (!made) {
+      walk.Fail(to, TREE_ERROR_CREATE_DIRECTORY, true);
+      return walk.Result();
+    }
+  } else if (targetType == PATH_FILE) {
+    walk.Fail(to, TREE_ERROR_CREATE_DIRECTORY, true);
+    return walk.Result();
+  } else if ((flags & TREE_CLEAR_TARGET) && !DeleteDirectoryTree(narrow.c_str(), DELETE_TREE_KEEP_TOP)) {
+    if (flags & TREE_STOP_ON_ERROR) {
+      walk.Fail(to, TREE_ERROR_CLEAR_TARGET, true);
+      return walk.Result();
+    }
+  }
+  walk.targetRoot_ = HostFullPath(narrow);
+  walk.Copy(from, to);
+  return walk.Result();
+}
+
+}  // namespace
+
+int CopyDirectoryTree(DWORD flags, const char* source, const char* target, CopyTreeOptions* options) {
+  return CopyTree(flags, source, target, options);
+}
+int CopyDirectoryTreeW(DWORD flags, const wchar16* source, const wchar16* target, CopyTreeOptionsW* options) {
+  return CopyTree(flags, source, target, options);
+}
+
+int FileTreeScan(DWORD flags, const char* directory, CopyTreeOptions* options) {
+  return ScanTree(flags, directory, options);
+}
+int FileTreeScanW(DWORD flags, const wchar16* directory, CopyTreeOptionsW* options) {
+  return ScanTree(flags, directory, options);
+}
