@@ -106,7 +106,8 @@ bool CompareFileContents(const char* first, const char* second);
 bool CompareFileContentsW(const wchar16* first, const wchar16* second);
 
 // Looks for name in each folder of the PATH variable (separated by ';' or
-// the host's own separator, empty ones skipped) and copies the first
+// the host's own separator, empty ones skipped; a ':' behind a single
+// letter and before a separator is a drive letter's) and copies the first
 // candidate whose GetPathType is type (PATH_FILE or PATH_DIRECTORY) to
 // output; its length, 0 (output emptied) when none fits into size - 1. A
 // name without extension is tried with each ';'-separated entry of

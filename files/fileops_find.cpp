@@ -62,13 +62,24 @@ int FindData(const Ch* path, FindFileDataT<Ch>* data) {
   return KindOf(facts);
 }
 
+// Whether text[i], the host's list separator ':', is rather the colon of a
+// drive letter: second in its entry behind a letter, before a separator.
+template <class Ch>
+bool IsDriveColon(const Str<Ch>& text, size_t start, size_t i) {
+  if (i != start + 1 || i + 1 >= text.size() || !files_detail::IsSep(text[i + 1])) return false;
+  unsigned letter = unsigned(text[start]) | 0x20u;
+  return letter - 'a' < 26u;
+}
+
 // Splits text at ';' and at the host's own list separator; empty entries
 // are skipped only when skipEmpty.
 template <class Ch, class Visit>
 bool ForEachEntry(const Str<Ch>& text, bool hostSeparator, bool skipEmpty, Visit visit) {
   size_t start = 0;
   for (size_t i = 0; i <= text.size(); ++i) {
-    bool end = i == text.size() || text[i] == Ch(';') || (hostSeparator && text[i] == Ch(SYS_PATH_LIST_SEPARATOR));
+    bool end = i == text.size() || text[i] == Ch(';') ||
+               (hostSeparator && text[i] == Ch(SYS_PATH_LIST_SEPARATOR) &&
+                !(SYS_PATH_LIST_SEPARATOR == ':' && IsDriveColon(text, start, i)));
     if (!end) continue;
     if ((i > start || !skipEmpty) && visit(text.substr(start, i - start))) return true;
     start = i + 1;

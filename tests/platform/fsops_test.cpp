@@ -1,0 +1,211 @@
+// File-system services reached through the drive mapping, the records of a
+// file's facts, the temporary folder and the injected failures.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "platform/fileio.h"
+#include "platform/fsops.h"
+#include "platform/pathsys.h"
+
+namespace {
+
+class MappedDrive : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char name[] = "/tmp/zelvaro-fsops-XXXXXX";
+    dir_ = ::mkdtemp(name);
+    ASSERT_EQ(::mkdir((dir_ + "/sub").c_str(), 0777), 0);
+    ASSERT_TRUE(SysMapDrive('Q', dir_.c_str()));
+  }
+  void TearDown() override {
+    SysMapDrive('Q', nullptr);
+    SysClearFaults();
+    std::system(("rm -rf '" + dir_ + "'").c_str());
+  }
+  std::string Read(const std::string& host) {
+    std::ifstream in(host, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  std::string dir_;
+};
+
+TEST_F(MappedDrive, FdOpenTakesDriveLettersAndBackslashesAsThePathFunctionsDo) {
+  int fd = FdOpen("Q:\\sub\\a.txt", FD_OPEN_WRITE | FD_OPEN_CREATE | FD_OPEN_TRUNCATE);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(FdWrite(fd, "abc", 3), 3);
+  ASSERT_EQ(FdClose(fd), 0);
+  EXPECT_EQ(Read(dir_ + "/sub/a.txt"), "abc");
+  // Every spelling of the same file opens it: lower-case letter, '/', a host
+  // path with '\', and the plain POSIX path as before.
+  for (std::string path : {std::string("q:/sub/a.txt"), std::string("Q:sub\\a.txt"), dir_ + "\\sub\\a.txt",
+                           dir_ + "/sub/a.txt"}) {
+    fd = FdOpen(path.c_str(), FD_OPEN_READ);
+    ASSERT_GE(fd, 0) << path;
+    char buffer[8] = {};
+    EXPECT_EQ(FdRead(fd, buffer, 8), 3) << path;
+    EXPECT_STREQ(buffer, "abc");
+    FdClose(fd);
+  }
+  std::u16string wide = u"Q:\\sub\\a.txt";
+  fd = FdOpenW(wide.c_str(), FD_OPEN_READ);
+  EXPECT_GE(fd, 0);
+  if (fd >= 0) FdClose(fd);
+  // A letter that is not lent names nothing; it never falls back to a file
+  // called "R:" in the current folder.
+  EXPECT_EQ(FdOpen("R:\\sub\\a.txt", FD_OPEN_READ), FD_ERROR_NOT_FOUND);
+  EXPECT_EQ(FdOpen("Q:\\sub", FD_OPEN_READ), FD_ERROR_IS_DIRECTORY);
+  ASSERT_EQ(::chmod((dir_ + "/sub/a.txt").c_str(), 0444), 0);
+  EXPECT_TRUE(FdClearReadOnly("Q:\\sub\\a.txt"));
+  struct stat st;
+  ASSERT_EQ(::stat((dir_ + "/sub/a.txt").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0644u);
+}
+
+TEST_F(MappedDrive, MovesListsAndTimesGoThroughTheMapping) {
+  std::ofstream(dir_ + "/sub/a.txt") << "x";
+  EXPECT_EQ(SysMoveFile("Q:\\sub\\a.txt", "Q:\\b.txt", false), SYS_OK);
+  EXPECT_EQ(Read(dir_ + "/b.txt"), "x");
+  EXPECT_EQ(SysMoveFile("Q:\\b.txt", "R:\\b.txt", false), SYS_ERROR_PATH_NOT_FOUND);
+  EXPECT_EQ(SysMoveFile("Q:\\none", "Q:\\c", false), SYS_ERROR_NOT_FOUND);
+  std::ofstream(dir_ + "/c.txt") << "y";
+  EXPECT_EQ(SysMoveFile("Q:\\b.txt", "Q:\\c.txt", false), SYS_ERROR_EXISTS);
+  EXPECT_EQ(SysMoveFile("Q:\\b.txt", "Q:\\c.txt", true), SYS_OK);
+  EXPECT_EQ(Read(dir_ + "/c.txt"), "x");
+
+  std::vector<SysDirEntry> entries;
+  int error = -1;
+  ASSERT_TRUE(SysListDirectory("Q:\\", entries, &error));
+  EXPECT_EQ(error, SYS_OK);
+  EXPECT_EQ(entries.size(), 2u);  // c.txt and sub
+  EXPECT_FALSE(SysListDirectory("Q:\\none", entries, &error));
+  EXPECT_EQ(error, SYS_ERROR_NOT_FOUND);
+
+  const uint64_t ticks = 116444736000000000ull + 1500000000ull * 10000000ull;
+  ASSERT_TRUE(SysSetFileTimes("Q:\\c.txt", &ticks, nullptr, nullptr));
+  struct stat st;
+  ASSERT_EQ(::stat((dir_ + "/c.txt").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mtim.tv_sec, 1500000000);
+  uint64_t written = 0;
+  ASSERT_TRUE(SysGetFileTimes("q:/c.txt", &written, nullptr, nullptr));
+  EXPECT_EQ(written, ticks);
+  EXPECT_EQ(SysRemoveDirectory("Q:\\sub"), SYS_OK);
+  EXPECT_TRUE(SysIsRegularFile("Q:\\c.txt"));
+}
+
+TEST_F(MappedDrive, AttributeDataReportsWhatStatSees) {
+  std::string file = dir_ + "/sub/data";
+  int fd = ::open(file.c_str(), O_WRONLY | O_CREAT, 0644);
+  ASSERT_GE(fd, 0);
+  // A sparse file beyond 4 GiB shows both halves of the size.
+  ASSERT_EQ(::ftruncate(fd, off_t(0x123456789LL)), 0);
+  ::close(fd);
+  struct timespec times[2] = {{1200000000, 500}, {1300000000, 1234567}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+
+  FileAttributeData data;
+  ASSERT_TRUE(SysGetAttributeData("Q:\\sub\\data", &data));
+  EXPECT_EQ(data.dwFileAttributes, SYS_ATTR_NORMAL);
+  EXPECT_EQ(data.nFileSizeHigh, 0x1u);
+  EXPECT_EQ(data.nFileSizeLow, 0x23456789u);
+  EXPECT_EQ(FileTimeTicks(data.ftLastWriteTime), 116444736000000000ull + 13000000000000000ull + 12345ull);
+  EXPECT_EQ(FileTimeTicks(data.ftLastAccessTime), 116444736000000000ull + 12000000000000000ull + 5ull);
+
+  ASSERT_EQ(::chmod(file.c_str(), 0444), 0);
+  ASSERT_TRUE(SysGetAttributeData(file.c_str(), &data));
+  EXPECT_EQ(data.dwFileAttributes, SYS_ATTR_READONLY);
+  ASSERT_TRUE(SysGetAttributeData("Q:\\sub", &data));
+  EXPECT_EQ(data.dwFileAttributes, SYS_ATTR_DIRECTORY);
+  EXPECT_EQ(data.nFileSizeHigh | data.nFileSizeLow, 0u);
+
+  std::memset(&data, 0xAB, sizeof data);
+  EXPECT_FALSE(SysGetAttributeData("Q:\\none", &data));
+  const FileAttributeData zero{};
+  EXPECT_EQ(std::memcmp(&data, &zero, sizeof data), 0);
+  EXPECT_FALSE(SysGetAttributeData(nullptr, &data));
+}
+
+TEST(SysGetTempPath, TakesAnAbsoluteTmpdirThatIsAFolder) {
+  const char* saved = std::getenv("TMPDIR");
+  std::string keep = saved ? saved : "";
+  char name[] = "/tmp/zelvaro-tmpdir-XXXXXX";
+  std::string folder = ::mkdtemp(name);
+  std::string slashForm = folder + "/";
+  struct Case {
+    const char* value;  // null: unset
+    std::string expected;
+  } cases[] = {
+      {nullptr, "/tmp/"},
+      {folder.c_str(), folder + "/"},
+      {slashForm.c_str(), folder + "/"},
+      {"relative/dir", "/tmp/"},
+      {"/no/such/folder", "/tmp/"},
+  };
+  for (const Case& c : cases) {
+    if (c.value) ::setenv("TMPDIR", c.value, 1);
+    else ::unsetenv("TMPDIR");
+    char out[512];
+    EXPECT_EQ(SysGetTempPath(out, sizeof out), int(c.expected.size())) << (c.value ? c.value : "unset");
+    EXPECT_EQ(std::string(out), c.expected);
+  }
+  ::unsetenv("TMPDIR");
+  char small[5] = "xxxx";
+  EXPECT_EQ(SysGetTempPath(small, 5), 0);  // "/tmp/" needs six
+  EXPECT_EQ(small[0], 0);
+  EXPECT_EQ(SysGetTempPath(small, 0), 0);
+  if (saved) ::setenv("TMPDIR", keep.c_str(), 1);
+  ::rmdir(folder.c_str());
+}
+
+TEST(SysGetEnvironmentVariable, TellsUnsetFromEmpty) {
+  std::string value = "old";
+  ::setenv("ZELVARO_TEST_VAR", "", 1);
+  EXPECT_TRUE(SysGetEnvironmentVariable("ZELVARO_TEST_VAR", value));
+  EXPECT_EQ(value, "");
+  ::setenv("ZELVARO_TEST_VAR", "a;b:c", 1);
+  EXPECT_TRUE(SysGetEnvironmentVariable("ZELVARO_TEST_VAR", value));
+  EXPECT_EQ(value, "a;b:c");
+  ::unsetenv("ZELVARO_TEST_VAR");
+  EXPECT_FALSE(SysGetEnvironmentVariable("ZELVARO_TEST_VAR", value));
+  EXPECT_FALSE(SysGetEnvironmentVariable(nullptr, value));
+}
+
+TEST_F(MappedDrive, AnInjectedFailureStrikesOnlyTheCallItWasAimedAt) {
+  std::string file = dir_ + "/f";
+  std::ofstream(file) << "x";
+  SysInjectFault(SysFault::Move, 1);
+  EXPECT_EQ(SysMoveFile(file.c_str(), (dir_ + "/g").c_str(), false), SYS_OK);
+  EXPECT_EQ(SysMoveFile((dir_ + "/g").c_str(), file.c_str(), false), SYS_ERROR_ACCESS);
+  EXPECT_EQ(SysMoveFile((dir_ + "/g").c_str(), file.c_str(), false), SYS_OK);
+
+  SysInjectFault(SysFault::Open, 0);
+  EXPECT_EQ(FdOpen(file.c_str(), FD_OPEN_READ), FD_ERROR_ACCESS);
+  int fd = FdOpen(file.c_str(), FD_OPEN_READWRITE);
+  ASSERT_GE(fd, 0);
+  SysInjectFault(SysFault::Read, 0);
+  char c;
+  EXPECT_EQ(FdRead(fd, &c, 1), -1);
+  EXPECT_EQ(FdRead(fd, &c, 1), 1);
+  SysInjectFault(SysFault::Write, 0);
+  EXPECT_EQ(FdWrite(fd, "y", 1), -1);
+  EXPECT_EQ(FdWrite(fd, "y", 1), 1);
+  FdClose(fd);
+
+  SysInjectFault(SysFault::CreateDirectory, 0);
+  EXPECT_EQ(SysCreateDirectory("Q:\\d"), SYS_ERROR_ACCESS);
+  EXPECT_EQ(SysCreateDirectory("Q:\\d"), SYS_OK);
+  SysInjectFault(SysFault::Delete, 0);
+  SysClearFaults();
+  EXPECT_EQ(SysDeleteFile("Q:\\f"), SYS_OK);
+}
+
+}  // namespace
