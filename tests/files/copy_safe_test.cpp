@@ -1,0 +1,242 @@
+// Safe renames and rewrites: whatever step fails, the target keeps either
+// its old or its new content in full, and no temporary file stays behind.
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+
+#include <algorithm>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "files/copyengine.h"
+#include "files/fileops.h"
+#include "platform/fsops.h"
+#include "platform/pathsys.h"
+#include "stream_test_util.h"
+
+namespace {
+
+bool Exists(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+class SafeFiles : public ::testing::Test {
+ protected:
+  void TearDown() override { SysClearFaults(); }
+  std::string Put(const std::string& name, const std::string& text) {
+    WriteWholeFile(dir_.File(name), Bytes(text.begin(), text.end()));
+    return dir_.File(name);
+  }
+  std::string Read(const std::string& name) {
+    Bytes b = ReadWholeFile(dir_.File(name));
+    return std::string(b.begin(), b.end());
+  }
+  bool Has(const std::string& name) { return Exists(dir_.File(name)); }
+  // The folder holds exactly these names.
+  std::vector<std::string> Listing() {
+    std::vector<std::string> names;
+    DIR* d = ::opendir(dir_.path().c_str());
+    while (dirent* e = ::readdir(d))
+      if (e->d_name[0] != '.') names.push_back(e->d_name);
+    ::closedir(d);
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  ScratchDir dir_;
+};
+
+using Names = std::vector<std::string>;
+
+TEST_F(SafeFiles, RenameReplacesTheTargetAndDropsOrKeepsTheOld) {
+  std::string fresh = Put("new", "N"), target = Put("doc.txt", "O");
+  ASSERT_TRUE(RenameFileSafe(fresh.c_str(), target.c_str(), 0, nullptr, 0));
+  EXPECT_EQ(Read("doc.txt"), "N");
+  EXPECT_EQ(Listing(), (Names{"doc.txt"}));
+  // With a pattern the old target becomes a numbered backup named after
+  // the target.
+  for (const char* text : {"A", "B", "C"}) {
+    fresh = Put("new", text);
+    ASSERT_TRUE(RenameFileSafe(fresh.c_str(), target.c_str(), 0, "*.bak", 2));
+  }
+  EXPECT_EQ(Read("doc.txt"), "C");
+  EXPECT_EQ(Read("doc.txt.bak.0"), "B");
+  EXPECT_EQ(Read("doc.txt.bak.1"), "A");
+  EXPECT_EQ(Listing(), (Names{"doc.txt", "doc.txt.bak.0", "doc.txt.bak.1"}));
+  // '*' and an extension: the new file's name with that extension.
+  fresh = Put("draft.tmp", "D");
+  ASSERT_TRUE(RenameFileSafe(fresh.c_str(), "*txt", RENAME_SAFE_TARGET_MAY_BE_MISSING, nullptr, 0));
+  EXPECT_EQ(Read("draft.txt"), "D");
+  EXPECT_FALSE(Has("draft.tmp"));
+  // A leftover aside file of an earlier crash is replaced.
+  Put("doc.txt.rf.tmp", "stale");
+  fresh = Put("new", "E");
+  ASSERT_TRUE(RenameFileSafe(fresh.c_str(), target.c_str(), 0, nullptr, 0));
+  EXPECT_EQ(Read("doc.txt"), "E");
+  EXPECT_FALSE(Has("doc.txt.rf.tmp"));
+}
+
+TEST_F(SafeFiles, RenameWantsATargetUnlessToldOtherwise) {
+  std::string fresh = Put("new", "N");
+  std::string target = dir_.File("absent");
+  EXPECT_FALSE(RenameFileSafe(fresh.c_str(), target.c_str(), 0, nullptr, 0));
+  EXPECT_EQ(Read("new"), "N");  // kept without RENAME_SAFE_DELETE_ON_FAILURE
+  EXPECT_FALSE(RenameFileSafe(fresh.c_str(), target.c_str(), RENAME_SAFE_DELETE_ON_FAILURE, nullptr, 0));
+  EXPECT_FALSE(Has("new"));
+  fresh = Put("new", "N");
+  ASSERT_EQ(::chmod(fresh.c_str(), 0444), 0);
+  EXPECT_FALSE(RenameFileSafe(fresh.c_str(), target.c_str(),
+                              RENAME_SAFE_DELETE_ON_FAILURE | RENAME_SAFE_PLAIN_DELETE, nullptr, 0));
+  EXPECT_FALSE(Has("new"));  // a POSIX folder lets even a read-only file go
+  fresh = Put("new", "N");
+  ASSERT_TRUE(RenameFileSafe(fresh.c_str(), target.c_str(), RENAME_SAFE_TARGET_MAY_BE_MISSING, nullptr, 0));
+  EXPECT_EQ(Read("absent"), "N");
+  EXPECT_EQ(Listing(), (Names{"absent"}));
+  EXPECT_FALSE(RenameFileSafe(nullptr, target.c_str(), 0, nullptr, 0));
+  EXPECT_FALSE(RenameFileSafe(target.c_str(), nullptr, 0, nullptr, 0));
+  EXPECT_FALSE(RenameFileSafe(target.c_str(), "", 0, nullptr, 0));
+  std::string longName(5000, 'x');
+  EXPECT_FALSE(RenameFileSafe(target.c_str(), longName.c_str(), RENAME_SAFE_TARGET_MAY_BE_MISSING, nullptr, 0));
+  EXPECT_EQ(Read("absent"), "N");
+}
+
+TEST_F(SafeFiles, RenameExchangesNames) {
+  std::string a = Put("a", "first"), b = Put("b", "second");
+  ASSERT_TRUE(RenameFileSafe(a.c_str(), b.c_str(), RENAME_SAFE_EXCHANGE, nullptr, 0));
+  EXPECT_EQ(Read("a"), "second");
+  EXPECT_EQ(Read("b"), "first");
+  EXPECT_EQ(Listing(), (Names{"a", "b"}));
+  std::u16string wa(a.begin(), a.end()), wb(b.begin(), b.end());
+  ASSERT_TRUE(RenameFileSafeW(wa.c_str(), wb.c_str(), RENAME_SAFE_EXCHANGE, nullptr, 0));
+  EXPECT_EQ(Read("a"), "first");
+  EXPECT_EQ(Read("b"), "second");
+}
+
+// Each of the moves fails in turn: the target ends with its old or its new
+// content, and no ".rf.tmp" stays.
+TEST_F(SafeFiles, RenameRollsBackWhicheverMoveFails) {
+  struct Case {
+    int flags;
+    int failingMove;  // 0: target aside, 1: new file in, 2: old target to the new name
+    const char* target;
+    const char* fresh;  // null: the new file is gone
+  } cases[] = {
+      {RENAME_SAFE_DELETE_ON_FAILURE, 0, "O", nullptr},
+      {0, 0, "O", "N"},
+      {RENAME_SAFE_DELETE_ON_FAILURE, 1, "O", nullptr},
+      {0, 1, "O", "N"},
+      {RENAME_SAFE_EXCHANGE, 2, "O", "N"},
+  };
+  for (const Case& c : cases) {
+    std::string fresh = Put("new", "N"), target = Put("doc", "O");
+    SysInjectFault(SysFault::Move, c.failingMove);
+    EXPECT_FALSE(RenameFileSafe(fresh.c_str(), target.c_str(), c.flags, nullptr, 0)) << c.failingMove;
+    SysClearFaults();
+    EXPECT_EQ(Read("doc"), c.target) << c.failingMove;
+    if (c.fresh) EXPECT_EQ(Read("new"), c.fresh) << c.failingMove;
+    else EXPECT_FALSE(Has("new")) << c.failingMove;
+    EXPECT_FALSE(Has("doc.rf.tmp")) << c.failingMove;
+    ::unlink(fresh.c_str());
+  }
+}
+
+std::string Splice(std::string text, size_t offset, size_t oldLength, const std::string& data) {
+  return text.replace(offset, oldLength, data);
+}
+
+TEST_F(SafeFiles, WriteReplacesARangeOfAnyLength) {
+  // Sizes around the block of 4096 bytes, ranges at the start, middle and end.
+  Bytes seed = RandomBytes(9, 20000);
+  std::string base(seed.begin(), seed.end());
+  struct Case {
+    size_t fileSize, offset, oldLength, newLength;
+  } cases[] = {
+      {0, 0, 0, 5},          {10, 10, 0, 3},       {10, 0, 10, 0},      {4096, 100, 50, 4000},
+      {4097, 4096, 1, 2},    {12000, 5000, 100, 100}, {12000, 5000, 100, 9000}, {12000, 1, 11000, 7},
+      {8192, 4095, 2, 1},    {100, 50, 1000, 1},    // the old range is cut at the end
+  };
+  for (const Case& c : cases) {
+    std::string before = base.substr(0, c.fileSize);
+    std::string data = base.substr(base.size() - c.newLength);
+    std::string path = Put("f", before);
+    ASSERT_TRUE(WriteFileSafe(path.c_str(), int64_t(c.offset), int64_t(c.oldLength), data.data(),
+                              int64_t(c.newLength), nullptr, 0))
+        << c.fileSize << " " << c.offset;
+    size_t cut = std::min(c.oldLength, c.fileSize - c.offset);
+    EXPECT_EQ(Read("f"), Splice(before, c.offset, cut, data)) << c.fileSize << " " << c.offset;
+    EXPECT_EQ(Listing(), (Names{"f"}));
+  }
+}
+
+TEST_F(SafeFiles, WriteOfTheSameLengthStaysInPlaceAndKeepsTheMode) {
+  std::string path = Put("f", "0123456789");
+  ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+  struct stat before, after;
+  ASSERT_EQ(::stat(path.c_str(), &before), 0);
+  ASSERT_TRUE(WriteFileSafe(path.c_str(), 3, 2, "ab", 2, nullptr, 0));
+  ASSERT_EQ(::stat(path.c_str(), &after), 0);
+  EXPECT_EQ(Read("f"), "012ab56789");
+  EXPECT_EQ(before.st_ino, after.st_ino);
+  // Another length writes a new file that keeps the permission bits.
+  ASSERT_TRUE(WriteFileSafe(path.c_str(), 3, 2, "abc", 3, nullptr, 0));
+  ASSERT_EQ(::stat(path.c_str(), &after), 0);
+  EXPECT_EQ(Read("f"), "012abc56789");
+  EXPECT_EQ(after.st_mode & 0777, 0640u);
+  // Backups: a copy before an in-place write, the old file after a rewrite.
+  ASSERT_TRUE(WriteFileSafe(path.c_str(), 0, 1, "X", 1, "*.bak", 5));
+  EXPECT_EQ(Read("f"), "X12abc56789");
+  EXPECT_EQ(Read("f.bak.0"), "012abc56789");
+  ASSERT_TRUE(WriteFileSafe(path.c_str(), 0, 1, "", 0, "*.bak", 5));
+  EXPECT_EQ(Read("f"), "12abc56789");
+  EXPECT_EQ(Read("f.bak.0"), "X12abc56789");
+  EXPECT_EQ(Read("f.bak.1"), "012abc56789");
+  EXPECT_EQ(Listing(), (Names{"f", "f.bak.0", "f.bak.1"}));
+}
+
+TEST_F(SafeFiles, WriteRefusesBadArguments) {
+  std::string path = Put("f", "0123456789");
+  EXPECT_FALSE(WriteFileSafe(path.c_str(), 11, 0, "a", 1, nullptr, 0));
+  EXPECT_FALSE(WriteFileSafe(path.c_str(), -1, 0, "a", 1, nullptr, 0));
+  EXPECT_FALSE(WriteFileSafe(path.c_str(), 0, -1, "a", 1, nullptr, 0));
+  EXPECT_FALSE(WriteFileSafe(path.c_str(), 0, 0, "a", -1, nullptr, 0));
+  EXPECT_FALSE(WriteFileSafe(path.c_str(), 0, 0, nullptr, 1, nullptr, 0));
+  EXPECT_FALSE(WriteFileSafe(dir_.File("none").c_str(), 0, 0, "a", 1, nullptr, 0));
+  EXPECT_FALSE(WriteFileSafe(dir_.path().c_str(), 0, 0, "a", 1, nullptr, 0));
+  EXPECT_FALSE(WriteFileSafe(nullptr, 0, 0, "a", 1, nullptr, 0));
+  EXPECT_TRUE(WriteFileSafe(path.c_str(), 10, 0, "a", 1, nullptr, 0));  // at the very end
+  EXPECT_EQ(Read("f"), "0123456789a");
+  std::u16string wide(path.begin(), path.end());
+  EXPECT_TRUE(WriteFileSafeW(wide.c_str(), 0, 11, "w", 1, u"*.b", 1));
+  EXPECT_EQ(Read("f"), "w");
+  EXPECT_EQ(Read("f.b.0"), "0123456789a");
+}
+
+// Every step of a rewrite fails in turn: the file keeps its old content and
+// no ".cf.tmp" or ".rf.tmp" stays.
+TEST_F(SafeFiles, WriteLosesNothingWhenAStepFails) {
+  Bytes seed = RandomBytes(4, 10000);
+  const std::string old(seed.begin(), seed.end());
+  struct Case {
+    SysFault fault;
+    int skip;
+    int64_t newLength;  // 100: the in-place path
+  } cases[] = {
+      {SysFault::Open, 0, 50},  {SysFault::Open, 1, 50},  {SysFault::Read, 0, 50},
+      {SysFault::Read, 2, 50},  {SysFault::Write, 0, 50}, {SysFault::Write, 1, 50},
+      {SysFault::Write, 2, 50}, {SysFault::Move, 0, 50},  {SysFault::Move, 1, 50},
+      {SysFault::Open, 0, 100}, {SysFault::Read, 0, 100}, {SysFault::Write, 0, 100},
+  };
+  std::string data(100, 'z');
+  for (const Case& c : cases) {
+    std::string path = Put("f", old);
+    SysInjectFault(c.fault, c.skip);
+    EXPECT_FALSE(WriteFileSafe(path.c_str(), 5000, 100, data.data(), c.newLength, nullptr, 0))
+        << int(c.fault) << " " << c.skip << " " << c.newLength;
+    SysClearFaults();
+    EXPECT_EQ(Read("f"), old) << int(c.fault) << " " << c.skip << " " << c.newLength;
+    EXPECT_EQ(Listing(), (Names{"f"})) << int(c.fault) << " " << c.skip;
+  }
+}
+
+}  // namespace
