@@ -19,7 +19,7 @@ using files_detail::IsSep;
 namespace {
 
 // The engine's own bits that a tree hands on to each file.
-constexpr DWORD kEngineBits = 0x1FFF & ~DWORD(TREE_CLEAR_TARGET);
+constexpr DWORD kEngineBits = 0x1FFF & ~TREE_CLEAR_TARGET;
 
 int MatchList(const std::string& name, const char* list) {
   return MatchFilePatternList(name.c_str(), int(name.size()), list, MATCH_NOCASE, ';');
@@ -251,7 +251,7 @@ int CopyTree(DWORD flags, const Ch* source, const Ch* target, CopyTreeOptionsT<C
   int found = ScanTree(flags | TREE_SCAN_QUIET, from.c_str(), options);
   if (found <= 0) return found;
 
-  TreeWalk<Ch> walk(flags & ~DWORD(TREE_SCAN_QUIET), options);
+  TreeWalk<Ch> walk(flags & ~TREE_SCAN_QUIET, options);
   walk.count_ = found;
   walk.ResetCounter();
   if (flags & TREE_INTO_NAMED) to = Join(to, from.substr(NameOffset(from)));

@@ -8,19 +8,17 @@
 #include "files/copyengine.h"
 #include "platform/types.h"
 
-// Flags of CopyDirectoryTree and FileTreeScan. The bits of CopyFileEngine
-// below 0x2000 are handed on to each file's copy (the counter always
-// accumulates across files; it starts from 0 unless COPY_KEEP_COUNTER),
-// except these two, which mean something else for a tree:
-enum : DWORD {
-  TREE_CREATE_TARGET = 0x100,     // create a missing target folder chain
-  TREE_CLEAR_TARGET = 0x200,      // empty the target folder first (DeleteDirectoryTree)
-  TREE_ONLY_NEWER = 0x2000,       // skip files whose copy exists with the same or a later write time
-  TREE_INTO_NAMED = 0x4000,       // copy into target\<name of the source folder>
-  TREE_STOP_ON_ERROR = 0x8000,    // the first failure ends the walk
-  TREE_SUBDIRECTORIES = 0x10000,  // follow subfolders
-  TREE_SCAN_QUIET = 0x20000,      // FileTreeScan counts without calling back
-};
+// Flags of CopyDirectoryTree and FileTreeScan, combined with those of
+// CopyFileEngine below 0x2000, which are handed on to each file's copy (the
+// counter accumulates across files; it starts from 0 unless
+// COPY_KEEP_COUNTER). 0x100 and 0x200 mean something else for a tree:
+inline constexpr DWORD TREE_CREATE_TARGET = 0x100;      // create a missing target folder chain
+inline constexpr DWORD TREE_CLEAR_TARGET = 0x200;       // empty the target folder first (DeleteDirectoryTree)
+inline constexpr DWORD TREE_ONLY_NEWER = 0x2000;        // skip files whose copy exists with the same or a later write time
+inline constexpr DWORD TREE_INTO_NAMED = 0x4000;        // copy into target\<name of the source folder>
+inline constexpr DWORD TREE_STOP_ON_ERROR = 0x8000;     // the first failure ends the walk
+inline constexpr DWORD TREE_SUBDIRECTORIES = 0x10000;   // follow subfolders
+inline constexpr DWORD TREE_SCAN_QUIET = 0x20000;       // FileTreeScan counts without calling back
 
 // Callback events.
 enum : int {
