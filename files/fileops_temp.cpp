@@ -9,6 +9,7 @@
 #include "files/fileops_text.h"
 #include "files/path.h"
 #include "platform/fsops.h"
+#include "platform/shellinfo.h"
 
 using namespace fileops_detail;
 using files_detail::IsSep;

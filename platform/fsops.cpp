@@ -198,9 +198,3 @@ bool SysGetEnvironmentVariable(const char* name, std::string& out) {
   out = value != nullptr ? value : "";
   return value != nullptr;
 }
-
-DWORD SysGetTickCount() {
-  struct timespec ts;
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return DWORD(uint64_t(ts.tv_sec) * 1000u + uint64_t(ts.tv_nsec) / 1000000u);
-}

@@ -96,7 +96,7 @@ struct FindFileDataT {
 using FindFileData = FindFileDataT<char>;
 using FindFileDataW = FindFileDataT<wchar16>;
 
-// ---- Temporary folder, environment and clocks ------------------------------
+// ---- Temporary folder and environment ------------------------------
 
 // The folder for temporary files with a trailing separator ($TMPDIR when it
 // names a folder by an absolute path, else /tmp/) in out; its length, or 0
@@ -106,8 +106,6 @@ int SysGetTempPath(char* out, int size);
 bool SysGetEnvironmentVariable(const char* name, std::string& out);
 // The character that separates the folders of the host's PATH.
 inline constexpr char SYS_PATH_LIST_SEPARATOR = ':';
-// Milliseconds since an arbitrary start, wrapping at 32 bits.
-DWORD SysGetTickCount();
 
 // ---- Failure injection -------------------------------------------------------
 // Tests prove that callers lose nothing when a step fails halfway, which a
