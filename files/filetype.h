@@ -25,11 +25,11 @@
 // "Bearbeiten" for "Edit". A null or empty verb is "open".
 //
 // A program or icon path must name an existing file unless it holds a '%'
-// (an environment reference); it may have at most 259 characters. Where a
-// null path is allowed it means the program's own file. A path matches a
-// stored command or icon when the stored text, with or without its opening
-// quote, matches the path followed by '*' (letter case ignored, '/' and '\'
-// alike); a null path matches everything.
+// (an environment reference); it may have at most 259 characters and no
+// double quote. Where a null path is allowed it means the program's own
+// file. A path matches a stored command or icon when the stored text, with
+// or without its opening quote, matches the path followed by '*' (letter
+// case ignored, '/' and '\' alike); a null path matches everything.
 //
 // Every function returns false (0) on the first failure; what was written
 // before it stays.

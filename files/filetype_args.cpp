@@ -78,8 +78,9 @@ bool TakeProgramPath(const char* path, bool ownWhenNull, std::string* out) {
     *out = own;
     return true;
   }
-  // A longer path would have to be cut, and the cut path names another file.
-  if (std::strlen(path) > kMaxPath) return false;
+  // A longer path would have to be cut, and the cut path names another file;
+  // a quote could not be quoted in a command line.
+  if (std::strlen(path) > kMaxPath || std::strchr(path, '"') != nullptr) return false;
   if (GetPathType(path) != PATH_FILE && std::strchr(path, '%') == nullptr) return false;
   *out = path;
   return true;
@@ -163,7 +164,7 @@ bool ReadText(CRegistryKey& key, const char* name, std::string* out) {
   void* data = nullptr;
   if (!key.QueryValueAlloc(&data, name, REG_SZ)) return false;
   *out = static_cast<const char*>(data);
-  ::operator delete(data);
+  delete[] static_cast<BYTE*>(data);
   return true;
 }
 

@@ -236,6 +236,7 @@ TEST_F(FileTypeTest, ProgramPathsMustExistUnlessTheyReferToTheEnvironment) {
   ASSERT_EQ(exact.size(), 259u);
   WriteFile(exact, "");
   WriteFile(tooLong, "");
+  WriteFile(dir_ + "/bin/a\"b", "");
   struct Case {
     std::string path;
     bool ok;
@@ -246,6 +247,7 @@ TEST_F(FileTypeTest, ProgramPathsMustExistUnlessTheyReferToTheEnvironment) {
       {tooLong, false},  // would have to be cut, naming another file
       {dir_ + "/bin/missing", false},
       {dir_ + "/bin", false},
+      {dir_ + "/bin/a\"b", false},  // exists, but cannot stand in quotes
       {"%ProgramFiles%\\Zelvaro\\zelvaro.exe", true},
       {"%" + std::string(258, 'e'), true},
       {"%" + std::string(259, 'e'), false},
