@@ -3,6 +3,7 @@
 #include "files/filetype_impl.h"
 #include "files/path.h"
 #include "platform/fileio.h"
+#include "platform/fsops.h"
 #include "platform/shellnotify.h"
 
 using namespace filetype_detail;
@@ -11,8 +12,7 @@ bool NotifyAssociationChanged(const char* ext) {
   Extension e;
   if (!TakeExtension(ext, kMaxNotifyExtension, &e)) return false;
   char dir[SHELL_MAX_PATH];
-  const DWORD dirLength = GetTempPathA(SHELL_MAX_PATH, dir);
-  if (dirLength == 0 || dirLength >= static_cast<DWORD>(SHELL_MAX_PATH)) return false;
+  if (SysGetTempPath(dir, SHELL_MAX_PATH) <= 0) return false;
   // The file is made new: one of the same name that exists already, perhaps
   // someone else's, is neither emptied nor deleted; the next number is tried.
   for (UINT unique = 1; unique <= 0xFFFF; ++unique) {

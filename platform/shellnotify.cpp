@@ -1,7 +1,6 @@
 #include "platform/shellnotify.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <mutex>
 
@@ -69,16 +68,6 @@ ShellNotification LastShellNotification() {
 }
 
 }  // namespace platform
-
-DWORD GetTempPathA(DWORD size, char* buffer) {
-  const char* env = std::getenv("TMPDIR");
-  std::string dir = env != nullptr && env[0] != '\0' ? env : "/tmp";
-  if (dir.back() != '/') dir.push_back('/');
-  const auto needed = static_cast<DWORD>(dir.size() + 1);
-  if (buffer == nullptr || size < needed) return needed;
-  std::memcpy(buffer, dir.c_str(), needed);
-  return needed - 1;
-}
 
 UINT GetTempFileNameA(const char* dir, const char* prefix, UINT unique, char* out) {
   if (dir == nullptr || dir[0] == '\0' || prefix == nullptr || out == nullptr) return 0;

@@ -1,6 +1,6 @@
 // What the libraries take from the shell for file-type changes, on a host
-// without one: the change notification, the directory for temporary files
-// and numbered names in it.
+// without one: the change notification and numbered temporary names (the
+// folder for them is SysGetTempPath's, platform/fsops.h).
 //
 // SHChangeNotify reaches no desktop here. Every notification is counted and
 // the last one kept; a listener of this process, when one is set, hears
@@ -46,11 +46,6 @@ ShellNotification LastShellNotification();
 // The longest path the numbered names are formed for, terminator included.
 inline constexpr int SHELL_MAX_PATH = 260;
 
-// The directory for temporary files with a trailing separator: $TMPDIR when
-// it is set and not empty, else /tmp. Returns its length; when it does not
-// fit into size characters with its terminator, nothing is written and the
-// size needed (terminator included) is returned.
-DWORD GetTempPathA(DWORD size, char* buffer);
 // Forms dir, a separator unless dir ends in one, the first three characters
 // of prefix, unique's low 16 bits in upper-case hexadecimal and ".TMP" into
 // out (room for SHELL_MAX_PATH characters). Returns the number used, or 0

@@ -807,10 +807,21 @@ TEST_F(NotifyTest, TakesExtensionsOfUpToFifteenCharacters) {
   EXPECT_EQ(notes_[0].item1, tmp_ + "/CFR1.TMP.abcdefghijklmno");
 }
 
-TEST_F(NotifyTest, FailsWithoutAWritableTemporaryDirectory) {
-  setenv("TMPDIR", (dir_ + "/missing").c_str(), 1);
+TEST_F(NotifyTest, FailsWhenTheTemporaryNameWouldBeTooLong) {
+  // A folder of 255 characters leaves no room for "CFR1.TMP" within 259.
+  const std::string deep = tmp_ + "/" + std::string(255 - tmp_.size() - 1, 'd');
+  ASSERT_EQ(mkdir(deep.c_str(), 0700), 0);
+  setenv("TMPDIR", deep.c_str(), 1);
   EXPECT_FALSE(NotifyAssociationChanged("zlv"));
   EXPECT_TRUE(notes_.empty());
+  // 246 characters leave just enough room: 246 + "/CFR1.TMP" = 255, with ".zlv" 259.
+  const std::string fits = tmp_ + "/" + std::string(246 - tmp_.size() - 1, 'f');
+  ASSERT_EQ(mkdir(fits.c_str(), 0700), 0);
+  setenv("TMPDIR", fits.c_str(), 1);
+  EXPECT_TRUE(NotifyAssociationChanged("zlv"));
+  ASSERT_EQ(notes_.size(), 1u);
+  EXPECT_EQ(notes_[0].item1, fits + "/CFR1.TMP.zlv");
+  EXPECT_EQ(notes_[0].item1.size(), 259u);
 }
 
 }  // namespace

@@ -1,68 +1,12 @@
 #include "platform/shellnotify.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <cstring>
 #include <string>
 #include <vector>
 
 namespace {
-
-// Sets TMPDIR for one test and puts the old value back.
-class TempDirVariable {
- public:
-  explicit TempDirVariable(const char* value) {
-    const char* old = getenv("TMPDIR");
-    had_ = old != nullptr;
-    if (had_) old_ = old;
-    if (value != nullptr) {
-      setenv("TMPDIR", value, 1);
-    } else {
-      unsetenv("TMPDIR");
-    }
-  }
-  ~TempDirVariable() {
-    if (had_) {
-      setenv("TMPDIR", old_.c_str(), 1);
-    } else {
-      unsetenv("TMPDIR");
-    }
-  }
-
- private:
-  bool had_ = false;
-  std::string old_;
-};
-
-TEST(GetTempPathA, TakesTmpdirWithATrailingSeparatorElseTmp) {
-  struct Case {
-    const char* tmpdir;
-    const char* path;
-  };
-  const Case cases[] = {
-      {"/var/tmp", "/var/tmp/"},
-      {"/var/tmp/", "/var/tmp/"},
-      {"", "/tmp/"},
-      {nullptr, "/tmp/"},
-  };
-  for (const Case& c : cases) {
-    TempDirVariable variable(c.tmpdir);
-    char buf[SHELL_MAX_PATH] = "junk";
-    EXPECT_EQ(GetTempPathA(SHELL_MAX_PATH, buf), std::strlen(c.path)) << c.path;
-    EXPECT_STREQ(buf, c.path);
-  }
-}
-
-TEST(GetTempPathA, AsksForMoreRoomWithoutWriting) {
-  TempDirVariable variable("/var/tmp");
-  char buf[16] = "junk";
-  EXPECT_EQ(GetTempPathA(9, buf), 10u);  // "/var/tmp/" and its terminator
-  EXPECT_STREQ(buf, "junk");
-  EXPECT_EQ(GetTempPathA(10, buf), 9u);
-  EXPECT_STREQ(buf, "/var/tmp/");
-  EXPECT_EQ(GetTempPathA(0, nullptr), 10u);
-}
 
 TEST(GetTempFileNameA, FormsPrefixAndHexadecimalNumber) {
   struct Case {
