@@ -1,10 +1,15 @@
 // Builds a small image of any depth from the input and writes it with the
-// BMP, PNG or JPEG writer into a memory stream: no input may fault, BMP
+// BMP, PNG, JPEG or GIF writer into a memory stream: no input may fault, BMP
 // sizes must add up, PNG must read back to the same pixels through libpng,
-// and JPEG must read back at its size through libjpeg.
+// JPEG must read back at its size through libjpeg, and GIF (one image or an
+// animation) must read back to the colours of its palette, or of its
+// quantised copy, through a reader of its own.
 //
 // Input: depth, width, height, switches, comment length, comment, then the
-// bytes poured over the pixels and palette.
+// bytes poured over the pixels and palette. Switches: writer (0 BMP, 1 PNG,
+// 2 JPEG by the value modulo 3, GIF when the low two bits are both set), then
+// per writer an option, a depth or sequence bit, a comment bit and three
+// more bits.
 #include <png.h>
 
 #include <csetjmp>
@@ -14,7 +19,9 @@
 #include <cstring>
 #include <vector>
 
+#include "gif_check.h"
 #include "graphics/formats/bmp_writer.h"
+#include "graphics/formats/gif_writer.h"
 #include "graphics/formats/jpeg_lib.h"
 #include "graphics/formats/jpeg_writer.h"
 #include "graphics/formats/png_writer.h"
@@ -113,6 +120,49 @@ void CheckJpeg(const BYTE* data, size_t size, const CGraphicsImage& image) {
   if (!ok || width != image.width || height != image.height) std::abort();
 }
 
+// The colours a viewer shows for `image` on a width x height screen: palette
+// entries of the image, or of its quantised copy; index 0 beyond its edge.
+std::vector<BYTE> ShownRgb(const CGraphicsImage& image, int width, int height) {
+  CGraphicsImage quantised;
+  const CGraphicsImage* shown = &image;
+  if (image.bpp > 8) {
+    if (!quantised.Quantize(image)) std::abort();
+    shown = &quantised;
+  }
+  std::vector<BYTE> rgb;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const DWORD index = x < shown->width && y < shown->height
+                              ? shown->PixelGetFunc(shown->Row(y), x)
+                              : 0;
+      const RGBQUAD& entry = shown->palette[index];
+      rgb.insert(rgb.end(), {entry.rgbRed, entry.rgbGreen, entry.rgbBlue});
+    }
+  }
+  return rgb;
+}
+
+void CheckGif(const BYTE* data, size_t size, const std::vector<CGraphicsImage*>& frames,
+              DWORD transparent, const char* comment) {
+  gifcheck::File file;
+  if (!gifcheck::Reader(data, size).Read(file)) std::abort();
+  const CGraphicsImage& first = *frames[0];
+  if (file.width != first.width || file.height != first.height) std::abort();
+  if (file.frames.size() != frames.size()) std::abort();
+  if ((file.loops >= 0) != (frames.size() > 1)) std::abort();
+  std::vector<BYTE> ascii;
+  for (const char* c = comment; c != nullptr && *c != 0 && ascii.size() < 239; ++c)
+    if ((BYTE(*c) & 0x80) == 0) ascii.push_back(BYTE(*c));
+  if (file.comment != ascii) std::abort();
+  for (size_t i = 0; i < frames.size(); ++i) {
+    const gifcheck::Frame& frame = file.frames[i];
+    if (frame.control != (transparent < 256 || frames.size() > 1)) std::abort();
+    if (frame.control && ((frame.controlFlags & 1) != 0) != (transparent < 256)) std::abort();
+    if (frame.control && transparent < 256 && frame.transparent != transparent) std::abort();
+    if (frame.rgb != ShownRgb(*frames[i], first.width, first.height)) std::abort();
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -137,7 +187,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   CFileStream stream;
   if (!stream.OpenMemory(nullptr, 0, 2)) return 0;
-  const int writer = switches % 3;
+  const int writer = switches % 4 == 3 ? 3 : switches % 3;
   const bool option = (switches & 4) != 0;
   try {
     if (writer == 0) {
@@ -149,6 +199,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       CPngWriter png;
       if ((switches & 16) != 0) png.comment.SetText(comment.data());
       png.WriteEx(stream, image, option ? 1 : 0);
+    } else if (writer == 3) {
+      CGifWriter gif;
+      gif.transparentIndex = option ? DWORD(switches >> 5) * 37 : 256;
+      if ((switches & 16) != 0) gif.comment.SetText(comment.data());
+      // An animation: this image, one of another depth and size, this again.
+      CGraphicsImage other;
+      std::vector<CGraphicsImage*> frames = {&image};
+      if ((switches & 8) != 0) {
+        const int otherBpp = kDepths[(data[0] / 9 + 1 + (switches >> 5)) % 9];
+        if (!other.Create(otherBpp, 1 + data[2] % 64, 1 + data[1] % 16, 0, nullptr)) std::abort();
+        for (uint64_t i = 0; rest > 0 && i < other.imageBytes; ++i)
+          other.bottomRow[i] = data[at + (i * 7 + 3) % rest];
+        for (int i = 0; rest > 0 && i < 256; ++i)
+          other.SetPaletteEntry(i, DWORD(data[at + size_t(i * 3) % rest]) * 0x00050301u);
+        frames = {&image, &other, &image};
+        gif.WriteSequence(stream, frames.data(), 3);
+      } else {
+        gif.Write(stream, image);
+      }
+      int fill = 0;
+      const BYTE* out = static_cast<const BYTE*>(stream.GetData(&fill));
+      CheckGif(out, size_t(fill), frames, gif.transparentIndex, gif.comment.text);
+      stream.Close();
+      ::operator delete(const_cast<BYTE*>(out));
+      return 0;
     } else {
       CJpegWriter jpeg;
       jpeg.SetGreyscale((switches & 8) != 0);
