@@ -203,9 +203,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       CGifWriter gif;
       gif.transparentIndex = option ? DWORD(switches >> 5) * 37 : 256;
       if ((switches & 16) != 0) gif.comment.SetText(comment.data());
+      // Large enough to fill the code table several times: the input's
+      // bytes, mixed with noise when asked.
+      CGraphicsImage large;
+      CGraphicsImage* main = &image;
+      if ((switches & 32) != 0) {
+        if (!large.Create(bpp, width * 4, height * 8, 0, nullptr)) std::abort();
+        uint32_t noise = data[1] * 0x9E3779B9u + 1;
+        const bool noisy = (switches & 64) != 0;
+        for (uint64_t i = 0; rest > 0 && i < large.imageBytes; ++i) {
+          noise = noise * 1664525u + 1013904223u;
+          large.bottomRow[i] = BYTE(data[at + i % rest] ^ (noisy ? noise >> 24 : 0));
+        }
+        for (int i = 0; i < 256; ++i) large.palette[i] = image.palette[i];
+        main = &large;
+      }
       // An animation: this image, one of another depth and size, this again.
       CGraphicsImage other;
-      std::vector<CGraphicsImage*> frames = {&image};
+      std::vector<CGraphicsImage*> frames = {main};
       if ((switches & 8) != 0) {
         const int otherBpp = kDepths[(data[0] / 9 + 1 + (switches >> 5)) % 9];
         if (!other.Create(otherBpp, 1 + data[2] % 64, 1 + data[1] % 16, 0, nullptr)) std::abort();
@@ -213,10 +228,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
           other.bottomRow[i] = data[at + (i * 7 + 3) % rest];
         for (int i = 0; rest > 0 && i < 256; ++i)
           other.SetPaletteEntry(i, DWORD(data[at + size_t(i * 3) % rest]) * 0x00050301u);
-        frames = {&image, &other, &image};
+        frames = {main, &other, main};
         gif.WriteSequence(stream, frames.data(), 3);
       } else {
-        gif.Write(stream, image);
+        gif.Write(stream, *main);
       }
       int fill = 0;
       const BYTE* out = static_cast<const BYTE*>(stream.GetData(&fill));
