@@ -204,10 +204,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       gif.transparentIndex = option ? DWORD(switches >> 5) * 37 : 256;
       if ((switches & 16) != 0) gif.comment.SetText(comment.data());
       // Large enough to fill the code table several times: the input's
-      // bytes, mixed with noise when asked.
+      // bytes, mixed with noise when asked. Palette images only, as true
+      // colour reaches the coder as a quantised palette image anyway.
       CGraphicsImage large;
       CGraphicsImage* main = &image;
-      if ((switches & 32) != 0) {
+      if ((switches & 32) != 0 && bpp <= 8) {
         if (!large.Create(bpp, width * 4, height * 8, 0, nullptr)) std::abort();
         uint32_t noise = data[1] * 0x9E3779B9u + 1;
         const bool noisy = (switches & 64) != 0;
