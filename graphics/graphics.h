@@ -29,3 +29,5 @@
 #include "graphics/blit.h"
 #include "graphics/quantize.h"
 #include "graphics/arc.h"
+#include "graphics/polygon.h"
+#include "graphics/rotate.h"

@@ -221,6 +221,32 @@ class CGraphicsImage {
   bool AlphaMaskFrom(const CGraphicsImage& mask, int mode, DWORD colour);
   bool FlattenAlpha(DWORD colour);
 
+  // --- Polygons, moved rectangles, rotation, resolution and alpha
+  //     (polygon.cpp, move_rect.cpp, rotate.cpp, image_helpers.cpp) ---
+  // points: count (x, y) pairs, vertices on pixel corners; a pixel is filled
+  // when its centre lies inside by the even-odd rule (left and top edges in,
+  // right and bottom edges out). One point sets that pixel, two points or
+  // points on one row or column draw a line; at most POLYGON_MAX_POINTS.
+  bool FillPolygon(const int* points, int count, DWORD colour);
+  bool FillPolygonShader(const int* points, int count, DWORD arg, TriangleShaderFunc shader);
+  // Moves the rectangle (x, y, w, h) so that (x, y) lands on (dstX, dstY);
+  // overlapping source and destination are fine.
+  bool MoveRect(int x, int y, int w, int h, int dstX, int dstY);
+  // Makes this image src turned by angle (1/0x20000 turn, clockwise on the
+  // screen) about the pivot, enlarged to hold the turned corners and filled
+  // with fill where src does not reach. flags: ROTATE_* (graphics/rotate.h).
+  // Null pivot pointers turn about the centre of src; otherwise they receive
+  // the pivot's position in the result.
+  bool RotateFrom(const CGraphicsImage& src, int angle, DWORD flags, int* pivotX, int* pivotY,
+                  DWORD fill);
+  // The header's pixels per metre; false (and 0, 0) for an empty image.
+  bool GetResolution(DWORD* xPelsPerMeter, DWORD* yPelsPerMeter) const;
+  bool SetResolution(DWORD xPelsPerMeter, DWORD yPelsPerMeter);
+  // 32 bpp: any pixel's fourth byte non-zero; false for other depths.
+  bool HasAlpha() const;
+  // 32 bpp: every pixel's fourth byte becomes value; false for other depths.
+  bool SetAlpha(BYTE value);
+
   // --- Colour quantiser (quantize.cpp) ---
   // Makes this image the 8-bit palette version of src: true colour is cut
   // into at most 256 median-split boxes, each shown by its mean colour.
