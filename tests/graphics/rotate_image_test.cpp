@@ -127,6 +127,7 @@ TEST(RotateFrom, PivotInQuarterPixelsComesBackInQuarterPixels) {
 
 TEST(RotateFrom, NearestSamplingMatchesAnInverseMappingReference) {
   std::mt19937 rng(62);
+  int ran = 0;
   for (int bpp : kAllFormats) {
     for (int trial = 0; trial < 30; ++trial) {
       const int w = 1 + static_cast<int>(rng() % 30), h = 1 + static_cast<int>(rng() % 30);
@@ -137,6 +138,7 @@ TEST(RotateFrom, NearestSamplingMatchesAnInverseMappingReference) {
       const int px0 = static_cast<int>(rng() % 50) - 10, py0 = static_cast<int>(rng() % 50) - 10;
       ExactTurn ref(w, h, angle, px0, py0);
       if (ref.ambiguous) continue;
+      ++ran;
       int px = px0, py = py0;
       const DWORD fill = static_cast<DWORD>(rng());
       ASSERT_TRUE(out.RotateFrom(src, angle, ROTATE_NEAREST, &px, &py, fill));
@@ -161,10 +163,12 @@ TEST(RotateFrom, NearestSamplingMatchesAnInverseMappingReference) {
       EXPECT_GT(checked, 0);
     }
   }
+  EXPECT_GT(ran, 9 * 30 / 2);
 }
 
 TEST(RotateFrom, BlendedSamplingMatchesBilinearReference) {
   std::mt19937 rng(63);
+  int ran = 0;
   for (int bpp : {12, 15, 16, 24, 32}) {
     // The smallest step of a channel of the format, the error allowed on top.
     const int quantum = bpp == 12 ? 16 : (bpp == 15 || bpp == 16) ? 8 : 1;
@@ -178,6 +182,7 @@ TEST(RotateFrom, BlendedSamplingMatchesBilinearReference) {
       const int px0 = static_cast<int>(rng() % 40), py0 = static_cast<int>(rng() % 40);
       ExactTurn ref(w, h, angle, px0, py0);
       if (ref.ambiguous) continue;
+      ++ran;
       const DWORD fill = static_cast<DWORD>(rng()) & 0x00FFFFFF;
       int px = px0, py = py0;
       ASSERT_TRUE(out.RotateFrom(src, angle, 0, &px, &py, fill));
@@ -207,20 +212,24 @@ TEST(RotateFrom, BlendedSamplingMatchesBilinearReference) {
         }
     }
   }
+  EXPECT_GT(ran, 5 * 25 / 2);
 }
 
 TEST(RotateFrom, TransparentPixelsLendNoColourWhenTheSourceHasAlpha) {
   std::mt19937 rng(64);
+  int ran = 0;
   for (int trial = 0; trial < 30; ++trial) {
     const int w = 2 + static_cast<int>(rng() % 20), h = 2 + static_cast<int>(rng() % 20);
     CGraphicsImage src, out;
     ASSERT_TRUE(src.Create(32, w, h, IMAGE_NO_FILL, nullptr));
     Randomise(src, rng);
     const int angle = static_cast<int>(rng() % 0x20000);
-    ExactTurn ref(w, h, angle, 0, 0);
+    // A pivot off the corners, whose turned places are then never whole.
+    ExactTurn ref(w, h, angle, 1, 1);
     if (ref.ambiguous) continue;
+    ++ran;
     const DWORD fill = static_cast<DWORD>(rng());
-    int px = 0, py = 0;
+    int px = 1, py = 1;
     ASSERT_TRUE(out.RotateFrom(src, angle, 0, &px, &py, fill));
     ASSERT_TRUE(src.HasAlpha());
     for (int y = 0; y < out.height; ++y)
@@ -243,6 +252,7 @@ TEST(RotateFrom, TransparentPixelsLendNoColourWhenTheSourceHasAlpha) {
         for (int c = 0; c < 3; ++c) ASSERT_NEAR(Ch(got, 3) * Ch(got, c) / 255.0, premul[c], 4.0) << angle;
       }
   }
+  EXPECT_GT(ran, 20);
 }
 
 TEST(RotateFrom, FillsWhatTheSourceDoesNotReach) {
