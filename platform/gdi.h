@@ -12,11 +12,13 @@
 // with zero low bits (5 bits 0x1F give 0xF8) and narrowed by dropping low
 // bits; the fourth byte passes only from 32 to 32 bits and is 0 otherwise;
 // a colour stored into a palette format takes the first entry of least
-// squared distance. Scan lines are numbered from the bottom row (line 0) in
-// both directions; a DIB with a positive biHeight holds them bottom-up (its
-// first row is line `start`), one with a negative biHeight top-down (its
-// first row is the highest line copied). Every row of a DIB is padded to a
-// multiple of 4 bytes. Only DIB_RGB_COLORS is supported.
+// squared distance; rows of one layout on both sides (palette layouts
+// keeping their indices) are copied byte for byte, unused bits included.
+// Scan lines are numbered from the bottom row (line 0) in both directions;
+// a DIB with a positive biHeight holds them bottom-up (its first row is line
+// `start`), one with a negative biHeight top-down (its first row is the
+// highest line copied). Every row of a DIB is padded to a multiple of 4
+// bytes. Only DIB_RGB_COLORS is supported.
 #pragma once
 
 #include <cstdint>

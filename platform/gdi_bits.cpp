@@ -195,6 +195,17 @@ void CopyRows(const DibFormat& from, const DibFormat& to, int count, bool indice
   std::vector<DWORD> values(static_cast<size_t>(from.width));
   Matcher match(to);
   const bool keepFourth = from.layout == PixelLayout::Rgb32 && to.layout == PixelLayout::Rgb32;
+  // One layout on both sides (indices kept for the palette ones): the bytes
+  // as they are, unused bits included, and zero padding.
+  if (from.layout == to.layout && (indices || !IsIndexLayout(from.layout))) {
+    const size_t used = (static_cast<size_t>(from.width) * static_cast<size_t>(from.bitCount) + 7) / 8;
+    for (int i = 0; i < count; ++i) {
+      BYTE* row = toRow(i);
+      std::memcpy(row, fromRow(i), used);
+      std::memset(row + used, 0, static_cast<size_t>(to.stride) - used);
+    }
+    return;
+  }
   for (int i = 0; i < count; ++i) {
     ReadRow(from, fromRow(i), indices, values.data());
     if (!indices && !keepFourth) {
