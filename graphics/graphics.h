@@ -31,3 +31,4 @@
 #include "graphics/arc.h"
 #include "graphics/polygon.h"
 #include "graphics/rotate.h"
+#include "graphics/dib_read.h"

@@ -8,18 +8,10 @@
 #include "platform/faults.h"
 #include "platform/gdi.h"
 #include "platform/screen.h"
+#include "gdi_test_support.h"
 #include "test_images.h"
 
 namespace {
-
-struct NoLeaks {
-  size_t bitmaps = platform::GdiLiveObjects();
-  size_t contexts = platform::LiveDeviceContexts();
-  ~NoLeaks() {
-    EXPECT_EQ(platform::GdiLiveObjects(), bitmaps);
-    EXPECT_EQ(platform::LiveDeviceContexts(), contexts);
-  }
-};
 
 DWORD Pixel(const CGraphicsImage& im, int x, int y) { return im.PixelGetFunc(im.Row(y), x); }
 
@@ -52,7 +44,7 @@ TEST(DeviceBitmap, EveryFormatReachesTheScreenAndComesBackAs32Bits) {
   std::mt19937 rng(1234);
   for (int bpp : kAllFormats) {
     SCOPED_TRACE(bpp);
-    NoLeaks check;
+    GdiNoLeaks check;
     CGraphicsImage im;
     ASSERT_TRUE(im.Create(bpp, 7, 5, 0, nullptr));
     // Palette entries are random colours; pixels random values.
@@ -80,7 +72,7 @@ TEST(DeviceBitmap, EveryFormatReachesTheScreenAndComesBackAs32Bits) {
 }
 
 TEST(DeviceBitmap, EmptyImagesMakeNoBitmapAndTouchNoContext) {
-  NoLeaks check;
+  GdiNoLeaks check;
   CGraphicsImage empty;
   platform::FailNextCall(platform::FaultPoint::GetDC);
   EXPECT_EQ(empty.CreateDeviceBitmap(nullptr), nullptr);
@@ -92,7 +84,7 @@ TEST(DeviceBitmap, EmptyImagesMakeNoBitmapAndTouchNoContext) {
 }
 
 TEST(DeviceBitmap, FailuresReleaseTheContextAndDeleteTheBitmap) {
-  NoLeaks check;
+  GdiNoLeaks check;
   CGraphicsImage im;
   ASSERT_TRUE(im.Create(24, 3, 3, 0xFF0000, nullptr));
   for (auto point : {platform::FaultPoint::GetDC, platform::FaultPoint::CreateCompatibleBitmap,
@@ -123,7 +115,7 @@ TEST(DeviceBitmap, SectionsComeBackInTheirOwnFormat) {
   std::mt19937 rng(99);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    NoLeaks check;
+    GdiNoLeaks check;
     InfoBlock info{};
     info.header = {40, 9, 4, 1, c.bits, c.compression, 0, 0, 0, 0, 0};
     if (c.compression == BI_BITFIELDS) std::memcpy(info.table, c.masks, sizeof c.masks);
@@ -162,7 +154,7 @@ TEST(DeviceBitmap, SectionsComeBackInTheirOwnFormat) {
 }
 
 TEST(DeviceBitmap, ImageReadsItsOwnDibSection) {
-  NoLeaks check;
+  GdiNoLeaks check;
   CGraphicsImage im;
   ASSERT_TRUE(im.Create(32, 4, 3, 0x00A0B0C0, IMAGE_DIB_SECTION));
   im.PixelSetFunc(im.Row(1), 2, 0x11223344);
@@ -175,7 +167,7 @@ TEST(DeviceBitmap, ImageReadsItsOwnDibSection) {
 }
 
 TEST(DeviceBitmap, BadHandlesEmptyTheImage) {
-  NoLeaks check;
+  GdiNoLeaks check;
   CGraphicsImage scratch;
   ASSERT_TRUE(scratch.Create(8, 2, 2, 0, nullptr));
   HBITMAP gone = scratch.CreateDeviceBitmap(nullptr);

@@ -3,6 +3,7 @@
 #include "graphics/image.h"
 #include "platform/gdi.h"
 #include "platform/screen.h"
+#include "gdi_test_support.h"
 
 // The bitmaps of resources/manifest.txt, written by resources/make_bitmaps.py
 // with the pixel patterns restated here.
@@ -18,19 +19,10 @@ DWORD PaletteColour(const CGraphicsImage& im, int i) {
 
 DWORD Pixel(const CGraphicsImage& im, int x, int y) { return im.PixelGetFunc(im.Row(y), x); }
 
-struct NoLeaks {
-  size_t bitmaps = platform::GdiLiveObjects();
-  size_t contexts = platform::LiveDeviceContexts();
-  ~NoLeaks() {
-    EXPECT_EQ(platform::GdiLiveObjects(), bitmaps);
-    EXPECT_EQ(platform::LiveDeviceContexts(), contexts);
-  }
-};
-
 }  // namespace
 
 TEST(LoadBitmapResource, FourBitBitmapKeepsItsIndicesAndSixteenColours) {
-  NoLeaks check;
+  GdiNoLeaks check;
   CGraphicsImage im;
   ASSERT_TRUE(im.LoadBitmapResource("Checker4", nullptr));
   ASSERT_EQ(im.bpp, 4);
@@ -42,7 +34,7 @@ TEST(LoadBitmapResource, FourBitBitmapKeepsItsIndicesAndSixteenColours) {
 }
 
 TEST(LoadBitmapResource, FindsNumberedResourcesByIdOrHashText) {
-  NoLeaks check;
+  GdiNoLeaks check;
   HINSTANCE self = GetModuleHandleA(nullptr);
   for (const char* name : {MAKEINTRESOURCEA(101), "#101"}) {
     for (HINSTANCE module : {HINSTANCE{}, self}) {
@@ -59,7 +51,7 @@ TEST(LoadBitmapResource, FindsNumberedResourcesByIdOrHashText) {
 }
 
 TEST(LoadBitmapResource, TopDownBitmapWithAShortTableReadsUpright) {
-  NoLeaks check;
+  GdiNoLeaks check;
   CGraphicsImage im;
   ASSERT_TRUE(im.LoadBitmapResource("topdown8", nullptr));  // names ignore case
   ASSERT_EQ(im.bpp, 8);
@@ -72,7 +64,7 @@ TEST(LoadBitmapResource, TopDownBitmapWithAShortTableReadsUpright) {
 }
 
 TEST(LoadBitmapResource, FiveSixFiveMasksGiveASixteenBitImage) {
-  NoLeaks check;
+  GdiNoLeaks check;
   CGraphicsImage im;
   ASSERT_TRUE(im.LoadBitmapResource("MASKS565", nullptr));
   ASSERT_EQ(im.bpp, 16);
@@ -82,7 +74,7 @@ TEST(LoadBitmapResource, FiveSixFiveMasksGiveASixteenBitImage) {
 }
 
 TEST(LoadBitmapResource, LongHeaderThirtyTwoBitsKeepsTheFourthByte) {
-  NoLeaks check;
+  GdiNoLeaks check;
   CGraphicsImage im;
   ASSERT_TRUE(im.LoadBitmapResource(MAKEINTRESOURCEA(7), nullptr));
   ASSERT_EQ(im.bpp, 32);
@@ -92,7 +84,7 @@ TEST(LoadBitmapResource, LongHeaderThirtyTwoBitsKeepsTheFourthByte) {
 }
 
 TEST(LoadBitmapResource, MissingOrBrokenBitmapsLeaveTheImageAlone) {
-  NoLeaks check;
+  GdiNoLeaks check;
   CGraphicsImage im;
   ASSERT_TRUE(im.Create(24, 2, 2, 0x123456, nullptr));
   const char* names[] = {"Broken", "Nothing", "#102", "#", MAKEINTRESOURCEA(102), nullptr};

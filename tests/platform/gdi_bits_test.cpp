@@ -61,33 +61,36 @@ std::vector<DWORD> Read32(HDC dc, HBITMAP b, int w, int h) {
 
 }  // namespace
 
-TEST(CompatibleBitmap, IsA32BitZeroedBitmapOfTheScreen) {
+TEST(CompatibleBitmap, HasTheScreensFormatOrForNoSizeOneMonochromePixel) {
   ScreenDC s;
-  Owned b(CreateCompatibleBitmap(s.dc, 5, 3));
-  ASSERT_NE(b.h, nullptr);
-  InfoBlock q = Info(0, 0, 0);
-  EXPECT_EQ(GetDIBits(s.dc, b.h, 0, 0, nullptr, q.get(), DIB_RGB_COLORS), 3);
-  EXPECT_EQ(q.header.biWidth, 5);
-  EXPECT_EQ(q.header.biHeight, 3);
-  EXPECT_EQ(q.header.biPlanes, 1);
-  EXPECT_EQ(q.header.biBitCount, 32);
-  EXPECT_EQ(q.header.biCompression, BI_RGB);
-  EXPECT_EQ(q.header.biSizeImage, 60u);
-  for (DWORD v : Read32(s.dc, b.h, 5, 3)) EXPECT_EQ(v, 0u);
-}
-
-TEST(CompatibleBitmap, ZeroSizeGivesOneMonochromePixelAndBadArgumentsNothing) {
-  ScreenDC s;
+  struct Case {
+    int w, h;
+    LONG width, height;
+    WORD bits;
+    DWORD sizeImage;
+  };
+  const Case cases[] = {{5, 3, 5, 3, 32, 60}, {0, 7, 1, 1, 1, 4}, {7, 0, 1, 1, 1, 4}};
   const size_t before = platform::GdiLiveObjects();
-  for (auto [w, h] : {std::pair{0, 7}, std::pair{7, 0}}) {
-    Owned b(CreateCompatibleBitmap(s.dc, w, h));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.w << " x " << c.h);
+    Owned b(CreateCompatibleBitmap(s.dc, c.w, c.h));
     ASSERT_NE(b.h, nullptr);
     InfoBlock q = Info(0, 0, 0);
-    EXPECT_EQ(GetDIBits(s.dc, b.h, 0, 0, nullptr, q.get(), DIB_RGB_COLORS), 1);
-    EXPECT_EQ(q.header.biWidth, 1);
-    EXPECT_EQ(q.header.biHeight, 1);
-    EXPECT_EQ(q.header.biBitCount, 1);
+    EXPECT_EQ(GetDIBits(s.dc, b.h, 0, 0, nullptr, q.get(), DIB_RGB_COLORS), c.height);
+    EXPECT_EQ(q.header.biWidth, c.width);
+    EXPECT_EQ(q.header.biHeight, c.height);
+    EXPECT_EQ(q.header.biPlanes, 1);
+    EXPECT_EQ(q.header.biBitCount, c.bits);
+    EXPECT_EQ(q.header.biCompression, BI_RGB);
+    EXPECT_EQ(q.header.biSizeImage, c.sizeImage);
+    for (DWORD v : Read32(s.dc, b.h, c.width, c.height)) EXPECT_EQ(v, 0u);
   }
+  EXPECT_EQ(platform::GdiLiveObjects(), before);
+}
+
+TEST(CompatibleBitmap, BadArgumentsGiveNothing) {
+  ScreenDC s;
+  const size_t before = platform::GdiLiveObjects();
   EXPECT_EQ(CreateCompatibleBitmap(s.dc, -1, 4), nullptr);
   EXPECT_EQ(CreateCompatibleBitmap(s.dc, 4, -1), nullptr);
   EXPECT_EQ(CreateCompatibleBitmap(nullptr, 4, 4), nullptr);
