@@ -1,6 +1,7 @@
 // Copies images to the clipboard and lets an independent decoder (Pillow)
 // read the block as a BMP file: it must see the pixels the image holds.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -93,7 +94,9 @@ TEST(PeerDecoder, PillowReadsOurClipboardBlocksAsWeDrewThem) {
     // Pillow reads palette reserved bytes as nothing: keep them zero.
     for (int i = 0; i < 256 && bpp <= 8; ++i) im.palette[i].rgbReserved = 0;
     ASSERT_TRUE(im.CopyToClipboard(nullptr)) << bpp;
-    const std::string path = testing::TempDir() + "peer_" + std::to_string(bpp) + ".bmp";
+    // Several builds may run this test at once: the process id keeps their files apart.
+    const std::string path = testing::TempDir() + "peer_" + std::to_string(getpid()) + "_" +
+                             std::to_string(bpp) + ".bmp";
     {
       std::vector<BYTE> file = BmpFile(ClipboardBlock());
       std::ofstream out(path, std::ios::binary);
