@@ -51,6 +51,8 @@ CFileBrowser::CFileBrowser()
 }
 
 CFileBrowser::~CFileBrowser() {
+  // The owner of the callback is usually on its way out too.
+  notify = nullptr;
   Open(nullptr, nullptr, nullptr, 0);
   delete[] buffer;
 }
@@ -318,17 +320,4 @@ int CFileBrowser::FindItem(const char* name, int folder, int nameLength) const {
     if (StrCompareNoCaseN(text, name, nameLength) == 0) return static_cast<int>(i);
   }
   return -1;
-}
-
-// ---- Short texts ------------------------------------------------------------------
-
-const char* CFileBrowser::KeepShortText(const char* text, int length) {
-  if (length < 0) length = static_cast<int>(std::strlen(text));
-  if (length > 64) length = 64;
-  if (ringUsed + length + 1 > static_cast<int>(sizeof ring)) ringUsed = 0;
-  char* out = ring + ringUsed;
-  std::memcpy(out, text, static_cast<size_t>(length));
-  out[length] = 0;
-  ringUsed += length + 1;
-  return out;
 }

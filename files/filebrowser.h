@@ -28,8 +28,8 @@ class CShellItemEnum;
 // Set by Open itself: the one include pattern is handed to the file-system
 // search instead of reading every entry and filtering.
 inline constexpr DWORD BROWSE_SEARCH_PATTERN = 0x1;
-// Items carry their own type texts (either bit).
-inline constexpr DWORD BROWSE_TYPE_TEXTS = 0x2;
+// Items carry their own type texts, asked while they are read (either bit).
+inline constexpr DWORD BROWSE_TYPE_TEXTS = 0x1002;
 // Keep the item list sorted: new items go to their sorted position.
 inline constexpr DWORD BROWSE_KEEP_SORTED = 0x100;
 // Server paths ("\\server\...") may be resolved through the shell's network
@@ -38,7 +38,6 @@ inline constexpr DWORD BROWSE_SHELL = 0x400;
 // Keep the items of the previous listing; reading skips names already listed
 // in the same folder.
 inline constexpr DWORD BROWSE_KEEP_ITEMS = 0x800;
-inline constexpr DWORD BROWSE_TYPE_TEXTS_TOO = 0x1000;
 // Found folders are collected into the folder list, and read in turn.
 inline constexpr DWORD BROWSE_COLLECT_FOLDERS = 0x2000;
 // Folders (and network shares) become items.
@@ -208,7 +207,6 @@ class CFileBrowser {
   int ReadShares(int folder);
   int ReadShellItems(int folder);
   const char* BuildPath(int folder, const char* name, DWORD nameLength, int mode);
-  const char* KeepShortText(const char* text, int length);
   // Item blocks (the pointers of the item list).
   int CompareBlocks(void* a, void* b, DWORD mode);
   static int CompareBlocksCallback(uintptr_t self, void* a, void* b);
@@ -241,8 +239,6 @@ class CFileBrowser {
   char* path = nullptr;       // the opened path
   char* buffer = nullptr;     // built paths
   int bufferSize = 0;
-  char ring[256] = {};        // short texts
-  int ringUsed = 0;
 
   BrowserNotifyFunc notify = nullptr;
   uintptr_t notifyUser = 0;

@@ -42,6 +42,10 @@ inline int ExtensionOffset(const char* name, int n) {
 // Folder test of a record's flags.
 inline bool IsFolderFlags(DWORD flags) { return (flags & BROWSE_ITEM_DIRECTORY) != 0; }
 
+// The network folder's display name, also taken as a server path's first
+// part.
+inline constexpr char kNetworkName[] = "Netzwerksumgebung";
+
 // The unknown time.
 inline constexpr DWORD kNoTime = 0xFFFFFFFF;
 

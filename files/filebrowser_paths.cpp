@@ -17,8 +17,6 @@ namespace {
 // 260 characters of a Windows path.
 constexpr int kPathMax = 4096;
 
-// The name of the network folder, also accepted as a server path's first part.
-constexpr char kNetworkName[] = "Netzwerksumgebung";
 
 // Makes path full in out (with its trailing separator kept); false when it
 // names nothing sensible or does not fit.

@@ -20,7 +20,6 @@ constexpr int kMaxNetworkLevels = 6;
 // Longest network path AddNetworkFolder takes.
 constexpr size_t kNetworkPathMax = 504;
 
-constexpr char kNetworkName[] = "Netzwerksumgebung";
 
 // The parts of a server path behind its leading separators; the network
 // folder's own name is passed over as the first part.
@@ -130,7 +129,7 @@ int CFileBrowser::ReadShellItems(int folder) {
       rec.secondText = new char[std::strlen(text) + 1];
       std::strcpy(rec.secondText, text);
     }
-    if ((listFlags & (BROWSE_TYPE_TEXTS | BROWSE_TYPE_TEXTS_TOO)) && kept->GetTypeName(text)) {
+    if ((listFlags & BROWSE_TYPE_TEXTS) && kept->GetTypeName(text)) {
       rec.typeIndex = InternType(text, static_cast<int>(std::strlen(text)));
     }
     if (InsertItem(name, static_cast<DWORD>(length), rec, -1) >= 0) ++added;

@@ -16,3 +16,4 @@
 #include "files/filetype.h"
 #include "files/sysinfo.h"
 #include "files/copytree.h"
+#include "files/filebrowser.h"

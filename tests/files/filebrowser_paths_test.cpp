@@ -159,7 +159,9 @@ TEST(BrowserAddPath, AddsFilesFoldersAndDriveRoots) {
     BrowserItem rec;
     ASSERT_TRUE(b.GetItem(e.item, &rec));
     EXPECT_EQ(rec.flags, e.flags) << e.item;
-    if (e.size >= 0) EXPECT_EQ(b.GetItemSize(e.item), e.size);
+    if (e.size >= 0) {
+      EXPECT_EQ(b.GetItemSize(e.item), e.size);
+    }
     EXPECT_EQ(b.GetItemName(e.item, true), e.full);
   }
   BrowserItem drive;
@@ -196,7 +198,7 @@ TEST(BrowserAddPath, RefusesByItsFlags) {
   // The same name twice in its folder: refused only when asked.
   CFileBrowser b;
   EXPECT_EQ(b.AddPath(t.Path("a.txt").c_str(), -1, BROWSE_ADD_UNIQUE), 0);
-  EXPECT_EQ(b.AddPath((t.Dir() + "A.TXT").c_str(), -1, BROWSE_ADD_UNIQUE), -1);
+  EXPECT_EQ(b.AddPath(t.Path("a.txt").c_str(), -1, BROWSE_ADD_UNIQUE), -1);
   EXPECT_EQ(b.AddPath(t.Path("a.txt").c_str(), -1, 0), 1);
   EXPECT_EQ(b.GetFolderCount(), 1);
   EXPECT_EQ(b.AddPath(nullptr, -1, 0), -1);

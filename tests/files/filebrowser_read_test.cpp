@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <set>
 
 #include "filebrowser_test_util.h"
@@ -166,7 +167,9 @@ TEST(BrowserRead, RecordsCarryTheFoundFacts) {
     EXPECT_EQ(rec.folder, 0) << e.name;
     EXPECT_EQ(rec.shellItem, nullptr);
     EXPECT_EQ(rec.secondText, nullptr);
-    if (e.size >= 0) EXPECT_EQ(b.GetItemSize(i), e.size) << e.name;
+    if (e.size >= 0) {
+      EXPECT_EQ(b.GetItemSize(i), e.size) << e.name;
+    }
     int64_t modified = e.modified >= 0 ? e.modified : t.Modified(e.name);
     EXPECT_EQ(rec.modified, modified) << e.name;
     EXPECT_EQ(b.GetItemTime(i), modified) << e.name;
