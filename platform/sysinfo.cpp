@@ -143,6 +143,14 @@ Module* byHandle(ModuleTable& t, HMODULE h) {
   return &t.modules[v / 16 - 1];
 }
 
+// A loaded module, else null with SYS_ERROR_MOD_NOT_FOUND.
+Module* loadedByHandle(ModuleTable& t, HMODULE h) {
+  Module* m = byHandle(t, h);
+  if (m && m->loads > 0) return m;
+  SysSetLastError(SYS_ERROR_MOD_NOT_FOUND);
+  return nullptr;
+}
+
 Module* byName(ModuleTable& t, const char* name, size_t* index = nullptr) {
   const std::string key = moduleKey(name);
   for (size_t i = 0; i < t.modules.size(); ++i)
@@ -190,11 +198,8 @@ HMODULE SysLoadLibraryA(const char* name) {
 BOOL SysFreeLibrary(HMODULE module) {
   ModuleTable& t = modules();
   std::lock_guard guard(t.lock);
-  Module* m = byHandle(t, module);
-  if (!m || m->loads < 1) {
-    SysSetLastError(SYS_ERROR_MOD_NOT_FOUND);
-    return FALSE;
-  }
+  Module* m = loadedByHandle(t, module);
+  if (!m) return FALSE;
   if (!m->permanent) --m->loads;
   return TRUE;
 }
@@ -202,11 +207,8 @@ BOOL SysFreeLibrary(HMODULE module) {
 FARPROC SysGetProcAddress(HMODULE module, const char* name) {
   ModuleTable& t = modules();
   std::lock_guard guard(t.lock);
-  Module* m = byHandle(t, module);
-  if (!m || m->loads < 1) {
-    SysSetLastError(SYS_ERROR_MOD_NOT_FOUND);
-    return nullptr;
-  }
+  Module* m = loadedByHandle(t, module);
+  if (!m) return nullptr;
   // Entry-point names are case-sensitive, as the system's are.
   for (const Export& e : m->exports)
     if (name && e.name == name) return e.proc;
@@ -218,11 +220,8 @@ const void* SysLoadModuleResource(HMODULE module, WORD type, WORD id, DWORD* siz
   if (size) *size = 0;
   ModuleTable& t = modules();
   std::lock_guard guard(t.lock);
-  Module* m = byHandle(t, module);
-  if (!m || m->loads < 1) {
-    SysSetLastError(SYS_ERROR_MOD_NOT_FOUND);
-    return nullptr;
-  }
+  Module* m = loadedByHandle(t, module);
+  if (!m) return nullptr;
   for (const Resource& r : m->resources)
     if (r.type == type && r.id == id) {
       if (size) *size = static_cast<DWORD>(r.bytes.size());

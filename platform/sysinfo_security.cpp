@@ -143,6 +143,20 @@ std::vector<SidBytes> tokenGroups(const Credentials& c) {
   return sids;
 }
 
+// The credentials behind a token that may be queried; false with the last
+// error set.
+bool queryCredentials(const ps::KernelObject& token, Credentials* c) {
+  if (!(token.access & TOKEN_QUERY)) {
+    SysSetLastError(SYS_ERROR_ACCESS);
+    return false;
+  }
+  if (!readCredentials(token.pid, c)) {
+    SysSetLastError(SYS_ERROR_INVALID_PARAMETER);  // the process has gone
+    return false;
+  }
+  return true;
+}
+
 bool tokenOf(HANDLE token, ps::KernelObject* object) {
   if (!ps::FindKernelObject(token, object) || object->kind != ps::KernelObject::Token) {
     SysSetLastError(SYS_ERROR_INVALID_HANDLE);
@@ -373,15 +387,8 @@ BOOL SysGetTokenInformation(HANDLE token, int infoClass, void* info, DWORD size,
     SysSetLastError(SYS_ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  if (!(object.access & TOKEN_QUERY)) {
-    SysSetLastError(SYS_ERROR_ACCESS);
-    return FALSE;
-  }
   Credentials c;
-  if (!readCredentials(object.pid, &c)) {
-    SysSetLastError(SYS_ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
+  if (!queryCredentials(object, &c)) return FALSE;
   const std::vector<SidBytes> sids = tokenGroups(c);
   const size_t head = offsetof(TOKEN_GROUPS, Groups) + sids.size() * sizeof(SID_AND_ATTRIBUTES);
   size_t need = head;
@@ -394,11 +401,12 @@ BOOL SysGetTokenInformation(HANDLE token, int infoClass, void* info, DWORD size,
   auto* groups = static_cast<TOKEN_GROUPS*>(info);
   auto* bytes = static_cast<BYTE*>(info);
   groups->GroupCount = static_cast<DWORD>(sids.size());
+  SID_AND_ATTRIBUTES* entries = groups->Groups;  // as many as there are groups
   size_t at = head;
   for (size_t i = 0; i < sids.size(); ++i) {
     std::memcpy(bytes + at, sids[i].data(), sids[i].size());
-    groups->Groups[i].Sid = bytes + at;
-    groups->Groups[i].Attributes = SE_GROUP_MANDATORY | SE_GROUP_ENABLED_BY_DEFAULT |
+    entries[i].Sid = bytes + at;
+    entries[i].Attributes = SE_GROUP_MANDATORY | SE_GROUP_ENABLED_BY_DEFAULT |
                                    SE_GROUP_ENABLED;
     at += sids[i].size();
   }
@@ -414,15 +422,8 @@ BOOL CheckTokenMembership(HANDLE token, void* sid, BOOL* isMember) {
     SysSetLastError(SYS_ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  if (!(object.access & TOKEN_QUERY)) {
-    SysSetLastError(SYS_ERROR_ACCESS);
-    return FALSE;
-  }
   Credentials c;
-  if (!readCredentials(object.pid, &c)) {
-    SysSetLastError(SYS_ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
+  if (!queryCredentials(object, &c)) return FALSE;
   const auto* wanted = static_cast<const BYTE*>(sid);
   *isMember = sameSid(wanted, userSid(c.uid));
   for (const SidBytes& s : tokenGroups(c))
@@ -524,8 +525,9 @@ BOOL SysAdjustTokenPrivileges(HANDLE token, BOOL disableAll, const TOKEN_PRIVILE
   if (disableAll) {
     for (const PrivilegeCapability& p : kPrivilegeCapabilities) caps.effective(p.capability, false);
   } else {
+    const LUID_AND_ATTRIBUTES* entries = newState->Privileges;  // PrivilegeCount of them
     for (DWORD i = 0; i < newState->PrivilegeCount; ++i) {
-      const LUID_AND_ATTRIBUTES& entry = newState->Privileges[i];
+      const LUID_AND_ATTRIBUTES& entry = entries[i];
       const PrivilegeCapability* p = privilegeByLuid(entry.Luid);
       if (!p) {
         SysSetLastError(SYS_ERROR_NO_SUCH_PRIVILEGE);
