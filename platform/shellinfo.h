@@ -11,7 +11,8 @@
 // with an extension (the extension upper-cased), "Datei" without one;
 // drives by type: "Lokaler Datentr\344ger", "Wechseldatentr\344ger",
 // "Netzlaufwerk", "CD-Laufwerk"; "Systemordner" for the computer, network
-// and desktop, "Computer" for a server, "Freigabe" for a share.
+// and desktop, "Computer" for a server, "Freigabe" for a share,
+// "Verkn\374pfung" for a symbolic link named by an item-ID list.
 #pragma once
 
 #include "platform/types.h"
