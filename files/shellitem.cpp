@@ -2,20 +2,9 @@
 #include <new>
 
 #include "files/shellitem.h"
-#include "platform/shellinfo.h"
+#include "files/shellitem_impl.h"
 
-namespace {
-
-uint32_t IdSize(const BYTE* id) { return uint32_t(id[0] | (id[1] << 8)); }
-
-void CopyText(char* out, int size, const char* text) {
-  size_t length = strnlen(text, size_t(size));
-  if (length > size_t(size - 1)) length = size_t(size - 1);
-  memcpy(out, text, length);
-  out[length] = 0;
-}
-
-}  // namespace
+using shellitem_detail::IdSize;
 
 CShellItem::~CShellItem() { Clear(); }
 
@@ -65,7 +54,7 @@ bool CShellItem::GetPath(char* out) const {
   out[0] = 0;
   if (list_ == nullptr || !(attributes_ & SYS_SFGAO_FILESYSTEM)) return false;
   if ((attributes_ & SYS_SFGAO_LINK) && LinkPath()[0] != 0) {
-    CopyText(out, SHELLITEM_PATH_SIZE, LinkPath());
+    shellitem_detail::CopyText(out, SHELLITEM_PATH_SIZE, LinkPath(), strlen(LinkPath()));
     return true;
   }
   return SysGetPathFromIdList(list_, out);
@@ -74,17 +63,7 @@ bool CShellItem::GetPath(char* out) const {
 bool CShellItem::GetTypeName(char* out) const {
   if (out == nullptr) return false;
   out[0] = 0;
-  SysShellFileInfo info;
-  if (list_ == nullptr || SysGetFileInfoOfList(list_, &info, SYS_SHGFI_TYPENAME | SYS_SHGFI_PIDL) == 0)
-    return false;
-  CopyText(out, SHELLITEM_TYPE_SIZE, info.typeName);
-  return true;
+  return shellitem_detail::ListTypeName(list_, out);
 }
 
-int CShellItem::GetIconIndex(uint32_t flags) const {
-  SysShellFileInfo info;
-  if (list_ == nullptr ||
-      SysGetFileInfoOfList(list_, &info, flags | SYS_SHGFI_SYSICONINDEX | SYS_SHGFI_PIDL) == 0)
-    return -1;
-  return info.iconIndex;
-}
+int CShellItem::GetIconIndex(uint32_t flags) const { return shellitem_detail::ListIconIndex(list_, flags); }

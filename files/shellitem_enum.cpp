@@ -2,6 +2,7 @@
 #include <mutex>
 
 #include "files/shellitem.h"
+#include "files/shellitem_impl.h"
 #include "platform/shellinfo.h"
 #include "toolkit/unicode.h"
 
@@ -22,7 +23,9 @@ SysShellFolder* SharedDesktop() {
   return g_desktop;
 }
 
-uint32_t IdSize(const BYTE* id) { return uint32_t(id[0] | (id[1] << 8)); }
+}  // namespace
+
+namespace shellitem_detail {
 
 void CopyText(char* out, int size, const char* text, size_t length) {
   if (length > size_t(size - 1)) length = size_t(size - 1);
@@ -30,7 +33,26 @@ void CopyText(char* out, int size, const char* text, size_t length) {
   out[length] = 0;
 }
 
-}  // namespace
+bool ListTypeName(const BYTE* list, char* out) {
+  SysShellFileInfo info;
+  if (list == nullptr || SysGetFileInfoOfList(list, &info, SYS_SHGFI_TYPENAME | SYS_SHGFI_PIDL) == 0)
+    return false;
+  CopyText(out, SHELLITEM_TYPE_SIZE, info.typeName, strnlen(info.typeName, sizeof info.typeName));
+  return true;
+}
+
+int ListIconIndex(const BYTE* list, uint32_t flags) {
+  SysShellFileInfo info;
+  if (list == nullptr ||
+      SysGetFileInfoOfList(list, &info, flags | SYS_SHGFI_SYSICONINDEX | SYS_SHGFI_PIDL) == 0)
+    return -1;
+  return info.iconIndex;
+}
+
+}  // namespace shellitem_detail
+
+using shellitem_detail::CopyText;
+using shellitem_detail::IdSize;
 
 CShellItemEnum::CShellItemEnum() {
   {
@@ -213,18 +235,9 @@ bool CShellItemEnum::GetLinkTarget(char* out) const {
 bool CShellItemEnum::GetTypeName(char* out) const {
   if (out == nullptr) return false;
   out[0] = 0;
-  SysShellFileInfo info;
-  if (child_ == nullptr ||
-      SysGetFileInfoOfList(list_, &info, SYS_SHGFI_TYPENAME | SYS_SHGFI_PIDL) == 0)
-    return false;
-  CopyText(out, SHELLITEM_TYPE_SIZE, info.typeName, strnlen(info.typeName, sizeof info.typeName));
-  return true;
+  return child_ != nullptr && shellitem_detail::ListTypeName(list_, out);
 }
 
 int CShellItemEnum::GetIconIndex(uint32_t flags) const {
-  SysShellFileInfo info;
-  if (child_ == nullptr ||
-      SysGetFileInfoOfList(list_, &info, flags | SYS_SHGFI_SYSICONINDEX | SYS_SHGFI_PIDL) == 0)
-    return -1;
-  return info.iconIndex;
+  return child_ != nullptr ? shellitem_detail::ListIconIndex(list_, flags) : -1;
 }

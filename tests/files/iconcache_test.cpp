@@ -202,6 +202,32 @@ TEST(FileIconLookup, TypeNamesAreKeptInTheStringStore) {
   g_fileIconCache.Clear();
 }
 
+TEST(FileIconLookup, ThreadsAgreeOnTypeNamesAndIcons) {
+  g_fileIconCache.Clear();
+  std::vector<std::string> names;
+  for (int i = 0; i < 200; ++i) names.push_back("f." + std::string(1, char('a' + i % 26)) + std::to_string(i));
+  std::vector<const char*> types[2];
+  std::vector<int> icons[2];
+  auto work = [&](int t) {
+    for (const std::string& name : names) {
+      types[t].push_back(GetFileTypeName(name.c_str(), SYS_ATTR_NORMAL));
+      icons[t].push_back(GetFileIconIndex(name.c_str(), SYS_ATTR_NORMAL, unsigned(t)));
+    }
+  };
+  std::thread first(work, 0), second(work, 1);
+  first.join();
+  second.join();
+  for (size_t i = 0; i < names.size(); ++i) {
+    EXPECT_EQ(types[0][i], types[1][i]) << names[i];
+    EXPECT_EQ(icons[0][i], SYS_ICON_FILE) << names[i];
+    EXPECT_EQ(icons[1][i], SYS_ICON_FILE) << names[i];
+    std::string expected = names[i].substr(2);
+    for (char& c : expected) c = char(toupper(static_cast<unsigned char>(c)));
+    EXPECT_EQ(std::string(types[0][i]), expected + "-Datei");
+  }
+  g_fileIconCache.Clear();
+}
+
 DWORD g_now = 0;
 DWORD FakeClock() { return g_now; }
 
