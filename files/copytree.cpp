@@ -103,8 +103,10 @@ class TreeWalk {
 
   bool Done() { return stopped_ || Cancelled(); }
 
-  // The scan: files that pass are counted (with their bytes).
-  void Scan(const Str<Ch>& folder) {
+  // Visits the entries of a folder in name order with their names and
+  // paths, until the walk is done; a listing failure is reported.
+  template <class Visit>
+  void ForEachEntry(const Str<Ch>& folder, Visit visit) {
     std::vector<Entry> entries;
     int code = 0;
     std::string narrow;
@@ -115,14 +117,16 @@ class TreeWalk {
     for (const Entry& entry : entries) {
       if (Done()) return;
       Str<Ch> name = Widen<Ch>(entry.name);
-      Str<Ch> path = Join(folder, name);
-      if (entry.isDirectory) {
-        if (!(flags_ & TREE_SUBDIRECTORIES) || Tell(TREE_EVENT_DIRECTORY, path) != 0) continue;
-        if (!stopped_) Scan(path);
-      } else {
-        CountFile(path, name);
-      }
+      visit(entry.isDirectory, name, Join(folder, name));
     }
+  }
+
+  // The scan: files that pass are counted (with their bytes).
+  void Scan(const Str<Ch>& folder) {
+    ForEachEntry(folder, [&](bool isDirectory, const Str<Ch>& name, const Str<Ch>& path) {
+      if (!isDirectory) CountFile(path, name);
+      else if ((flags_ & TREE_SUBDIRECTORIES) && Tell(TREE_EVENT_DIRECTORY, path) == 0 && !stopped_) Scan(path);
+    });
   }
 
   void CountFile(const Str<Ch>& path, const Str<Ch>& name) {
@@ -135,30 +139,21 @@ class TreeWalk {
 
   // The copy of one folder's content into target, which exists.
   void Copy(const Str<Ch>& folder, const Str<Ch>& target) {
-    std::vector<Entry> entries;
-    int code = 0;
-    std::string narrow;
-    if (!Narrow(folder, narrow) || !List(narrow, entries, &code)) {
-      Fail(folder, code ? code : TREE_ERROR_NOT_FOUND, false);
-      return;
-    }
-    for (const Entry& entry : entries) {
-      if (Done()) return;
-      Str<Ch> name = Widen<Ch>(entry.name);
-      Str<Ch> from = Join(folder, name), to = Join(target, name);
-      if (entry.isDirectory) {
-        if (!(flags_ & TREE_SUBDIRECTORIES) || IsTargetRoot(from)) continue;
-        std::string toNarrow;
-        int type = Narrow(to, toNarrow) ? GetPathType(toNarrow.c_str()) : PATH_NONE;
-        if (type == PATH_FILE || (type == PATH_NONE && SysCreateDirectory(toNarrow.c_str()) != SYS_OK)) {
-          Fail(to, TREE_ERROR_CREATE_DIRECTORY, true);
-          return;
-        }
-        Copy(from, to);
-      } else {
+    ForEachEntry(folder, [&](bool isDirectory, const Str<Ch>& name, const Str<Ch>& from) {
+      Str<Ch> to = Join(target, name);
+      if (!isDirectory) {
         CopyFile(from, to, name);
+        return;
       }
-    }
+      if (!(flags_ & TREE_SUBDIRECTORIES) || IsTargetRoot(from)) return;
+      std::string toNarrow;
+      int type = Narrow(to, toNarrow) ? GetPathType(toNarrow.c_str()) : PATH_NONE;
+      if (type == PATH_FILE || (type == PATH_NONE && SysCreateDirectory(toNarrow.c_str()) != SYS_OK)) {
+        Fail(to, TREE_ERROR_CREATE_DIRECTORY, true);
+        return;
+      }
+      Copy(from, to);
+    });
   }
 
   void CopyFile(const Str<Ch>& from, const Str<Ch>& to, const Str<Ch>& name) {

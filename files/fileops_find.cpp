@@ -52,12 +52,7 @@ int FindData(const Ch* path, FindFileDataT<Ch>* data) {
   while (text.size() > 1 && files_detail::IsSep(text.back())) text.pop_back();
   Str<Ch> name = text.substr(NameOffset(text));
   if (name.size() > size_t(SYS_FIND_NAME_SIZE - 1)) return 0;
-  data->dwFileAttributes = facts.dwFileAttributes;
-  data->ftCreationTime = facts.ftCreationTime;
-  data->ftLastAccessTime = facts.ftLastAccessTime;
-  data->ftLastWriteTime = facts.ftLastWriteTime;
-  data->nFileSizeHigh = facts.nFileSizeHigh;
-  data->nFileSizeLow = facts.nFileSizeLow;
+  static_cast<FileAttributeData&>(*data) = facts;
   std::memcpy(data->cFileName, name.c_str(), sizeof(Ch) * (name.size() + 1));
   return KindOf(facts);
 }

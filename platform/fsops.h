@@ -77,17 +77,11 @@ struct FileAttributeData {
 inline constexpr int SYS_FIND_NAME_SIZE = 260;
 inline constexpr int SYS_FIND_SHORT_NAME_SIZE = 14;
 
-// What a search for one name reports: the facts of FileAttributeData, two
-// reserved words, the stored file name and a short name (none on this host:
+// What a search for one name reports: the facts of FileAttributeData (the
+// same fields first, in the same order), two reserved words, the stored file name and a short name (none on this host:
 // empty). Written once for 8-bit and 16-bit names.
 template <class Ch>
-struct FindFileDataT {
-  DWORD dwFileAttributes;
-  FILETIME ftCreationTime;
-  FILETIME ftLastAccessTime;
-  FILETIME ftLastWriteTime;
-  DWORD nFileSizeHigh;
-  DWORD nFileSizeLow;
+struct FindFileDataT : FileAttributeData {
   DWORD dwReserved0;
   DWORD dwReserved1;
   Ch cFileName[SYS_FIND_NAME_SIZE];

@@ -11,6 +11,7 @@
 #include "files/fileops.h"
 #include "files/path.h"
 #include "platform/pathsys.h"
+#include "fileops_test_util.h"
 #include "stream_test_util.h"
 
 namespace {
@@ -108,22 +109,14 @@ TEST(GetAttributeData, TellsFilesFromFoldersAndZeroesOnFailure) {
 class SearchPath : public ::testing::Test {
  protected:
   void SetUp() override {
-    const char* old = std::getenv("PATH");
-    hadPath_ = old != nullptr;
-    if (old) oldPath_ = old;
     for (const char* sub : {"one", "two", "three", "two/tool"}) ::mkdir(dir_.File(sub).c_str(), 0777);
     WriteWholeFile(dir_.File("two/tool.exe"), Bytes{1});
     WriteWholeFile(dir_.File("three/tool"), Bytes{2});
     WriteWholeFile(dir_.File("three/tool.com"), Bytes{3});
     WriteWholeFile(dir_.File("three/data.cfg"), Bytes{4});
   }
-  void TearDown() override {
-    if (hadPath_) ::setenv("PATH", oldPath_.c_str(), 1);
-    else ::unsetenv("PATH");
-  }
+  SavedEnv path_{"PATH"};
   ScratchDir dir_;
-  bool hadPath_ = false;
-  std::string oldPath_;
 };
 
 TEST_F(SearchPath, FindsTheFirstCandidateOfTheWantedType) {

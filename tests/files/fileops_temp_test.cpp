@@ -10,6 +10,7 @@
 
 #include "files/fileops.h"
 #include "files/path.h"
+#include "fileops_test_util.h"
 #include "stream_test_util.h"
 
 namespace {
@@ -26,19 +27,9 @@ bool Exists(const std::string& path) {
 // TMPDIR pointed at a scratch folder for one test.
 class TempName : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const char* old = std::getenv("TMPDIR");
-    had_ = old != nullptr;
-    if (old) old_ = old;
-    ::setenv("TMPDIR", dir_.path().c_str(), 1);
-  }
-  void TearDown() override {
-    if (had_) ::setenv("TMPDIR", old_.c_str(), 1);
-    else ::unsetenv("TMPDIR");
-  }
+  void SetUp() override { ::setenv("TMPDIR", dir_.path().c_str(), 1); }
+  SavedEnv tmpdir_{"TMPDIR"};
   ScratchDir dir_;
-  bool had_ = false;
-  std::string old_;
 };
 
 TEST_F(TempName, BuildsEachShapeAndCreatesItsFolders) {
