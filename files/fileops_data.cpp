@@ -3,6 +3,7 @@
 #include <string>
 
 #include "files/fileops.h"
+#include "files/fileops_text.h"
 #include "platform/fileio.h"
 #include "platform/fsops.h"
 #include "platform/pathconv.h"
@@ -11,19 +12,8 @@
 
 namespace {
 
-// FdRead and FdWrite take int counts: larger transfers go in these steps.
-constexpr int kChunk = 1 << 30;
-
-bool WriteAll(int fd, const void* data, int64_t size) {
-  const unsigned char* bytes = static_cast<const unsigned char*>(data);
-  while (size > 0) {
-    int step = size > kChunk ? kChunk : int(size);
-    if (FdWrite(fd, bytes, step) != step) return false;
-    bytes += step;
-    size -= step;
-  }
-  return true;
-}
+using fileops_detail::kChunk;
+using fileops_detail::WriteAll;
 
 bool Append(const char* path, const void* data, int64_t size) {
   int fd = FdOpen(path, FD_OPEN_WRITE | FD_OPEN_CREATE | FD_OPEN_BINARY);

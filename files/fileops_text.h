@@ -1,14 +1,16 @@
-// What the file operations share for writing each 8-bit/16-bit twin once:
+// What the file operations share: for writing each 8-bit/16-bit twin once,
 // paths as strings of either width, their UTF-8 spelling for the calls into
-// the platform, and the separator a built path continues with. Internal to
-// files/.
+// the platform and the separator a built path continues with; and whole
+// transfers over descriptors. Internal to files/.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "files/path.h"
 #include "files/path_host.h"
 #include "files/path_impl.h"
+#include "platform/fileio.h"
 #include "platform/types.h"
 
 namespace fileops_detail {
@@ -70,6 +72,33 @@ template <class Ch>
 int PathTypeOf(const Str<Ch>& path) {
   std::string narrow;
   return Narrow(path, narrow) ? PathTypeOf(narrow) : 0;
+}
+
+// FdRead and FdWrite take int counts: larger transfers go in these steps.
+inline constexpr int kChunk = 1 << 30;
+
+// Writes all size bytes; false on a failure or a short write.
+inline bool WriteAll(int fd, const void* data, int64_t size) {
+  const unsigned char* bytes = static_cast<const unsigned char*>(data);
+  while (size > 0) {
+    int step = size > kChunk ? kChunk : int(size);
+    if (FdWrite(fd, bytes, step) != step) return false;
+    bytes += step;
+    size -= step;
+  }
+  return true;
+}
+
+// Reads exactly size bytes; false when the file ends early or fails.
+inline bool ReadAll(int fd, void* data, int64_t size) {
+  unsigned char* bytes = static_cast<unsigned char*>(data);
+  while (size > 0) {
+    int step = size > kChunk ? kChunk : int(size);
+    if (FdRead(fd, bytes, step) != step) return false;
+    bytes += step;
+    size -= step;
+  }
+  return true;
 }
 
 }  // namespace fileops_detail

@@ -19,8 +19,6 @@ namespace {
 constexpr int kBlock = 4096;
 // Longest target name: the host's own limit for a full path.
 constexpr size_t kMaxTargetLength = 4095;
-// FdRead and FdWrite take int counts: larger transfers go in these steps.
-constexpr int64_t kChunk = 1 << 30;
 
 const char kAsideSuffix[] = ".rf.tmp";
 const char kRewriteSuffix[] = ".cf.tmp";
@@ -84,29 +82,6 @@ bool RenameSafe(const Ch* newFile, const Ch* target, int flags, const Ch* patter
   // that could not become one stays beside it under the aside name.
   Str<Ch> asideName = targetName + Ascii<Ch>(kAsideSuffix);
   BackUp(asideName.c_str(), pattern, 0, count < 1 ? 1 : count, targetName.c_str());
-  return true;
-}
-
-bool WriteAll(int fd, const void* data, int64_t size) {
-  const unsigned char* bytes = static_cast<const unsigned char*>(data);
-  while (size > 0) {
-    int step = size > kChunk ? int(kChunk) : int(size);
-    if (FdWrite(fd, bytes, step) != step) return false;
-    bytes += step;
-    size -= step;
-  }
-  return true;
-}
-
-// Reads exactly size bytes; false when the file ends early or fails.
-bool ReadAll(int fd, void* data, int64_t size) {
-  unsigned char* bytes = static_cast<unsigned char*>(data);
-  while (size > 0) {
-    int step = size > kChunk ? int(kChunk) : int(size);
-    if (FdRead(fd, bytes, step) != step) return false;
-    bytes += step;
-    size -= step;
-  }
   return true;
 }
 
