@@ -212,6 +212,26 @@ TEST_F(SafeFiles, WriteRefusesBadArguments) {
   EXPECT_EQ(Read("f.b.0"), "0123456789a");
 }
 
+// The temporary names are exactly target + ".cf.tmp" and + ".rf.tmp": a
+// folder of either name in the way stops the write, and the file is kept.
+TEST_F(SafeFiles, UsesTheExactTemporaryNames) {
+  for (const char* blocker : {"f.cf.tmp", "f.rf.tmp"}) {
+    std::string path = Put("f", "0123456789");
+    ASSERT_EQ(::mkdir(dir_.File(blocker).c_str(), 0777), 0);
+    EXPECT_FALSE(WriteFileSafe(path.c_str(), 2, 3, "x", 1, nullptr, 0)) << blocker;
+    EXPECT_EQ(Read("f"), "0123456789");
+    EXPECT_EQ(Listing(), (Names{"f", blocker}));
+    ::rmdir(dir_.File(blocker).c_str());
+  }
+  // A leftover file of either name is replaced and gone afterwards.
+  std::string path = Put("f", "0123456789");
+  Put("f.cf.tmp", "stale");
+  Put("f.rf.tmp", "stale");
+  ASSERT_TRUE(WriteFileSafe(path.c_str(), 2, 3, "x", 1, nullptr, 0));
+  EXPECT_EQ(Read("f"), "01x56789");
+  EXPECT_EQ(Listing(), (Names{"f"}));
+}
+
 // Every step of a rewrite fails in turn: the file keeps its old content and
 // no ".cf.tmp" or ".rf.tmp" stays.
 TEST_F(SafeFiles, WriteLosesNothingWhenAStepFails) {

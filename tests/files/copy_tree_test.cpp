@@ -257,3 +257,27 @@ TEST_F(Tree, CopiesOnlyNewerFilesWhenAsked) {
 }
 
 }  // namespace
+
+namespace {
+
+int CountWideCalls(int event, CopyTreeOptionsW* options) {
+  if (event == TREE_EVENT_BEFORE_COPY) {
+    auto* seen = static_cast<std::vector<std::u16string>*>(options->user);
+    seen->emplace_back(options->path, size_t(options->pathLength));
+  }
+  return 0;
+}
+
+TEST_F(Tree, CopiesByWidePathsAlike) {
+  std::u16string from(src_.begin(), src_.end()), to(dst_.begin(), dst_.end());
+  std::vector<std::u16string> seen;
+  CopyTreeOptionsW wide;
+  wide.include = u"*.TXT";
+  wide.callback = CountWideCalls;
+  wide.user = &seen;
+  EXPECT_EQ(CopyDirectoryTreeW(TREE_CREATE_TARGET, from.c_str(), to.c_str(), &wide), 2);
+  EXPECT_EQ(seen, (std::vector<std::u16string>{from + u"/a.txt", from + u"/c.TXT"}));
+  EXPECT_EQ(Copied(), (Names{"a.txt", "c.TXT"}));
+}
+
+}  // namespace
