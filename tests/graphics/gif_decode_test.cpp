@@ -88,29 +88,33 @@ void FewColours(CGraphicsImage& image, int bpp, int width, int height, int count
 }
 
 TEST(GifDecoders, ShowTrueColourImagesOfUpTo256ColoursUnchanged) {
+  struct Case {
+    int width, height, colours;
+  };
+  const Case sizes[] = {{1, 1, 1}, {61, 23, 1}, {61, 23, 2}, {61, 23, 200}, {61, 23, 256}};
   ScratchDir dir;
   std::vector<std::string> paths;
   std::vector<CGraphicsImage> images;
-  const int depths[] = {12, 15, 16, 24, 32};
-  const int counts[] = {1, 2, 200, 256};
-  images.resize(std::size(depths) * std::size(counts));
-  for (size_t d = 0; d < std::size(depths); ++d) {
-    for (size_t n = 0; n < std::size(counts); ++n) {
-      CGraphicsImage& image = images[d * std::size(counts) + n];
-      FewColours(image, depths[d], 61, 23, counts[n]);
+  images.reserve(std::size(kAllFormats) * std::size(sizes));
+  for (int bpp : kAllFormats) {
+    if (bpp <= 8) continue;
+    for (const Case& c : sizes) {
+      images.emplace_back();
+      FewColours(images.back(), bpp, c.width, c.height, c.colours);
       paths.push_back(dir / ("t" + std::to_string(paths.size()) + ".gif"));
-      ASSERT_EQ(SaveImage(paths.back().c_str(), image, nullptr), 0);
+      ASSERT_EQ(SaveImage(paths.back().c_str(), images.back(), nullptr), 0);
     }
   }
   const std::vector<DecodedGif> gifs = giftest::DecodeGifs(paths);
   if (DecodersMissing(gifs)) GTEST_SKIP() << "GIF decoders missing";
   for (size_t i = 0; i < images.size(); ++i) {
-    SCOPED_TRACE(std::to_string(images[i].bpp) + " bpp, case " + std::to_string(i));
-    const Bytes rgb = giftest::TrueRgb(images[i]);
+    const CGraphicsImage& image = images[i];
+    SCOPED_TRACE(std::to_string(image.bpp) + " bpp, case " + std::to_string(i));
+    const Bytes rgb = giftest::TrueRgb(image);
     Bytes rgba;
     for (size_t p = 0; p < rgb.size(); p += 3) rgba.insert(rgba.end(), {rgb[p], rgb[p + 1], rgb[p + 2], 255});
     ASSERT_EQ(gifs[i].status, 0) << gifs[i].errors;
-    ExpectSingleImage(gifs[i], 61, 23, rgba);
+    ExpectSingleImage(gifs[i], image.width, image.height, rgba);
   }
 }
 
