@@ -12,9 +12,16 @@ int ImageBppOfDib(WORD bitCount, DWORD compression, const DWORD masks[3]) {
   };
   if (compression == BI_RGB) {
     switch (bitCount) {
-      case 1: case 4: case 8: case 24: case 32: return bitCount;
-      case 16: return 15;
-      default: return 0;
+      case 1:
+      case 4:
+      case 8:
+      case 24:
+      case 32:
+        return bitCount;
+      case 16:
+        return 15;
+      default:
+        return 0;
     }
   }
   if (compression == BI_BITFIELDS) {

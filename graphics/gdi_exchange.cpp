@@ -62,10 +62,12 @@ bool CGraphicsImage::FromDeviceBitmap(HWND wnd, HBITMAP bmp) {
   block.header.biSize = sizeof(BITMAPINFOHEADER);
   block.header.biPlanes = 1;
   CGraphicsImage made;
-  bool ok = GetDIBits(dc, bmp, 0, 0, nullptr, reinterpret_cast<BITMAPINFO*>(&block), DIB_RGB_COLORS) > 0;
+  bool ok =
+      GetDIBits(dc, bmp, 0, 0, nullptr, reinterpret_cast<BITMAPINFO*>(&block), DIB_RGB_COLORS) > 0;
   const int rows = block.header.biHeight;
   if (ok) ok = block.header.biWidth != 0 && rows != 0;
-  if (ok) ok = made.Create(ImageBppOfBitmap(block), block.header.biWidth, rows, IMAGE_NO_FILL, nullptr);
+  if (ok)
+    ok = made.Create(ImageBppOfBitmap(block), block.header.biWidth, rows, IMAGE_NO_FILL, nullptr);
   if (ok) {
     // The rows are asked for in exactly the image's layout: its header and,
     // at 16 bits, its masks.
@@ -106,12 +108,14 @@ bool ImageOfDib(CGraphicsImage& made, const BITMAPINFOHEADER& h, const BYTE* bit
   const uint64_t rows = static_cast<uint64_t>(h.biHeight < 0 ? -int64_t{h.biHeight} : h.biHeight);
   if (h.biSizeImage < static_cast<uint64_t>(ImageStride(bpp, h.biWidth)) * rows) return false;
   if (h.biBitCount > 8) entries = 0;
-  return BuildImageFromDib(made, bpp, h.biWidth, h.biHeight, table, table ? entries : 0, true, bits);
+  return BuildImageFromDib(made, bpp, h.biWidth, h.biHeight, table, table ? entries : 0, true,
+                           bits);
 }
 
 }  // namespace
 
-bool CGraphicsImage::FromDib(const BITMAPINFOHEADER* header, const BYTE* bits, const DWORD* colours) {
+bool CGraphicsImage::FromDib(const BITMAPINFOHEADER* header, const BYTE* bits,
+                             const DWORD* colours) {
   CGraphicsImage made;
   if (!header) {
     Release();
@@ -134,13 +138,17 @@ bool CGraphicsImage::FromPackedDib(const BITMAPINFO* packed) {
   PackedDibLayout layout{};
   if (packed) std::memcpy(&h, packed, sizeof h);
   // The colour table follows a header of any known size and holds the
-  // entries the header counts; the bits follow the table.
+  // entries the header counts; the bits follow the table. The palette takes
+  // no more entries than the bit count has indices.
+  if (!packed || !LocatePackedDib(h, &layout)) {
+    Release();
+    return false;
+  }
   const BYTE* base = reinterpret_cast<const BYTE*>(packed);
-  if (!packed || !LocatePackedDib(h, &layout) ||
-      !ImageOfDib(made, h, base + layout.pixelOffset, base + layout.tableOffset,
-                  h.biBitCount <= 8 && layout.tableEntries > (uint64_t{1} << h.biBitCount)
-                      ? uint64_t{1} << h.biBitCount
-                      : layout.tableEntries)) {
+  uint64_t entries = layout.tableEntries;
+  if (h.biBitCount <= 8 && entries > (uint64_t{1} << h.biBitCount))
+    entries = uint64_t{1} << h.biBitCount;
+  if (!ImageOfDib(made, h, base + layout.pixelOffset, base + layout.tableOffset, entries)) {
     Release();
     return false;
   }

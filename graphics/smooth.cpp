@@ -18,7 +18,8 @@ class NearestEntry {
     int best = -1;
     for (DWORD i = 0; i < image_.paletteSize && best != 0; ++i) {
       const RGBQUAD& q = image_.palette[i];
-      const int d = ColorDistance(colour, DWORD{q.rgbRed} << 16 | DWORD{q.rgbGreen} << 8 | q.rgbBlue);
+      const int d =
+          ColorDistance(colour, DWORD{q.rgbRed} << 16 | DWORD{q.rgbGreen} << 8 | q.rgbBlue);
       if (best < 0 || d < best) best = d, index_ = i;
     }
     last_ = colour;
@@ -64,10 +65,11 @@ bool CGraphicsImage::CreateSmoothed(const CGraphicsImage& src, BYTE strength, in
         const DWORD c = here[x];
         const bool left = x > 0, right = x + 1 < w;
         // Neighbours outside the image count with the centre's colour.
-        const DWORD edges[4] = {left ? here[x - 1] : c, right ? here[x + 1] : c,
-                                up ? above[x] : c, down ? below[x] : c};
+        const DWORD edges[4] = {left ? here[x - 1] : c, right ? here[x + 1] : c, up ? above[x] : c,
+                                down ? below[x] : c};
         const DWORD corners[4] = {up && left ? above[x - 1] : c, up && right ? above[x + 1] : c,
-                                  down && left ? below[x - 1] : c, down && right ? below[x + 1] : c};
+                                  down && left ? below[x - 1] : c,
+                                  down && right ? below[x + 1] : c};
         // Red and blue are summed side by side in 16-bit lanes, green apart;
         // at most 256 x 255 per channel, so no lane overflows.
         DWORD rb = centre * (c & 0xFF00FF), g = centre * (c & 0xFF00);

@@ -24,34 +24,35 @@ Table& table() {
   return *t;
 }
 
+// Every format the stand-in holds; masks count only for BI_BITFIELDS.
+struct LayoutRow {
+  int bitCount;
+  DWORD compression;
+  DWORD masks[3];
+  PixelLayout layout;
+};
+
+constexpr LayoutRow kLayouts[] = {
+    {1, BI_RGB, {}, PixelLayout::Index1},
+    {4, BI_RGB, {}, PixelLayout::Index4},
+    {8, BI_RGB, {}, PixelLayout::Index8},
+    {16, BI_RGB, {}, PixelLayout::Rgb555},
+    {24, BI_RGB, {}, PixelLayout::Rgb24},
+    {32, BI_RGB, {}, PixelLayout::Rgb32},
+    {16, BI_BITFIELDS, {0x7C00, 0x03E0, 0x001F}, PixelLayout::Rgb555},
+    {16, BI_BITFIELDS, {0xF800, 0x07E0, 0x001F}, PixelLayout::Rgb565},
+    {32, BI_BITFIELDS, {0xFF0000, 0x00FF00, 0x0000FF}, PixelLayout::Rgb32},
+};
+
 }  // namespace
 
 bool LayoutOf(int bitCount, DWORD compression, const DWORD masks[3], PixelLayout* layout) {
-  auto masksAre = [masks](DWORD r, DWORD g, DWORD b) {
-    return masks[0] == r && masks[1] == g && masks[2] == b;
-  };
-  if (compression == BI_RGB) {
-    switch (bitCount) {
-      case 1: *layout = PixelLayout::Index1; return true;
-      case 4: *layout = PixelLayout::Index4; return true;
-      case 8: *layout = PixelLayout::Index8; return true;
-      case 16: *layout = PixelLayout::Rgb555; return true;
-      case 24: *layout = PixelLayout::Rgb24; return true;
-      case 32: *layout = PixelLayout::Rgb32; return true;
-      default: return false;
-    }
-  }
-  if (compression != BI_BITFIELDS) return false;
-  if (bitCount == 16 && masksAre(0x7C00, 0x03E0, 0x001F)) {
-    *layout = PixelLayout::Rgb555;
-    return true;
-  }
-  if (bitCount == 16 && masksAre(0xF800, 0x07E0, 0x001F)) {
-    *layout = PixelLayout::Rgb565;
-    return true;
-  }
-  if (bitCount == 32 && masksAre(0xFF0000, 0x00FF00, 0x0000FF)) {
-    *layout = PixelLayout::Rgb32;
+  for (const LayoutRow& row : kLayouts) {
+    if (row.bitCount != bitCount || row.compression != compression) continue;
+    if (compression == BI_BITFIELDS &&
+        (masks[0] != row.masks[0] || masks[1] != row.masks[1] || masks[2] != row.masks[2]))
+      continue;
+    *layout = row.layout;
     return true;
   }
   return false;
@@ -88,7 +89,9 @@ BitmapTableLock::BitmapTableLock(HGDIOBJ handle) : found_(nullptr) {
   if (it != t.objects.end()) found_ = &it->second;
 }
 
-BitmapTableLock::~BitmapTableLock() { table().lock.unlock(); }
+BitmapTableLock::~BitmapTableLock() {
+  table().lock.unlock();
+}
 
 size_t GdiLiveObjects() {
   Table& t = table();
@@ -98,8 +101,8 @@ size_t GdiLiveObjects() {
 
 }  // namespace platform
 
-HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits,
-                         HANDLE section, DWORD) {
+HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section,
+                         DWORD) {
   using namespace platform;
   if (bits) *bits = nullptr;
   if (TakeInjectedFault(FaultPoint::CreateDIBSection)) return nullptr;

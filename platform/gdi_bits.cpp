@@ -12,7 +12,9 @@
 namespace platform {
 namespace {
 
-constexpr DWORD Rgb(DWORD r, DWORD g, DWORD b) { return r << 16 | g << 8 | b; }
+constexpr DWORD Rgb(DWORD r, DWORD g, DWORD b) {
+  return r << 16 | g << 8 | b;
+}
 
 // The 16 standard colours in their customary order (0x00RRGGBB): black,
 // the dark colours red, green, yellow, blue, magenta, cyan, light grey,
@@ -27,7 +29,9 @@ RGBQUAD Quad(DWORD c) {
   return RGBQUAD{static_cast<BYTE>(c), static_cast<BYTE>(c >> 8), static_cast<BYTE>(c >> 16), 0};
 }
 
-DWORD ColourOf(const RGBQUAD& q) { return Rgb(q.rgbRed, q.rgbGreen, q.rgbBlue); }
+DWORD ColourOf(const RGBQUAD& q) {
+  return Rgb(q.rgbRed, q.rgbGreen, q.rgbBlue);
+}
 
 // The table that colours are matched to when the bitmap's own palette does
 // not serve: 1 bit black and white; 4 bits the standard 16; 8 bits the
@@ -76,8 +80,12 @@ bool IsIndexLayout(PixelLayout l) {
   return l == PixelLayout::Index1 || l == PixelLayout::Index4 || l == PixelLayout::Index8;
 }
 
-DWORD Widen5(DWORD v) { return (v & 31) << 3; }
-DWORD Widen6(DWORD v) { return (v & 63) << 2; }
+DWORD Widen5(DWORD v) {
+  return (v & 31) << 3;
+}
+DWORD Widen6(DWORD v) {
+  return (v & 63) << 2;
+}
 
 // One row as values: palette indices when `asIndices`, else colours
 // 0x00RRGGBB (with the fourth byte for 32 bits; indices beyond the table
@@ -98,9 +106,8 @@ void ReadRow(const DibFormat& f, const BYTE* row, bool asIndices, DWORD* out) {
     case PixelLayout::Rgb565:
       for (int x = 0; x < w; ++x) {
         const DWORD v = DWORD{row[2 * x]} | DWORD{row[2 * x + 1]} << 8;
-        out[x] = f.layout == PixelLayout::Rgb555
-                     ? Rgb(Widen5(v >> 10), Widen5(v >> 5), Widen5(v))
-                     : Rgb(Widen5(v >> 11), Widen6(v >> 5), Widen5(v));
+        out[x] = f.layout == PixelLayout::Rgb555 ? Rgb(Widen5(v >> 10), Widen5(v >> 5), Widen5(v))
+                                                 : Rgb(Widen5(v >> 11), Widen6(v >> 5), Widen5(v));
       }
       return;
     case PixelLayout::Rgb24:
@@ -157,7 +164,8 @@ void WriteRow(const DibFormat& f, BYTE* row, const DWORD* in, bool asIndices, Ma
       for (int x = 0; x < w; ++x) row[x >> 3] |= static_cast<BYTE>((index(x) & 1) << (7 - (x & 7)));
       return;
     case PixelLayout::Index4:
-      for (int x = 0; x < w; ++x) row[x >> 1] |= static_cast<BYTE>((index(x) & 15) << ((x & 1) ? 0 : 4));
+      for (int x = 0; x < w; ++x)
+        row[x >> 1] |= static_cast<BYTE>((index(x) & 15) << ((x & 1) ? 0 : 4));
       return;
     case PixelLayout::Index8:
       for (int x = 0; x < w; ++x) row[x] = static_cast<BYTE>(index(x));
@@ -190,15 +198,16 @@ void WriteRow(const DibFormat& f, BYTE* row, const DWORD* in, bool asIndices, Ma
 // when `indices`, else colours are converted (the fourth byte survives only
 // from 32 to 32 bits). Row i of `from`/`to` comes from the callbacks.
 template <class FromRow, class ToRow>
-void CopyRows(const DibFormat& from, const DibFormat& to, int count, bool indices,
-              FromRow fromRow, ToRow toRow) {
+void CopyRows(const DibFormat& from, const DibFormat& to, int count, bool indices, FromRow fromRow,
+              ToRow toRow) {
   std::vector<DWORD> values(static_cast<size_t>(from.width));
   Matcher match(to);
   const bool keepFourth = from.layout == PixelLayout::Rgb32 && to.layout == PixelLayout::Rgb32;
   // One layout on both sides (indices kept for the palette ones): the bytes
   // as they are, unused bits included, and zero padding.
   if (from.layout == to.layout && (indices || !IsIndexLayout(from.layout))) {
-    const size_t used = (static_cast<size_t>(from.width) * static_cast<size_t>(from.bitCount) + 7) / 8;
+    const size_t used =
+        (static_cast<size_t>(from.width) * static_cast<size_t>(from.bitCount) + 7) / 8;
     for (int i = 0; i < count; ++i) {
       BYTE* row = toRow(i);
       std::memcpy(row, fromRow(i), used);
@@ -215,7 +224,9 @@ void CopyRows(const DibFormat& from, const DibFormat& to, int count, bool indice
   }
 }
 
-bool LiveContext(HDC dc) { return GetDeviceCaps(dc, BITSPIXEL) != 0; }
+bool LiveContext(HDC dc) {
+  return GetDeviceCaps(dc, BITSPIXEL) != 0;
+}
 
 // Lines start .. start + n - 1 of a bitmap of `height` lines: n, or 0 when
 // start is beyond the top.
@@ -285,7 +296,8 @@ int GetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, void* bits, BITMAP
       h.biPlanes = 1;
       h.biBitCount = static_cast<WORD>(b.format.bitCount);
       h.biCompression = b.compression;
-      const uint64_t size = static_cast<uint64_t>(b.format.stride) * static_cast<uint64_t>(b.height);
+      const uint64_t size =
+          static_cast<uint64_t>(b.format.stride) * static_cast<uint64_t>(b.height);
       h.biSizeImage = size > 0xFFFFFFFFu ? 0 : static_cast<DWORD>(size);
       h.biClrUsed = 0;
       if (b.compression == BI_BITFIELDS) std::memcpy(raw + 40, b.masks, sizeof b.masks);
@@ -305,7 +317,8 @@ int GetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, void* bits, BITMAP
     } else if (IsIndexLayout(to.layout)) {
       FixedTable(to.bitCount, to);
     }
-    if (to.bitCount <= 8) std::memcpy(raw + h.biSize, to.colours, 4 * static_cast<size_t>(to.colourCount));
+    if (to.bitCount <= 8)
+      std::memcpy(raw + h.biSize, to.colours, 4 * static_cast<size_t>(to.colourCount));
     const uint64_t size = static_cast<uint64_t>(to.stride) * static_cast<uint64_t>(b.height);
     h.biSizeImage = size > 0xFFFFFFFFu ? 0 : static_cast<DWORD>(size);
     if (!bits) {
@@ -315,8 +328,7 @@ int GetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, void* bits, BITMAP
     const int n = LinesToCopy(start, lines, b.height);
     BYTE* dst = static_cast<BYTE*>(bits);
     CopyRows(
-        b.format, to, n, indices,
-        [&](int i) { return b.Line(static_cast<int>(start) + i); },
+        b.format, to, n, indices, [&](int i) { return b.Line(static_cast<int>(start) + i); },
         [&](int i) { return dst + static_cast<int64_t>(topDown ? n - 1 - i : i) * to.stride; });
     result = n;
   });

@@ -50,7 +50,8 @@ HBITMAP BitmapOfPackedDib(const BYTE* data, uint64_t size) {
   // carry the masks at byte 40, the 40-byte one right behind it.
   if (h.biSize != 40 && h.biSize != 52 && h.biSize != 56 && h.biSize != 108 && h.biSize != 124)
     return nullptr;
-  if (h.biPlanes != 1 || h.biWidth <= 0 || h.biHeight == 0 || h.biHeight == INT32_MIN) return nullptr;
+  if (h.biPlanes != 1 || h.biWidth <= 0 || h.biHeight == 0 || h.biHeight == INT32_MIN)
+    return nullptr;
   uint64_t offset = h.biSize;
   GdiBitmap b;
   b.compression = h.biCompression;
@@ -66,7 +67,8 @@ HBITMAP BitmapOfPackedDib(const BYTE* data, uint64_t size) {
   if (colours == 0 && h.biBitCount <= 8) colours = uint64_t{1} << h.biBitCount;
   if (colours > 256 || size < offset + 4 * colours) return nullptr;
   if (h.biBitCount <= 8) {
-    const uint64_t kept = colours < (uint64_t{1} << h.biBitCount) ? colours : uint64_t{1} << h.biBitCount;
+    const uint64_t kept =
+        colours < (uint64_t{1} << h.biBitCount) ? colours : uint64_t{1} << h.biBitCount;
     b.format.colourCount = static_cast<int>(kept);
     std::memcpy(b.format.colours, data + offset, 4 * kept);
   }
@@ -84,7 +86,9 @@ HBITMAP BitmapOfPackedDib(const BYTE* data, uint64_t size) {
 
 }  // namespace
 
-HINSTANCE GetModuleHandleA(const char* name) { return name ? nullptr : kProgramModule; }
+HINSTANCE GetModuleHandleA(const char* name) {
+  return name ? nullptr : kProgramModule;
+}
 
 HBITMAP LoadBitmapA(HINSTANCE module, const char* name) {
   if (module != kProgramModule) return nullptr;

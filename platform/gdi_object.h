@@ -31,8 +31,8 @@ struct GdiBitmap {
   DibFormat format;
   int height = 0;
   bool topDown = false;
-  DWORD compression = BI_RGB;     // as GetDIBits reports it
-  DWORD masks[3] = {0, 0, 0};     // channel masks when compression is BI_BITFIELDS
+  DWORD compression = BI_RGB;  // as GetDIBits reports it
+  DWORD masks[3] = {0, 0, 0};  // channel masks when compression is BI_BITFIELDS
   BYTE* bits = nullptr;
   size_t mappedBytes = 0;
 

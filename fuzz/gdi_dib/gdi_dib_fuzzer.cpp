@@ -44,8 +44,7 @@ void CheckImage(const CGraphicsImage& image) {
   }
   if (image.width <= 64 && image.height <= 64) {
     CGraphicsImage smooth;
-    if (!smooth.CreateSmoothed(image, static_cast<BYTE>(image.width * 7), 24))
-      std::abort();
+    if (!smooth.CreateSmoothed(image, static_cast<BYTE>(image.width * 7), 24)) std::abort();
   }
 }
 

@@ -4,31 +4,41 @@
 #include <random>
 #include <vector>
 
+#include "gdi_test_support.h"
 #include "graphics/image.h"
 #include "platform/faults.h"
 #include "platform/gdi.h"
 #include "platform/screen.h"
-#include "gdi_test_support.h"
 #include "test_images.h"
 
 namespace {
 
-DWORD Pixel(const CGraphicsImage& im, int x, int y) { return im.PixelGetFunc(im.Row(y), x); }
+DWORD Pixel(const CGraphicsImage& im, int x, int y) {
+  return im.PixelGetFunc(im.Row(y), x);
+}
 
 // The colour of a pixel as the 32-bit screen holds it: palette formats show
 // their entry, the others keep the bits of the format's channel widths
 // (the fourth byte only at 32 bits).
 DWORD ScreenColour(const CGraphicsImage& im, DWORD stored) {
   switch (im.bpp) {
-    case 1: case 2: case 4: case 8: {
+    case 1:
+    case 2:
+    case 4:
+    case 8: {
       const RGBQUAD& q = im.palette[stored];
       return DWORD{q.rgbRed} << 16 | DWORD{q.rgbGreen} << 8 | q.rgbBlue;
     }
-    case 12: return stored & 0xF0F0F0;
-    case 15: return stored & 0xF8F8F8;
-    case 16: return stored & 0xF8FCF8;
-    case 24: return stored & 0xFFFFFF;
-    default: return stored;
+    case 12:
+      return stored & 0xF0F0F0;
+    case 15:
+      return stored & 0xF8F8F8;
+    case 16:
+      return stored & 0xF8FCF8;
+    case 24:
+      return stored & 0xFFFFFF;
+    default:
+      return stored;
   }
 }
 

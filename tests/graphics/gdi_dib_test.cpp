@@ -10,7 +10,9 @@
 
 namespace {
 
-DWORD Pixel(const CGraphicsImage& im, int x, int y) { return im.PixelGetFunc(im.Row(y), x); }
+DWORD Pixel(const CGraphicsImage& im, int x, int y) {
+  return im.PixelGetFunc(im.Row(y), x);
+}
 
 DWORD Entry(const CGraphicsImage& im, int i) {
   const RGBQUAD& q = im.palette[i];
@@ -47,18 +49,35 @@ std::vector<DibCase> DibCases() {
   for (DWORD i = 0; i < 256; ++i) full.push_back(i << 16 | (255 - i) << 8 | (i * 7 & 255));
   return {
       {"1 bit", 1, 1, {0x102030, 0xF0E0D0}, {0x40, 0, 0, 0}, {0xA0, 0, 0, 0}, {0, 1, 0, 1, 0, 1}},
-      {"2 bits", 2, 2, {0x111111, 0x222222, 0x333333, 0x444444}, {0x6C, 0, 0, 0}, {0xE4, 0, 0, 0},
+      {"2 bits",
+       2,
+       2,
+       {0x111111, 0x222222, 0x333333, 0x444444},
+       {0x6C, 0, 0, 0},
+       {0xE4, 0, 0, 0},
        {1, 2, 3, 3, 2, 1}},
       {"4 bits", 4, 4, sixteen, {0x12, 0x30, 0, 0}, {0xFE, 0xD0, 0, 0}, {1, 2, 3, 15, 14, 13}},
       {"8 bits", 8, 8, full, {5, 6, 7, 0}, {255, 0, 128, 0}, {5, 6, 7, 255, 0, 128}},
       // 5-5-5 words: red, green, blue; white, black, bit 15 with 1, 1, 1.
-      {"16 bits", 16, 15, {}, {0x00, 0x7C, 0xE0, 0x03, 0x1F, 0x00, 0, 0},
+      {"16 bits",
+       16,
+       15,
+       {},
+       {0x00, 0x7C, 0xE0, 0x03, 0x1F, 0x00, 0, 0},
        {0xFF, 0x7F, 0x00, 0x00, 0x21, 0x84, 0, 0},
        {0xF80000, 0x00F800, 0x0000F8, 0xF8F8F8, 0, 0x80080808}},
-      {"24 bits", 24, 24, {}, {1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 0},
+      {"24 bits",
+       24,
+       24,
+       {},
+       {1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 0},
        {10, 11, 12, 13, 14, 15, 16, 17, 18, 0, 0, 0},
        {0x030201, 0x060504, 0x090807, 0x0C0B0A, 0x0F0E0D, 0x121110}},
-      {"32 bits", 32, 32, {}, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12},
+      {"32 bits",
+       32,
+       32,
+       {},
+       {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12},
        {13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24},
        {0x04030201, 0x08070605, 0x0C0B0A09, 0x100F0E0D, 0x14131211, 0x18171615}},
   };
@@ -69,7 +88,8 @@ void ExpectPixels(const CGraphicsImage& im, const DibCase& c) {
   ASSERT_EQ(im.width, 3);
   ASSERT_EQ(im.height, 2);
   for (int y = 0; y < 2; ++y)
-    for (int x = 0; x < 3; ++x) EXPECT_EQ(Pixel(im, x, y), c.pixels[size_t(y) * 3 + x]) << x << "," << y;
+    for (int x = 0; x < 3; ++x)
+      EXPECT_EQ(Pixel(im, x, y), c.pixels[size_t(y) * 3 + x]) << x << "," << y;
   for (size_t i = 0; i < c.table.size(); ++i) EXPECT_EQ(Entry(im, int(i)), c.table[i]) << i;
 }
 
@@ -154,16 +174,26 @@ TEST(FromDib, RefusesHostileHeadersAndLeavesTheImageEmpty) {
     DWORD compression;
   };
   const Case cases[] = {
-      {"no planes", 2, 2, 0, 8, BI_RGB},       {"two planes", 2, 2, 2, 8, BI_RGB},
-      {"RLE8", 2, 2, 1, 8, BI_RLE8},           {"RLE4", 2, 2, 1, 4, BI_RLE4},
-      {"bit fields", 2, 2, 1, 16, BI_BITFIELDS}, {"JPEG", 2, 2, 1, 24, 4},
-      {"zero width", 0, 2, 1, 8, BI_RGB},      {"zero height", 2, 0, 1, 8, BI_RGB},
-      {"negative width", -2, 2, 1, 8, BI_RGB}, {"wide", 32769, 1, 1, 1, BI_RGB},
-      {"tall top-down", 1, -32769, 1, 1, BI_RGB}, {"tall", 1, 32769, 1, 1, BI_RGB},
-      {"lowest height", 1, INT32_MIN, 1, 8, BI_RGB}, {"lowest width", INT32_MIN, 1, 1, 8, BI_RGB},
-      {"0 bits", 2, 2, 1, 0, BI_RGB},          {"3 bits", 2, 2, 1, 3, BI_RGB},
-      {"15 bits", 2, 2, 1, 15, BI_RGB},        {"33 bits", 2, 2, 1, 33, BI_RGB},
-      {"64 bits", 2, 2, 1, 64, BI_RGB},        {"65535 bits", 2, 2, 1, 0xFFFF, BI_RGB},
+      {"no planes", 2, 2, 0, 8, BI_RGB},
+      {"two planes", 2, 2, 2, 8, BI_RGB},
+      {"RLE8", 2, 2, 1, 8, BI_RLE8},
+      {"RLE4", 2, 2, 1, 4, BI_RLE4},
+      {"bit fields", 2, 2, 1, 16, BI_BITFIELDS},
+      {"JPEG", 2, 2, 1, 24, 4},
+      {"zero width", 0, 2, 1, 8, BI_RGB},
+      {"zero height", 2, 0, 1, 8, BI_RGB},
+      {"negative width", -2, 2, 1, 8, BI_RGB},
+      {"wide", 32769, 1, 1, 1, BI_RGB},
+      {"tall top-down", 1, -32769, 1, 1, BI_RGB},
+      {"tall", 1, 32769, 1, 1, BI_RGB},
+      {"lowest height", 1, INT32_MIN, 1, 8, BI_RGB},
+      {"lowest width", INT32_MIN, 1, 1, 8, BI_RGB},
+      {"0 bits", 2, 2, 1, 0, BI_RGB},
+      {"3 bits", 2, 2, 1, 3, BI_RGB},
+      {"15 bits", 2, 2, 1, 15, BI_RGB},
+      {"33 bits", 2, 2, 1, 33, BI_RGB},
+      {"64 bits", 2, 2, 1, 64, BI_RGB},
+      {"65535 bits", 2, 2, 1, 0xFFFF, BI_RGB},
   };
   const std::vector<BYTE> bits(64, 0);
   const std::vector<DWORD> colours(256, 0);
@@ -205,7 +235,8 @@ TEST(FromDib, TakesImagesOwnHeadersAndPixelsWhereTheyAreDibFormats) {
     EXPECT_EQ(PixelBytes(im), PixelBytes(src));
     for (DWORD i = 0; i < src.paletteSize; ++i) EXPECT_EQ(Entry(im, int(i)), Entry(src, int(i)));
     // And from its own memory.
-    ASSERT_TRUE(src.FromDib(&src.Header(), src.bottomRow, reinterpret_cast<const DWORD*>(src.palette)));
+    ASSERT_TRUE(
+        src.FromDib(&src.Header(), src.bottomRow, reinterpret_cast<const DWORD*>(src.palette)));
     EXPECT_EQ(PixelBytes(src), PixelBytes(im));
   }
 }

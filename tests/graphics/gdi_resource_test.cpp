@@ -1,23 +1,27 @@
 #include <gtest/gtest.h>
 
+#include "gdi_test_support.h"
 #include "graphics/image.h"
 #include "platform/gdi.h"
 #include "platform/screen.h"
-#include "gdi_test_support.h"
 
 // The bitmaps of resources/manifest.txt, written by resources/make_bitmaps.py
 // with the pixel patterns restated here.
 
 namespace {
 
-DWORD Rgb(DWORD r, DWORD g, DWORD b) { return r << 16 | g << 8 | b; }
+DWORD Rgb(DWORD r, DWORD g, DWORD b) {
+  return r << 16 | g << 8 | b;
+}
 
 DWORD PaletteColour(const CGraphicsImage& im, int i) {
   const RGBQUAD& q = im.palette[i];
   return DWORD{q.rgbReserved} << 24 | Rgb(q.rgbRed, q.rgbGreen, q.rgbBlue);
 }
 
-DWORD Pixel(const CGraphicsImage& im, int x, int y) { return im.PixelGetFunc(im.Row(y), x); }
+DWORD Pixel(const CGraphicsImage& im, int x, int y) {
+  return im.PixelGetFunc(im.Row(y), x);
+}
 
 }  // namespace
 
@@ -28,9 +32,11 @@ TEST(LoadBitmapResource, FourBitBitmapKeepsItsIndicesAndSixteenColours) {
   ASSERT_EQ(im.bpp, 4);
   ASSERT_EQ(im.width, 5);
   ASSERT_EQ(im.height, 3);
-  for (int i = 0; i < 16; ++i) EXPECT_EQ(PaletteColour(im, i), Rgb(16 * i, 255 - 16 * i, 8 * i)) << i;
+  for (int i = 0; i < 16; ++i)
+    EXPECT_EQ(PaletteColour(im, i), Rgb(16 * i, 255 - 16 * i, 8 * i)) << i;
   for (int y = 0; y < 3; ++y)
-    for (int x = 0; x < 5; ++x) EXPECT_EQ(Pixel(im, x, y), DWORD((x + 2 * y) % 16)) << x << "," << y;
+    for (int x = 0; x < 5; ++x)
+      EXPECT_EQ(Pixel(im, x, y), DWORD((x + 2 * y) % 16)) << x << "," << y;
 }
 
 TEST(LoadBitmapResource, FindsNumberedResourcesByIdOrHashText) {
@@ -70,7 +76,8 @@ TEST(LoadBitmapResource, FiveSixFiveMasksGiveASixteenBitImage) {
   ASSERT_EQ(im.bpp, 16);
   for (DWORD y = 0; y < 2; ++y)
     for (DWORD x = 0; x < 3; ++x)
-      EXPECT_EQ(Pixel(im, int(x), int(y)), Rgb((10 * x + 3 * y) << 3, (20 * x + y) << 2, (15 * y + x) << 3));
+      EXPECT_EQ(Pixel(im, int(x), int(y)),
+                Rgb((10 * x + 3 * y) << 3, (20 * x + y) << 2, (15 * y + x) << 3));
 }
 
 TEST(LoadBitmapResource, LongHeaderThirtyTwoBitsKeepsTheFourthByte) {
@@ -80,7 +87,8 @@ TEST(LoadBitmapResource, LongHeaderThirtyTwoBitsKeepsTheFourthByte) {
   ASSERT_EQ(im.bpp, 32);
   for (DWORD y = 0; y < 2; ++y)
     for (DWORD x = 0; x < 2; ++x)
-      EXPECT_EQ(Pixel(im, int(x), int(y)), (0x40 + x) << 24 | Rgb(0x10 * (y + 1), 0x80 + x, 0xF0 - y));
+      EXPECT_EQ(Pixel(im, int(x), int(y)),
+                (0x40 + x) << 24 | Rgb(0x10 * (y + 1), 0x80 + x, 0xF0 - y));
 }
 
 TEST(LoadBitmapResource, MissingOrBrokenBitmapsLeaveTheImageAlone) {
@@ -94,6 +102,7 @@ TEST(LoadBitmapResource, MissingOrBrokenBitmapsLeaveTheImageAlone) {
     EXPECT_EQ(Pixel(im, 1, 1), 0x123456u);
   }
   // Only the program's own module holds resources.
-  EXPECT_FALSE(im.LoadBitmapResource("Checker4", reinterpret_cast<HINSTANCE>(uintptr_t{0x10000000})));
+  EXPECT_FALSE(
+      im.LoadBitmapResource("Checker4", reinterpret_cast<HINSTANCE>(uintptr_t{0x10000000})));
   EXPECT_EQ(im.bpp, 24);
 }

@@ -8,7 +8,9 @@
 
 namespace {
 
-DWORD Pixel(const CGraphicsImage& im, int x, int y) { return im.PixelGetFunc(im.Row(y), x); }
+DWORD Pixel(const CGraphicsImage& im, int x, int y) {
+  return im.PixelGetFunc(im.Row(y), x);
+}
 
 DWORD EntryColour(const CGraphicsImage& im, DWORD i) {
   const RGBQUAD& q = im.palette[i];
@@ -37,21 +39,29 @@ DWORD Reference(const std::vector<DWORD>& colours, int w, int h, int x, int y, i
 // |red| + |green| + |blue| (first of equals), the others the bits they keep.
 DWORD Shown(const CGraphicsImage& out, DWORD colour) {
   switch (out.bpp) {
-    case 1: case 2: case 4: case 8: {
+    case 1:
+    case 2:
+    case 4:
+    case 8: {
       DWORD best = 0;
       int bestDistance = INT32_MAX;
       for (DWORD i = 0; i < out.paletteSize; ++i) {
         const DWORD e = EntryColour(out, i);
         int d = 0;
-        for (int k = 0; k < 3; ++k) d += std::abs(int((e >> (8 * k)) & 255) - int((colour >> (8 * k)) & 255));
+        for (int k = 0; k < 3; ++k)
+          d += std::abs(int((e >> (8 * k)) & 255) - int((colour >> (8 * k)) & 255));
         if (d < bestDistance) bestDistance = d, best = i;
       }
       return best;
     }
-    case 12: return colour & 0xF0F0F0;
-    case 15: return colour & 0xF8F8F8;
-    case 16: return colour & 0xF8FCF8;
-    default: return colour;
+    case 12:
+      return colour & 0xF0F0F0;
+    case 15:
+      return colour & 0xF8F8F8;
+    case 16:
+      return colour & 0xF8FCF8;
+    default:
+      return colour;
   }
 }
 

@@ -48,7 +48,8 @@ struct Owned {
 HBITMAP Screen32(HDC dc, int w, int h, const std::vector<DWORD>& colours) {
   HBITMAP b = CreateCompatibleBitmap(dc, w, h);
   InfoBlock info = Info(w, h, 32);
-  EXPECT_EQ(SetDIBits(dc, b, 0, static_cast<UINT>(h), colours.data(), info.get(), DIB_RGB_COLORS), h);
+  EXPECT_EQ(SetDIBits(dc, b, 0, static_cast<UINT>(h), colours.data(), info.get(), DIB_RGB_COLORS),
+            h);
   return b;
 }
 
@@ -104,8 +105,8 @@ TEST(CompatibleBitmap, BadArgumentsGiveNothing) {
 
 TEST(DibBits, ThirtyTwoBitRowsRoundTripWithTheFourthByte) {
   ScreenDC s;
-  const std::vector<DWORD> colours = {0x11223344, 0xFF000000, 0x00ABCDEF, 0x80FFFFFF,
-                                      0x00000001, 0x7F808080};
+  const std::vector<DWORD> colours = {0x11223344, 0xFF000000, 0x00ABCDEF,
+                                      0x80FFFFFF, 0x00000001, 0x7F808080};
   Owned b(Screen32(s.dc, 3, 2, colours));
   EXPECT_EQ(Read32(s.dc, b.h, 3, 2), colours);
 }
@@ -123,23 +124,48 @@ struct FormatCase {
 
 std::vector<FormatCase> FormatCases() {
   return {
-      {"1 bit", 1, BI_RGB, {0x102030, 0xF0E0D0}, {0xA0, 0, 0, 0},  // 1010
+      {"1 bit",
+       1,
+       BI_RGB,
+       {0x102030, 0xF0E0D0},
+       {0xA0, 0, 0, 0},  // 1010
        {0xF0E0D0, 0x102030, 0xF0E0D0, 0x102030}},
-      {"4 bits", 4, BI_RGB, {0x000000, 0x112233, 0x445566, 0x778899, 0xAABBCC, 0xDDEEFF},
+      {"4 bits",
+       4,
+       BI_RGB,
+       {0x000000, 0x112233, 0x445566, 0x778899, 0xAABBCC, 0xDDEEFF},
        {0x15, 0x32, 0, 0},
        {0x112233, 0xDDEEFF, 0x778899, 0x445566}},
-      {"8 bits", 8, BI_RGB, {0x010203, 0x040506, 0x070809}, {2, 0, 1, 2},
+      {"8 bits",
+       8,
+       BI_RGB,
+       {0x010203, 0x040506, 0x070809},
+       {2, 0, 1, 2},
        {0x070809, 0x010203, 0x040506, 0x070809}},
       // 5-5-5 words 0x7FFF, 0x7C00, 0x03E0, 0x0421 (1,1,1)
-      {"16 bits 5-5-5", 16, BI_RGB, {}, {0xFF, 0x7F, 0x00, 0x7C, 0xE0, 0x03, 0x21, 0x04},
+      {"16 bits 5-5-5",
+       16,
+       BI_RGB,
+       {},
+       {0xFF, 0x7F, 0x00, 0x7C, 0xE0, 0x03, 0x21, 0x04},
        {0xF8F8F8, 0xF80000, 0x00F800, 0x080808}},
       // 5-6-5 words 0xFFFF, 0xF800, 0x07E0, 0x0841 (1,2,1)
-      {"16 bits 5-6-5", 16, BI_BITFIELDS, {0xF800, 0x07E0, 0x001F},
+      {"16 bits 5-6-5",
+       16,
+       BI_BITFIELDS,
+       {0xF800, 0x07E0, 0x001F},
        {0xFF, 0xFF, 0x00, 0xF8, 0xE0, 0x07, 0x41, 0x08},
        {0xF8FCF8, 0xF80000, 0x00FC00, 0x080808}},
-      {"24 bits", 24, BI_RGB, {}, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12},
+      {"24 bits",
+       24,
+       BI_RGB,
+       {},
+       {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12},
        {0x030201, 0x060504, 0x090807, 0x0C0B0A}},
-      {"32 bits masks", 32, BI_BITFIELDS, {0xFF0000, 0xFF00, 0xFF},
+      {"32 bits masks",
+       32,
+       BI_BITFIELDS,
+       {0xFF0000, 0xFF00, 0xFF},
        {1, 2, 3, 0, 4, 5, 6, 0, 7, 8, 9, 0, 10, 11, 12, 0},
        {0x030201, 0x060504, 0x090807, 0x0C0B0A}},
   };
@@ -217,7 +243,8 @@ TEST(DibBits, HeightSignChoosesRowOrderAndLinesCountFromTheBottom) {
     SCOPED_TRACE(::testing::Message() << c.height << " from " << c.start << " x " << c.lines);
     InfoBlock info = Info(1, c.height, 32);
     std::vector<DWORD> out(4, 0xEEEEEEEE);
-    EXPECT_EQ(GetDIBits(s.dc, b.h, c.start, c.lines, out.data(), info.get(), DIB_RGB_COLORS), c.copied);
+    EXPECT_EQ(GetDIBits(s.dc, b.h, c.start, c.lines, out.data(), info.get(), DIB_RGB_COLORS),
+              c.copied);
     EXPECT_EQ(std::vector<DWORD>(out.begin(), out.begin() + c.copied), c.rows);
   }
   // SetDIBits places rows the same way: a top-down pair into lines 2 and 3.
