@@ -65,7 +65,9 @@ int SetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, const void* bits,
 //   8 bits: those 16, a 6 x 6 x 6 cube of the levels 0, 51, ..., 255 and
 //   24 greys) to which colours are matched. Returns the lines copied.
 // 0 on failure: unknown bitmap or context, biSize below 40, a format the
-// stand-in does not hold, a width that differs, `start` beyond the top.
+// stand-in does not hold, a width that differs, `start` beyond the top,
+// DIB_PAL_COLORS. `info` must have room for the masks or the full colour
+// table that the call fills in.
 int GetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, void* bits, BITMAPINFO* info,
               UINT usage);
 
@@ -78,6 +80,7 @@ HINSTANCE GetModuleHandleA(const char* name);
 // an id from MAKEINTRESOURCEA, a text "#<decimal id>", or a resource name
 // compared without regard to ASCII case; the manifest line "BITMAP 101 x.bmp"
 // is found by id 101, "BITMAP Logo x.bmp" by "LOGO" or "logo". Null when
-// there is no such resource or its DIB is malformed, compressed other than
-// with BI_BITFIELDS, or shorter than its header claims.
+// there is no such resource, or its DIB is malformed, of a format the
+// stand-in does not hold (compressed, for one), or shorter than its header
+// claims.
 HBITMAP LoadBitmapA(HINSTANCE module, const char* name);
