@@ -95,7 +95,7 @@ TEST(LoadBitmapResource, MissingOrBrokenBitmapsLeaveTheImageAlone) {
   GdiNoLeaks check;
   CGraphicsImage im;
   ASSERT_TRUE(im.Create(24, 2, 2, 0x123456, nullptr));
-  const char* names[] = {"Broken", "Nothing", "#102", "#", MAKEINTRESOURCEA(102), nullptr};
+  const char* names[] = {"Broken", "Rle8", "Nothing", "#102", "#", MAKEINTRESOURCEA(102), nullptr};
   for (const char* name : names) {
     EXPECT_FALSE(im.LoadBitmapResource(name, nullptr));
     ASSERT_EQ(im.bpp, 24);

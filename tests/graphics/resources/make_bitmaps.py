@@ -69,3 +69,11 @@ header = bytearray(whole[14:54])
 struct.pack_into("<ii", header, 4, 10, 10)
 with open("broken.bmp", "wb") as f:
     f.write(b"BM" + struct.pack("<IHHI", 14 + 40 + 32, 0, 0, 54) + bytes(header) + b"\x55" * 32)
+
+# 8 bits, run-length encoded (BI_RLE8): two pixels of index 1, end of bitmap.
+# The stand-in does not decode compressed bitmaps.
+rle = b"\x02\x01\x00\x01"
+header = struct.pack("<IiiHHIIiiII", 40, 2, 1, 1, 8, 1, len(rle), 0, 0, 2, 0)
+table = bytes([0, 0, 0, 0, 255, 255, 255, 0])
+with open("rle8.bmp", "wb") as f:
+    f.write(b"BM" + struct.pack("<IHHI", 14 + 40 + 8 + 4, 0, 0, 14 + 48) + header + table + rle)
