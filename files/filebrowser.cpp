@@ -123,7 +123,6 @@ void CFileBrowser::FreeAllItems() {
   }
   shellItems.RemoveAll();
   nextItem = 0;
-  sorted = false;
 }
 
 void CFileBrowser::ClearFolders() {

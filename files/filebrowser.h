@@ -231,8 +231,7 @@ class CFileBrowser {
   DWORD openFlagsAdded = 0;
   DWORD openFlagsDropped = 0;
   bool finished = false;
-  bool sorted = false;
-  bool sortSet = false;
+  bool sortSet = false;        // a sort mode was set, or the list sorted
   DWORD listFlags = 0;
   DWORD sortMode = 0;
   DWORD userDataSize = 4;

@@ -55,16 +55,17 @@ int ServerPathParts(const char* path) {
   return parts;
 }
 
-}  // namespace
-
-bool CFileBrowser::ParseBrowserPatterns(const char* text, CTextList& list) {
+// Adds the ';'-separated pieces of text to list, empty ones skipped. With
+// starMeansAll a piece "*" or "*.*" empties the list and ends the split:
+// true then.
+bool SplitPatterns(const char* text, CTextList& list, bool starMeansAll) {
   if (!text) return false;
   const char* p = text;
   while (*p) {
     const char* end = std::strchr(p, ';');
     int n = end ? static_cast<int>(end - p) : static_cast<int>(std::strlen(p));
     if (n > 0) {
-      if ((n == 1 && p[0] == '*') || (n == 3 && std::memcmp(p, "*.*", 3) == 0)) {
+      if (starMeansAll && ((n == 1 && p[0] == '*') || (n == 3 && std::memcmp(p, "*.*", 3) == 0))) {
         list.RemoveAll();
         return true;
       }
@@ -74,6 +75,12 @@ bool CFileBrowser::ParseBrowserPatterns(const char* text, CTextList& list) {
     if (*p == ';') ++p;
   }
   return false;
+}
+
+}  // namespace
+
+bool CFileBrowser::ParseBrowserPatterns(const char* text, CTextList& list) {
+  return SplitPatterns(text, list, true);
 }
 
 void CFileBrowser::CloseSearch() {
@@ -115,15 +122,7 @@ bool CFileBrowser::Open(const char* newPath, const char* patterns, const char* e
     if (ParseBrowserPatterns(patterns, includes)) all = true;
     if (all) includes.RemoveAll();
     // Excludes are taken as written: "*" there excludes everything.
-    if (excludePatterns) {
-      for (const char* p = excludePatterns; *p;) {
-        const char* end = std::strchr(p, ';');
-        int n = end ? static_cast<int>(end - p) : static_cast<int>(std::strlen(p));
-        if (n > 0) excludes.Insert(n, p, -1, nullptr);
-        p += n;
-        if (*p == ';') ++p;
-      }
-    }
+    SplitPatterns(excludePatterns, excludes, false);
     flags = (flags & ~openFlagsDropped) | openFlagsAdded;
     if (includes.count == 1 && !(flags & (BROWSE_COLLECT_FOLDERS | BROWSE_FOLDERS))) {
       flags |= BROWSE_SEARCH_PATTERN;

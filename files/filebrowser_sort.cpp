@@ -41,7 +41,6 @@ int FolderRank(DWORD a, DWORD b) {
 void CFileBrowser::SetSortMode(DWORD mode) {
   sortMode = mode;
   sortSet = true;
-  sorted = false;
 }
 
 int CFileBrowser::CompareBlocks(void* a, void* b, DWORD mode) {
@@ -113,7 +112,8 @@ void CFileBrowser::Sort() {
     items.SortByKeyCallback(&CompareBlocksCallback, reinterpret_cast<uintptr_t>(this), 0, 0, -1, false);
     Notify(0, count, notifyFlags[1]);
   }
-  sorted = true;
+  // The list is in order now, so it can be kept in order.
+  sortSet = true;
 }
 
 // Moves the item at newItem (placed anywhere) to its place among the others,

@@ -263,6 +263,36 @@ TEST(BrowserItems, TimesFallBackAndSizesAddUp) {
   EXPECT_EQ(b.GetTotalSize(), 5u + 6 + 7 + 8 + 0x123456789ull);
 }
 
+TEST(BrowserItems, FindRecordsGiveTheirSizesHighWordsToTheSize) {
+  // The high word rides in bits 10-31 of the find record's flags; a file of
+  // 64 GiB sets bit 14 there, which must not read as a drive root.
+  struct Case {
+    DWORD findFlags, sizeLow;
+    DWORD flags;
+    int64_t size;
+  } cases[] = {
+      {0x43, 7, 0x43, 7},
+      {0x41 | (1u << 10), 0, 0x41, int64_t{1} << 32},
+      {0x41 | (16u << 10), 5, 0x41, (int64_t{16} << 32) + 5},
+      {0x41 | (0x20u << 10), 0, 0x41, int64_t{0x20} << 32},
+      {0x53 | (0x3FFFFFu << 10), 0xFFFFFFFF, 0x53, (int64_t{0x3FFFFF} << 32) + 0xFFFFFFFF},
+  };
+  for (const Case& c : cases) {
+    FileFindInfo info{};
+    info.flags = c.findFlags;
+    info.size = c.sizeLow;
+    info.modified = 99;
+    CFileBrowser b;
+    ASSERT_EQ(b.AddItem("f", 0, info, -1), 0);
+    BrowserItem rec;
+    ASSERT_TRUE(b.GetItem(0, &rec));
+    EXPECT_EQ(rec.flags, c.flags) << std::hex << c.findFlags;
+    EXPECT_EQ(b.GetItemSize(0), c.size) << std::hex << c.findFlags;
+    EXPECT_EQ(b.GetItemTime(0), 99);
+    EXPECT_EQ(b.GetTotalSize(), (c.flags & FILEINFO_DIRECTORY) ? 0u : static_cast<uint64_t>(c.size));
+  }
+}
+
 TEST(BrowserItems, UserDataSizeWithinBoundsAndOnlyWhileEmpty) {
   struct Case {
     DWORD size;

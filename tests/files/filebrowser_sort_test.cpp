@@ -84,17 +84,24 @@ TEST(BrowserSort, EveryKeyBothDirectionsWithFoldersFirst) {
 
 TEST(BrowserSort, WithoutFoldersFirstFoldersMixIn) {
   struct Case {
-    DWORD mode;
-    V order;
+    DWORD key;
+    V ascending;
   } cases[] = {
       {BROWSE_SORT_NAME, {"a.zip", "alpha", "b10.txt", "b2.TXT", "c", "Zeta"}},
       {BROWSE_SORT_CREATED, {"b10.txt", "a.zip", "b2.TXT", "c", "Zeta", "alpha"}},
+      {BROWSE_SORT_ACCESSED, {"alpha", "a.zip", "b2.TXT", "Zeta", "c", "b10.txt"}},
+      {BROWSE_SORT_MODIFIED, {"a.zip", "b10.txt", "c", "alpha", "Zeta", "b2.TXT"}},
       {BROWSE_SORT_SIZE, {"alpha", "Zeta", "b2.TXT", "a.zip", "b10.txt", "c"}},
-      {BROWSE_SORT_SIZE | BROWSE_SORT_DESCENDING, {"c", "b10.txt", "a.zip", "b2.TXT", "Zeta", "alpha"}},
+      {BROWSE_SORT_SECOND_TEXT, {"alpha", "b10.txt", "b2.TXT", "Zeta", "c", "a.zip"}},
       {BROWSE_SORT_EXTENSION, {"alpha", "c", "Zeta", "b10.txt", "b2.TXT", "a.zip"}},
+      {BROWSE_SORT_FLAGS, {"b2.TXT", "Zeta", "alpha", "a.zip", "b10.txt", "c"}},
+      {BROWSE_SORT_USER_WORD, {"b2.TXT", "c", "b10.txt", "a.zip", "Zeta", "alpha"}},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(SortedBy(c.mode | BROWSE_SORT_NO_FOLDERS_FIRST), c.order) << "mode " << c.mode;
+    EXPECT_EQ(SortedBy(c.key | BROWSE_SORT_NO_FOLDERS_FIRST), c.ascending) << "key " << c.key;
+    V descending(c.ascending.rbegin(), c.ascending.rend());
+    EXPECT_EQ(SortedBy(c.key | BROWSE_SORT_NO_FOLDERS_FIRST | BROWSE_SORT_DESCENDING), descending)
+        << "key " << c.key;
   }
 }
 
@@ -202,6 +209,15 @@ TEST(BrowserSort, KeepSortedIsDroppedForAnUnsortedFullList) {
   b.SetSortMode(BROWSE_SORT_NAME);
   ASSERT_TRUE(b.Open(":", nullptr, nullptr, BROWSE_KEEP_ITEMS | BROWSE_KEEP_SORTED));
   EXPECT_TRUE(b.GetFlags() & BROWSE_KEEP_SORTED);
+  // A list sorted once (by name) can be kept sorted too.
+  CFileBrowser c;
+  ASSERT_TRUE(c.Open(":", nullptr, nullptr, 0));
+  Fill(c, kEntries, std::size(kEntries));
+  c.Sort();
+  ASSERT_TRUE(c.Open(":", nullptr, nullptr, BROWSE_KEEP_ITEMS | BROWSE_KEEP_SORTED));
+  EXPECT_TRUE(c.GetFlags() & BROWSE_KEEP_SORTED);
+  Fill(c, kEntries, 1);
+  EXPECT_EQ(Names(c), (V{"alpha", "Zeta", "a.zip", "b10.txt", "b10.txt", "b2.TXT", "c"}));
 }
 
 }  // namespace
