@@ -108,6 +108,11 @@ int Transfer(int in, int out, Progress& progress) {
 int Copy(DWORD flags, const std::string& source, const std::string& target, Progress& progress) {
   int in = FdOpen(source.c_str(), FD_OPEN_READ | FD_OPEN_BINARY);
   if (in < 0) return COPY_SOURCE_UNREADABLE;
+  // Opening the target would cut the source itself to nothing.
+  if (SysSameFile(source.c_str(), target.c_str())) {
+    FdClose(in);
+    return COPY_TARGET_UNWRITABLE;
+  }
   bool viaTemporary = (flags & COPY_VIA_TEMPORARY) != 0;
   std::string written = target;
   if (viaTemporary) {

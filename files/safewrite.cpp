@@ -53,6 +53,8 @@ bool RenameSafe(const Ch* newFile, const Ch* target, int flags, const Ch* patter
   }
   std::string old, aside;
   if (targetName.size() > kMaxTargetLength || !Narrow(targetName, old)) return false;
+  // Putting a file in its own place would end with it deleted.
+  if (SysSameFile(fresh.c_str(), old.c_str())) return false;
   aside = old + kAsideSuffix;
   DeleteFileForced(aside.c_str());
   bool movedAside = Move(old, aside);

@@ -173,6 +173,13 @@ bool SysCopyPermissions(const char* source, const char* target) {
   return chmod(to.c_str(), st.st_mode & 07777) == 0;
 }
 
+bool SysSameFile(const char* first, const char* second) {
+  std::string a, b;
+  struct stat sa, sb;
+  return SysHostPath(first, a) && SysHostPath(second, b) && stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 &&
+         sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
 bool SysIsRegularFile(const char* path) {
   std::string host;
   struct stat st;

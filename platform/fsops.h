@@ -58,6 +58,9 @@ int SysMoveFile(const char* from, const char* to, bool replace);
 bool SysCopyPermissions(const char* source, const char* target);
 // True when path names a regular file (a link is not followed).
 bool SysIsRegularFile(const char* path);
+// True when both paths name one existing file (links followed): the same
+// file under two spellings, or two hard links of it.
+bool SysSameFile(const char* first, const char* second);
 
 // ---- Records of a file's facts ---------------------------------------------
 

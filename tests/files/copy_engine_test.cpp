@@ -109,3 +109,27 @@ TEST(CopyFileEngine, MovesWithTimesAndPermissions) {
 }
 
 }  // namespace
+
+namespace {
+
+// A copy onto the source itself (another spelling, a hard link) would cut
+// the source to nothing before the first read: refused, the bytes kept.
+TEST(CopyFileEngine, RefusesToCopyAFileOntoItself) {
+  ScratchDir dir;
+  std::string a = dir.File("a"), link = dir.File("link");
+  Bytes data = RandomBytes(8, 5000);
+  WriteWholeFile(a, data);
+  ASSERT_EQ(::link(a.c_str(), link.c_str()), 0);
+  for (std::string target : {a, dir.path() + "/./a", dir.path() + "\\a", link}) {
+    for (DWORD flags : {DWORD(0), DWORD(COPY_VIA_TEMPORARY), DWORD(COPY_REPLACE_READONLY)}) {
+      EXPECT_EQ(CopyFileEngine(flags, a.c_str(), target.c_str(), nullptr, nullptr, nullptr), COPY_TARGET_UNWRITABLE)
+          << target << " " << flags;
+      EXPECT_EQ(ReadWholeFile(a), data) << target;
+    }
+  }
+  // A move onto itself is a rename that changes nothing.
+  EXPECT_EQ(CopyFileEngine(COPY_MOVE, a.c_str(), a.c_str(), nullptr, nullptr, nullptr), COPY_OK);
+  EXPECT_EQ(ReadWholeFile(a), data);
+}
+
+}  // namespace

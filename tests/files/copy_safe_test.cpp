@@ -101,6 +101,16 @@ TEST_F(SafeFiles, RenameWantsATargetUnlessToldOtherwise) {
   EXPECT_EQ(Read("absent"), "N");
 }
 
+TEST_F(SafeFiles, RenameRefusesToPutAFileInItsOwnPlace) {
+  std::string a = Put("a", "keep");
+  ASSERT_EQ(::link(a.c_str(), dir_.File("link").c_str()), 0);
+  for (std::string target : {a, dir_.path() + "/./a", dir_.File("link")}) {
+    EXPECT_FALSE(RenameFileSafe(a.c_str(), target.c_str(), RENAME_SAFE_DELETE_ON_FAILURE, nullptr, 0)) << target;
+    EXPECT_EQ(Read("a"), "keep");
+    EXPECT_EQ(Listing(), (Names{"a", "link"}));
+  }
+}
+
 TEST_F(SafeFiles, RenameExchangesNames) {
   std::string a = Put("a", "first"), b = Put("b", "second");
   ASSERT_TRUE(RenameFileSafe(a.c_str(), b.c_str(), RENAME_SAFE_EXCHANGE, nullptr, 0));
