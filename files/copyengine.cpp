@@ -175,13 +175,13 @@ int Run(DWORD flags, const std::string& source, const std::string& target, void*
     progress.pending = uint64_t(size);
     StoreSize(flags, sizeOut, uint64_t(size));
   }
+  int result = 2;
   if (flags & COPY_FAIL_IF_EXISTS) {
     int type = GetPathType(target.c_str());
-    if (type == PATH_FILE) return COPY_TARGET_EXISTS;
-    if (type != PATH_NONE) return COPY_TARGET_UNWRITABLE;
+    if (type == PATH_FILE) result = COPY_TARGET_EXISTS;
+    else if (type != PATH_NONE) result = COPY_TARGET_UNWRITABLE;
   }
-  int result = 2;
-  if (flags & COPY_MOVE) {
+  if (result == 2 && (flags & COPY_MOVE)) {
     result = Rename(flags, source, target);
     if (result == COPY_OK) {
       progress.Add(progress.pending);

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include "files/copyengine.h"
+#include "platform/fsops.h"
 #include "stream_test_util.h"
 
 namespace {
@@ -111,6 +112,47 @@ TEST(CopyFileEngine, MovesWithTimesAndPermissions) {
 }  // namespace
 
 namespace {
+
+// Reads go in blocks of 4096 until one brings 0 bytes or fewer than a
+// block: a failure injected into the n-th read tells whether it happened.
+TEST(CopyFileEngine, ReadsBlocksUntilAShortOrEmptyRead) {
+  ScratchDir dir;
+  std::string a = dir.File("a"), b = dir.File("b");
+  struct Case {
+    size_t size;
+    int reads;
+  } cases[] = {{0, 1}, {1, 1}, {4095, 1}, {4096, 2}, {4097, 2}, {8192, 3}, {8193, 3}};
+  for (const Case& c : cases) {
+    WriteWholeFile(a, RandomBytes(7, c.size));
+    SysInjectFault(SysFault::Read, c.reads - 1);
+    EXPECT_EQ(CopyFileEngine(0, a.c_str(), b.c_str(), nullptr, nullptr, nullptr), COPY_READ_FAILED) << c.size;
+    EXPECT_FALSE(Exists(b)) << c.size;
+    SysInjectFault(SysFault::Read, c.reads);
+    EXPECT_EQ(CopyFileEngine(0, a.c_str(), b.c_str(), nullptr, nullptr, nullptr), COPY_OK) << c.size;
+    EXPECT_EQ(ReadWholeFile(b), RandomBytes(7, c.size)) << c.size;
+    SysClearFaults();
+  }
+}
+
+// A file refused at once still advances a counter kept over many files.
+TEST(CopyFileEngine, CountsTheRestOfEveryFailureWhenAsked) {
+  ScratchDir dir;
+  std::string a = dir.File("a"), b = dir.File("b");
+  WriteWholeFile(a, RandomBytes(6, 3000));
+  WriteWholeFile(b, Bytes{1});
+  ::mkdir(dir.File("d").c_str(), 0777);
+  const DWORD counting = COPY_COUNTER_64 | COPY_KEEP_COUNTER | COPY_COUNT_FAILED_REST | COPY_FAIL_IF_EXISTS;
+  uint64_t counter = 100;
+  EXPECT_EQ(CopyFileEngine(counting, a.c_str(), b.c_str(), &counter, nullptr, nullptr), COPY_TARGET_EXISTS);
+  EXPECT_EQ(counter, 3100u);
+  EXPECT_EQ(CopyFileEngine(counting, a.c_str(), dir.File("d").c_str(), &counter, nullptr, nullptr),
+            COPY_TARGET_UNWRITABLE);
+  EXPECT_EQ(counter, 6100u);
+  EXPECT_EQ(CopyFileEngine(counting & ~COPY_COUNT_FAILED_REST, a.c_str(), b.c_str(), &counter, nullptr, nullptr),
+            COPY_TARGET_EXISTS);
+  EXPECT_EQ(counter, 6100u);
+  EXPECT_EQ(ReadWholeFile(b), Bytes{1});
+}
 
 // A copy onto the source itself (another spelling, a hard link) would cut
 // the source to nothing before the first read: refused, the bytes kept.
