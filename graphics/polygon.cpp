@@ -148,59 +148,53 @@ void WalkPolygon(const CGraphicsImage& image, const int* points, int count, cons
   }
 }
 
-}  // namespace
-
-bool CGraphicsImage::FillPolygon(const int* points, int count, DWORD colour) {
+// The steps shared by both fills: refusals, a single point through
+// `point(row, x, y)`, lines through `line(x1, y1, x2, y2)`, then the spans.
+template <class Point, class Line, class Span>
+bool FillPolygonWith(CGraphicsImage& image, const int* points, int count, Point&& point, Line&& line,
+                     Span&& span) {
   Bounds b{};
-  switch (Classify(*this, points, count, b)) {
+  switch (Classify(image, points, count, b)) {
     case PolygonKind::Refused:
       return false;
     case PolygonKind::Point: {
       const int x = points[0], y = points[1];
-      if (static_cast<unsigned>(x) >= static_cast<unsigned>(width) ||
-          static_cast<unsigned>(y) >= static_cast<unsigned>(height))
+      if (static_cast<unsigned>(x) >= static_cast<unsigned>(image.width) ||
+          static_cast<unsigned>(y) >= static_cast<unsigned>(image.height))
         return false;
-      PixelSetFunc(Row(y), x, colour);
+      point(image.Row(y), x, y);
       return true;
     }
     case PolygonKind::Line:
-      if (count == 2) return DrawPlainLine(points[0], points[1], points[2], points[3], colour);
-      return DrawPlainLine(static_cast<int>(b.x0), static_cast<int>(b.y0), static_cast<int>(b.x1),
-                           static_cast<int>(b.y1), colour);
+      if (count == 2) return line(points[0], points[1], points[2], points[3]);
+      // Every point on one row or column: the box is that line.
+      return line(static_cast<int>(b.x0), static_cast<int>(b.y0), static_cast<int>(b.x1),
+                  static_cast<int>(b.y1));
     case PolygonKind::Area:
       break;
   }
-  WalkPolygon(*this, points, count, b,
-              [&](int y, int x0, int x1) { FillRowSpan(Row(y), x0, x1, colour); });
+  WalkPolygon(image, points, count, b, span);
   return true;
+}
+
+}  // namespace
+
+bool CGraphicsImage::FillPolygon(const int* points, int count, DWORD colour) {
+  return FillPolygonWith(
+      *this, points, count, [&](BYTE* row, int x, int) { PixelSetFunc(row, x, colour); },
+      [&](int x1, int y1, int x2, int y2) { return DrawPlainLine(x1, y1, x2, y2, colour); },
+      [&](int y, int x0, int x1) { FillRowSpan(Row(y), x0, x1, colour); });
 }
 
 bool CGraphicsImage::FillPolygonShader(const int* points, int count, DWORD arg,
                                        TriangleShaderFunc shader) {
-  Bounds b{};
   if (!shader) return false;
-  switch (Classify(*this, points, count, b)) {
-    case PolygonKind::Refused:
-      return false;
-    case PolygonKind::Point: {
-      const int x = points[0], y = points[1];
-      if (static_cast<unsigned>(x) >= static_cast<unsigned>(width) ||
-          static_cast<unsigned>(y) >= static_cast<unsigned>(height))
-        return false;
-      shader(this, Row(y), x, y, arg);
-      return true;
-    }
-    case PolygonKind::Line:
-      if (count == 2)
-        return DrawShaderLine(points[0], points[1], points[2], points[3], arg, shader, true);
-      return DrawShaderLine(static_cast<int>(b.x0), static_cast<int>(b.y0), static_cast<int>(b.x1),
-                            static_cast<int>(b.y1), arg, shader, true);
-    case PolygonKind::Area:
-      break;
-  }
-  WalkPolygon(*this, points, count, b, [&](int y, int x0, int x1) {
-    BYTE* row = Row(y);
-    for (int x = x0; x < x1; ++x) shader(this, row, x, y, arg);
-  });
-  return true;
+  return FillPolygonWith(
+      *this, points, count, [&](BYTE* row, int x, int y) { shader(this, row, x, y, arg); },
+      [&](int x1, int y1, int x2, int y2) { return DrawShaderLine(x1, y1, x2, y2, arg, shader, true); },
+      [&](int y, int x0, int x1) {
+        BYTE* row = Row(y);
+        for (int x = x0; x < x1; ++x) shader(this, row, x, y, arg);
+      });
 }
+

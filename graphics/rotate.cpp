@@ -96,46 +96,49 @@ RotatedFrame FrameOf(const CGraphicsImage& src, const Turn& t) {
   return f;
 }
 
-void SampleNearest(CGraphicsImage& out, const CGraphicsImage& src, const Turn& t, const RotatedFrame& f) {
+// Calls sample(row, x, u, v) for every result pixel with the source point
+// its centre maps back to (2^18 per source pixel).
+template <class Sample>
+void MapBack(CGraphicsImage& out, const Turn& t, const RotatedFrame& f, Sample&& sample) {
   for (int y = 0; y < out.height; ++y) {
     BYTE* row = out.Row(y);
     const int64_t qy = 4 * (f.top + y) + 2;
     for (int x = 0; x < out.width; ++x) {
       int64_t u, v;
       t.Back(4 * (f.left + x) + 2, qy, u, v);
-      const int64_t sx = u >> kFixShift, sy = v >> kFixShift;
-      if (sx < 0 || sy < 0 || sx >= src.width || sy >= src.height) continue;
-      out.PixelSetFunc(row, x, src.PixelGetFunc(src.Row(static_cast<int>(sy)), static_cast<int>(sx)));
+      sample(row, x, u, v);
     }
   }
 }
 
+void SampleNearest(CGraphicsImage& out, const CGraphicsImage& src, const Turn& t, const RotatedFrame& f) {
+  MapBack(out, t, f, [&](BYTE* row, int x, int64_t u, int64_t v) {
+    const int64_t sx = u >> kFixShift, sy = v >> kFixShift;
+    if (sx < 0 || sy < 0 || sx >= src.width || sy >= src.height) return;  // fill stays
+    out.PixelSetFunc(row, x, src.PixelGetFunc(src.Row(static_cast<int>(sy)), static_cast<int>(sx)));
+  });
+}
+
 void SampleBlended(CGraphicsImage& out, const CGraphicsImage& src, const Turn& t, const RotatedFrame& f,
                    DWORD fillValue, bool withAlpha) {
-  for (int y = 0; y < out.height; ++y) {
-    BYTE* row = out.Row(y);
-    const int64_t qy = 4 * (f.top + y) + 2;
-    for (int x = 0; x < out.width; ++x) {
-      int64_t u, v;
-      t.Back(4 * (f.left + x) + 2, qy, u, v);
-      // The four source centres around the point, and its place between
-      // them in 1/256 pixel.
-      u -= kPixel / 2;
-      v -= kPixel / 2;
-      const int64_t sx = u >> kFixShift, sy = v >> kFixShift;
-      if (sx < -1 || sy < -1 || sx >= src.width || sy >= src.height) continue;  // fill only
-      const DWORD fx = static_cast<DWORD>(u >> (kFixShift - 8)) & 255;
-      const DWORD fy = static_cast<DWORD>(v >> (kFixShift - 8)) & 255;
-      const DWORD w[4] = {(256 - fx) * (256 - fy), fx * (256 - fy), (256 - fx) * fy, fx * fy};
-      DWORD p[4];
-      for (int k = 0; k < 4; ++k) {
-        const int64_t px = sx + (k & 1), py = sy + (k >> 1);
-        const bool inside = px >= 0 && py >= 0 && px < src.width && py < src.height;
-        p[k] = inside ? src.PixelGetFunc(src.Row(static_cast<int>(py)), static_cast<int>(px)) : fillValue;
-      }
-      out.PixelSetFunc(row, x, withAlpha ? BlendWithAlpha(p, w) : BlendPlain(p, w));
+  MapBack(out, t, f, [&](BYTE* row, int x, int64_t u, int64_t v) {
+    // The four source centres around the point, and its place between them
+    // in 1/256 pixel.
+    u -= kPixel / 2;
+    v -= kPixel / 2;
+    const int64_t sx = u >> kFixShift, sy = v >> kFixShift;
+    if (sx < -1 || sy < -1 || sx >= src.width || sy >= src.height) return;  // fill only
+    const DWORD fx = static_cast<DWORD>(u >> (kFixShift - 8)) & 255;
+    const DWORD fy = static_cast<DWORD>(v >> (kFixShift - 8)) & 255;
+    const DWORD w[4] = {(256 - fx) * (256 - fy), fx * (256 - fy), (256 - fx) * fy, fx * fy};
+    DWORD p[4];
+    for (int k = 0; k < 4; ++k) {
+      const int64_t px = sx + (k & 1), py = sy + (k >> 1);
+      const bool inside = px >= 0 && py >= 0 && px < src.width && py < src.height;
+      p[k] = inside ? src.PixelGetFunc(src.Row(static_cast<int>(py)), static_cast<int>(px)) : fillValue;
     }
-  }
+    out.PixelSetFunc(row, x, withAlpha ? BlendWithAlpha(p, w) : BlendPlain(p, w));
+  });
 }
 
 }  // namespace
