@@ -117,13 +117,16 @@ class CFileBrowser {
   // returned.
   static bool ParseBrowserPatterns(const char* text, CTextList& list);
 
-  // Reads the whole of folder `folder` (any kind); the number of items added,
-  // -1 when it cannot be read.
+  // Reads the whole of folder `folder` (any kind; an open search of the
+  // listing is closed first); the number of items added, -1 for no folder.
   int ReadFileFolder(int folder);
+  // The same for a shell folder only (-1 for any other).
   int ReadShellFolder(int folder);
   // The next item of the listing, reading on when the items read so far are
   // used up; null at the end. mode 0: the name (length in *length); 1: the
-  // full path; 2: the path below the opened folder.
+  // full path; 2: the path below the opened folder. Built paths live in the
+  // browser's path buffer until the next one is built. A list kept sorted
+  // is read whole before its first item is handed out.
   const char* GetNextItem(int mode, DWORD* length);
 
   // Sorting.
@@ -135,6 +138,7 @@ class CFileBrowser {
 
   // Items.
   int GetItemCount() const { return static_cast<int>(items.count); }
+  // The name, or with withFolder the full path (in the path buffer).
   const char* GetItemName(int i, bool withFolder = false);
   DWORD GetItemNameLength(int i) const;
   // A copy of item i's record; false for no item.
@@ -166,7 +170,13 @@ class CFileBrowser {
   bool RemoveItem(int i);
   void RemoveAllItems();
   void ConvertCase(DWORD flags);
+  // One file, folder or drive root as an item at index (-1 appends); its
+  // folder joins the folder list without being read. The index, or -1 for
+  // a path with '*', one that names nothing, or one refused by flags.
   int AddPath(const char* path, int index, DWORD flags);
+  // A server path (with or without "\\Netzwerksumgebung" in front) as a
+  // folder: a file-system folder where the file system knows it, else the
+  // shell folder reached by display names; the folder's index, or -1.
   int AddNetworkFolder(const char* path);
   // 4 <= size <= 4100 while no item is listed; the size is rounded up to a
   // multiple of 4.

@@ -116,7 +116,8 @@ bool CFileBrowser::Open(const char* newPath, const char* patterns, const char* e
     return true;
   }
 
-  bool ok = ResolveOpenPath(newPath, flags);
+  // An empty path is a slip, not the current folder.
+  bool ok = newPath[0] != 0 && ResolveOpenPath(newPath, flags);
   if (ok) {
     bool all = ParseBrowserPatterns(pendingPatterns, includes);
     if (ParseBrowserPatterns(patterns, includes)) all = true;

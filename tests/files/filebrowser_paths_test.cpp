@@ -103,6 +103,8 @@ TEST(BrowserOpen, RefusesWhatNamesNothing) {
   EXPECT_FALSE(b.Open(t.Path("a.txt/below").c_str(), nullptr, nullptr, BROWSE_FILES));
   EXPECT_FALSE(b.Open((t.Dir() + std::string(5000, 'x')).c_str(), nullptr, nullptr, BROWSE_FILES));
   EXPECT_FALSE(b.Open("Y:\\nothing", nullptr, nullptr, BROWSE_FILES));
+  EXPECT_FALSE(b.Open("", nullptr, nullptr, BROWSE_FILES));
+  EXPECT_EQ(b.GetPath(), nullptr);
   // A folder that does not exist yet, named with a pattern, lists nothing.
   EXPECT_TRUE(b.Open(t.Path("missing/*.txt").c_str(), nullptr, nullptr, BROWSE_FILES));
   EXPECT_EQ(b.GetNextItem(0, nullptr), nullptr);
