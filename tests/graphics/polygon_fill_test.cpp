@@ -88,7 +88,7 @@ TEST(FillPolygon, CoversThePixelCentresInsideByTheEvenOddRule) {
   CGraphicsImage im;
   ASSERT_TRUE(im.Create(8, W, H, 0, nullptr));
   for (int trial = 0; trial < 6000; ++trial) {
-    const int n = 3 + static_cast<int>(rng() % 10);
+    const int n = trial % 13 == 12 ? POLYGON_MAX_POINTS : 3 + static_cast<int>(rng() % 10);
     const int span = trial % 7 == 6 ? 400 : 30;
     std::vector<int> p(2 * n);
     for (int i = 0; i < 2 * n; ++i) p[i] = static_cast<int>(rng() % (2 * span + 1)) - span + (i % 2 ? H : W) / 2;
