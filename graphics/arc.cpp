@@ -46,6 +46,10 @@ int FixedSin(int angle) {
 
 namespace {
 
+// A quarter turn ahead of the sine; the angle is reduced to one turn first,
+// since adding the quarter to an angle near INT_MAX would overflow.
+int FixedCos(int angle) { return FixedSin((angle & 0x1FFFF) + 0x8000); }
+
 struct Point {
   int64_t x, y;
   bool operator==(const Point&) const = default;
@@ -70,14 +74,14 @@ struct Ellipse {
   Ellipse(int cx_, int cy_, int rx_, int ry_, int rotation)
       : cx(cx_), cy(cy_), rx(rx_), ry(ry_) {
     rotated = (rotation & 0x1FFFF) != 0 && std::llabs(rx) != std::llabs(ry);
-    c = FixedSin(rotation + 0x8000) / 16;
+    c = FixedCos(rotation) / 16;
     s = FixedSin(rotation) / 16;
   }
 
   Point At(int a) const {
     if (!rotated)
-      return {cx + FixedSin(a + 0x8000) * rx / 65536, cy + FixedSin(a) * ry / 65536};
-    int64_t ex = FixedSin(a + 0x8000) * rx / 4096, ey = FixedSin(a) * ry / 4096;
+      return {cx + FixedCos(a) * rx / 65536, cy + FixedSin(a) * ry / 65536};
+    int64_t ex = FixedCos(a) * rx / 4096, ey = FixedSin(a) * ry / 4096;
     return {cx + (c * ex - s * ey) / 65536, cy + (c * ey + s * ex) / 65536};
   }
 };
@@ -236,7 +240,7 @@ bool CGraphicsImage::DrawArcSmooth(int cx, int cy, int rx, int ry, DWORD colour,
   Ellipse el(cx, cy, rx, ry, rotation);
   int64_t c = el.rotated ? el.c : 4096, sn = el.rotated ? el.s : 0;
   auto point = [&](int64_t a) {
-    int64_t ex = FixedSin(static_cast<int>(a) + 0x8000) * el.rx / 4096;
+    int64_t ex = FixedCos(static_cast<int>(a)) * el.rx / 4096;
     int64_t ey = FixedSin(static_cast<int>(a)) * el.ry / 4096;
     return Point{el.cx * 65536 + c * ex - sn * ey, el.cy * 65536 + c * ey + sn * ex};
   };

@@ -138,6 +138,22 @@ TEST(DrawArc, RotatedEllipseLiesOnTheTurnedCurve) {
   EXPECT_TRUE(px.count({32, 56}));
 }
 
+TEST(DrawArc, RotationsAWholeNumberOfTurnsApartDrawAlikeUpToTheIntLimits) {
+  // INT_MAX and INT_MIN + 0x1FFFF lie on the same angle as 0x1FFFF: the
+  // cosine's quarter-turn step must not overflow on the way.
+  for (int rotation : {INT_MAX, INT_MIN + 0x1FFFF, INT_MAX - 0x4000}) {
+    const int same = rotation & 0x1FFFF;
+    CGraphicsImage a = Blank(64, 64), b = Blank(64, 64);
+    ASSERT_TRUE(a.DrawArc(32, 32, 24, 10, 0xFF, 0, 0x20000, rotation));
+    ASSERT_TRUE(b.DrawArc(32, 32, 24, 10, 0xFF, 0, 0x20000, same));
+    EXPECT_EQ(PixelBytes(a), PixelBytes(b)) << rotation;
+    CGraphicsImage c = Blank(64, 64), d = Blank(64, 64);
+    ASSERT_TRUE(c.DrawArcSmooth(32, 32, 24, 10, 0xFF, 0, 0x20000, rotation));
+    ASSERT_TRUE(d.DrawArcSmooth(32, 32, 24, 10, 0xFF, 0, 0x20000, same));
+    EXPECT_EQ(PixelBytes(c), PixelBytes(d)) << rotation;
+  }
+}
+
 TEST(DrawArc, RotationOfACircleChangesNothing) {
   CGraphicsImage a = Blank(50, 50), b = Blank(50, 50);
   a.DrawArc(25, 25, 20, -20, 0xFF, 0x1234, 0x15000, 0);
