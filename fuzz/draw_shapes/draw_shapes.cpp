@@ -13,18 +13,11 @@
 #include "graphics/image.h"
 #include "graphics/pen.h"
 
+#include "../byte_reader.h"
+
 namespace {
 
-struct Reader {
-  const uint8_t* data;
-  size_t size;
-  uint8_t Byte() { return size ? (--size, *data++) : 0; }
-  int32_t Int() {
-    uint32_t v = 0;
-    for (int i = 0; i < 4; ++i) v |= uint32_t{Byte()} << (8 * i);
-    return static_cast<int32_t>(v);
-  }
-};
+using fuzz_support::Reader;
 
 void Shader(CGraphicsImage* im, BYTE* row, int x, int y, DWORD arg) {
   if (x < 0 || y < 0 || x >= im->width || y >= im->height || row != im->Row(y)) __builtin_trap();
