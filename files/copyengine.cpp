@@ -2,6 +2,7 @@
 #include "files/copyengine.h"
 
 #include <atomic>
+#include <cstring>
 #include <string>
 
 #include "files/fileops.h"
@@ -105,19 +106,16 @@ int Transfer(int in, int out, Progress& progress) {
   }
 }
 
-int Copy(DWORD flags, const std::string& source, const std::string& target, Progress& progress) {
+int Copy(DWORD flags, const std::string& source, const std::string& target, const std::string& temporary,
+         Progress& progress) {
   int in = FdOpen(source.c_str(), FD_OPEN_READ | FD_OPEN_BINARY);
   if (in < 0) return COPY_SOURCE_UNREADABLE;
-  // Opening the target would cut the source itself to nothing.
-  if (SysSameFile(source.c_str(), target.c_str())) {
+  bool viaTemporary = (flags & COPY_VIA_TEMPORARY) != 0;
+  const std::string& written = viaTemporary ? temporary : target;
+  // Opening the target (or the temporary name) would cut the source itself to nothing.
+  if (SysSameFile(source.c_str(), target.c_str()) || (viaTemporary && SysSameFile(source.c_str(), written.c_str()))) {
     FdClose(in);
     return COPY_TARGET_UNWRITABLE;
-  }
-  bool viaTemporary = (flags & COPY_VIA_TEMPORARY) != 0;
-  std::string written = target;
-  if (viaTemporary) {
-    if (written.size() > kTemporaryCut) written.resize(kTemporaryCut);
-    written += kTemporarySuffix;
   }
   int out = OpenTarget(flags, written);
   if (out < 0) {
@@ -149,6 +147,11 @@ int Copy(DWORD flags, const std::string& source, const std::string& target, Prog
 // A move by renaming: COPY_OK, a failure code, or 2 when copying has to
 // take over.
 int Rename(DWORD flags, const std::string& source, const std::string& target) {
+  // The host would let a rename replace a read-only file; it is refused as a
+  // writer is, and the copy that takes over then gives the verdict.
+  DWORD attributes = SysGetFileAttributes(target.c_str());
+  if (attributes != SYS_ATTR_INVALID && (attributes & SYS_ATTR_READONLY) && !(flags & COPY_REPLACE_READONLY))
+    return 2;
   int code = SysMoveFile(source.c_str(), target.c_str(), true);
   if (code == SYS_ERROR_ACCESS && (flags & COPY_REPLACE_READONLY) && SysSetFileAttributesNormal(target.c_str()))
     code = SysMoveFile(source.c_str(), target.c_str(), true);
@@ -161,8 +164,8 @@ int Rename(DWORD flags, const std::string& source, const std::string& target) {
   return 2;
 }
 
-int Run(DWORD flags, const std::string& source, const std::string& target, void* counter, void* sizeOut,
-        const BYTE* cancel) {
+int Run(DWORD flags, const std::string& source, const std::string& target, const std::string& temporary,
+        void* counter, void* sizeOut, const BYTE* cancel) {
   Progress progress{flags, counter, cancel};
   if (!(flags & COPY_KEEP_COUNTER)) progress.Reset();
   if (counter != nullptr || sizeOut != nullptr) {
@@ -189,7 +192,7 @@ int Run(DWORD flags, const std::string& source, const std::string& target, void*
     }
   }
   if (result == 2) {
-    result = Copy(flags, source, target, progress);
+    result = Copy(flags, source, target, temporary, progress);
     if (result == COPY_OK) {
       if (flags & COPY_TIMES) CopyFileTimes(source.c_str(), target.c_str());
       if (flags & COPY_ATTRIBUTES) SysCopyPermissions(source.c_str(), target.c_str());
@@ -208,7 +211,8 @@ int CopyFileEngine(DWORD flags, const char* source, const char* target, void* co
                    const BYTE* cancel) {
   if (source == nullptr || target == nullptr || *source == 0) return COPY_SOURCE_UNREADABLE;
   if (*target == 0) return COPY_TARGET_UNWRITABLE;
-  return Run(flags, source, target, counter, sizeOut, cancel);
+  std::string temporary(target, strnlen(target, kTemporaryCut));
+  return Run(flags, source, target, temporary + kTemporarySuffix, counter, sizeOut, cancel);
 }
 
 int CopyFileEngineW(DWORD flags, const wchar16* source, const wchar16* target, void* counter, void* sizeOut,
@@ -216,5 +220,13 @@ int CopyFileEngineW(DWORD flags, const wchar16* source, const wchar16* target, v
   std::string a, b;
   if (source == nullptr || !PathToUtf8(source, a) || a.empty()) return COPY_SOURCE_UNREADABLE;
   if (target == nullptr || !PathToUtf8(target, b) || b.empty()) return COPY_TARGET_UNWRITABLE;
-  return Run(flags, a, b, counter, sizeOut, cancel);
+  // The cut counts 16-bit characters here, and never parts a surrogate pair.
+  std::u16string cut(target, std::char_traits<char16_t>::length(target));
+  if (cut.size() > kTemporaryCut) {
+    cut.resize(kTemporaryCut);
+    if ((cut.back() & 0xFC00) == 0xD800) cut.pop_back();
+  }
+  std::string temporary;
+  if (!PathToUtf8(cut.c_str(), temporary)) return COPY_TARGET_UNWRITABLE;
+  return Run(flags, a, b, temporary + kTemporarySuffix, counter, sizeOut, cancel);
 }

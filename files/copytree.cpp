@@ -234,6 +234,18 @@ int ScanTree(DWORD flags, const Ch* directory, CopyTreeOptionsT<Ch>* options) {
   return walk.Result();
 }
 
+// Whether the folder target is the folder source or one of its ancestors.
+template <class Ch>
+bool HoldsSource(const std::string& target, const Str<Ch>& source) {
+  std::string narrow;
+  if (!Narrow(source, narrow)) return true;
+  if (SysSameFile(narrow.c_str(), target.c_str())) return true;
+  std::string inside = HostFullPath(narrow), outside = HostFullPath(target);
+  if (outside.empty() || inside == outside) return true;
+  if (outside.back() != '/') outside += '/';
+  return inside.compare(0, outside.size(), outside) == 0;
+}
+
 template <class Ch>
 int CopyTree(DWORD flags, const Ch* source, const Ch* target, CopyTreeOptionsT<Ch>* options) {
   if (source == nullptr || *source == 0) return TREE_ERROR_NOT_FOUND;
@@ -264,8 +276,13 @@ int CopyTree(DWORD flags, const Ch* source, const Ch* target, CopyTreeOptionsT<C
   } else if (targetType == PATH_FILE) {
     walk.Fail(to, TREE_ERROR_CREATE_DIRECTORY, true);
     return walk.Result();
-  } else if ((flags & TREE_CLEAR_TARGET) && !DeleteDirectoryTree(narrow.c_str(), DELETE_TREE_KEEP_TOP)) {
-    if (flags & TREE_STOP_ON_ERROR) {
+  } else if (flags & TREE_CLEAR_TARGET) {
+    // Emptying a target that is the source or holds it would destroy what is to be copied.
+    if (HoldsSource(narrow, from)) {
+      walk.Fail(to, TREE_ERROR_CLEAR_TARGET, true);
+      return walk.Result();
+    }
+    if (!DeleteDirectoryTree(narrow.c_str(), DELETE_TREE_KEEP_TOP) && (flags & TREE_STOP_ON_ERROR)) {
       walk.Fail(to, TREE_ERROR_CLEAR_TARGET, true);
       return walk.Result();
     }

@@ -46,6 +46,10 @@ bool SetTimes(const char* path, const FILETIME* lastWrite, const FILETIME* creat
 }
 
 bool SetTimesUnix(const char* path, int64_t lastWrite, int64_t creation, int64_t lastAccess) {
+  // Seconds whose tick count would leave 64 bits are refused rather than
+  // wrapped round to some other time.
+  constexpr int64_t kLimit = int64_t((UINT64_MAX - uint64_t(FILETIME_UNIX_OFFSET)) / FILETIME_TICKS_PER_SECOND);
+  if (lastWrite > kLimit || creation > kLimit || lastAccess > kLimit) return false;
   FILETIME w{}, c{}, a{};
   auto convert = [](int64_t seconds, FILETIME* time) {
     if (seconds < 0) return false;

@@ -1,8 +1,9 @@
 // Putting a finished file in a target's place, and rewriting part of a file,
 // so that an interruption never leaves the target half-written.
 #include <cstring>
+#include <memory>
+#include <new>
 #include <string>
-#include <vector>
 
 #include "files/copyengine.h"
 #include "files/fileops.h"
@@ -56,7 +57,9 @@ bool RenameSafe(const Ch* newFile, const Ch* target, int flags, const Ch* patter
   // Putting a file in its own place would end with it deleted.
   if (SysSameFile(fresh.c_str(), old.c_str())) return false;
   aside = old + kAsideSuffix;
-  DeleteFileForced(aside.c_str());
+  // A leftover aside file is stale while the target exists; without the
+  // target it is the only copy of the old file a crash left, and stays.
+  if (GetPathType(old.c_str()) != PATH_NONE) DeleteFileForced(aside.c_str());
   bool movedAside = Move(old, aside);
   if (!movedAside && !((flags & RENAME_SAFE_TARGET_MAY_BE_MISSING) && GetPathType(old.c_str()) == PATH_NONE)) {
     Discard(fresh, flags);
@@ -110,13 +113,16 @@ bool CopyBlocks(int in, int out, int64_t count, int64_t outAt) {
 // write fails.
 bool RewriteInPlace(const std::string& path, int64_t offset, const void* data, int64_t length) {
   if (length == 0) return true;
+  // Room for the old bytes comes first: a range too large for memory is
+  // refused before the file is touched.
+  std::unique_ptr<unsigned char[]> old(new (std::nothrow) unsigned char[static_cast<size_t>(length)]);
+  if (old == nullptr) return false;
   int fd = FdOpen(path.c_str(), FD_OPEN_READWRITE | FD_OPEN_BINARY);
   if (fd < 0) return false;
-  std::vector<unsigned char> old(static_cast<size_t>(length));
-  bool ok = FdSeek(fd, offset, FD_SEEK_SET) == offset && ReadAll(fd, old.data(), length) &&
+  bool ok = FdSeek(fd, offset, FD_SEEK_SET) == offset && ReadAll(fd, old.get(), length) &&
             FdSeek(fd, offset, FD_SEEK_SET) == offset;
   if (ok && !WriteAll(fd, data, length)) {
-    if (FdSeek(fd, offset, FD_SEEK_SET) == offset) WriteAll(fd, old.data(), length);
+    if (FdSeek(fd, offset, FD_SEEK_SET) == offset) WriteAll(fd, old.get(), length);
     ok = false;
   }
   if (FdClose(fd) != 0) ok = false;

@@ -19,22 +19,25 @@ namespace {
 constexpr int64_t kTicksPerSecond = 10000000;
 constexpr int64_t kUnixEpochTicks = 116444736000000000;
 
+constexpr int64_t kUnixEpochSeconds = kUnixEpochTicks / kTicksPerSecond;
+// The last second whose ticks still fit in 64 bits.
+constexpr int64_t kLastTickSecond = int64_t(UINT64_MAX / uint64_t(kTicksPerSecond)) - kUnixEpochSeconds - 1;
+
+// Host times before 1601 become 0 and times beyond the tick range its end,
+// rather than wrapping round to a time that looks valid.
 uint64_t ToTicks(const struct timespec& ts) {
-  int64_t ticks = kUnixEpochTicks + int64_t(ts.tv_sec) * kTicksPerSecond + ts.tv_nsec / 100;
-  return ticks < 0 ? 0 : uint64_t(ticks);
+  int64_t seconds = int64_t(ts.tv_sec);
+  if (seconds < -kUnixEpochSeconds) return 0;
+  if (seconds > kLastTickSecond) return UINT64_MAX;
+  return uint64_t(seconds + kUnixEpochSeconds) * uint64_t(kTicksPerSecond) + uint64_t(ts.tv_nsec / 100);
 }
 
+// Every tick count has its host time: the whole seconds of the count lie
+// far inside time_t, and the epoch is a whole number of seconds.
 struct timespec FromTicks(uint64_t ticks) {
-  int64_t since = int64_t(ticks) - kUnixEpochTicks;
-  int64_t seconds = since / kTicksPerSecond;
-  int64_t rest = since % kTicksPerSecond;
-  if (rest < 0) {
-    rest += kTicksPerSecond;
-    --seconds;
-  }
   struct timespec ts;
-  ts.tv_sec = time_t(seconds);
-  ts.tv_nsec = long(rest * 100);
+  ts.tv_sec = time_t(int64_t(ticks / uint64_t(kTicksPerSecond)) - kUnixEpochSeconds);
+  ts.tv_nsec = long(ticks % uint64_t(kTicksPerSecond)) * 100;
   return ts;
 }
 

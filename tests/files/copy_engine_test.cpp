@@ -2,6 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <thread>
 
 #include "files/copyengine.h"
 #include "platform/fsops.h"
@@ -172,6 +176,110 @@ TEST(CopyFileEngine, RefusesToCopyAFileOntoItself) {
   // A move onto itself is a rename that changes nothing.
   EXPECT_EQ(CopyFileEngine(COPY_MOVE, a.c_str(), a.c_str(), nullptr, nullptr, nullptr), COPY_OK);
   EXPECT_EQ(ReadWholeFile(a), data);
+}
+
+}  // namespace
+
+namespace {
+
+// A move may not replace a read-only target the copy would refuse: without
+// COPY_REPLACE_READONLY both files keep their bytes.
+TEST(CopyFileEngine, MoveKeepsAReadOnlyTargetUnlessAsked) {
+  ScratchDir dir;
+  std::string a = dir.File("a"), b = dir.File("b");
+  WriteWholeFile(a, Bytes{1, 2, 3});
+  WriteWholeFile(b, Bytes{9});
+  ASSERT_EQ(::chmod(b.c_str(), 0444), 0);
+  for (DWORD extra : {DWORD(0), DWORD(COPY_VIA_TEMPORARY)}) {
+    EXPECT_EQ(CopyFileEngine(COPY_MOVE | extra, a.c_str(), b.c_str(), nullptr, nullptr, nullptr),
+              COPY_TARGET_UNWRITABLE);
+    EXPECT_EQ(ReadWholeFile(a), (Bytes{1, 2, 3}));
+    EXPECT_EQ(ReadWholeFile(b), (Bytes{9}));
+    EXPECT_FALSE(Exists(b + ".cfp.tmp"));
+  }
+  uint64_t counter = 0;
+  EXPECT_EQ(CopyFileEngine(COPY_MOVE | COPY_REPLACE_READONLY | COPY_COUNTER_64, a.c_str(), b.c_str(), &counter,
+                           nullptr, nullptr),
+            COPY_OK);
+  EXPECT_FALSE(Exists(a));
+  EXPECT_EQ(ReadWholeFile(b), (Bytes{1, 2, 3}));
+  EXPECT_EQ(counter, 3u);
+}
+
+// The temporary name of a copy is never the source's own: a source named
+// like the target's temporary file is refused, not cut to nothing.
+TEST(CopyFileEngine, RefusesASourceThatIsTheTemporaryFile) {
+  ScratchDir dir;
+  std::string b = dir.File("b"), a = b + ".cfp.tmp";
+  Bytes data = RandomBytes(11, 5000);
+  WriteWholeFile(a, data);
+  EXPECT_EQ(CopyFileEngine(COPY_VIA_TEMPORARY, a.c_str(), b.c_str(), nullptr, nullptr, nullptr),
+            COPY_TARGET_UNWRITABLE);
+  EXPECT_EQ(ReadWholeFile(a), data);
+  EXPECT_FALSE(Exists(b));
+}
+
+// The wide form cuts the target to 252 16-bit characters before ".cfp.tmp",
+// the narrow one to 252 bytes: a folder under the name each must use blocks
+// that form alone.
+TEST(CopyFileEngine, CutsTheTemporaryNameInEachFormsOwnCharacters) {
+  ScratchDir dir;
+  std::string a = dir.File("a");
+  WriteWholeFile(a, Bytes{5});
+  std::string folder = dir.File(std::string(249 - dir.path().size(), 'f'));  // 250 characters in all
+  ASSERT_EQ(::mkdir(folder.c_str(), 0777), 0);
+  std::string name;
+  for (int i = 0; i < 20; ++i) name += "\xC3\xA9";  // twenty times U+00E9
+  std::string target = folder + "/" + name;          // 271 characters, 291 bytes
+  std::u16string wide(folder.begin(), folder.end());
+  wide += u'/';
+  wide += std::u16string(20, u'\u00E9');
+  std::u16string wa(a.begin(), a.end());
+  // 252 characters: the separator and one U+00E9; 252 bytes: the separator and one byte of it.
+  std::string wideTemporary = folder + "/\xC3\xA9.cfp.tmp";
+  ASSERT_EQ(::mkdir(wideTemporary.c_str(), 0777), 0);
+  EXPECT_EQ(CopyFileEngineW(COPY_VIA_TEMPORARY, wa.c_str(), wide.c_str(), nullptr, nullptr, nullptr),
+            COPY_TARGET_UNWRITABLE);
+  EXPECT_FALSE(Exists(target));
+  EXPECT_EQ(CopyFileEngine(COPY_VIA_TEMPORARY, a.c_str(), target.c_str(), nullptr, nullptr, nullptr), COPY_OK);
+  EXPECT_EQ(ReadWholeFile(target), Bytes{5});
+  ASSERT_EQ(::rmdir(wideTemporary.c_str()), 0);
+  ASSERT_EQ(::unlink(target.c_str()), 0);
+  EXPECT_EQ(CopyFileEngineW(COPY_VIA_TEMPORARY, wa.c_str(), wide.c_str(), nullptr, nullptr, nullptr), COPY_OK);
+  EXPECT_EQ(ReadWholeFile(target), Bytes{5});
+  EXPECT_FALSE(Exists(wideTemporary));
+}
+
+// Another thread watches the counter and sets the cancel flag: the counter
+// only grows, never beyond the size, and a cancelled copy leaves nothing.
+TEST(CopyFileEngine, StopsWhenAnotherThreadCancels) {
+  ScratchDir dir;
+  std::string a = dir.File("a"), b = dir.File("b");
+  const uint64_t size = 8u << 20;
+  WriteWholeFile(a, RandomBytes(12, size));
+  uint64_t counter = 0;
+  BYTE cancel = 0;
+  std::atomic<bool> done{false}, grewWrongly{false};
+  std::thread watcher([&] {
+    uint64_t last = 0;
+    while (!done.load()) {
+      uint64_t now = std::atomic_ref<uint64_t>(counter).load();
+      if (now < last || now > size) grewWrongly = true;
+      last = now;
+      if (now >= 4096) std::atomic_ref<BYTE>(cancel).store(1);
+    }
+  });
+  int result = CopyFileEngine(COPY_COUNTER_64, a.c_str(), b.c_str(), &counter, nullptr, &cancel);
+  done = true;
+  watcher.join();
+  EXPECT_FALSE(grewWrongly.load());
+  if (result == COPY_CANCELLED) {
+    EXPECT_FALSE(Exists(b));
+    EXPECT_LT(counter, size);
+  } else {
+    EXPECT_EQ(result, COPY_OK);  // the copy outran the watcher
+    EXPECT_EQ(counter, size);
+  }
 }
 
 }  // namespace

@@ -269,4 +269,18 @@ TEST_F(SafeFiles, WriteLosesNothingWhenAStepFails) {
   }
 }
 
+// A crash between moving the target aside and moving the new file in
+// leaves the old file only under the aside name: a later rename keeps it.
+TEST_F(SafeFiles, RenameKeepsTheAsideFileACrashLeftWithoutTarget) {
+  Put("doc.rf.tmp", "only copy");
+  std::string fresh = Put("new", "N"), target = dir_.File("doc");
+  EXPECT_FALSE(RenameFileSafe(fresh.c_str(), target.c_str(), RENAME_SAFE_DELETE_ON_FAILURE, nullptr, 0));
+  EXPECT_EQ(Read("doc.rf.tmp"), "only copy");
+  fresh = Put("new", "N");
+  ASSERT_TRUE(RenameFileSafe(fresh.c_str(), target.c_str(), RENAME_SAFE_TARGET_MAY_BE_MISSING, nullptr, 0));
+  EXPECT_EQ(Read("doc"), "N");
+  EXPECT_EQ(Read("doc.rf.tmp"), "only copy");
+  EXPECT_EQ(Listing(), (Names{"doc", "doc.rf.tmp"}));
+}
+
 }  // namespace

@@ -280,4 +280,24 @@ TEST_F(Tree, CopiesByWidePathsAlike) {
   EXPECT_EQ(Copied(), (Names{"a.txt", "c.TXT"}));
 }
 
+// Emptying a target that is the source, or a folder holding it, would
+// destroy the files to be copied: refused, every file kept.
+TEST_F(Tree, NeverClearsATargetThatHoldsTheSource) {
+  for (const std::string& target : {src_, src_ + "/.", src_ + "/sub/..", dir_.path(), dir_.path() + "/"}) {
+    for (DWORD stop : {DWORD(0), TREE_STOP_ON_ERROR}) {
+      EXPECT_EQ(CopyDirectoryTree(TREE_CLEAR_TARGET | TREE_SUBDIRECTORIES | stop, src_.c_str(), target.c_str(),
+                                  nullptr),
+                TREE_ERROR_CLEAR_TARGET)
+          << target;
+      EXPECT_EQ(ReadWholeFile(src_ + "/sub/deep/e.txt"), RandomBytes(50, 50)) << target;
+      EXPECT_EQ(ReadWholeFile(src_ + "/a.txt"), RandomBytes(10, 10)) << target;
+    }
+  }
+  // A sibling whose name merely starts like the source is no ancestor.
+  fs::create_directory(src_ + "x");
+  WriteWholeFile(src_ + "x/old", Bytes{1});
+  EXPECT_EQ(CopyDirectoryTree(TREE_CLEAR_TARGET, src_.c_str(), (src_ + "x").c_str(), nullptr), 3);
+  EXPECT_FALSE(fs::exists(src_ + "x/old"));
+}
+
 }  // namespace

@@ -131,4 +131,19 @@ TEST(CopyFileTimes, CarriesWriteAndAccessTimes) {
   EXPECT_EQ(CompareFileTimeValues(a.c_str(), b.c_str(), FILE_TIME_LAST_WRITE, 2), 0);
 }
 
+// Seconds whose tick count leaves 64 bits are refused, not wrapped round to
+// another time; the file keeps its times.
+TEST(SetFileTimes, RefusesSecondsBeyondTheTickRange) {
+  ScratchDir dir;
+  std::string path = dir.File("t");
+  WriteWholeFile(path, Bytes{1});
+  ASSERT_TRUE(SetFileTimesUnix(path.c_str(), 1000000000, -1, -1));
+  // (2^64 - 1 - 116444736000000000) / 10^7 = 1833029933770 is the last second that fits.
+  for (int64_t seconds : {int64_t(1833029933771), int64_t(1) << 62, INT64_MAX}) {
+    EXPECT_FALSE(SetFileTimesUnix(path.c_str(), seconds, -1, -1)) << seconds;
+    EXPECT_FALSE(SetFileTimesUnix(path.c_str(), -1, -1, seconds)) << seconds;
+    EXPECT_EQ(GetFileTimeUnix(path.c_str(), FILE_TIME_LAST_WRITE), 1000000000) << seconds;
+  }
+}
+
 }  // namespace

@@ -185,3 +185,32 @@ TEST_F(MappedDrive, AnInjectedFailureStrikesOnlyTheCallItWasAimedAt) {
 }
 
 }  // namespace
+
+// Tick counts at both ends: a time before 1970 goes both ways unchanged,
+// and the largest count is a far future (clamped by the file system), not
+// a time wrapped round to 1601.
+TEST(SysFileTimes, ConvertTicksAtBothEnds) {
+  char name[] = "/tmp/zelvaro-fsops-XXXXXX";
+  ASSERT_NE(::mkdtemp(name), nullptr);
+  std::string path = std::string(name) + "/t";
+  std::ofstream(path) << "x";
+  const uint64_t y1960 = 113288544000000000ull;  // 1960-01-01 00:00:00 UTC, -315619200 s
+  ASSERT_TRUE(SysSetFileTimes(path.c_str(), &y1960, nullptr, &y1960));
+  struct stat st;
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mtim.tv_sec, -315619200);
+  EXPECT_EQ(st.st_atim.tv_sec, -315619200);
+  uint64_t written = 0, accessed = 0;
+  ASSERT_TRUE(SysGetFileTimes(path.c_str(), &written, nullptr, &accessed));
+  EXPECT_EQ(written, y1960);
+  EXPECT_EQ(accessed, y1960);
+  for (uint64_t ticks : {uint64_t(1) << 63, UINT64_MAX}) {
+    SysSetFileTimes(path.c_str(), &ticks, nullptr, nullptr);
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_GT(st.st_mtim.tv_sec, 4102444800) << ticks;  // after 2100-01-01
+    ASSERT_TRUE(SysGetFileTimes(path.c_str(), &written, nullptr, nullptr));
+    EXPECT_GT(written, 116444736000000000ull + 4102444800ull * 10000000ull) << ticks;
+  }
+  ::unlink(path.c_str());
+  ::rmdir(name);
+}
