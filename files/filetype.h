@@ -102,8 +102,9 @@ bool UnregisterFileType(const char* ext, const char* programPath, const char* ic
 // command is empty, missing or matches programPath; true when at least one
 // verb was deleted.
 bool UnregisterFileVerbs(const char* ext, const char* verb, const char* programPath);
-// Deletes one verb (null or empty: "open") whatever its command. A missing
-// ProgID key: the extension key is deleted and the result is true.
+// Deletes one verb key (null or empty: "open") whatever its command; the
+// verb is the key's name as written, without '&' removal or aliases. A
+// missing ProgID key: the extension key is deleted and the result is true.
 bool DeleteFileVerb(const char* ext, const char* verb);
 
 // Tells the shell that associations changed, naming a fresh temporary file

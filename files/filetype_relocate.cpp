@@ -172,10 +172,14 @@ bool UnregisterFileVerbs(const char* ext, const char* verb, const char* programP
 }
 
 bool DeleteFileVerb(const char* ext, const char* verb) {
+  // The verb names its key as it is written: without '&' removal or
+  // aliases, so "Bearbeiten" or "Drucken" remove those keys, never "Edit"
+  // or "print" of another program.
+  if (verb == REGKEY_NEXT || verb == REGKEY_ALL) return false;
+  const std::string verbKey = verb == nullptr || verb[0] == '\0' ? "open" : verb;
   Extension e;
   std::string progName;
-  Verb v;
-  if (!TakeVerb(verb, false, &v) || !TakeExtension(ext, kMaxExtension, &e) ||
+  if (!IsSingleKeyName(verbKey) || !TakeExtension(ext, kMaxExtension, &e) ||
       !ReadProgId(e.keyName, &progName)) {
     return false;
   }
@@ -184,5 +188,5 @@ bool DeleteFileVerb(const char* ext, const char* verb) {
     DeleteFromClassesRoot(e.keyName);
     return true;
   }
-  return key.OpenSubKey("Shell", 1) && key.DeleteKey(v.key.c_str());
+  return key.OpenSubKey("Shell", 1) && key.DeleteKey(verbKey.c_str());
 }

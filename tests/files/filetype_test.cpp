@@ -715,16 +715,43 @@ TEST_F(FileTypeTest, DeleteFileVerbDeletesOneVerbWhateverItsCommand) {
   PutText(".zlv", nullptr, "zlvfile");
   PutText("zlvfile\\Shell\\open\\Command", nullptr, Quoted(other_));
   PutText("zlvfile\\Shell\\Plot\\Command", nullptr, Quoted(other_));
+  PutText("zlvfile\\Shell\\&Plot\\Command", nullptr, Quoted(other_));
   // Many subkeys before Shell do not hide it.
   for (int i = 0; i < 20; ++i) PutKey(HKEY_CLASSES_ROOT, "zlvfile\\A" + std::to_string(100 + i));
-  ASSERT_TRUE(DeleteFileVerb("zlv", "&\326ffnen"));
-  EXPECT_FALSE(DeleteFileVerb("zlv", nullptr));
+  ASSERT_TRUE(DeleteFileVerb("zlv", nullptr));
+  EXPECT_FALSE(DeleteFileVerb("zlv", ""));
   ASSERT_TRUE(DeleteFileVerb("zlv", "&Plot"));
+  ASSERT_TRUE(DeleteFileVerb("zlv", "PLOT"));
   Lines expected = {"K .zlv", "V .zlv|@|1|zlvfile", "K zlvfile", "K zlvfile\\Shell"};
   for (int i = 0; i < 20; ++i) expected.push_back("K zlvfile\\A" + std::to_string(100 + i));
   EXPECT_EQ(Dump(HKEY_CLASSES_ROOT), Sorted(expected));
   EXPECT_FALSE(DeleteFileVerb("zlv", FILEVERB_ALL));
-  EXPECT_FALSE(DeleteFileVerb("zlv", "&&"));
+  EXPECT_FALSE(DeleteFileVerb("zlv", REGKEY_ALL));
+}
+
+TEST_F(FileTypeTest, DeleteFileVerbTakesTheKeyNameAsWrittenWithoutAliases) {
+  PutText(".zlv", nullptr, "zlvfile");
+  const std::string shell = "zlvfile\\Shell\\";
+  for (const char* verb : {"open", "print", "Edit", "Bearbeiten", "&Bearbeiten"}) {
+    PutText(shell + verb + "\\Command", nullptr, Quoted(other_));
+  }
+  PutKey(HKEY_CLASSES_ROOT, shell + "open\\ddeexec");
+  const Lines before = Dump(HKEY_CLASSES_ROOT);
+  // Aliases and ampersand spellings name keys of their own.
+  EXPECT_FALSE(DeleteFileVerb("zlv", "&\326ffnen"));
+  EXPECT_FALSE(DeleteFileVerb("zlv", "Drucken"));
+  EXPECT_FALSE(DeleteFileVerb("zlv", "&Edit"));
+  // A verb is one key below Shell, never a path below it.
+  EXPECT_FALSE(DeleteFileVerb("zlv", "open\\ddeexec"));
+  EXPECT_FALSE(DeleteFileVerb("zlv", "\\open"));
+  EXPECT_EQ(Dump(HKEY_CLASSES_ROOT), before);
+
+  ASSERT_TRUE(DeleteFileVerb("zlv", "Bearbeiten"));
+  ASSERT_TRUE(DeleteFileVerb("zlv", "&Bearbeiten"));
+  EXPECT_EQ(Dump(HKEY_CLASSES_ROOT),
+            Join({{"K .zlv", "V .zlv|@|1|zlvfile", "K zlvfile", "K zlvfile\\Shell\\open\\ddeexec"},
+                  Verb("zlvfile", "open", Quoted(other_)), Verb("zlvfile", "print", Quoted(other_)),
+                  Verb("zlvfile", "Edit", Quoted(other_))}));
 }
 
 TEST_F(FileTypeTest, DeleteFileVerbWithAMissingProgIdKeyDeletesTheExtensionKey) {
