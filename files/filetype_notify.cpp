@@ -19,6 +19,8 @@ bool NotifyAssociationChanged(const char* ext) {
     char name[SHELL_MAX_PATH];
     if (GetTempFileNameA(dir, "CFR", unique, name) == 0) return false;
     const std::string path = std::string(name) + "." + e.text;
+    // The shell takes paths of at most SHELL_MAX_PATH - 1 characters.
+    if (path.size() >= static_cast<size_t>(SHELL_MAX_PATH)) return false;
     const int fd = FdOpen(path.c_str(), FD_OPEN_READWRITE | FD_OPEN_CREATE | FD_OPEN_EXCLUSIVE |
                                             FD_OPEN_BINARY);
     // Something of that name exists (a file, a folder, a dangling link):

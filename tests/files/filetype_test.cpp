@@ -1,5 +1,6 @@
 // File-type registration, checked against the registry store read directly
 // (never through CRegistryKey) and against hand-written key layouts.
+#include <dirent.h>
 #include <limits.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -89,6 +90,19 @@ void PutText(const std::string& path, const char* name, const std::string& text)
 bool IsFile(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// The names in a folder, "." and ".." left out.
+std::vector<std::string> Entries(const std::string& dir) {
+  std::vector<std::string> names;
+  if (DIR* d = opendir(dir.c_str())) {
+    while (const dirent* entry = readdir(d)) {
+      const std::string name = entry->d_name;
+      if (name != "." && name != "..") names.push_back(name);
+    }
+    closedir(d);
+  }
+  return names;
 }
 
 class FileTypeTest : public RegistryStoreTest {
@@ -841,6 +855,14 @@ TEST_F(NotifyTest, FailsWhenTheTemporaryNameWouldBeTooLong) {
   setenv("TMPDIR", deep.c_str(), 1);
   EXPECT_FALSE(NotifyAssociationChanged("zlv"));
   EXPECT_TRUE(notes_.empty());
+  // 250 characters and "/CFR1.TMP" fill 259, but the extension must fit too.
+  const std::string nearly = tmp_ + "/" + std::string(250 - tmp_.size() - 1, 'n');
+  ASSERT_EQ(mkdir(nearly.c_str(), 0700), 0);
+  setenv("TMPDIR", nearly.c_str(), 1);
+  EXPECT_FALSE(NotifyAssociationChanged("zlv"));
+  EXPECT_FALSE(NotifyAssociationChanged("z"));  // 261 characters
+  EXPECT_TRUE(notes_.empty());
+  EXPECT_EQ(Entries(nearly), std::vector<std::string>{});
   // 246 characters leave just enough room: 246 + "/CFR1.TMP" = 255, with ".zlv" 259.
   const std::string fits = tmp_ + "/" + std::string(246 - tmp_.size() - 1, 'f');
   ASSERT_EQ(mkdir(fits.c_str(), 0700), 0);
