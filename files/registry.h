@@ -111,6 +111,8 @@ class CRegistryKey {
   bool NeedOpen();
   bool NeedValueDepth();
   bool NeedWriteMode();
+  // A read into a caller's buffer needs one (ERROR_INVALID_PARAMETER else).
+  bool NeedBuffer(const void* buf);
   void SetName(const char* text);
   // The name of the value at the current enumeration position into the name
   // field, advancing the position; false (lastError set) at the end.

@@ -88,6 +88,15 @@ bool CRegistryKey::TakeNextValueName() {
   return true;
 }
 
+bool CRegistryKey::NeedBuffer(const void* buf) {
+  // Without a buffer the registry would only measure the value, and a read
+  // would report success with nothing read.
+  if (buf != nullptr) return true;
+  dataSize = 0;
+  lastError = ERROR_INVALID_PARAMETER;
+  return false;
+}
+
 bool CRegistryKey::BeginValue(const char* text, bool takeNext) {
   if (!NeedValueDepth()) return false;
   if (text == REGKEY_NEXT) {
@@ -100,7 +109,7 @@ bool CRegistryKey::BeginValue(const char* text, bool takeNext) {
 }
 
 bool CRegistryKey::QueryValue(void* buf, DWORD size, const char* text, DWORD type) {
-  if (!NeedValueDepth()) return false;
+  if (!NeedValueDepth() || !NeedBuffer(buf)) return false;
   auto* bytes = static_cast<BYTE*>(buf);
   const DWORD room = bytes != nullptr ? size : 0;
   const bool isText = IsText(type);
@@ -218,7 +227,7 @@ bool CRegistryKey::QueryValueAllocEx(void** out, const char* text, DWORD type) {
 }
 
 bool CRegistryKey::QueryValueEx(void* buf, DWORD size, const char* text, DWORD type) {
-  if (!NeedValueDepth()) return false;
+  if (!NeedValueDepth() || !NeedBuffer(buf)) return false;
   auto* bytes = static_cast<BYTE*>(buf);
   const DWORD room = bytes != nullptr ? size : 0;
   const DWORD selector = (type & kSelectorMask) >> kSelectorShift;

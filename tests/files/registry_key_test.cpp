@@ -616,6 +616,30 @@ TEST_F(RegistryKeyTest, KeyPathNeverWritesPastTheBuffer) {
   delete[] copy;
 }
 
+TEST_F(RegistryKeyTest, ReadsWithoutABufferAreRefused) {
+  Raw("text", REG_SZ, "abc");
+  Raw("dword", REG_DWORD, B({1, 2, 3, 4}));
+  CRegistryKey key;
+  ASSERT_TRUE(key.Open(HKEY_CURRENT_USER, "Test", 0));
+  for (const char* name : {"text", "dword", "missing"}) {
+    for (DWORD type : {REG_SZ, REG_MULTI_SZ, REG_DWORD}) {
+      for (DWORD room : {0u, 8u}) {
+        EXPECT_FALSE(key.QueryValue(nullptr, room, name, type)) << name << " " << type;
+        EXPECT_EQ(key.lastError, 87u) << name;
+        EXPECT_EQ(key.dataSize, 0u) << name;
+        EXPECT_FALSE(key.QueryValueEx(nullptr, room, name, type | REGKEY_CHARSET_WIDE)) << name;
+        EXPECT_EQ(key.lastError, 87u) << name;
+        EXPECT_FALSE(key.QueryValueEx(nullptr, room, name, type)) << name;
+      }
+    }
+  }
+  // A value read at the enumeration position is not passed over.
+  char buf[8];
+  EXPECT_FALSE(key.QueryValue(nullptr, 8, REGKEY_NEXT, REG_SZ));
+  ASSERT_TRUE(key.QueryValue(buf, sizeof buf, REGKEY_NEXT, REG_SZ));
+  EXPECT_STREQ(buf, "abc");
+}
+
 TEST_F(RegistryKeyTest, SelectorFormsUseTheWideEntryPointsAndPadWithZeros) {
   CRegistryKey key;
   ASSERT_TRUE(key.Create(HKEY_CURRENT_USER, "Test", 0));
