@@ -585,6 +585,13 @@ void MarkDeleted(Key& key) {
   for (auto& sub : key.subkeys) MarkDeleted(*sub);
 }
 
+// Levels below a key: 0 for a key without subkeys.
+int HeightOf(const Key& key) {
+  int height = 0;
+  for (const auto& sub : key.subkeys) height = std::max(height, HeightOf(*sub) + 1);
+  return height;
+}
+
 // The single-component subkey name of the load and replace calls.
 bool OneName(const char* subKey, std::string* name) {
   std::vector<std::string> parts;
@@ -611,6 +618,11 @@ LONG RegLoadKeyA(HKEY key, const char* subKey, const char* file) {
   auto sub = std::make_shared<Key>();
   rc = ReadSavedKey(s, file, sub.get());
   if (rc != ERROR_SUCCESS) return rc;
+  // A tree the store file could not hold would make the whole store
+  // unreadable at the next start.
+  if (platform::DepthOf(k) + 1 + HeightOf(*sub) > platform::registry_detail::kMaxDepth) {
+    return ERROR_BADKEY;
+  }
   sub->name = name;
   sub->parent = k;
   k->subkeys.insert(k->subkeys.begin() + static_cast<std::ptrdiff_t>(at), sub);
@@ -637,6 +649,9 @@ LONG RegReplaceKeyA(HKEY key, const char* subKey, const char* newFile, const cha
   Key replacement;
   rc = ReadSavedKey(s, newFile, &replacement);
   if (rc != ERROR_SUCCESS) return rc;
+  if (platform::DepthOf(target) + HeightOf(replacement) > platform::registry_detail::kMaxDepth) {
+    return ERROR_BADKEY;
+  }
   if (platform::TakeFault(s, RegistryFault::WriteFile, &rc)) return rc;
   rc = platform::registry_detail::WriteNewFile(oldFile,
                                                 platform::registry_detail::WriteKeyImage(*target));

@@ -315,6 +315,36 @@ TEST_F(RegistryStoreTest, SavesAndLoadsKeyFiles) {
   RegCloseKey(key);
 }
 
+TEST_F(RegistryStoreTest, LoadsAndReplacesOnlyTreesTheStoreFileCanHold) {
+  // Saved key files holding a chain of keys named k below their top key.
+  const auto chain = [](int levels) {
+    Bytes out = B({'Z', 'L', 'V', 'K', 'E', 'Y', 1, '\n'});
+    for (int i = 0; i < levels; ++i) out += B({0, 0, 0, 0, 1, 0, 0, 0, 1, 0, 'k'});
+    return out + kEmptyBody;
+  };
+  const std::string deep = dir_ + "/deep.key";
+  const std::string fits = dir_ + "/fits.key";
+  WriteFile(deep, chain(512));
+  WriteFile(fits, chain(511));
+  HKEY key = CreateKey(HKEY_USERS, "Swap");
+  ASSERT_EQ(Set(key, "keep", REG_SZ, "1"), 0);
+  // Below HKEY_USERS\Deep the chain's last key would lie 513 levels deep.
+  EXPECT_EQ(RegLoadKeyA(HKEY_USERS, "Deep", deep.c_str()), ERROR_BADKEY);
+  EXPECT_EQ(RegReplaceKeyA(HKEY_USERS, "Swap", deep.c_str(), (dir_ + "/old1.key").c_str()),
+            ERROR_BADKEY);
+  EXPECT_EQ(Query(key, "keep"), "1");
+  EXPECT_EQ(RegLoadKeyA(HKEY_USERS, "Fits", fits.c_str()), ERROR_SUCCESS);
+  EXPECT_EQ(RegReplaceKeyA(HKEY_USERS, "Swap", fits.c_str(), (dir_ + "/old2.key").c_str()),
+            ERROR_SUCCESS);
+  ASSERT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+  // The store file written afterwards reads back whole.
+  Reload();
+  EXPECT_EQ(platform::RegistryLoadError(), ERROR_SUCCESS);
+  DWORD subKeys = 0;
+  EXPECT_EQ(RegQueryInfoKeyA(HKEY_USERS, &subKeys, nullptr, nullptr, nullptr, nullptr), 0);
+  EXPECT_EQ(subKeys, 2u);
+}
+
 TEST_F(RegistryStoreTest, FindsTheDefaultFileUnderTheConfigFolder) {
   const char* savedXdg = getenv("XDG_CONFIG_HOME");
   const std::string keepXdg = savedXdg ? savedXdg : "";
