@@ -134,6 +134,8 @@ void CFileBrowser::ClearFolders() {
   }
   childEnums.RemoveAll();
   nextFolder = 0;
+  // The opened folder went with the list; paths below it mean nothing now.
+  openFolder = -1;
   finished = false;
 }
 

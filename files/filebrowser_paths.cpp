@@ -333,7 +333,8 @@ const char* CFileBrowser::BuildPath(int folder, const char* name, DWORD nameLeng
   if (mode == 0) return name;
   const char* dir = GetFolderPath(folder);
   int dirLength = dir ? static_cast<int>(folders.LengthAt(static_cast<uint32_t>(folder))) : 0;
-  if (mode == 2 && dir && openFolder >= 0 && folder != openFolder) {
+  if (mode == 2 && dir && openFolder >= 0 && static_cast<uint32_t>(openFolder) < folders.count &&
+      folder != openFolder) {
     // Below the opened folder: only the part behind it.
     const char* top = folders.TextAt(static_cast<uint32_t>(openFolder));
     int topLength = static_cast<int>(folders.LengthAt(static_cast<uint32_t>(openFolder)));

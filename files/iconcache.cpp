@@ -3,7 +3,7 @@
 #include <cstring>
 #include <new>
 
-CFileIconCache g_fileIconCache;
+constinit CFileIconCache g_fileIconCache;
 
 namespace {
 
@@ -23,8 +23,6 @@ void BuildKey(const Char* extension, char key[8]) {
 }
 
 }  // namespace
-
-CFileIconCache::CFileIconCache() = default;
 
 CFileIconCache::~CFileIconCache() { Clear(); }
 
@@ -104,4 +102,9 @@ const CRecordArray* CFileIconCache::Bucket(int b) const {
   std::lock_guard<std::mutex> hold(lock_);
   if (buckets_ == nullptr || b < 0 || b >= ICONCACHE_BUCKETS) return nullptr;
   return buckets_[b];
+}
+
+const CPointerArray* CFileIconCache::StringStore() const {
+  std::lock_guard<std::mutex> hold(lock_);
+  return strings_;
 }

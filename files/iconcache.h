@@ -25,7 +25,9 @@ inline constexpr int ICONCACHE_BUCKETS = 27;
 
 class CFileIconCache {
  public:
-  CFileIconCache();
+  // Constant-initialised, so the program's one cache is ready before any
+  // static constructor of another file may ask it.
+  constexpr CFileIconCache() = default;
   ~CFileIconCache();
   CFileIconCache(const CFileIconCache&) = delete;
   CFileIconCache& operator=(const CFileIconCache&) = delete;
@@ -47,7 +49,7 @@ class CFileIconCache {
   // For inspection: the bucket array of index b (null when not created yet)
   // and the string store (null before the first InternString).
   const CRecordArray* Bucket(int b) const;
-  const CPointerArray* StringStore() const { return strings_; }
+  const CPointerArray* StringStore() const;
 
  private:
   FileIconEntry* Lookup(const char key[8]);

@@ -1,5 +1,4 @@
 #include <cstring>
-#include <mutex>
 
 #include "files/shellitem.h"
 #include "files/shellitem_impl.h"
@@ -12,13 +11,13 @@ constexpr uint32_t kSpare = 260;       // room for a child behind the prefix
 constexpr uint32_t kTerminator = 4;    // zero bytes behind the list
 constexpr DWORD kListAll = SYS_SHCONTF_FOLDERS | SYS_SHCONTF_NONFOLDERS | SYS_SHCONTF_INCLUDEHIDDEN;
 
-// The desktop folder shared by every enumerator, and how many live.
-std::mutex g_sharedLock;
+// The desktop folder shared by every enumerator, and how many live. Shell
+// folders belong to the thread that uses them (the UI thread), so these are
+// plain values: of this library only the file-icon cache locks.
 SysShellFolder* g_desktop = nullptr;
 long g_live = 0;
 
 SysShellFolder* SharedDesktop() {
-  std::lock_guard<std::mutex> hold(g_sharedLock);
   if (g_desktop == nullptr) SysGetDesktopFolder(&g_desktop);
   return g_desktop;
 }
@@ -55,10 +54,7 @@ using shellitem_detail::CopyText;
 using shellitem_detail::IdSize;
 
 CShellItemEnum::CShellItemEnum() {
-  {
-    std::lock_guard<std::mutex> hold(g_sharedLock);
-    ++g_live;
-  }
+  ++g_live;
   Reset();
 }
 
@@ -70,20 +66,15 @@ CShellItemEnum::~CShellItemEnum() {
   SysTaskFree(list_);
   if (enum_) enum_->Release();
   if (folder_) folder_->Release();
-  std::lock_guard<std::mutex> hold(g_sharedLock);
   if (--g_live == 0 && g_desktop != nullptr) {
     g_desktop->Release();
     g_desktop = nullptr;
   }
 }
 
-long CShellItemEnum::LiveCount() {
-  std::lock_guard<std::mutex> hold(g_sharedLock);
-  return g_live;
-}
+long CShellItemEnum::LiveCount() { return g_live; }
 
 bool CShellItemEnum::HoldsDesktopFolder() {
-  std::lock_guard<std::mutex> hold(g_sharedLock);
   return g_desktop != nullptr;
 }
 

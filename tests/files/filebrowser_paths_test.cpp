@@ -207,6 +207,45 @@ TEST(BrowserAddPath, RefusesByItsFlags) {
   SysMapDrive('Q', nullptr);
 }
 
+TEST(BrowserItems, EmptiedListForgetsTheOpenedFolder) {
+  Tree t;
+  t.File("a/1.txt");
+  t.File("b/x.txt");
+  t.File("c/y.txt");
+  // Each way of emptying the list: the folders go, and with them the folder
+  // the listing was opened on (the first folder, or a collected one behind
+  // it), so later paths are whole again.
+  for (int kind = 0; kind < 4; ++kind) {
+    bool removeAll = kind & 1, collected = kind & 2;
+    CFileBrowser b;
+    DWORD length = 0;
+    if (collected) {
+      ASSERT_TRUE(b.Open(t.Dir().c_str(), nullptr, nullptr, BROWSE_COLLECT_FOLDERS | BROWSE_FOLDERS | BROWSE_FILES));
+      while (b.GetNextItem(0, &length)) {
+      }
+      ASSERT_EQ(b.GetFolderCount(), 4);
+      ASSERT_TRUE(b.Open(t.Path("c").c_str(), nullptr, nullptr, BROWSE_KEEP_ITEMS | BROWSE_FILES));
+      ASSERT_EQ(b.GetFolderCount(), 4);
+    } else {
+      ASSERT_TRUE(b.Open(t.Path("c").c_str(), nullptr, nullptr, BROWSE_FILES));
+      while (b.GetNextItem(0, &length)) {
+      }
+      ASSERT_EQ(b.GetItemCount(), 1);
+    }
+    if (removeAll) {
+      b.RemoveAllItems();
+    } else {
+      while (b.GetItemCount() > 0) ASSERT_TRUE(b.RemoveItem(0));
+    }
+    EXPECT_EQ(b.GetFolderCount(), 0);
+    ASSERT_EQ(b.AddPath(t.Path("b/x.txt").c_str(), -1, 0), 0);
+    const char* next = b.GetNextItem(2, &length);
+    ASSERT_NE(next, nullptr);
+    EXPECT_EQ(std::string(next), t.Path("b/x.txt"));
+    EXPECT_EQ(length, t.Path("b/x.txt").size());
+  }
+}
+
 TEST(BrowserItems, MaintenanceIsToldBeforeAndAfter) {
   CFileBrowser b;
   Recorder r;
