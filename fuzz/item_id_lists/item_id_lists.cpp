@@ -1,12 +1,15 @@
 // Item-ID lists of any content and find patterns against names: the
 // namespace stand-in must refuse what is not its own and never read or
-// write outside a list, and the matcher must stop on any pattern.
+// write outside a list, the matcher must stop on any pattern, and an
+// enumerator given any child ID keeps its buffer as the folder's list, the
+// child, then four zero bytes.
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "../exact_block.h"
+#include "files/shellitem.h"
 #include "platform/findfile.h"
 #include "platform/shellinfo.h"
 #include "platform/shellns.h"
@@ -33,6 +36,42 @@ std::vector<BYTE> Frame(const uint8_t* data, size_t size) {
   return list;
 }
 
+// The first ID of list as the current child of an enumerator on a special
+// folder: the folder's own list stays in front, the child follows, four zero
+// bytes end it, and a buffer too small is replaced by one of exactly that
+// size.
+void EnumeratorTakes(const std::vector<BYTE>& list, int which) {
+  static const int kFolders[] = {SYS_CSIDL_DESKTOP, SYS_CSIDL_DRIVES, SYS_CSIDL_NETWORK};
+  CShellItemEnum walk(kFolders[which % 3]);
+  if (!walk.IsOpen()) return;
+  const uint32_t prefix = walk.PrefixLength();
+  const uint32_t capacity = walk.Capacity();
+  std::vector<BYTE> folder(walk.AbsoluteList(), walk.AbsoluteList() + prefix);
+  const uint32_t cb = uint32_t(list[0] | (list[1] << 8));
+  auto* child = static_cast<BYTE*>(SysTaskAlloc(list.size()));
+  if (child == nullptr) return;
+  memcpy(child, list.data(), list.size());
+  bool taken = walk.AppendItem(child);
+  fuzz_support::Require(taken == (cb >= 2));
+  if (!taken) return;
+  const uint32_t need = prefix + cb + 4;
+  fuzz_support::Require(walk.PrefixLength() == prefix);
+  fuzz_support::Require(walk.Capacity() == (need > capacity ? need : capacity));
+  const BYTE* buffer = walk.AbsoluteList();
+  fuzz_support::Require(prefix == 0 || memcmp(buffer, folder.data(), prefix) == 0);
+  fuzz_support::Require(walk.CurrentChild() == buffer + prefix);
+  fuzz_support::Require(memcmp(buffer + prefix, list.data(), cb) == 0);
+  for (uint32_t k = 0; k < 4; ++k) fuzz_support::Require(buffer[prefix + cb + k] == 0);
+  char text[SHELLITEM_PATH_SIZE];
+  walk.GetDisplayName(text);
+  fuzz_support::Require(strlen(text) < size_t(SHELLITEM_NAME_SIZE));
+  walk.GetTypeName(text);
+  fuzz_support::Require(strlen(text) < size_t(SHELLITEM_TYPE_SIZE));
+  walk.GetIconIndex(0);
+  CShellItem kept;
+  if (kept.Assign(walk)) fuzz_support::Require(memcmp(kept.List(), buffer, need) == 0);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -49,6 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   }
   std::vector<BYTE> list = Frame(data + 1, size - 1);
+  if (data[0] & 2) EnumeratorTakes(list, data[0] >> 2);
   fuzz_support::Require(SysIdListSize(list.data()) == list.size());
   char path[SYS_MAX_PATH];
   if (SysGetPathFromIdList(list.data(), path)) fuzz_support::Require(strlen(path) < SYS_MAX_PATH);
