@@ -252,6 +252,12 @@ bool CRegistryKey::DeleteKey(const char* subKey) {
     }
     return all;
   }
+  // A name of no key would open the key itself (or, null, the subkey at
+  // the enumeration position) and empty it before failing.
+  if (subKey == nullptr || (subKey != REGKEY_NEXT && subKey[std::strspn(subKey, "\\")] == '\0')) {
+    lastError = ERROR_INVALID_PARAMETER;
+    return false;
+  }
   char next[kNameSize];
   const bool walking = subKey == REGKEY_NEXT;
   if (walking) {

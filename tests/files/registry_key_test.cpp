@@ -522,6 +522,31 @@ TEST_F(RegistryKeyTest, DeletesValuesAndWholeKeyTrees) {
   EXPECT_EQ(key.depth, 0);
 }
 
+TEST_F(RegistryKeyTest, DeleteKeyWithoutASubkeyNameDeletesNothing) {
+  const DWORD one = 1;
+  for (const char* path : {"Test\\A\\A1", "Test\\B"}) {
+    CRegistryKey maker;
+    ASSERT_TRUE(maker.Create(HKEY_CURRENT_USER, path, 0));
+    ASSERT_TRUE(maker.SetValue(&one, 4, "v", REG_DWORD));
+  }
+  CRegistryKey key;
+  ASSERT_TRUE(key.Open(HKEY_CURRENT_USER, "Test", 1));
+  for (const char* name : {static_cast<const char*>(nullptr), "", "\\", "\\\\"}) {
+    EXPECT_FALSE(key.DeleteKey(name)) << (name ? name : "null");
+    EXPECT_EQ(key.lastError, 87u);
+    EXPECT_EQ(key.depth, 0);
+  }
+  HKEY probe = nullptr;
+  for (const char* path : {"Test\\A\\A1", "Test\\B"}) {
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, &probe), ERROR_SUCCESS) << path;
+    RegCloseKey(probe);
+  }
+  // A path below the key still names one key.
+  EXPECT_TRUE(key.DeleteKey("A\\A1"));
+  EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Test\\A\\A1", 0, KEY_READ, &probe),
+            ERROR_FILE_NOT_FOUND);
+}
+
 TEST_F(RegistryKeyTest, TreeDeeperThanTheStackIsLeftPartlyDeleted) {
   std::string path = "Test\\Top";
   for (int level = 1; level <= 12; ++level) path += "\\" + std::to_string(level);
