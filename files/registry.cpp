@@ -35,6 +35,9 @@ bool EqualNoCase(const char* a, const char* b, size_t n) {
   return true;
 }
 
+// REGKEY_NEXT and REGKEY_ALL, where an operation gives them no meaning.
+bool IsSpecialName(const char* name) { return name == REGKEY_NEXT || name == REGKEY_ALL; }
+
 char* HeapCopy(const char* text, size_t len) {
   char* copy = new char[len + 1];
   std::memcpy(copy, text, len);
@@ -172,6 +175,10 @@ bool CRegistryKey::Create(HKEY root, const char* path, DWORD flags) {
 
 bool CRegistryKey::OpenSubKey(const char* subKey, DWORD noCreate) {
   if (!NeedValueDepth()) return false;
+  if (subKey == REGKEY_ALL) {  // only the deletions take every subkey
+    lastError = ERROR_NOT_SUPPORTED;
+    return false;
+  }
   char next[kNameSize];
   if (subKey == nullptr || subKey == REGKEY_NEXT) {
     DWORD len = kNameRoom;
@@ -200,6 +207,10 @@ bool CRegistryKey::CreateSubKey(const char* subKey) {
   if (!NeedValueDepth()) return false;
   if (openMode != REGKEY_MODE_CREATE) {
     lastError = REGKEY_ERR_OPEN_FAILED;
+    return false;
+  }
+  if (IsSpecialName(subKey)) {
+    lastError = ERROR_NOT_SUPPORTED;
     return false;
   }
   if (subKey == nullptr) {
@@ -491,6 +502,10 @@ bool CRegistryKey::SaveKey(const char* file) {
 
 bool CRegistryKey::LoadKey(const char* subKey, const char* file) {
   if (!NeedOpen()) return false;
+  if (IsSpecialName(subKey)) {
+    lastError = ERROR_NOT_SUPPORTED;
+    return false;
+  }
   if (openMode != REGKEY_MODE_CREATE) {
     lastError = REGKEY_ERR_OPEN_FAILED;
     return false;
@@ -502,6 +517,10 @@ bool CRegistryKey::LoadKey(const char* subKey, const char* file) {
 
 bool CRegistryKey::ReplaceKey(const char* subKey, const char* newFile, const char* oldFile) {
   if (!NeedOpen()) return false;
+  if (IsSpecialName(subKey)) {
+    lastError = ERROR_NOT_SUPPORTED;
+    return false;
+  }
   if (openMode != REGKEY_MODE_CREATE) {
     lastError = REGKEY_ERR_OPEN_FAILED;
     return false;

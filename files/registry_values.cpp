@@ -45,7 +45,9 @@ struct NameForm {
   DWORD Select(const char* text, DWORD* type) {
     const DWORD selector = (*type & kSelectorMask) >> kSelectorShift;
     *type &= ~kSelectorMask;
-    if (selector == kSelectorRefused || text == REGKEY_NEXT) return ERROR_NOT_SUPPORTED;
+    if (selector == kSelectorRefused || text == REGKEY_NEXT || text == REGKEY_ALL) {
+      return ERROR_NOT_SUPPORTED;
+    }
     if (selector != kSelectorWide) return ERROR_SUCCESS;
     if (text != nullptr && std::strlen(text) >= kMaxName) return ERROR_FILE_NOT_FOUND;
     Widen(text != nullptr ? text : "");
@@ -99,6 +101,10 @@ bool CRegistryKey::NeedBuffer(const void* buf) {
 
 bool CRegistryKey::BeginValue(const char* text, bool takeNext) {
   if (!NeedValueDepth()) return false;
+  if (text == REGKEY_ALL) {  // only the deletions take every value
+    lastError = ERROR_NOT_SUPPORTED;
+    return false;
+  }
   if (text == REGKEY_NEXT) {
     if (takeNext) return TakeNextValueName();
     lastError = ERROR_NOT_SUPPORTED;
@@ -231,7 +237,7 @@ bool CRegistryKey::QueryValueEx(void* buf, DWORD size, const char* text, DWORD t
   auto* bytes = static_cast<BYTE*>(buf);
   const DWORD room = bytes != nullptr ? size : 0;
   const DWORD selector = (type & kSelectorMask) >> kSelectorShift;
-  if (selector == kSelectorRefused || text == REGKEY_NEXT) {
+  if (selector == kSelectorRefused || text == REGKEY_NEXT || text == REGKEY_ALL) {
     lastError = ERROR_NOT_SUPPORTED;
     return false;
   }
@@ -261,6 +267,10 @@ bool CRegistryKey::QueryValueEx(void* buf, DWORD size, const char* text, DWORD t
 
 int CRegistryKey::GetValueSize(const char* text) {
   if (!NeedValueDepth()) return -1;
+  if (text == REGKEY_ALL) {
+    lastError = ERROR_NOT_SUPPORTED;
+    return -1;
+  }
   DWORD type = REG_NONE;
   DWORD size = 0;
   LONG rc = ERROR_SUCCESS;

@@ -547,6 +547,59 @@ TEST_F(RegistryKeyTest, DeleteKeyWithoutASubkeyNameDeletesNothing) {
             ERROR_FILE_NOT_FOUND);
 }
 
+TEST_F(RegistryKeyTest, SpecialNamesAreRefusedWhereTheyMeanNothing) {
+  Raw("v", REG_SZ, "abc");
+  CRegistryKey key;
+  ASSERT_TRUE(key.Create(HKEY_CURRENT_USER, "Test", 0));
+  const DWORD one = 1;
+  const double d = 1.5;
+  char buf[8] = "#######";
+  void* block = &buf;
+  CString text("keep");
+  CTextList list;
+  const std::string file = dir_ + "/saved.key";
+  struct Case {
+    const char* what;
+    bool result;
+  };
+  const char* all = REGKEY_ALL;
+  const char* next = REGKEY_NEXT;
+  const Case cases[] = {
+      {"OpenSubKey all", key.OpenSubKey(all, 0)},
+      {"CreateSubKey all", key.CreateSubKey(all)},
+      {"CreateSubKey next", key.CreateSubKey(next)},
+      {"QueryValue all", key.QueryValue(buf, sizeof buf, all, REG_SZ)},
+      {"QueryValueAlloc all", key.QueryValueAlloc(&block, all, REG_SZ)},
+      {"QueryValueEx all", key.QueryValueEx(buf, sizeof buf, all, REG_SZ)},
+      {"QueryValueEx wide all", key.QueryValueEx(buf, sizeof buf, all, REG_SZ | REGKEY_CHARSET_WIDE)},
+      {"QueryValueAllocEx wide all",
+       key.QueryValueAllocEx(&block, all, REG_SZ | REGKEY_CHARSET_WIDE)},
+      {"GetValueSize all", key.GetValueSize(all) != -1},
+      {"GetString all", key.GetString(text, all)},
+      {"GetTextList all", key.GetTextList(list, all)},
+      {"SetValue all", key.SetValue(&one, 4, all, REG_DWORD)},
+      {"SetValueEx wide all", key.SetValueEx(&one, 4, all, REG_DWORD | REGKEY_CHARSET_WIDE)},
+      {"SetDouble all", key.SetDouble(&d, all)},
+      {"SetMultiString all", key.SetMultiString("a\0", all)},
+      {"LoadKey all", key.LoadKey(all, file.c_str())},
+      {"LoadKey next", key.LoadKey(next, file.c_str())},
+      {"ReplaceKey all", key.ReplaceKey(all, file.c_str(), file.c_str())},
+      {"ReplaceKey next", key.ReplaceKey(next, file.c_str(), file.c_str())},
+  };
+  for (const Case& c : cases) EXPECT_FALSE(c.result) << c.what;
+  EXPECT_EQ(block, nullptr);
+  EXPECT_STREQ(static_cast<const char*>(text), "keep");
+  EXPECT_EQ(key.depth, 0);
+  EXPECT_EQ(key.GetSubKeyCount(), 0u);
+  EXPECT_EQ(key.GetValueCount(), 1u);
+  EXPECT_EQ(Stored("v"), "abc");
+  // The refusal says why.
+  EXPECT_FALSE(key.OpenSubKey(all, 0));
+  EXPECT_EQ(key.lastError, 50u);
+  EXPECT_FALSE(key.SetValue(&one, 4, all, REG_DWORD));
+  EXPECT_EQ(key.lastError, 50u);
+}
+
 TEST_F(RegistryKeyTest, TreeDeeperThanTheStackIsLeftPartlyDeleted) {
   std::string path = "Test\\Top";
   for (int level = 1; level <= 12; ++level) path += "\\" + std::to_string(level);
