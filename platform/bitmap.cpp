@@ -58,6 +58,10 @@ bool LayoutOf(int bitCount, DWORD compression, const DWORD masks[3], PixelLayout
   return false;
 }
 
+bool KnownHeaderSize(DWORD size) {
+  return size == 40 || size == 52 || size == 56 || size == 108 || size == 124;
+}
+
 bool AllocateBitmapPixels(GdiBitmap& b) {
   const int64_t stride = DibStride(b.format.width, b.format.bitCount);
   b.format.stride = stride;
@@ -109,7 +113,7 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, H
   if (!info || !bits || section || (usage != DIB_RGB_COLORS && usage != DIB_PAL_COLORS))
     return nullptr;
   const BITMAPINFOHEADER h = info->bmiHeader;
-  if (h.biSize < sizeof(BITMAPINFOHEADER)) return nullptr;
+  if (!KnownHeaderSize(h.biSize)) return nullptr;
   const BYTE* raw = reinterpret_cast<const BYTE*>(info);
   GdiBitmap b;
   b.compression = h.biCompression;

@@ -97,11 +97,11 @@ static_assert(offsetof(BITMAPV5HEADER, bV5Intent) == 108);
 static_assert(offsetof(BITMAPV5HEADER, bV5Reserved) == 120);
 
 // A DIB section of the bitmap that `info` describes: zeroed, page-aligned
-// pixel memory stored in *bits. Refused (null, *bits null) for bit counts
-// other than 1, 4, 8, 16, 24 and 32, a width or height of 0, a negative
-// width, any compression but BI_RGB, and BI_BITFIELDS other than 5-5-5 or
-// 5-6-5 masks at 16 bits and 8-8-8 masks at 32 bits (read at byte 40 of
-// `info`). At 8 bits or fewer `info` must hold the colour table that its
+// pixel memory stored in *bits. Refused (null, *bits null) for a biSize
+// other than 40, 52, 56, 108 or 124, bit counts other than 1, 4, 8, 16, 24
+// and 32, a width or height of 0, a negative width, any compression but
+// BI_RGB, and BI_BITFIELDS other than 5-5-5 or 5-6-5 masks at 16 bits and
+// 8-8-8 masks at 32 bits (read at byte 40 of `info`). At 8 bits or fewer `info` must hold the colour table that its
 // header counts (biClrUsed entries, all of them when 0); the section keeps
 // those colours for GetDIBits (platform/gdi.h). File mappings are not
 // supported: `section` must be null.

@@ -45,8 +45,9 @@ HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height);
 // that `info` describes (its header, then its masks or colour table) into
 // the bitmap, converting them to its format. The DIB must be as wide as the
 // bitmap; lines beyond the bitmap's top are not copied. Returns the number
-// of lines copied, 0 on failure (unknown bitmap or context, a format the
-// stand-in does not hold, null bits).
+// of lines copied, 0 on failure (unknown bitmap or context, a biSize other
+// than 40, 52, 56, 108 or 124, a format the stand-in does not hold, null
+// bits).
 int SetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, const void* bits,
               const BITMAPINFO* info, UINT usage);
 
@@ -64,10 +65,10 @@ int SetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, const void* bits,
 //   fixed table (1 bit: black and white; 4 bits: the 16 standard colours;
 //   8 bits: those 16, a 6 x 6 x 6 cube of the levels 0, 51, ..., 255 and
 //   24 greys) to which colours are matched. Returns the lines copied.
-// 0 on failure: unknown bitmap or context, biSize below 40, a format the
-// stand-in does not hold, a width that differs, `start` beyond the top,
-// DIB_PAL_COLORS. `info` must have room for the masks or the full colour
-// table that the call fills in.
+// 0 on failure: unknown bitmap or context, a biSize other than 40, 52, 56,
+// 108 or 124, a format the stand-in does not hold, a width that differs,
+// `start` beyond the top, DIB_PAL_COLORS. `info` must have room for the
+// masks or the full colour table that the call fills in.
 int GetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, void* bits, BITMAPINFO* info,
               UINT usage);
 

@@ -57,7 +57,7 @@ void FixedTable(int bitCount, DibFormat& f) {
 // when `withColours` (SetDIBits reads it, GetDIBits writes it).
 bool ParseInfo(const BITMAPINFO* info, bool withColours, DibFormat* f, bool* topDown) {
   const BITMAPINFOHEADER h = info->bmiHeader;
-  if (h.biSize < sizeof(BITMAPINFOHEADER) || h.biWidth <= 0 || h.biHeight == 0) return false;
+  if (!KnownHeaderSize(h.biSize) || h.biWidth <= 0 || h.biHeight == 0) return false;
   const BYTE* raw = reinterpret_cast<const BYTE*>(info);
   DWORD masks[3] = {0, 0, 0};
   if (h.biCompression == BI_BITFIELDS) std::memcpy(masks, raw + 40, sizeof masks);
@@ -285,7 +285,7 @@ int GetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, void* bits, BITMAP
               UINT usage) {
   using namespace platform;
   if (!LiveContext(dc) || !info || usage != DIB_RGB_COLORS) return 0;
-  if (info->bmiHeader.biSize < sizeof(BITMAPINFOHEADER)) return 0;
+  if (!KnownHeaderSize(info->bmiHeader.biSize)) return 0;
   BYTE* raw = reinterpret_cast<BYTE*>(info);
   int result = 0;
   WithBitmap(bitmap, [&](GdiBitmap& b) {

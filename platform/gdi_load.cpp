@@ -48,8 +48,7 @@ HBITMAP BitmapOfPackedDib(const BYTE* data, uint64_t size) {
   const BITMAPINFOHEADER h = Load<BITMAPINFOHEADER>(data);
   // Header sizes that begin with the 40-byte header; from 52 bytes on they
   // carry the masks at byte 40, the 40-byte one right behind it.
-  if (h.biSize != 40 && h.biSize != 52 && h.biSize != 56 && h.biSize != 108 && h.biSize != 124)
-    return nullptr;
+  if (!KnownHeaderSize(h.biSize)) return nullptr;
   if (h.biPlanes != 1 || h.biWidth <= 0 || h.biHeight == 0 || h.biHeight == INT32_MIN)
     return nullptr;
   uint64_t offset = h.biSize;

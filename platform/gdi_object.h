@@ -55,6 +55,11 @@ inline int64_t DibStride(int64_t width, int bitCount) {
 // (32 bits).
 bool LayoutOf(int bitCount, DWORD compression, const DWORD masks[3], PixelLayout* layout);
 
+// Header sizes the stand-in reads: the 40-byte header and the longer ones
+// that begin with it (52, 56, 108 and 124 bytes). The colour table follows
+// the header, so a size of any other value would place it anywhere.
+bool KnownHeaderSize(DWORD size);
+
 // Gives `b` zeroed pixel memory for its format and height: false when the
 // size is beyond reason or the memory cannot be had.
 bool AllocateBitmapPixels(GdiBitmap& b);

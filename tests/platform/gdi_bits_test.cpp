@@ -365,6 +365,10 @@ TEST(DibBits, RefusesWhatItCannotDoWithoutTouchingTheBitmap) {
       {"24-bit masks", 2, 2, 24, BI_BITFIELDS, 40, DIB_RGB_COLORS},
       {"odd 16-bit masks", 2, 2, 16, BI_BITFIELDS, 40, DIB_RGB_COLORS},
       {"short header", 2, 2, 32, BI_RGB, 12, DIB_RGB_COLORS},
+      {"header of no known size", 2, 2, 32, BI_RGB, 44, DIB_RGB_COLORS},
+      // The colour table would lie 2 GB behind the header.
+      {"palette header beyond memory", 2, 2, 8, BI_RGB, 0x7FFFFFF0, DIB_RGB_COLORS},
+      {"palette header of no known size", 2, 2, 8, BI_RGB, 64, DIB_RGB_COLORS},
       {"palette indices", 2, 2, 32, BI_RGB, 40, DIB_PAL_COLORS},
       {"narrower", 1, 2, 32, BI_RGB, 40, DIB_RGB_COLORS},
       {"wider", 3, 2, 32, BI_RGB, 40, DIB_RGB_COLORS},
@@ -382,6 +386,25 @@ TEST(DibBits, RefusesWhatItCannotDoWithoutTouchingTheBitmap) {
   }
   for (BYTE v : buffer) EXPECT_EQ(v, 0xEE);
   EXPECT_EQ(Read32(s.dc, b.h, 2, 2), (std::vector<DWORD>{1, 2, 3, 4}));
+  // Header-only questions and DIB sections know the same header sizes.
+  for (DWORD size : {12u, 44u, 64u, 0x7FFFFFF0u}) {
+    SCOPED_TRACE(size);
+    InfoBlock info{};
+    info.header.biSize = size;
+    EXPECT_EQ(GetDIBits(s.dc, b.h, 0, 0, nullptr, info.get(), DIB_RGB_COLORS), 0);
+    EXPECT_EQ(info.header.biWidth, 0);
+    InfoBlock section = Info(2, 2, 8);
+    section.header.biSize = size;
+    void* bits = &size;
+    EXPECT_EQ(CreateDIBSection(s.dc, section.get(), DIB_RGB_COLORS, &bits, nullptr, 0), nullptr);
+    EXPECT_EQ(bits, nullptr);
+  }
+  for (DWORD size : {40u, 52u, 56u, 108u, 124u}) {
+    SCOPED_TRACE(size);
+    InfoBlock info{};
+    info.header.biSize = size;
+    EXPECT_EQ(GetDIBits(s.dc, b.h, 0, 0, nullptr, info.get(), DIB_RGB_COLORS), 2);
+  }
 
   InfoBlock good = Info(2, 2, 32);
   HDC dead = GetDC(nullptr);
