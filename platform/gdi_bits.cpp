@@ -215,10 +215,17 @@ void CopyRows(const DibFormat& from, const DibFormat& to, int count, bool indice
     }
     return;
   }
+  // An index beyond the source's table reads as black; where the narrower
+  // format cannot hold it, it becomes the entry that stands for black.
+  const bool narrowing = indices && from.bitCount > to.bitCount;
   for (int i = 0; i < count; ++i) {
     ReadRow(from, fromRow(i), indices, values.data());
     if (!indices && !keepFourth) {
       for (DWORD& v : values) v &= 0xFFFFFF;
+    }
+    if (narrowing) {
+      for (DWORD& v : values)
+        if (v >= static_cast<DWORD>(from.colourCount)) v = match.Index(0);
     }
     WriteRow(to, toRow(i), values.data(), indices, match);
   }

@@ -432,3 +432,34 @@ TEST(DibBits, IndicesBeyondAShortTableReadAsBlack) {
   ASSERT_EQ(SetDIBits(s.dc, b.h, 0, 1, row, info.get(), DIB_RGB_COLORS), 1);
   EXPECT_EQ(Read32(s.dc, b.h, 2, 1), (std::vector<DWORD>{0x123456, 0}));
 }
+
+TEST(DibBits, IndicesBeyondAShortTableStayBlackInANarrowerFormat) {
+  ScreenDC s;
+  struct Case {
+    WORD wanted;
+    DWORD used;
+    std::vector<DWORD> colours;
+    std::vector<BYTE> indices;
+    std::vector<BYTE> expected;  // the asked row's first bytes
+  };
+  const Case cases[] = {
+      // 4 bits: entries 3 .. 15 of the table are black, the first is 3.
+      {4, 3, {0xFF0000, 0x00FF00, 0x0000FF}, {0, 2, 200, 19}, {0x02, 0x33}},
+      // 1 bit: white and black; 6 is beyond the table and reads black.
+      {1, 2, {0xFFFFFF, 0x000000}, {0, 1, 6, 0}, {0x60}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.wanted);
+    InfoBlock info = Info(4, 1, 8);
+    info.header.biClrUsed = c.used;
+    for (size_t i = 0; i < c.colours.size(); ++i) info.table[i] = c.colours[i];
+    void* bits = nullptr;
+    Owned b(CreateDIBSection(s.dc, info.get(), DIB_RGB_COLORS, &bits, nullptr, 0));
+    ASSERT_NE(b.h, nullptr);
+    std::memcpy(bits, c.indices.data(), 4);
+    InfoBlock q = Info(4, 1, c.wanted);
+    BYTE out[4] = {0xEE, 0xEE, 0xEE, 0xEE};
+    ASSERT_EQ(GetDIBits(s.dc, b.h, 0, 1, out, q.get(), DIB_RGB_COLORS), 1);
+    for (size_t i = 0; i < c.expected.size(); ++i) EXPECT_EQ(out[i], c.expected[i]) << i;
+  }
+}
