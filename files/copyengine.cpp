@@ -124,10 +124,13 @@ int Copy(DWORD flags, const std::string& source, const std::string& target, cons
   }
   int result = Transfer(in, out, progress);
   FdClose(in);
+  // Only a file of our making is cut and goes; a device or pipe named as target stays.
+  bool ours = SysIsRegularFile(written.c_str());
+  // Cut first: should the delete fail, no half-written file stays under the name.
+  if (result != COPY_OK && ours) FdTruncate(out, 0);
   if (FdClose(out) != 0 && result == COPY_OK) result = COPY_WRITE_FAILED;
   if (result != COPY_OK) {
-    // Only a file of our making goes; a device or pipe named as target stays.
-    if (SysIsRegularFile(written.c_str())) SysDeleteFile(written.c_str());
+    if (ours) SysDeleteFile(written.c_str());
     return result;
   }
   if (viaTemporary) {

@@ -17,8 +17,6 @@
 
 namespace {
 
-constexpr int64_t kTicksPerSecond = 10000000;
-constexpr int64_t kUnixEpochTicks = 116444736000000000;
 constexpr size_t kMaxComponent = 255;
 
 bool IsSep(char c) { return c == '\\' || c == '/'; }
@@ -31,10 +29,7 @@ bool HasWildcard(const char* begin, const char* end) {
   return false;
 }
 
-FILETIME Ticks(const struct statx_timestamp& t) {
-  int64_t ticks = kUnixEpochTicks + int64_t(t.tv_sec) * kTicksPerSecond + t.tv_nsec / 100;
-  return MakeFileTime(ticks < 0 ? 0 : uint64_t(ticks));
-}
+FILETIME Ticks(const struct statx_timestamp& t) { return MakeFileTime(SysTicksFromHostTime(t.tv_sec, long(t.tv_nsec))); }
 
 int ErrorOf(int err) {
   switch (err) {

@@ -23,14 +23,7 @@ constexpr int64_t kUnixEpochSeconds = kUnixEpochTicks / kTicksPerSecond;
 // The last second whose ticks still fit in 64 bits.
 constexpr int64_t kLastTickSecond = int64_t(UINT64_MAX / uint64_t(kTicksPerSecond)) - kUnixEpochSeconds - 1;
 
-// Host times before 1601 become 0 and times beyond the tick range its end,
-// rather than wrapping round to a time that looks valid.
-uint64_t ToTicks(const struct timespec& ts) {
-  int64_t seconds = int64_t(ts.tv_sec);
-  if (seconds < -kUnixEpochSeconds) return 0;
-  if (seconds > kLastTickSecond) return UINT64_MAX;
-  return uint64_t(seconds + kUnixEpochSeconds) * uint64_t(kTicksPerSecond) + uint64_t(ts.tv_nsec / 100);
-}
+uint64_t ToTicks(const struct timespec& ts) { return SysTicksFromHostTime(int64_t(ts.tv_sec), ts.tv_nsec); }
 
 // Every tick count has its host time: the whole seconds of the count lie
 // far inside time_t, and the epoch is a whole number of seconds.
@@ -75,6 +68,14 @@ bool SysTakeFault(SysFault op) {
     if (skip.compare_exchange_weak(left, left - 1)) return left == 0;
   }
   return false;
+}
+
+// Times outside the tick range are clamped rather than wrapped round to a
+// time that looks valid.
+uint64_t SysTicksFromHostTime(int64_t seconds, long nanoseconds) {
+  if (seconds < -kUnixEpochSeconds) return 0;
+  if (seconds > kLastTickSecond) return UINT64_MAX;
+  return uint64_t(seconds + kUnixEpochSeconds) * uint64_t(kTicksPerSecond) + uint64_t(nanoseconds / 100);
 }
 
 bool SysGetFileTimes(const char* path, uint64_t* lastWrite, uint64_t* creation, uint64_t* lastAccess) {

@@ -25,6 +25,10 @@ inline FILETIME MakeFileTime(uint64_t ticks) {
   return FILETIME{DWORD(ticks & 0xFFFFFFFFu), DWORD(ticks >> 32)};
 }
 
+// The ticks of a host time (seconds since 1970 and their nanoseconds): 0
+// before 1601, the largest count beyond the tick range.
+uint64_t SysTicksFromHostTime(int64_t seconds, long nanoseconds);
+
 // The three times of a file (or directory) in ticks. A host without a
 // birth time reports the last write as creation. False when nothing is there.
 bool SysGetFileTimes(const char* path, uint64_t* lastWrite, uint64_t* creation, uint64_t* lastAccess);

@@ -282,4 +282,24 @@ TEST(CopyFileEngine, StopsWhenAnotherThreadCancels) {
   }
 }
 
+// A failed copy cuts what it wrote to nothing before deleting it: should the
+// delete fail too, no half-written file stays under the name.
+TEST(CopyFileEngine, CutsAFailedTargetToNothingBeforeDeletingIt) {
+  ScratchDir dir;
+  std::string a = dir.File("a"), b = dir.File("b");
+  WriteWholeFile(a, RandomBytes(13, 10000));
+  for (DWORD extra : {DWORD(0), DWORD(COPY_VIA_TEMPORARY)}) {
+    std::string written = extra ? b + ".cfp.tmp" : b;
+    SysInjectFault(SysFault::Write, 1);
+    SysInjectFault(SysFault::Delete, 0);
+    EXPECT_EQ(CopyFileEngine(extra, a.c_str(), b.c_str(), nullptr, nullptr, nullptr), COPY_WRITE_FAILED);
+    SysClearFaults();
+    struct stat st;
+    ASSERT_EQ(::stat(written.c_str(), &st), 0) << extra;
+    EXPECT_EQ(st.st_size, 0) << extra;
+    ::unlink(written.c_str());
+  }
+  EXPECT_FALSE(Exists(b));
+}
+
 }  // namespace

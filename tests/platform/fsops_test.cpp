@@ -214,3 +214,21 @@ TEST(SysFileTimes, ConvertTicksAtBothEnds) {
   ::unlink(path.c_str());
   ::rmdir(name);
 }
+
+TEST(SysTicksFromHostTime, ClampsAtBothEndsOfTheTickRange) {
+  struct Case {
+    int64_t seconds;
+    long nanoseconds;
+    uint64_t ticks;
+  } cases[] = {
+      {INT64_MIN, 0, 0},
+      {-11644473601, 999999999, 0},
+      {-11644473600, 0, 0},  // 1601-01-01 00:00:00
+      {0, 0, 116444736000000000ull},
+      {1, 100, 116444736010000001ull},
+      {1833029933769, 999999999, 18446744073699999999ull},  // the last second that fits
+      {1833029933770, 0, UINT64_MAX},
+      {INT64_MAX, 999999999, UINT64_MAX},
+  };
+  for (const Case& c : cases) EXPECT_EQ(SysTicksFromHostTime(c.seconds, c.nanoseconds), c.ticks) << c.seconds;
+}
