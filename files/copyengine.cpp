@@ -11,10 +11,13 @@
 #include "platform/fsops.h"
 #include "platform/pathconv.h"
 #include "platform/pathsys.h"
+#include "platform/sysinfo.h"
 
 namespace {
 
 constexpr int kBlock = 4096;
+// Last errors the engine sets itself: a file or a directory in the way.
+constexpr DWORD kErrorFileExists = 80, kErrorDirectory = 267;
 constexpr size_t kTemporaryCut = 252;
 const char kTemporarySuffix[] = ".cfp.tmp";
 
@@ -74,7 +77,9 @@ bool MakeTargetDirectory(DWORD flags, const std::string& target) {
 bool MayReplace(DWORD flags, const std::string& target) {
   DWORD attributes = SysGetFileAttributes(target.c_str());
   if (attributes == SYS_ATTR_INVALID || !(attributes & SYS_ATTR_READONLY)) return true;
-  return (flags & COPY_REPLACE_READONLY) && SysSetFileAttributesNormal(target.c_str());
+  if ((flags & COPY_REPLACE_READONLY) && SysSetFileAttributesNormal(target.c_str())) return true;
+  SysSetLastError(SYS_ERROR_ACCESS);
+  return false;
 }
 
 // Opens the file to write, retrying once after clearing a read-only state
@@ -159,7 +164,10 @@ int Rename(DWORD flags, const std::string& source, const std::string& target) {
   if (code == SYS_ERROR_ACCESS && (flags & COPY_REPLACE_READONLY) && SysSetFileAttributesNormal(target.c_str()))
     code = SysMoveFile(source.c_str(), target.c_str(), true);
   if (code == SYS_ERROR_PATH_NOT_FOUND) {
-    if (!MakeTargetDirectory(flags, target)) return COPY_TARGET_UNWRITABLE;
+    if (!MakeTargetDirectory(flags, target)) {
+      SysSetLastError(SYS_ERROR_PATH_NOT_FOUND);
+      return COPY_TARGET_UNWRITABLE;
+    }
     code = SysMoveFile(source.c_str(), target.c_str(), true);
   }
   if (code == SYS_OK) return COPY_OK;
@@ -184,8 +192,10 @@ int Run(DWORD flags, const std::string& source, const std::string& target, const
   int result = 2;
   if (flags & COPY_FAIL_IF_EXISTS) {
     int type = GetPathType(target.c_str());
-    if (type == PATH_FILE) result = COPY_TARGET_EXISTS;
-    else if (type != PATH_NONE) result = COPY_TARGET_UNWRITABLE;
+    if (type != PATH_NONE) {
+      result = type == PATH_FILE ? COPY_TARGET_EXISTS : COPY_TARGET_UNWRITABLE;
+      SysSetLastError(type == PATH_FILE ? kErrorFileExists : kErrorDirectory);
+    }
   }
   if (result == 2 && (flags & COPY_MOVE)) {
     result = Rename(flags, source, target);

@@ -9,6 +9,7 @@
 
 #include "files/copyengine.h"
 #include "platform/fsops.h"
+#include "platform/sysinfo.h"
 #include "stream_test_util.h"
 
 namespace {
@@ -300,6 +301,37 @@ TEST(CopyFileEngine, CutsAFailedTargetToNothingBeforeDeletingIt) {
     ::unlink(written.c_str());
   }
   EXPECT_FALSE(Exists(b));
+}
+
+// Where the engine refuses by itself it leaves the code a caller checks:
+// 80 for a file in the way, 267 for a directory, 5 for a read-only target,
+// 3 for a missing target folder it may not create.
+TEST(CopyFileEngine, LeavesItsOwnLastErrors) {
+  ScratchDir dir;
+  std::string a = dir.File("a"), b = dir.File("b"), d = dir.File("d");
+  WriteWholeFile(a, Bytes{1});
+  WriteWholeFile(b, Bytes{2});
+  ASSERT_EQ(::mkdir(d.c_str(), 0777), 0);
+  struct Case {
+    DWORD flags;
+    std::string target;
+    int result;
+    DWORD error;
+  } cases[] = {
+      {COPY_FAIL_IF_EXISTS, b, COPY_TARGET_EXISTS, 80},
+      {COPY_FAIL_IF_EXISTS, d, COPY_TARGET_UNWRITABLE, 267},
+      {COPY_VIA_TEMPORARY, b, COPY_TARGET_UNWRITABLE, 5},
+      {0, b, COPY_TARGET_UNWRITABLE, 5},
+      {COPY_MOVE, dir.File("x/y"), COPY_TARGET_UNWRITABLE, 3},
+  };
+  ASSERT_EQ(::chmod(b.c_str(), 0444), 0);
+  for (const Case& c : cases) {
+    SysSetLastError(0);
+    EXPECT_EQ(CopyFileEngine(c.flags, a.c_str(), c.target.c_str(), nullptr, nullptr, nullptr), c.result) << c.flags;
+    EXPECT_EQ(SysGetLastError(), c.error) << c.flags;
+    EXPECT_EQ(ReadWholeFile(a), Bytes{1});
+    EXPECT_EQ(ReadWholeFile(b), Bytes{2});
+  }
 }
 
 }  // namespace
