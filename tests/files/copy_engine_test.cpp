@@ -334,4 +334,36 @@ TEST(CopyFileEngine, LeavesItsOwnLastErrors) {
   }
 }
 
+// The cancel flag set before the call: without a temporary file the
+// existing target was opened (emptied) and is gone; with one the target is
+// untouched. A copy that fails halfway still counts the whole file when asked.
+TEST(CopyFileEngine, CancelAndHalfwayFailureKeepTheirPromises) {
+  ScratchDir dir;
+  std::string a = dir.File("a"), b = dir.File("b");
+  WriteWholeFile(a, RandomBytes(14, 10000));
+  BYTE cancel = 1;
+  WriteWholeFile(b, Bytes{7, 7});
+  EXPECT_EQ(CopyFileEngine(0, a.c_str(), b.c_str(), nullptr, nullptr, &cancel), COPY_CANCELLED);
+  EXPECT_FALSE(Exists(b));
+  WriteWholeFile(b, Bytes{7, 7});
+  EXPECT_EQ(CopyFileEngine(COPY_VIA_TEMPORARY, a.c_str(), b.c_str(), nullptr, nullptr, &cancel), COPY_CANCELLED);
+  EXPECT_EQ(ReadWholeFile(b), (Bytes{7, 7}));
+  EXPECT_FALSE(Exists(b + ".cfp.tmp"));
+  struct Case {
+    SysFault fault;
+    int skip;
+    int result;
+  } cases[] = {{SysFault::Write, 1, COPY_WRITE_FAILED}, {SysFault::Read, 1, COPY_READ_FAILED}};
+  for (const Case& c : cases) {
+    for (DWORD extra : {DWORD(0), DWORD(COPY_COUNT_FAILED_REST)}) {
+      uint32_t counter = 500;
+      SysInjectFault(c.fault, c.skip);
+      EXPECT_EQ(CopyFileEngine(COPY_KEEP_COUNTER | extra, a.c_str(), b.c_str(), &counter, nullptr, nullptr), c.result);
+      SysClearFaults();
+      EXPECT_EQ(counter, extra ? 10500u : 4596u) << int(c.fault);
+      EXPECT_FALSE(Exists(b));
+    }
+  }
+}
+
 }  // namespace
