@@ -160,6 +160,10 @@ bool WriteSafe(const Ch* path, int64_t offset, int64_t oldLength, const void* da
   if (size < 0 || offset > size) return false;
   if (oldLength > size - offset) oldLength = size - offset;
   if (newLength == oldLength) {
+    // A read-only file refuses the writer, before any backup of it is made;
+    // the host would let a privileged process write it all the same.
+    DWORD attributes = SysGetFileAttributes(narrow.c_str());
+    if (attributes == SYS_ATTR_INVALID || (attributes & SYS_ATTR_READONLY)) return false;
     if (pattern != nullptr &&
         !BackUp(path, pattern, BACKUP_COPY, count < 1 ? 1 : count, path))
       return false;

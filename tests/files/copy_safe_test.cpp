@@ -283,4 +283,16 @@ TEST_F(SafeFiles, RenameKeepsTheAsideFileACrashLeftWithoutTarget) {
   EXPECT_EQ(Listing(), (Names{"doc", "doc.rf.tmp"}));
 }
 
+// A read-only file refuses a write in place as a writer would be refused:
+// unchanged, and no backup made of it.
+TEST_F(SafeFiles, WriteInPlaceRefusesAReadOnlyFile) {
+  std::string path = Put("f", "0123456789");
+  ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+  EXPECT_FALSE(WriteFileSafe(path.c_str(), 3, 2, "ab", 2, "*.bak", 3));
+  std::u16string wide(path.begin(), path.end()), pattern = u"*.bak";
+  EXPECT_FALSE(WriteFileSafeW(wide.c_str(), 3, 2, "ab", 2, pattern.c_str(), 3));
+  EXPECT_EQ(Read("f"), "0123456789");
+  EXPECT_EQ(Listing(), (Names{"f"}));
+}
+
 }  // namespace
