@@ -108,13 +108,13 @@ int CFileBrowser::StartFolder(int f) {
     pattern = includes.TextAt(0);
     patternLength = includes.LengthAt(0);
   }
-  char* spec = new char[dirLength + patternLength + 1];
-  std::memcpy(spec, dir, dirLength);
-  std::memcpy(spec + dirLength, pattern, patternLength + 1);
+  char* query = new char[dirLength + patternLength + 1];
+  std::memcpy(query, dir, dirLength);
+  std::memcpy(query + dirLength, pattern, patternLength + 1);
   FileFindInfo info;
   int error = 0;
-  search = FindFirstFileInfo(spec, &info, &error);
-  delete[] spec;
+  search = FindFirstFileInfo(query, &info, &error);
+  delete[] query;
   if (!search) return 0;
   searchFolder = f;
   return TakeFound(info, f) ? 1 : 0;

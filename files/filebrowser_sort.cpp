@@ -21,7 +21,7 @@ int CompareTexts(const char* a, const char* b) {
   return StrCompareNoCase(a ? a : "", b ? b : "");
 }
 
-// Step 2 of the order: folders before files; among folders drive roots
+// The folders-first rule: folders before files; among folders drive roots
 // first, then network items, and of two network items the one with 0x40.
 // 0 when the rule does not decide.
 int FolderRank(DWORD a, DWORD b) {
