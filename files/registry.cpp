@@ -454,14 +454,15 @@ int CRegistryKey::GetKeyPath(char* buf, int size, int mode) {
     }
     if (root == nullptr) return -1;
     text = root->name;
-    if (levelPaths[0][0] != '\0') text += '\\';
   }
+  // Empty level paths add nothing, not even a backslash, so a key opened
+  // with an empty path still gets one between the root and its subkey.
   for (int level = mode >= 2 ? 1 : 0; level <= depth; ++level) {
     const size_t len = std::strlen(levelPaths[level]);
     if (len == 0) continue;
+    if (!text.empty()) text += '\\';
     if (len + text.size() + 2 > static_cast<size_t>(size)) return -1;
     text += levelPaths[level];
-    if (level != depth) text += '\\';
   }
   // The root name and its backslash are checked here too, so a buffer that
   // holds the name but not the backslash is never written past.

@@ -194,7 +194,7 @@ bool CRegistryKey::ReadAlloc(void** out, const char* text, DWORD type, bool exFo
     dataSize = 0;
     return false;
   }
-  auto* block = new BYTE[size + 4];
+  auto* block = new BYTE[size_t{size} + 4];  // counted wide: a 32-bit size + 4 could wrap
   DWORD got = size;
   rc = form.Query(currentKey, name, &reported, block, &got);
   lastError = static_cast<DWORD>(rc);

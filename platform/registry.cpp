@@ -124,8 +124,11 @@ LONG Persist(Store& s) {
   if (!s.dirty) return ERROR_SUCCESS;
   LONG rc = ERROR_SUCCESS;
   if (TakeFault(s, RegistryFault::WriteFile, &rc)) return rc;
-  // A store file that could not be read is kept aside rather than overwritten.
+  // A malformed store file is kept aside rather than overwritten; one that
+  // could not be read at all may still hold every setting, so it is never
+  // replaced by a tree that lacks them.
   if (s.loadError != ERROR_SUCCESS && registry_detail::FileExists(s.path)) {
+    if (s.loadError != ERROR_BADDB) return s.loadError;
     rc = registry_detail::RenameFile(s.path, s.path + ".bad");
     if (rc != ERROR_SUCCESS) return rc;
     s.loadError = ERROR_SUCCESS;

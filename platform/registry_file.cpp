@@ -8,6 +8,7 @@
 // Readers accept only what the writers could have written: no duplicate
 // names (letter case ignored), nothing behind the last root, no key deeper
 // than the registry allows.
+#include <algorithm>
 #include <cstring>
 #include <unordered_set>
 
@@ -79,16 +80,30 @@ class Reader {
       key.values.push_back(std::move(v));
     }
     if (!U32(&count)) return false;
+    // The writer puts subkeys in name order; anything else is sorted once at
+    // the end, as inserting each in place would take quadratic time on a
+    // hostile file with many subkeys.
+    bool ordered = true;
     for (DWORD i = 0; i < count; ++i) {
       auto sub = std::make_shared<Key>();
       if (!Name(&sub->name, 1, kMaxKeyName)) return false;
       if (sub->name.find('\\') != std::string::npos) return false;
-      bool found = false;
-      const size_t at = FindSubKey(key, sub->name, &found);
-      if (found) return false;
+      if (!key.subkeys.empty()) {
+        const int order = FoldCompare(key.subkeys.back()->name, sub->name);
+        if (order == 0) return false;
+        ordered = ordered && order < 0;
+      }
       sub->parent = &key;
-      key.subkeys.insert(key.subkeys.begin() + static_cast<std::ptrdiff_t>(at), sub);
+      key.subkeys.push_back(sub);
       if (!Body(*sub, depth + 1)) return false;
+    }
+    if (ordered) return true;
+    std::sort(key.subkeys.begin(), key.subkeys.end(),
+              [](const std::shared_ptr<Key>& a, const std::shared_ptr<Key>& b) {
+                return FoldCompare(a->name, b->name) < 0;
+              });
+    for (size_t i = 1; i < key.subkeys.size(); ++i) {
+      if (FoldCompare(key.subkeys[i - 1]->name, key.subkeys[i]->name) == 0) return false;
     }
     return true;
   }
@@ -110,6 +125,8 @@ class Reader {
     const size_t len = static_cast<size_t>(data_[0]) | static_cast<size_t>(data_[1]) << 8;
     Skip(2);
     if (len < least || len > most || len > left_) return false;
+    // Names reach the store as C texts, so a NUL in one is no name of ours.
+    if (std::memchr(data_, 0, len) != nullptr) return false;
     name->assign(reinterpret_cast<const char*>(data_), len);
     Skip(len);
     return true;

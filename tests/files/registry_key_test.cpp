@@ -694,6 +694,22 @@ TEST_F(RegistryKeyTest, KeyPathNeverWritesPastTheBuffer) {
   delete[] copy;
 }
 
+TEST_F(RegistryKeyTest, KeyPathSeparatesEveryNamedLevelOnce) {
+  CRegistryKey key;
+  ASSERT_TRUE(key.Create(HKEY_CLASSES_ROOT, "", 0));
+  ASSERT_TRUE(key.CreateSubKey(".zfp"));
+  ASSERT_TRUE(key.OpenSubKey("", 1));  // the same key again, under an empty level path
+  struct Case {
+    int mode;
+    const char* text;
+  };
+  for (const Case& c : {Case{0, "HKEY_CLASSES_ROOT\\.zfp"}, Case{1, ".zfp"}, Case{2, ".zfp"}}) {
+    char buf[64];
+    EXPECT_EQ(key.GetKeyPath(buf, sizeof buf, c.mode), 0) << c.mode;
+    EXPECT_STREQ(buf, c.text) << c.mode;
+  }
+}
+
 TEST_F(RegistryKeyTest, ReadsWithoutABufferAreRefused) {
   Raw("text", REG_SZ, "abc");
   Raw("dword", REG_DWORD, B({1, 2, 3, 4}));

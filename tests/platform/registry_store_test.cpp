@@ -231,6 +231,14 @@ TEST_F(RegistryStoreTest, RejectsMalformedStoreFilesAndKeepsThemAside) {
       {"key name of 256 bytes", kStoreMagic + B({0, 0, 0, 0, 1, 0, 0, 0, 0, 1}) + Bytes(256, 'k') +
                                     kEmptyBody + kEmptyBody + tail},
       {"keys nested past 512 levels", deep},
+      {"NUL in a value name", kStoreMagic + B({1, 0, 0, 0, 2, 0, 'a', 0, 1, 0, 0, 0, 0, 0, 0, 0,
+                                               0, 0, 0, 0}) + kEmptyBody + tail},
+      {"NUL in a key name", kStoreMagic + B({0, 0, 0, 0, 1, 0, 0, 0, 2, 0, 'k', 0}) + kEmptyBody +
+                                kEmptyBody + tail},
+      {"duplicate subkeys out of order",
+       kStoreMagic + kEmptyBody +
+           B({0, 0, 0, 0, 3, 0, 0, 0, 1, 0, 'k', 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 'a', 0, 0, 0, 0, 0,
+              0, 0, 0, 1, 0, 'K', 0, 0, 0, 0, 0, 0, 0, 0}) + tail},
   };
   for (const Case& c : cases) {
     WriteFile(path_, c.file);
@@ -244,6 +252,55 @@ TEST_F(RegistryStoreTest, RejectsMalformedStoreFilesAndKeepsThemAside) {
     EXPECT_EQ(ReadFile(path_ + ".bad"), c.file) << c.what;
     Reload();
     EXPECT_EQ(platform::RegistryLoadError(), ERROR_SUCCESS) << c.what;
+  }
+}
+
+TEST_F(RegistryStoreTest, SubkeysStoredOutOfOrderReadInNameOrder) {
+  // HKEY_CURRENT_USER with the subkeys "b" (holding "c") and "A", in that order.
+  WriteFile(path_, kStoreMagic + kEmptyBody +
+                       B({0, 0, 0, 0, 2, 0, 0, 0, 1, 0, 'b', 0, 0, 0, 0, 1, 0, 0, 0, 1, 0, 'c'}) +
+                       kEmptyBody + B({1, 0, 'A'}) + kEmptyBody + kEmptyBody + kEmptyBody +
+                       kEmptyBody + kEmptyBody);
+  Reload();
+  ASSERT_EQ(platform::RegistryLoadError(), ERROR_SUCCESS);
+  std::vector<std::string> names;
+  char name[16];
+  for (DWORD i = 0;; ++i) {
+    DWORD len = sizeof name;
+    if (RegEnumKeyExA(HKEY_CURRENT_USER, i, name, &len, nullptr, nullptr, nullptr, nullptr) != 0) {
+      break;
+    }
+    names.emplace_back(name, len);
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{"A", "b"}));
+  for (const char* path : {"a", "B", "b\\C"}) {
+    HKEY key = nullptr;
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, &key), ERROR_SUCCESS) << path;
+    RegCloseKey(key);
+  }
+}
+
+TEST_F(RegistryStoreTest, StoreFileThatCouldNotBeReadIsNeverReplaced) {
+  HKEY key = CreateKey(HKEY_CURRENT_USER, "Keep");
+  ASSERT_EQ(Set(key, "v", REG_SZ, "old"), 0);
+  ASSERT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+  const Bytes before = ReadFile(path_);
+  for (LONG error : {ERROR_READ_FAULT, ERROR_ACCESS_DENIED, ERROR_OUTOFMEMORY}) {
+    platform::RegistryFailNextCall(platform::RegistryFault::ReadFile, error);
+    Reload();
+    ASSERT_EQ(platform::RegistryLoadError(), error);
+    key = CreateKey(HKEY_CURRENT_USER, "Other");
+    ASSERT_EQ(Set(key, "w", REG_SZ, "new"), 0);
+    EXPECT_EQ(RegFlushKey(key), error);
+    EXPECT_EQ(RegCloseKey(key), error);
+    EXPECT_EQ(ReadFile(path_), before) << error;
+    struct stat st {};
+    EXPECT_NE(stat((path_ + ".bad").c_str(), &st), 0) << error;
+    Reload();
+    ASSERT_EQ(platform::RegistryLoadError(), ERROR_SUCCESS);
+    key = CreateKey(HKEY_CURRENT_USER, "Keep", KEY_READ);
+    EXPECT_EQ(Query(key, "v"), "old") << error;
+    RegCloseKey(key);
   }
 }
 
