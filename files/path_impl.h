@@ -234,6 +234,7 @@ int AppendComponent(int length, Ch* output, const Ch* path, const Ch* component,
 
 template <class Ch>
 int AddTrailing(Ch character, Ch* path, int length) {
+  if (path == nullptr) return 0;
   int n = Measure(path, length);
   if (n > 0 && IsSep(path[n - 1])) return n;
   path[n] = character;

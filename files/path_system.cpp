@@ -60,7 +60,11 @@ int CreateChain(const char* path, int dirChars) {
   if (full.empty()) return 0;
   if (IsRootOnly(full)) return 2;
   int length = int(std::strlen(path));
-  if (dirChars == PATH_DIRS_TO_LAST_SEPARATOR) dirChars = FileNameOffset(path, length);
+  if (dirChars == PATH_DIRS_TO_LAST_SEPARATOR) {
+    // A bare file name names no directory: nothing is left to create.
+    dirChars = FileNameOffset(path, length);
+    if (dirChars == 0) return 0;
+  }
   if (dirChars > 0 && dirChars < length) {
     size_t cut = size_t(length - dirChars);
     if (cut >= full.size()) return 0;

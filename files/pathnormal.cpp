@@ -136,6 +136,8 @@ int Join(Ch* output, const Ch* first, int size, int firstLength, const Ch* secon
   if (r2 > 0) return Emit(NormalText(second, n2), output, size);
   int r1 = NormalRoot(first, n1);
   Text<Ch> rest = JoinRest(first + r1, n1 - r1, second, n2);
+  // A server name and the share behind it are two components.
+  if (r1 > 0 && IsSep(first[0]) && n1 == r1 && !rest.empty() && !IsSep(rest[0])) rest.insert(0, 1, Ch('\\'));
   return Emit(Text<Ch>(first, size_t(r1)) + NormalRest(rest.data(), int(rest.size())), output, size);
 }
 
@@ -183,7 +185,7 @@ int Absolute(Ch* output, const Ch* base, const Ch* path, int size, int keep) {
   }
   const Ch* bb = b.c_str();
   int keepEnd = keep < 1 ? 0 : ComponentsEnd(bb, keep);
-  if (!p.empty() && IsSep(p[0]) && !IsServer(pp)) {
+  if (!p.empty() && IsSep(p[0])) {
     if (keep < 1) return Emit(NormalText(p.c_str(), int(p.size())), output, size);
     Text<Ch> prefix = b.substr(0, size_t(keepEnd));
     while (!prefix.empty() && IsSep(prefix.back()) && int(prefix.size()) > RootLength(prefix.c_str())) {

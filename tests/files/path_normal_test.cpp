@@ -157,6 +157,8 @@ TEST(NormalizePathJoin, JoinsUnlessTheSecondHasARoot) {
       {"C:\\a\\b", "..\\c", "C:\\a\\c"}, {"C:\\a\\", "c", "C:\\a\\c"},     {"C:\\a", "\\c", "C:\\a\\c"},
       {"C:\\a", "D:\\x\\.", "D:\\x"},    {"a", "..\\..\\b", "..\\b"},       {"", "x", "x"},
       {"C:\\a", "", "C:\\a"},            {"\\\\s\\t", "..\\u", "\\\\s\\u"}, {"a\\b", "\\\\srv\\x", "\\\\srv\\x"},
+      // ntpath.join: the share under a bare server name takes a separator.
+      {"\\\\srv", "share\\x", "\\\\srv\\share\\x"}, {"//srv", "share", "//srv\\share"},
   };
   for (const auto& c : cases) {
     char out[64];

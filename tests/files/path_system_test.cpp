@@ -77,6 +77,16 @@ TEST_F(PathOnDisk, CreateDirectoryPathMakesTheMissingLinksOnce) {
   EXPECT_EQ(CreateDirectoryPath("D:\\p\\q\\file.txt", PATH_DIRS_TO_LAST_SEPARATOR), 1);
   EXPECT_TRUE(fs::is_directory(Host("p/q")));
   EXPECT_FALSE(fs::exists(Host("p/q/file.txt")));
+  // A bare file name has no directory part: nothing to create, and the
+  // name itself is not made a directory.
+  {
+    const fs::path before = fs::current_path();
+    fs::current_path(root_);
+    EXPECT_EQ(CreateDirectoryPath("bare.txt", PATH_DIRS_TO_LAST_SEPARATOR), 0);
+    EXPECT_EQ(CreateDirectoryPathW(u"bare.txt", PATH_DIRS_TO_LAST_SEPARATOR), 0);
+    EXPECT_FALSE(fs::exists(Host("bare.txt")));
+    fs::current_path(before);
+  }
   // A count of leading characters.
   EXPECT_EQ(CreateDirectoryPath("D:\\r\\s\\t", 6), 1);
   EXPECT_TRUE(fs::is_directory(Host("r/s")));

@@ -346,6 +346,10 @@ TEST(TrailingSeparators, AddAndRemoveInPlace) {
   EXPECT_EQ(AddTrailingChar('/', buf), 2);
   EXPECT_STREQ(buf, "a/");
   EXPECT_EQ(AddTrailingChar('/', buf), 2);
+  // No path: nothing to append to, and nothing written.
+  EXPECT_EQ(AddTrailingSeparator(nullptr), 0);
+  EXPECT_EQ(AddTrailingSeparatorW(nullptr, -1), 0);
+  EXPECT_EQ(AddTrailingChar('/', nullptr, 0), 0);
 }
 
 TEST(CutToDirectory, KeepsTheSeparatorOnlyBehindARootOrAnother) {
