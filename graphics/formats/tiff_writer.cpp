@@ -46,11 +46,14 @@ class Output {
     at_ += count;
   }
   void Write(const std::vector<BYTE>& bytes) { Write(bytes.data(), bytes.size()); }
-  // Puts the directory offset into the header, 4 bytes after the start.
+  // Puts the directory offset into the header, 4 bytes after the start,
+  // and returns to the end.
   void PatchDirectoryOffset(DWORD offset) {
     BYTE value[4] = {BYTE(offset), BYTE(offset >> 8), BYTE(offset >> 16), BYTE(offset >> 24)};
     const int64_t back = int64_t(at_) - 4;
     if (file_.Seek(-int(back), 1) < 0 || file_.Write(value, 4) != 4) ThrowWriteError();
+    // Back to the end, so that a caller can write on after the TIFF.
+    if (file_.Seek(int(back) - 4, 1) < 0) ThrowWriteError();
     if (!file_.Flush()) ThrowWriteError();
   }
 

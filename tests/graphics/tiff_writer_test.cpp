@@ -493,9 +493,13 @@ TEST(TiffWriter, OffsetsCountFromWhereTheWriteBegan) {
   ASSERT_TRUE(alone.stream().Close());
   ASSERT_EQ(inside.stream().Write("prefix", 6), 6);
   writer.Write(inside.stream(), image);
+  // What the caller writes next follows the TIFF instead of overwriting it.
+  ASSERT_EQ(inside.stream().Write("suffix", 6), 6);
   ASSERT_TRUE(inside.stream().Close());
+  std::vector<BYTE> expected(alone.bytes());
+  expected.insert(expected.end(), {'s', 'u', 'f', 'f', 'i', 'x'});
   const std::vector<BYTE> tail(inside.bytes().begin() + 6, inside.bytes().end());
-  EXPECT_EQ(tail, alone.bytes());
+  EXPECT_EQ(tail, expected);
 }
 
 TEST(TiffWriter, FullDiskAndUnwritableFolderGiveTheirTexts) {
