@@ -53,10 +53,14 @@ std::string Resolve(std::string root, const char* text, char sep) {
 }
 
 // The host spelling of a path, empty when it names a drive not lent. A
-// server path reaches the host directory of a lent share.
+// server path reaches the host directory of a lent share and nothing else:
+// spelt with '/' it would reach the host's own root ("//etc" is "/etc").
 std::string ToHost(const char* path) {
   std::string out;
-  if (IsSep(path[0]) && IsSep(path[1]) && SysShareHostPath(path, out)) return out;
+  if (IsSep(path[0]) && IsSep(path[1])) {
+    if (!SysShareHostPath(path, out)) out.clear();
+    return out;
+  }
   int drive = DriveIndex(path);
   if (drive >= 0) {
     if (g_driveRoot[drive].empty()) return out;

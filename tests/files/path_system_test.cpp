@@ -13,6 +13,7 @@
 
 #include "files/path.h"
 #include "platform/fileio.h"
+#include "platform/netshare.h"
 #include "platform/pathsys.h"
 
 namespace {
@@ -165,6 +166,29 @@ TEST_F(PathOnDisk, DeleteFileForcedRemovesReadOnlyFilesButNoFolders) {
   Write("w", "x");
   EXPECT_TRUE(DeleteFileForcedW(u"D:\\w"));
   EXPECT_FALSE(DeleteFileForced(nullptr));
+}
+
+TEST_F(PathOnDisk, ServerPathsReachOnlyLentShares) {
+  // root_ is /tmp/<leaf>: as a server path, //tmp/<leaf> must not fall
+  // through to the host's own /tmp.
+  Write("f", "12345");
+  const std::string leaf = fs::path(root_).filename().string();
+  const std::string file = "\\\\tmp\\" + leaf + "\\f", made = "\\\\tmp\\" + leaf + "\\new";
+  const std::string slashed = "//tmp/" + leaf + "/f";
+  SysClearShares();
+  for (const std::string& path : {file, slashed}) {
+    EXPECT_EQ(GetPathType(path.c_str()), PATH_NONE) << path;
+    EXPECT_EQ(GetFileSizeByName(path.c_str()), -1) << path;
+    EXPECT_FALSE(DeleteFileForced(path.c_str())) << path;
+  }
+  EXPECT_EQ(CreateDirectoryPath(made.c_str(), 0), 0);
+  EXPECT_FALSE(fs::exists(Host("new")));
+  EXPECT_TRUE(fs::exists(Host("f")));
+  // Lent, the same share reaches the folder.
+  ASSERT_TRUE(SysRegisterShare("tmp", leaf.c_str(), root_.c_str()));
+  EXPECT_EQ(GetPathType(file.c_str()), PATH_FILE);
+  EXPECT_EQ(GetFileSizeByName(slashed.c_str()), 5);
+  SysClearShares();
 }
 
 TEST_F(PathOnDisk, FullPathDirectoryResolvesDotsAndDriveRelativeNames) {
