@@ -286,6 +286,11 @@ std::string TrueCase(const char* path) {
   int n = int(full.size());
   int i = RootLength(full.c_str());
   while (i < n && IsSep(full[size_t(i)])) ++i;
+  if (IsServer(full.c_str())) {
+    // A share is no directory entry of its server: it stays as written.
+    while (i < n && !IsSep(full[size_t(i)])) ++i;
+    while (i < n && IsSep(full[size_t(i)])) ++i;
+  }
   std::string out = full.substr(0, size_t(i));
   std::vector<char> stored(full.size() + 256);
   while (i < n) {

@@ -191,8 +191,10 @@ int SysGetModuleFileName(char* out, int size) {
 }
 
 bool SysFindStoredName(const char* dir, const char* name, char* out, int size) {
-  std::string host = ToHost(dir);
-  if (host.empty()) host = ".";
+  // An empty dir is the current directory; a dir that names no host place
+  // (a drive or share not lent) holds nothing.
+  std::string host = dir == nullptr || dir[0] == 0 ? std::string(".") : ToHost(dir);
+  if (host.empty() || name == nullptr) return false;
   DIR* d = opendir(host.c_str());
   if (d == nullptr) return false;
   std::string found;

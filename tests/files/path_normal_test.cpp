@@ -11,6 +11,7 @@
 
 #include "../toolkit/latin1_widen.h"
 #include "files/pathnormal.h"
+#include "platform/netshare.h"
 #include "path_test_util.h"
 #include "platform/pathsys.h"
 
@@ -304,6 +305,24 @@ TEST_F(TrueCaseOnDisk, FindsTheStoredSpellingOfEveryComponent) {
   EXPECT_EQ(GetTrueCasePath(out, "T:\\mixed", 8), 0);
   EXPECT_EQ(out[0], 0);
   EXPECT_EQ(GetTrueCasePath(out, "T:\\mixed", 9), 8);
+}
+
+TEST_F(TrueCaseOnDisk, LooksOnlyWhereTheRootLeads) {
+  char out[256];
+  // A drive not lent holds nothing, even when the current directory has
+  // an entry of that name.
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(root_);
+  EXPECT_EQ(GetTrueCasePath(out, "Q:\\mixed", 256), 0);
+  EXPECT_EQ(GetTrueCasePath(out, "\\\\nosrv\\noshare\\mixed", 256), 0);
+  std::filesystem::current_path(before);
+  // A lent share keeps its name as written; the folders behind it take
+  // their stored spelling.
+  SysClearShares();
+  ASSERT_TRUE(SysRegisterShare("srv", "Data", root_.c_str()));
+  EXPECT_EQ(GetTrueCasePath(out, "\\\\srv\\data\\MIXED\\sub", 256), 20);
+  EXPECT_STREQ(out, "\\\\srv\\data\\Mixed\\Sub");
+  SysClearShares();
 }
 
 }  // namespace
