@@ -151,6 +151,10 @@ bool CRegistryKey::QueryValue(void* buf, DWORD size, const char* text, DWORD typ
     } else if (room >= 2 && isMulti) {
       bytes[0] = bytes[1] = 0;
       dataSize = 2;
+    } else if (room == 1 && isMulti) {  // no room for the two zeros of an empty list
+      bytes[0] = 0;
+      lastError = ERROR_MORE_DATA;
+      return false;
     }
     return true;
   }

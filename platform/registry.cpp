@@ -129,7 +129,12 @@ LONG Persist(Store& s) {
   // replaced by a tree that lacks them.
   if (s.loadError != ERROR_SUCCESS && registry_detail::FileExists(s.path)) {
     if (s.loadError != ERROR_BADDB) return s.loadError;
-    rc = registry_detail::RenameFile(s.path, s.path + ".bad");
+    // An earlier file kept aside stays too.
+    std::string aside = s.path + ".bad";
+    for (int n = 1; n < 100 && registry_detail::FileExists(aside); ++n) {
+      aside = s.path + ".bad." + std::to_string(n);
+    }
+    rc = registry_detail::RenameFile(s.path, aside);
     if (rc != ERROR_SUCCESS) return rc;
     s.loadError = ERROR_SUCCESS;
   }

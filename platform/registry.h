@@ -10,7 +10,9 @@
 // The file is read on first use and written (temporary file, then rename)
 // when a handle is closed or flushed after a change. A file that cannot be
 // read as a store leaves the tree empty; it is moved aside to
-// "registry.dat.bad" before the first write, so nothing of it is lost.
+// "registry.dat.bad" (".bad.1", ".bad.2"... when that exists) before the
+// first write, so nothing of it is lost. A file that exists but could not be
+// read at all is never replaced: writes report the read's error.
 #pragma once
 
 #include <cstddef>

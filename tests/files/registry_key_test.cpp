@@ -307,6 +307,8 @@ TEST_F(RegistryKeyTest, MultiStringReadsEndInTwoZeros) {
       {B({0}), 2, true, B({0, 0}), 2},
       {B({0}), 1, false, B({0, '#'}), 0},
       {B({'a'}), 1, false, B({0, '#'}), 0},
+      {B({}), 2, true, B({0, 0, '#'}), 2},
+      {B({}), 1, false, B({0, '#'}), 0},
   };
   CRegistryKey key;
   for (const Case& c : cases) {

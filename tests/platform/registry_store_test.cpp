@@ -1,4 +1,5 @@
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <string>
@@ -250,9 +251,23 @@ TEST_F(RegistryStoreTest, RejectsMalformedStoreFilesAndKeepsThemAside) {
     HKEY key = CreateKey(HKEY_CURRENT_USER, "Fresh");
     ASSERT_EQ(RegCloseKey(key), ERROR_SUCCESS) << c.what;
     EXPECT_EQ(ReadFile(path_ + ".bad"), c.file) << c.what;
+    ASSERT_EQ(unlink((path_ + ".bad").c_str()), 0) << c.what;
     Reload();
     EXPECT_EQ(platform::RegistryLoadError(), ERROR_SUCCESS) << c.what;
   }
+}
+
+TEST_F(RegistryStoreTest, EveryMalformedFileIsKeptAsideUnderItsOwnName) {
+  const Bytes files[] = {"first bad store", "second bad store", "third bad store"};
+  for (const Bytes& file : files) {
+    WriteFile(path_, file);
+    Reload();
+    ASSERT_EQ(platform::RegistryLoadError(), ERROR_BADDB);
+    ASSERT_EQ(RegCloseKey(CreateKey(HKEY_CURRENT_USER, "Fresh")), ERROR_SUCCESS);
+  }
+  EXPECT_EQ(ReadFile(path_ + ".bad"), files[0]);
+  EXPECT_EQ(ReadFile(path_ + ".bad.1"), files[1]);
+  EXPECT_EQ(ReadFile(path_ + ".bad.2"), files[2]);
 }
 
 TEST_F(RegistryStoreTest, SubkeysStoredOutOfOrderReadInNameOrder) {
