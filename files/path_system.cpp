@@ -56,20 +56,18 @@ bool IsDirectory(const std::string& path) {
 
 int CreateChain(const char* path, int dirChars) {
   if (path == nullptr || path[0] == 0 || CheckDrive(path) == -2) return 0;
-  std::string full = FullPathOf(path);
-  if (full.empty()) return 0;
-  if (IsRootOnly(full)) return 2;
   int length = int(std::strlen(path));
   if (dirChars == PATH_DIRS_TO_LAST_SEPARATOR) {
     // A bare file name names no directory: nothing is left to create.
     dirChars = FileNameOffset(path, length);
     if (dirChars == 0) return 0;
   }
-  if (dirChars > 0 && dirChars < length) {
-    size_t cut = size_t(length - dirChars);
-    if (cut >= full.size()) return 0;
-    full.resize(full.size() - cut);
-  }
+  // The directories are cut from the text before its full path is formed:
+  // a "." or ".." in the cut part would otherwise shift the cut.
+  std::string dirs(path, size_t(dirChars > 0 && dirChars < length ? dirChars : length));
+  std::string full = FullPathOf(dirs.c_str());
+  if (full.empty()) return 0;
+  if (IsRootOnly(full)) return 2;
   if (!full.empty() && IsSep(full.back())) full.pop_back();
   if (full.empty()) return 0;
   size_t pos = size_t(RootLength(full.c_str()));

@@ -88,6 +88,13 @@ TEST_F(PathOnDisk, CreateDirectoryPathMakesTheMissingLinksOnce) {
     EXPECT_FALSE(fs::exists(Host("bare.txt")));
     fs::current_path(before);
   }
+  // Dots behind the last separator do not shift where the directories end.
+  EXPECT_EQ(CreateDirectoryPath("D:\\abc\\a\\..", PATH_DIRS_TO_LAST_SEPARATOR), 1);
+  EXPECT_TRUE(fs::is_directory(Host("abc/a")));
+  EXPECT_FALSE(fs::exists(Host("a")));
+  EXPECT_EQ(CreateDirectoryPath("D:\\xyz\\.\\..", 6), 1);
+  EXPECT_TRUE(fs::is_directory(Host("xyz")));
+  EXPECT_FALSE(fs::exists(Host("x")));
   // A count of leading characters.
   EXPECT_EQ(CreateDirectoryPath("D:\\r\\s\\t", 6), 1);
   EXPECT_TRUE(fs::is_directory(Host("r/s")));
