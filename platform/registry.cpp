@@ -608,21 +608,37 @@ bool OneName(const char* subKey, std::string* name) {
   return true;
 }
 
+// The key a load or replace works under, the one-component name it gives
+// and where that name stands among the key's subkeys. The caller holds the
+// store's lock.
+struct NamedChild {
+  Key* parent = nullptr;
+  std::string name;
+  size_t at = 0;
+  bool found = false;
+};
+
+LONG FindNamedChild(platform::Store& s, HKEY key, const char* subKey, NamedChild* out) {
+  platform::EnsureLoaded(s);
+  LONG rc = 0;
+  REGSAM access = 0;
+  out->parent = platform::Resolve(s, key, &access, &rc);
+  if (out->parent == nullptr) return rc;
+  if (!OneName(subKey, &out->name)) return ERROR_INVALID_PARAMETER;
+  out->at = platform::registry_detail::FindSubKey(*out->parent, out->name, &out->found);
+  return ERROR_SUCCESS;
+}
+
 }  // namespace
 
 LONG RegLoadKeyA(HKEY key, const char* subKey, const char* file) {
   platform::Store& s = S();
   std::lock_guard<std::mutex> guard(s.lock);
-  platform::EnsureLoaded(s);
-  LONG rc = 0;
-  REGSAM access = 0;
-  Key* k = platform::Resolve(s, key, &access, &rc);
-  if (k == nullptr) return rc;
-  std::string name;
-  if (!OneName(subKey, &name)) return ERROR_INVALID_PARAMETER;
-  bool found = false;
-  const size_t at = platform::registry_detail::FindSubKey(*k, name, &found);
-  if (found) return ERROR_ALREADY_EXISTS;
+  NamedChild child;
+  LONG rc = FindNamedChild(s, key, subKey, &child);
+  if (rc != ERROR_SUCCESS) return rc;
+  if (child.found) return ERROR_ALREADY_EXISTS;
+  Key* k = child.parent;
   auto sub = std::make_shared<Key>();
   rc = ReadSavedKey(s, file, sub.get());
   if (rc != ERROR_SUCCESS) return rc;
@@ -631,9 +647,9 @@ LONG RegLoadKeyA(HKEY key, const char* subKey, const char* file) {
   if (platform::DepthOf(k) + 1 + HeightOf(*sub) > platform::registry_detail::kMaxDepth) {
     return ERROR_BADKEY;
   }
-  sub->name = name;
+  sub->name = child.name;
   sub->parent = k;
-  k->subkeys.insert(k->subkeys.begin() + static_cast<std::ptrdiff_t>(at), sub);
+  k->subkeys.insert(k->subkeys.begin() + static_cast<std::ptrdiff_t>(child.at), sub);
   s.dirty = true;
   return ERROR_SUCCESS;
 }
@@ -641,19 +657,12 @@ LONG RegLoadKeyA(HKEY key, const char* subKey, const char* file) {
 LONG RegReplaceKeyA(HKEY key, const char* subKey, const char* newFile, const char* oldFile) {
   platform::Store& s = S();
   std::lock_guard<std::mutex> guard(s.lock);
-  platform::EnsureLoaded(s);
-  LONG rc = 0;
-  REGSAM access = 0;
-  Key* k = platform::Resolve(s, key, &access, &rc);
-  if (k == nullptr) return rc;
-  std::string name;
-  if (!OneName(subKey, &name) || oldFile == nullptr || oldFile[0] == '\0') {
-    return ERROR_INVALID_PARAMETER;
-  }
-  bool found = false;
-  const size_t at = platform::registry_detail::FindSubKey(*k, name, &found);
-  if (!found) return ERROR_FILE_NOT_FOUND;
-  Key* target = k->subkeys[at].get();
+  NamedChild child;
+  LONG rc = FindNamedChild(s, key, subKey, &child);
+  if (rc != ERROR_SUCCESS) return rc;
+  if (oldFile == nullptr || oldFile[0] == '\0') return ERROR_INVALID_PARAMETER;
+  if (!child.found) return ERROR_FILE_NOT_FOUND;
+  Key* target = child.parent->subkeys[child.at].get();
   Key replacement;
   rc = ReadSavedKey(s, newFile, &replacement);
   if (rc != ERROR_SUCCESS) return rc;
