@@ -275,7 +275,10 @@ const char* FormulaCompiler::ParseOperand(const char* p, int level) {
 
   for (const UnaryOperator& u : kUnaryOperators) {
     if (c != static_cast<unsigned char>(u.symbol)) continue;
-    p = ParseExpression(SkipBlanks(p + 1), std::max(u.level, level));
+    // The operand reaches no looser than the context allows (1/-2/4 is
+    // (1/-2)/4), yet powers and squares always belong to it, also in an
+    // exponent or a function operand: e'-x'2 is e'(-(x'2)), sin -x'2 is sin(-(x'2)).
+    p = ParseExpression(SkipBlanks(p + 1), std::max(u.level, std::min(level, kLevelPower)));
     if (p == nullptr) return nullptr;
     if (u.opcode != ACT_END) m_program.Emit(u.opcode);
     return SkipBlanks(p);

@@ -54,7 +54,15 @@ const ValueRow kValueRows[] = {
     {"2'-1*3", 1.5},
     {"a*~b+c", a * -4 + c},
     {"sin -x*2", std::sin(-x) * 2},
-    {"2'-x\xB2", std::pow(std::pow(2, -x), 2)},
+    // Powers and squares belong to a unary operand, in an exponent and a
+    // function operand too.
+    {"2'-x\xB2", std::pow(2, -(x * x))},
+    {"E'-X\xB2", std::pow(kE, -(X * X))},
+    {"2'-b'2", std::pow(2, -std::pow(b, 2))},
+    {"2'~a\xB3", std::pow(2, -9)},
+    {"sin -b\xB2", std::sin(-(b * b))},
+    {"sin -b'2*2", std::sin(-std::pow(b, 2)) * 2},
+    {"sqrt !d\xB2 + 1", 1},
     {"-x'2", -std::pow(x, 2)},
     {"-x\xB2", -(x * x)},
     {"x*-x\xB2", x * -(x * x)},
