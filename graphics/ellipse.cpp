@@ -27,10 +27,12 @@ bool EllipseGeometry(int x, int y, int rx, int ry, DWORD flags, EllipseRows& g) 
     hx = rx;
     hy = ry;
   }
+  // In 64 bits: x + 1 alone overflows at x = INT_MAX.
+  const int64_t right = int64_t{x} + 1;
   switch ((flags >> ELLIPSE_HANCHOR_SHIFT) & 3) {
     case 0: g.left = x - (w >> 1); break;
-    case 1: g.left = hx < 0 ? x + 1 - w : x; break;
-    case 2: g.left = hx >= 1 ? x + 1 - w : x; break;
+    case 1: g.left = hx < 0 ? right - w : x; break;
+    case 2: g.left = hx >= 1 ? right - w : x; break;
     default: return false;
   }
   switch ((flags >> ELLIPSE_VANCHOR_SHIFT) & 3) {

@@ -18,6 +18,7 @@ using Pixel = std::pair<int, int>;
 constexpr double kPiArea = 3.14159265358979323846;
 std::vector<Pixel>* g_calls = nullptr;
 void RecordingShader(CGraphicsImage*, BYTE*, int x, int y, DWORD) { g_calls->push_back({x, y}); }
+void ShadeWithArg(CGraphicsImage* im, BYTE* row, int x, int, DWORD arg) { im->PixelSetFunc(row, x, arg); }
 
 CGraphicsImage Blank(int w, int h) {
   CGraphicsImage im;
@@ -224,4 +225,46 @@ TEST(FillEllipseSmooth, IsThePlainFillOnPaletteImagesAndClipsHugeShapes) {
   EXPECT_EQ(SetPixels(im).size(), 256u);
   EXPECT_TRUE(im.FillEllipseSmooth(INT_MIN, INT_MAX, INT_MIN, INT_MIN, 0xFF, ELLIPSE_BOUNDS));
   EXPECT_FALSE(im.FillEllipseSmooth(8, 8, 3, 3, 0xFF, Anchors(3, 0)));
+}
+
+// Anchored at x = INT_MAX the left edge x + 1 - w needs 64 bits; the same
+// ellipse anchored by its centre (which fits in int) is the oracle, and its
+// rows reaching into the image must be drawn.
+TEST(FillEllipse, RightAnchorsAtTheIntLimitDrawTheRowsInsideTheImage) {
+  struct Case {
+    int h, rx, ry;
+    DWORD bounds;
+    int centre;  // the centre column of the same ellipse
+  };
+  const int half = INT_MAX / 2;  // 2 * half + 1 == INT_MAX
+  const Case cases[] = {
+      {2, half, 6, 0, INT_MAX - half},          // left edge 1
+      {1, -half, 6, 0, INT_MAX - half},         // negative rx anchors right for 1
+      {2, half, half, 0, INT_MAX - half},       // tall: every row full
+      {2, INT_MAX, 9, ELLIPSE_BOUNDS, half + 1},  // width INT_MAX, left 1
+      {1, -INT_MAX, half, ELLIPSE_BOUNDS, half + 1},
+  };
+  using Fill = bool (*)(CGraphicsImage&, int, int, int, int, DWORD);
+  const std::pair<const char*, Fill> fills[] = {
+      {"plain", [](CGraphicsImage& im, int x, int rx, int ry, int y, DWORD f) {
+         return im.FillEllipse(x, y, rx, ry, 0xFFFFFF, f);
+       }},
+      {"shader", [](CGraphicsImage& im, int x, int rx, int ry, int y, DWORD f) {
+         return im.FillEllipseShader(x, y, rx, ry, 0xFFFFFF, ShadeWithArg, f);
+       }},
+      {"smooth", [](CGraphicsImage& im, int x, int rx, int ry, int y, DWORD f) {
+         return im.FillEllipseSmooth(x, y, rx, ry, 0xFFFFFF, f);
+       }},
+  };
+  for (const Case& c : cases) {
+    for (auto [name, fill] : fills) {
+      SCOPED_TRACE(testing::Message() << name << " anchor " << c.h << " rx " << c.rx << " ry " << c.ry);
+      CGraphicsImage anchored = Blank(16, 16), centred = Blank(16, 16);
+      ASSERT_TRUE(fill(anchored, INT_MAX, c.rx, c.ry, 8, c.bounds | Anchors(c.h, 0)));
+      ASSERT_TRUE(fill(centred, c.centre, c.rx, c.ry, 8, c.bounds));
+      EXPECT_EQ(PixelBytes(anchored), PixelBytes(centred));
+      const std::set<Pixel> ink = SetPixels(anchored);
+      EXPECT_TRUE(ink.count({1, 8}) == 1 && ink.count({15, 8}) == 1 && ink.count({0, 8}) == 0);
+    }
+  }
 }
