@@ -101,6 +101,9 @@ void CTlsWriter::WriteImage(CFileStream& file, const CGraphicsImage& image, DWOR
                             DWORD count) {
   if (!image.HasPixels() || image.width < 1 || image.height < 1) ThrowDataError();
   if (count == 0 || count > ZERA_MAX_IMAGES || index >= count) ThrowDataError();
+  // The checksum runs over the records in file order: an image out of order
+  // would leave a hole or count a record twice.
+  if (index != 0 && index != nextImage_) ThrowDataError();
 
   if (blockGiven == 0) ZeraBlockFromImage(image, block);
 
@@ -134,6 +137,8 @@ void CTlsWriter::WriteImage(CFileStream& file, const CGraphicsImage& image, DWOR
   const uint64_t record = header.RecordBytes();
   if ((record + 65535) / 65536 * count > kMaxPieces) ThrowDataError();
 
+  // A call that fails from here on leaves a file only index 0 can restart.
+  nextImage_ = 0;
   BYTE headerBytes[ZERA_HEADER_SIZE];
   if (index == 0) {
     start_ = file.Tell();
@@ -193,5 +198,7 @@ void CTlsWriter::WriteImage(CFileStream& file, const CGraphicsImage& image, DWOR
     header.ToBytes(headerBytes);
     WriteChecked(file, headerBytes, sizeof headerBytes);
     Progress(100);
+  } else {
+    nextImage_ = index + 1;
   }
 }

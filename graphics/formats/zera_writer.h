@@ -22,7 +22,8 @@ class CTlsWriter : public CImageWriter {
   void Save(const wchar16* path, const CGraphicsImage& image) override;
   void Save(const char* path, const CGraphicsImage& image) override;
   // Image `index` of a file of `count` images; the images go in order 0, 1,
-  // ..., each call starting at the file's start.
+  // ..., each call starting at the file's start. Any other index but 0
+  // (which starts a new file) is refused before a byte is written.
   virtual void WriteImage(CFileStream& file, const CGraphicsImage& image, DWORD index, DWORD count);
   // `count` images (1..255); `blocks`, `times` and `nexts` may each be null.
   virtual void WriteSequence(CFileStream& file, const CGraphicsImage* images, DWORD count,
@@ -61,4 +62,5 @@ class CTlsWriter : public CImageWriter {
 
  private:
   int64_t start_ = 0;  // where the file began, for the images after the first
+  DWORD nextImage_ = 0;  // the only index but 0 that may be written next
 };

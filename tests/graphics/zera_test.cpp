@@ -241,6 +241,53 @@ TEST(ZeraWriter, RefusesImagesItCannotStore) {
   EXPECT_TRUE(dir.Names().empty());
 }
 
+// Direct WriteImage calls out of order are refused without touching the
+// stream; the file the right calls then finish is the sequence's, byte for
+// byte, and every image reads back.
+TEST(ZeraWriter, DirectCallsRefuseEveryIndexButTheNext) {
+  std::vector<CGraphicsImage> images(3);
+  for (size_t i = 0; i < images.size(); ++i) savetest::MakeRandomImage(images[i], 24, 4, 3, uint32_t(i + 1));
+  CTlsWriter reference;
+  const std::vector<BYTE> expected = SaveMany(reference, images);
+  struct Call {
+    DWORD index;
+    bool accepted;
+  };
+  const std::vector<std::vector<Call>> orders = {
+      {{0, true}, {2, false}, {1, true}, {2, true}},                // a hole
+      {{0, true}, {1, true}, {1, false}, {0, true}, {1, true}, {2, true}},  // twice; 0 restarts
+      {{1, false}, {2, false}, {0, true}, {1, true}, {2, true}, {1, false}, {2, false}},
+  };
+  for (size_t o = 0; o < orders.size(); ++o) {
+    SCOPED_TRACE(o);
+    ScratchDir dir;
+    CTlsWriter writer;
+    {
+      CFileStream file;
+      ASSERT_TRUE(file.Open((dir / "d.zera").c_str(), STREAM_MODE_CREATE, false));
+      for (const Call& call : orders[o]) {
+        const int before = file.Tell();
+        const std::string text = Thrown<ETlsDataError>(
+            [&] { writer.WriteImage(file, images[call.index], call.index, 3); });
+        if (call.accepted) {
+          EXPECT_EQ(text, "nothing thrown") << call.index;
+        } else {
+          EXPECT_EQ(text, kDataError) << call.index;
+          EXPECT_EQ(file.Tell(), before) << call.index;
+        }
+        ASSERT_GE(file.Seek(0, 0), 0);
+      }
+      ASSERT_TRUE(file.Close());
+    }
+    const std::vector<BYTE> written = ReadBytes(dir / "d.zera");
+    EXPECT_EQ(written, expected);
+    for (DWORD i = 0; i < 3; ++i) {
+      CGraphicsImage back;
+      EXPECT_EQ(ReadFrom(written, back, i), "") << i;
+    }
+  }
+}
+
 // The expected 32-bit value of pixel i after a round trip.
 DWORD RoundTripped(const CGraphicsImage& image, int i, const DWORD block[16], bool oneByte) {
   const DWORD value = image.RowCopyTo32Func(image.Row(i / image.width), &image)[i % image.width];
