@@ -46,6 +46,11 @@ class Output {
     at_ += count;
   }
   void Write(const std::vector<BYTE>& bytes) { Write(bytes.data(), bytes.size()); }
+  // The directory and every value it points at begin on a word boundary.
+  void AlignToWord() {
+    static const BYTE zero = 0;
+    if (at_ & 1) Write(&zero, 1);
+  }
   // Puts the directory offset into the header, 4 bytes after the start,
   // and returns to the end.
   void PatchDirectoryOffset(DWORD offset) {
@@ -77,6 +82,7 @@ Entry Placed(Output& out, WORD tag, WORD type, DWORD count, const std::vector<BY
     for (size_t i = 0; i < bytes.size(); ++i) value |= DWORD(bytes[i]) << (8 * i);
     return {tag, type, count, value};
   }
+  out.AlignToWord();
   const DWORD offset = out.at();
   out.Write(bytes);
   return {tag, type, count, offset};
@@ -256,6 +262,7 @@ void CTiffWriter::Write(CFileStream& file, const CGraphicsImage& image) {
     PutU32(bytes, 100);
     PutU32(bytes, yResolution);
     PutU32(bytes, 100);
+    out.AlignToWord();
     const DWORD offset = out.at();
     out.Write(bytes);
     entries.push_back({282, kRational, 1, offset});
@@ -267,6 +274,7 @@ void CTiffWriter::Write(CFileStream& file, const CGraphicsImage& image) {
   // Readers look tags up by binary search: the directory is sorted.
   std::sort(entries.begin(), entries.end(),
             [](const Entry& a, const Entry& b) { return a.tag < b.tag; });
+  out.AlignToWord();
   const DWORD directory = out.at();
   bytes.clear();
   PutU16(bytes, DWORD(entries.size()));

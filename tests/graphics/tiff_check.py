@@ -1,5 +1,5 @@
 """Independent decoders read TIFF files: Pillow, ImageMagick's compare and
-libtiff's tiffinfo must all accept each file and give exactly the reference
+libtiff's tiffinfo and tiffdump must all accept each file and give exactly the reference
 pixels (raw RGBA). Arguments: triples of tiff file, reference file, "WxH".
 A missing tool skips (exit 77), except under CI, where it fails.
 """
@@ -7,7 +7,7 @@ import os
 import subprocess
 import sys
 
-TOOLS = ["/usr/bin/compare", "/usr/bin/tiffinfo"]
+TOOLS = ["/usr/bin/compare", "/usr/bin/tiffinfo", "/usr/bin/tiffdump"]
 
 
 def main() -> int:
@@ -39,6 +39,9 @@ def main() -> int:
         result = subprocess.run(["/usr/bin/tiffinfo", "-D", path], capture_output=True)
         if result.returncode != 0 or result.stderr:
             errors.append(f"{path}: tiffinfo {result.stderr.decode('latin-1')!r}")
+        result = subprocess.run(["/usr/bin/tiffdump", path], capture_output=True)
+        if result.returncode != 0 or result.stderr:
+            errors.append(f"{path}: tiffdump {result.stderr.decode('latin-1')!r}")
     for error in errors:
         print(error)
     return 1 if errors else 0

@@ -114,8 +114,8 @@ TEST(TiffWriter, RgbImageWithShortAndLongCommentsHasTheExactBytes) {
     uint32_t at = 34, description = 0x6261;  // "ab\0"
     if (!inField) {
       description = at;
-      Append(expected, {'a', 'b', 'c', 'd', 0});
-      at += 5;
+      Append(expected, {'a', 'b', 'c', 'd', 0, 0});  // padded to an even offset
+      at += 6;
     }
     Append(expected, Le({2835, 100, 2835, 100}, 4));
     const uint32_t resolution = at;
@@ -168,6 +168,44 @@ TEST(TiffWriter, StripsFollowTheRowLength) {
     EXPECT_EQ(Find(tags, 273)->count, c.strips);
     EXPECT_EQ(Find(tags, 279)->count, c.strips);
     for (size_t i = 1; i < tags.size(); ++i) EXPECT_LT(tags[i - 1].tag, tags[i].tag);
+  }
+}
+
+// The directory and every value stored by offset begin on a word boundary,
+// whatever lengths the strips and the description have; pad bytes are zero.
+TEST(TiffWriter, DirectoryAndValuesBeginAtEvenOffsets) {
+  struct Case {
+    int bpp, width, height;
+    DWORD compression;
+  };
+  const Case cases[] = {
+      {4, 1, 1, 1},  {1, 1, 1, 1},   {8, 3, 3, 1},   {8, 5, 700, 1}, {24, 1, 1, 1},
+      {24, 3, 5, 5}, {32, 7, 3, 32773}, {16, 9, 2000, 5}, {4, 1, 1, 5}, {1, 9, 1, 32773},
+  };
+  int files = 0;
+  for (const Case& c : cases) {
+    for (const char* text : {"", "a", "ab", "abc", "abcd", "abcde"}) {
+      SCOPED_TRACE(testing::Message() << c.bpp << " " << c.width << "x" << c.height << " "
+                                      << c.compression << " '" << text << "'");
+      CGraphicsImage image;
+      savetest::MakeRandomImage(image, c.bpp, c.width, c.height, uint32_t(++files));
+      CTiffWriter writer;
+      writer.compression = c.compression;
+      writer.comment.SetText(text);
+      const std::vector<BYTE> file = Saved(writer, image);
+      const uint32_t directory = U32At(file, 4);
+      EXPECT_EQ(directory % 2, 0u);
+      for (const Tag& t : Entries(file)) {
+        const uint32_t size = t.count * (t.type == 3 ? 2 : t.type == 4 ? 4 : t.type == 5 ? 8 : 1);
+        if (size <= 4) continue;
+        EXPECT_EQ(t.value % 2, 0u) << "tag " << t.tag;
+        ASSERT_LE(t.value + size, directory) << "tag " << t.tag;
+        // What follows a value of odd length up to the next even offset is a zero.
+        if (size % 2 == 1) {
+          EXPECT_EQ(file[t.value + size], 0) << "tag " << t.tag;
+        }
+      }
+    }
   }
 }
 
