@@ -8,7 +8,9 @@
 # are skipped. TYPE and NAME are ids when they begin with a non-zero decimal
 # number, CURSOR, BITMAP, ICON and HTML are the types 1, 2, 3 and 23, other
 # text is stored upper case (lookups ignore ASCII case). BITMAP files are .bmp
-# files whose 14-byte file header is dropped, leaving the packed DIB.
+# files whose 14-byte file header is dropped, leaving the packed DIB. Two lines
+# that name the same resource (names equal but for case, or equal ids of one
+# type) stop the configuration with both lines in the message.
 #
 # Generates an assembler file with one .incbin per entry and a C++ table that
 # replaces the platform layer's empty one; each FILE is a build dependency and
@@ -69,7 +71,9 @@ function(zelvaro_resources target manifest)
   set(rows "")
   set(depends "")
   set(count 0)
+  set(number 0)
   foreach(line IN LISTS lines)
+    math(EXPR number "${number} + 1")
     string(STRIP "${line}" line)
     if(line STREQUAL "" OR line MATCHES "^#")
       continue()
@@ -88,6 +92,15 @@ function(zelvaro_resources target manifest)
     endif()
     _zelvaro_resource_key("${type}" TRUE type_id type_text)
     _zelvaro_resource_key("${name}" FALSE name_id name_text)
+    # Lookups ignore case and read ids as numbers: a second entry of the same
+    # type and name could never be found.
+    string(MD5 key "${type_id} ${type_text} ${name_id} ${name_text}")
+    if(DEFINED _zelvaro_seen_${key})
+      message(FATAL_ERROR "zelvaro_resources: ${manifest}: line ${number} '${line}' names the "
+                          "same resource as line ${_zelvaro_seen_${key}} (names are found "
+                          "without regard to case, ids by their number)")
+    endif()
+    set(_zelvaro_seen_${key} "${number} '${line}'")
     set(skip "")
     if(type_id EQUAL 2 AND type_text STREQUAL "nullptr")
       file(SIZE "${path}" size)
