@@ -1,6 +1,8 @@
 #include "platform/stdio.h"
 
 #include <errno.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -27,6 +29,19 @@ int64_t PlatformFileTell(FILE* file) {
 
 void PlatformFileClearError(FILE* file) {
   if (file) clearerr(file);
+}
+
+bool PlatformStreamInfo(FILE* file, PlatformStreamFacts* facts) {
+  if (!file || !facts) return false;
+  const int fd = fileno(file);
+  if (fd < 0) return false;
+  const int flags = fcntl(fd, F_GETFL);
+  struct stat st;
+  if (flags == -1 || fstat(fd, &st) != 0) return false;
+  facts->device = static_cast<uint64_t>(st.st_dev);
+  facts->inode = static_cast<uint64_t>(st.st_ino);
+  facts->appends = (flags & O_APPEND) != 0;
+  return true;
 }
 
 intptr_t PlatformStdOutputHandle() { return STDOUT_FILENO; }

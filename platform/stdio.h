@@ -19,6 +19,16 @@ int64_t PlatformFileTell(FILE* file);
 // Clears the stream's error and end-of-file marks.
 void PlatformFileClearError(FILE* file);
 
+// Which file a stream writes to, and whether every write lands at its end
+// (opened for appending) whatever the stream position says.
+struct PlatformStreamFacts {
+  uint64_t device;
+  uint64_t inode;
+  bool appends;
+};
+// False when the stream has no file descriptor or the facts cannot be had.
+bool PlatformStreamInfo(FILE* file, PlatformStreamFacts* facts);
+
 // The process's standard output as a nonzero handle.
 intptr_t PlatformStdOutputHandle();
 // Writes all `bytes` to `handle`, retrying interrupted and partial writes;

@@ -3,6 +3,7 @@
 // local buffers.
 #include <atomic>
 #include <cstring>
+#include <mutex>
 
 #include "toolkit/format_file.h"
 
@@ -69,12 +70,61 @@ inline bool IsHigh(uint32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
 inline bool IsLow(uint32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
 inline uint32_t PairBase(uint32_t high) { return ((high & 0x3FF) + 0x40) << 10; }
 
-// A low surrogate that opens a call completes the 4-byte sequence an earlier
-// call wrote for a lone high surrogate, where the stream can be read back.
-// Any failure puts the stream back where it was.
-int CompleteWrittenPair(FILE* file, uint32_t low) {
+// The 4-byte sequences this sink wrote for a high surrogate that ended a
+// call, each with the file it went to and the position behind it. Only such
+// a sequence is completed: a low surrogate finds nothing to finish behind a
+// whole character, behind bytes written by other means, or once the stream
+// moved on. A few slots serve streams written in turn; the oldest gives way.
+class PendingSequences {
+ public:
+  void Remember(FILE* file, int64_t end, const PlatformStreamFacts& facts) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    FilePendingSequence* slot = Find(file);
+    if (!slot) slot = Find(nullptr);
+    if (!slot) {
+      slot = &slots_[next_];
+      next_ = (next_ + 1) % kSlots;
+    }
+    *slot = {file, end, facts.device, facts.inode};
+  }
+  // Removes the stream's sequence, if it has one, and hands it out.
+  bool Take(FILE* file, FilePendingSequence* out) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    FilePendingSequence* slot = Find(file);
+    if (!slot) return false;
+    *out = *slot;
+    slot->file = nullptr;
+    return true;
+  }
+
+ private:
+  static constexpr int kSlots = 8;
+  FilePendingSequence* Find(FILE* file) {
+    for (FilePendingSequence& s : slots_)
+      if (s.file == file) return &s;
+    return nullptr;
+  }
+  std::mutex mutex_;
+  FilePendingSequence slots_[kSlots] = {};
+  int next_ = 0;
+};
+
+PendingSequences& Pending() {
+  static PendingSequences pending;
+  return pending;
+}
+
+// Completes in place the sequence `seq` an earlier call left pending, where
+// the stream still stands right behind it, can read it back and writes where
+// it seeks (not when appending, where the completion would land at the end).
+// Any failure puts the stream back where it was and leaves the low half out.
+int CompleteWrittenPair(FILE* file, const FilePendingSequence& seq, uint32_t low) {
+  PlatformStreamFacts facts;
+  if (!PlatformStreamInfo(file, &facts) || facts.appends || facts.device != seq.device ||
+      facts.inode != seq.inode)
+    return 0;
   const int64_t at = PlatformFileTell(file);
-  if (at < 4 || !PlatformFileSeek(file, at - 4, kPlatformSeekSet)) return 0;
+  if (at != seq.end || at < 4 || !PlatformFileSeek(file, at - 4, kPlatformSeekSet)) return 0;
   unsigned char b[4];
   const bool read = PlatformFileRead(file, b, 1, 4) == 4;
   const bool pending = read && (b[0] & 0xF8) == 0xF0 && (b[1] & 0xC0) == 0x80 &&
@@ -130,6 +180,9 @@ int FileUtf8SinkW(void* ctx, const wchar16* data, int count) {
   if (count <= 0) return 0;
   ByteStaging st(c->file, 252);
   int extra = 0;
+  // Whatever the call writes first, an earlier pending sequence is finished
+  // now or never.
+  if (c->opening) c->hasEarlier = Pending().Take(c->file, &c->earlier);
   for (int i = 0; i < count; ++i) {
     uint32_t u = data[i];
     if (c->pending) {
@@ -151,9 +204,9 @@ int FileUtf8SinkW(void* ctx, const wchar16* data, int count) {
         c->pending = static_cast<wchar16>(u);  // the next piece may bring its low half
       }
     } else if (IsLow(u)) {
-      if (c->opening) {
+      if (c->opening && c->hasEarlier) {
         st.Flush();
-        extra += CompleteWrittenPair(c->file, u);
+        extra += CompleteWrittenPair(c->file, c->earlier, u);
       }
     } else {
       PutUtf8(st, u);
@@ -209,7 +262,11 @@ int FilePrintfWUtf8V(FILE* file, const wchar16* format, va_list args) {
     b[1] = static_cast<unsigned char>(0x80 | (c >> 12 & 0x3F));
     b[2] = static_cast<unsigned char>(0x80 | (c >> 6 & 0x3F));
     b[3] = 0x80;
-    total += static_cast<int>(PlatformFileWrite(file, b, 1, 4));
+    const int wrote = static_cast<int>(PlatformFileWrite(file, b, 1, 4));
+    total += wrote;
+    PlatformStreamFacts facts;
+    const int64_t end = wrote == 4 ? PlatformFileTell(file) : -1;
+    if (end >= 4 && PlatformStreamInfo(file, &facts)) Pending().Remember(file, end, facts);
   }
   return total;
 }

@@ -9,12 +9,23 @@
 #include "platform/types.h"
 #include "toolkit/format.h"
 
+// A 4-byte sequence FilePrintfWUtf8 wrote for a high surrogate that ended a
+// call: the stream, the file under it and the position right behind it.
+struct FilePendingSequence {
+  FILE* file;
+  int64_t end;
+  uint64_t device;
+  uint64_t inode;
+};
+
 // Context of FileUtf8SinkW: a high surrogate that ended one piece waits here
 // for the low one at the start of the next.
 struct FileUtf8SinkWContext {
   FILE* file;
   wchar16 pending;  // 0 or a high surrogate
   bool opening;     // no unit of this call seen yet
+  bool hasEarlier = false;          // an earlier call left `earlier` on this stream
+  FilePendingSequence earlier = {};
 };
 
 // Output callbacks; ctx is the FILE* (FileUtf8SinkW: FileUtf8SinkWContext*),

@@ -213,7 +213,9 @@ int FormatGeneral(double value, char* out, const FormatSpec& conv, int precision
     } else {
       long double scaled = Scale10(a, -x);
       if (scaled + RoundingConstant(p) >= 1) ++x;
-      fraction = p - x + (a < 1 ? 1 : 0);
+      // Precision 0 still shows one significant digit (C's rule); it only
+      // reaches here for values below 0.1, which the exponent test let through.
+      fraction = (p > 0 ? p : 1) - x + (a < 1 ? 1 : 0);
       // Rounding up to 10^p leaves no room for the digits: C's exponent form.
       if (fraction < 0) exponentForm = true;
     }

@@ -69,4 +69,34 @@ TEST(PlatformFile, FailsToSeekOnAPipeAndToReadAWriteOnlyStream) {
   EXPECT_EQ(PlatformFileTell(nullptr), -1);
 }
 
+TEST(PlatformStreamInfo, TellsAppendingStreamsAndTheFileUnderThem) {
+  char path[] = "/tmp/zelvaro_stdio_XXXXXX";
+  int fd = mkstemp(path);
+  ASSERT_GE(fd, 0);
+  close(fd);
+  struct {
+    const char* mode;
+    bool appends;
+  } cases[] = {{"w+b", false}, {"r+b", false}, {"rb", false}, {"ab", true}, {"a+b", true}};
+  PlatformStreamFacts first{};
+  for (const auto& c : cases) {
+    FILE* f = std::fopen(path, c.mode);
+    ASSERT_NE(f, nullptr) << c.mode;
+    PlatformStreamFacts facts{};
+    EXPECT_TRUE(PlatformStreamInfo(f, &facts)) << c.mode;
+    EXPECT_EQ(facts.appends, c.appends) << c.mode;
+    if (&c == cases) first = facts;
+    EXPECT_EQ(facts.device, first.device);
+    EXPECT_EQ(facts.inode, first.inode);
+    std::fclose(f);
+  }
+  FILE* t = std::tmpfile();
+  PlatformStreamFacts other{};
+  EXPECT_TRUE(PlatformStreamInfo(t, &other));
+  EXPECT_FALSE(other.device == first.device && other.inode == first.inode);
+  std::fclose(t);
+  std::remove(path);
+  EXPECT_FALSE(PlatformStreamInfo(nullptr, &other));
+}
+
 }  // namespace

@@ -340,6 +340,93 @@ TEST(FilePrintfWUtf8, CompletesAPairSplitAcrossTwoCallsWhereTheFileReadsBack) {
   EXPECT_EQ(p.Finish(), "\xF0\x9F\x90\x80!");
 }
 
+// A stream on a fresh file of its own, opened with `mode`; the file's bytes
+// are read back by path, past the stream's buffer.
+struct ModeFile {
+  char path[32] = "/tmp/zelvaro_fmt_XXXXXX";
+  FILE* f = nullptr;
+  explicit ModeFile(const char* mode) {
+    int fd = mkstemp(path);
+    EXPECT_GE(fd, 0);
+    close(fd);
+    f = std::fopen(path, mode);
+    EXPECT_NE(f, nullptr);
+  }
+  ~ModeFile() {
+    if (f) std::fclose(f);
+    std::remove(path);
+  }
+  std::string Contents() {
+    std::fflush(f);
+    FILE* r = std::fopen(path, "rb");
+    std::string s;
+    char buf[256];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, r)) > 0) s.append(buf, n);
+    std::fclose(r);
+    return s;
+  }
+};
+
+// Only the sequence the previous call on the same stream left pending is
+// completed, and only in place; a low half anywhere else is left out.
+TEST(FilePrintfWUtf8, CompletesOnlyItsOwnPendingSequenceInPlace) {
+  enum Between { kNothing, kRawPending, kRawByte, kOtherCall };
+  struct Case {
+    const char* mode;
+    const char16_t* first;
+    Between between;
+    const char16_t* second;
+    const char* bytes;
+  } cases[] = {
+      {"w+b", u"a\xD83D", kNothing, u"\xDE00z", "a\xF0\x9F\x98\x80z"},
+      {"r+b", u"a\xD83D", kNothing, u"\xDE00z", "a\xF0\x9F\x98\x80z"},
+      // Appending: every write lands at the end, so the pair stays unfinished.
+      {"a+b", u"a\xD83D", kNothing, u"\xDE00z", "a\xF0\x9F\x90\x80z"},
+      {"ab", u"a\xD83D", kNothing, u"\xDE00z", "a\xF0\x9F\x90\x80z"},
+      // A whole character, or pending-looking bytes written by other means.
+      {"w+b", u"\xD83D\xDC00", kNothing, u"\xDE00", "\xF0\x9F\x90\x80"},
+      {"w+b", u"\u00E9", kRawPending, u"\xDE00", "\xC3\xA9\xF0\x9F\x90\x80"},
+      // The stream moved on between the halves.
+      {"w+b", u"\xD83D", kRawByte, u"\xDE00", "\xF0\x9F\x90\x80x"},
+      {"w+b", u"\xD83D", kOtherCall, u"\xDE00", "\xF0\x9F\x90\x80y"},
+      // A low half that does not open the call is always left out.
+      {"w+b", u"\xD83D", kNothing, u"z\xDE00", "\xF0\x9F\x90\x80z"},
+  };
+  for (const Case& c : cases) {
+    ModeFile m(c.mode);
+    FilePrintfWUtf8(m.f, c.first);
+    if (c.between == kRawPending) std::fwrite("\xF0\x9F\x90\x80", 1, 4, m.f);
+    if (c.between == kRawByte) std::fwrite("x", 1, 1, m.f);
+    if (c.between == kOtherCall) FilePrintfWUtf8(m.f, u"y");
+    FilePrintfWUtf8(m.f, c.second);
+    EXPECT_EQ(m.Contents(), c.bytes) << c.mode << " case " << (&c - cases);
+  }
+}
+
+TEST(FilePrintfWUtf8, KeepsPendingSequencesPerStreamAndFile) {
+  // Two streams written in turn each finish their own pair.
+  ModeFile a("w+b"), b("w+b");
+  FilePrintfWUtf8(a.f, u"\xD83D");
+  FilePrintfWUtf8(b.f, u"\xD83C");
+  FilePrintfWUtf8(a.f, u"\xDE00");
+  FilePrintfWUtf8(b.f, u"\xDF89");
+  EXPECT_EQ(a.Contents(), "\xF0\x9F\x98\x80");
+  EXPECT_EQ(b.Contents(), "\xF0\x9F\x8E\x89");
+
+  // The same stream reopened on another file that holds the same bytes at
+  // the same place: not this sink's sequence.
+  ModeFile other("w+b");
+  FilePrintfWUtf8(a.f, u"\xD83D");
+  const long at = std::ftell(a.f);
+  ASSERT_EQ(std::freopen(other.path, "w+b", a.f), a.f);
+  for (long i = 0; i + 4 < at; ++i) std::fputc('.', a.f);
+  std::fwrite("\xF0\x9F\x90\x80", 1, 4, a.f);
+  FilePrintfWUtf8(a.f, u"\xDE00");
+  std::fflush(a.f);
+  EXPECT_EQ(other.Contents(), std::string(static_cast<size_t>(at - 4), '.') + "\xF0\x9F\x90\x80");
+}
+
 // Runs `body` with standard output going into a pipe and returns what came out.
 template <class Body>
 std::string CaptureStdout(Body body) {

@@ -265,6 +265,32 @@ TEST(FormatGlibcDiff, MatchesGeneralFormWhereBothPickTheSameForm) {
   EXPECT_GT(compared, kRounds * 9 / 10);
 }
 
+// Precision 0 shows one significant digit. Below a tenth both write the fixed
+// form (the mantissas stay clear of ties and of rounding up to a power of ten,
+// where the alternate form's digit count follows the decimal exponent).
+TEST(FormatGlibcDiff, MatchesPrecisionZeroGeneralFormBelowATenth) {
+  const double values[] = {0.05,   0.002,  -0.03,  0.0051, 0.07,   0.0001,   -0.0001,
+                           0.0123, 0.094,  0.0009, 0.00449, -0.000832, 0.0666};
+  const char* conversions[] = {"%.0g",  "%#.0g",  "%.0G",    "%+.0g",  "% .0g",
+                               "%8.0g", "%-8.0g", "%08.0g", "%#+09.0G", "%.g"};
+  for (double v : values)
+    for (const char* c : conversions) ExpectSame(c, c, v);
+  // Rounding up to the next power of ten without the alternate form.
+  for (double v : {0.0999, 0.0096, 0.00099, -0.00097}) ExpectSame("%.0g", "%.0g", v);
+}
+
+// Elsewhere precision 0 keeps the exponent form, as 1e-005 or 1e+006 do.
+TEST(FormatCore, KeepsTheExponentFormAtPrecisionZeroFromATenthUp) {
+  const struct {
+    double value;
+    const char* text;
+  } cases[] = {
+      {0.0, "0e+000"},     {0.5, "5e-001"},     {0.1, "1e-001"},  {5.0, "5e+000"},
+      {-25.0, "-2e+001"},  {0.00005, "5e-005"}, {1e300, "1e+300"}, {0.00009, "9e-005"},
+  };
+  for (const auto& c : cases) EXPECT_TRUE(BothGive("%.0g", c.text, c.value)) << c.value;
+}
+
 TEST(FormatGlibcDiff, MatchesHexFloatsBitForBit) {
   Gen g;
   for (int round = 0; round < kRounds; ++round) {
