@@ -3,8 +3,9 @@
 One formula saved as PNG, BMP and JPEG: Pillow must decode the PNG and BMP to
 the same pixels and the JPEG to within 30 dB PSNR of them; ImageMagick's
 identify must show the formula as the PNG's comment. A formula that does not
-compile must fail and leave no file. A missing tool skips (exit 77), except
-under CI.
+compile must fail and leave no file. Sizes out of bounds get a usage that
+says the bounds; charts of extreme ranges label both axes and keep the labels
+inside the picture. A missing tool skips (exit 77), except under CI.
 """
 import math
 import os
@@ -14,6 +15,56 @@ import sys
 
 FORMULA = "Y = sin(X)*X"
 SKIP = 77
+
+
+LABEL = (0x20, 0x20, 0x20)  # the colour of the tick labels and the title
+
+
+def label_rows(image, x0, x1):
+    """The separate bands of rows holding label ink in columns x0..x1-1."""
+    bands, inside = 0, False
+    for y in range(image.height):
+        ink = any(image.getpixel((x, y)) == LABEL for x in range(x0, x1))
+        bands += ink and not inside
+        inside = ink
+    return bands
+
+
+def check_limits_and_labels(plot, folder, Image):
+    errors = []
+    # Sizes outside the limits get the usage, which says the limits.
+    for size in (["101", "77"], ["120", "79"], ["32769", "600"]):
+        result = subprocess.run([plot, FORMULA, os.path.join(folder, "s.png"), "-1", "1"] + size,
+                                capture_output=True, text=True)
+        if result.returncode != 2 or "120-32768" not in result.stderr \
+                or "80-32768" not in result.stderr:
+            errors.append(f"size {size}: {result.returncode} {result.stderr!r}")
+    # Extreme ranges: at least two y labels left of the plot area, and the
+    # x labels inside the picture with one near its right edge.
+    cases = [("Y = 1e300*X*X", "-10", "10", 800, 600),
+             ("Y = 1e300*X*X", "-10", "10", 120, 80),
+             ("Y = 1e300*X*X", "-1e5", "1e5", 800, 600),  # every value beyond 1e300
+             ("Y = X", "0", "1e-320", 800, 600),
+             ("Y = X", "0", "5e-324", 300, 200),
+             ("Y = X*1e-310", "1e300", "1.0000001e300", 640, 400)]
+    for number, (formula, lo, hi, width, height) in enumerate(cases):
+        path = os.path.join(folder, f"range{number}.png")
+        result = subprocess.run([plot, formula, path, lo, hi, str(width), str(height)],
+                                capture_output=True, text=True)
+        if result.returncode != 0:
+            errors.append(f"{formula} {lo} {hi}: plot failed: {result.stderr}")
+            continue
+        with Image.open(path) as image:
+            image = image.convert("RGB")
+            if label_rows(image, 0, 56) < 2:
+                errors.append(f"{formula} {lo} {hi} {width}x{height}: fewer than two y labels")
+            band = range(height - 24, height)
+            if any(image.getpixel((width - 1, y)) == LABEL for y in band):
+                errors.append(f"{formula} {lo} {hi} {width}x{height}: an x label is cut")
+            if not any(image.getpixel((x, y)) == LABEL for x in range(width - 60, width)
+                       for y in band):
+                errors.append(f"{formula} {lo} {hi} {width}x{height}: no last x label")
+    return errors
 
 
 def main() -> int:
@@ -68,6 +119,8 @@ def main() -> int:
                             capture_output=True, text=True)
     if result.returncode == 0 or "Unbekanntes Datei Format." not in result.stderr:
         errors.append(f"an unknown extension: {result.returncode} {result.stderr!r}")
+
+    errors += check_limits_and_labels(plot, folder, Image)
 
     for error in errors:
         print(error)

@@ -47,15 +47,31 @@ const char* Expression(const char* formula) {
   return p + 1;
 }
 
+// How many multiples of `step` lie in [lo, hi].
+double TickCount(double lo, double hi, double step) {
+  return std::floor(hi / step + 1e-9) - std::ceil(lo / step) + 1;
+}
+
 // The tick step of 1, 2 or 5 times a power of ten that puts about `count`
-// ticks over `range`.
-double TickStep(double range, int count) {
-  const double raw = range / (count < 1 ? 1 : count);
+// ticks over [lo, hi], and never fewer than two.
+double TickStep(double lo, double hi, int count) {
+  const double range = hi - lo;
+  const double raw = range / (count < 2 ? 2 : count);
   const double power = std::pow(10.0, std::floor(std::log10(raw)));
-  for (double factor : {1.0, 2.0, 5.0}) {
-    if (factor * power >= raw) return factor * power;
+  // Ranges of a few of the smallest subnormals have no finer power of ten.
+  if (!(power > 0)) return range;
+  // The first of 1, 2, 5, 10 times power not below raw, unless it leaves
+  // fewer than two ticks: then the last below raw (at most range / 2).
+  double below = power;
+  for (double factor : {1.0, 2.0, 5.0, 10.0}) {
+    const double step = factor * power;
+    if (step < raw) {
+      below = step;
+    } else {
+      return TickCount(lo, hi, step) >= 2 ? step : below;
+    }
   }
-  return 10.0 * power;
+  return below;
 }
 
 // The multiples of `step` from lo to hi (at most a few hundred).
@@ -65,9 +81,25 @@ void ForTicks(double lo, double hi, double step, Each&& each) {
   for (int i = 0; i <= 400 && first + i <= last; ++i) each((first + i) * step);
 }
 
+// As many significant digits as tell neighbouring ticks apart (whole numbers
+// up to six digits written out), so the rounding of the multiples of a step
+// near the ends of the double range does not show.
 void Label(char* out, size_t size, double value, double step) {
   if (std::fabs(value) < step * 1e-9) value = 0;
-  std::snprintf(out, size, "%g", value);
+  int digits = 1;
+  if (value != 0) {
+    const int magnitude = int(std::floor(std::log10(std::fabs(value))));
+    digits = magnitude - int(std::floor(std::log10(step))) + 1;
+    digits = std::clamp(std::max(digits, std::min(magnitude + 1, 6)), 1, 17);
+  }
+  std::snprintf(out, size, "%.*g", digits, value);
+}
+
+// Draws `text` with its left edge at `x`, moved so it stays inside the
+// picture with a margin of two pixels.
+void LabelAt(CGraphicsImage& image, int x, int y, const char* text) {
+  const int width = image.DrawText(0, TEXT_MEASURE_ONLY, text);
+  image.DrawText(std::max(2, std::min(x, image.width - 2 - width)), y, text);
 }
 
 void PrintLatin1(std::FILE* to, const char* text) {
@@ -93,23 +125,22 @@ struct Plot {
 void DrawAxes(CGraphicsImage& image, const Plot& plot) {
   char text[64];
   image.SetTextWriter(PixelWriterPlain, kLabel, 0);
-  const double xstep = TickStep(plot.xmax - plot.xmin, (plot.right - plot.left) / 90);
-  image.hAlign = 1;
+  const double xstep = TickStep(plot.xmin, plot.xmax, (plot.right - plot.left) / 90);
+  image.hAlign = 0;
   ForTicks(plot.xmin, plot.xmax, xstep, [&](double t) {
     const int x = plot.Px(t);
     image.DrawLine(x, plot.top, x, plot.bottom - 1, kGrid, PixelWriterPlain, true);
     image.DrawLine(x, plot.bottom, x, plot.bottom + 4, kAxis, PixelWriterPlain, true);
     Label(text, sizeof text, t, xstep);
-    image.DrawText(x, plot.bottom + 6, text);
+    LabelAt(image, x - image.DrawText(0, TEXT_MEASURE_ONLY, text) / 2, plot.bottom + 6, text);
   });
-  const double ystep = TickStep(plot.ymax - plot.ymin, (plot.bottom - plot.top) / 60);
-  image.hAlign = 2;
+  const double ystep = TickStep(plot.ymin, plot.ymax, (plot.bottom - plot.top) / 60);
   ForTicks(plot.ymin, plot.ymax, ystep, [&](double t) {
     const int y = plot.Py(t);
     image.DrawLine(plot.left, y, plot.right - 1, y, kGrid, PixelWriterPlain, true);
     image.DrawLine(plot.left - 5, y, plot.left - 1, y, kAxis, PixelWriterPlain, true);
     Label(text, sizeof text, t, ystep);
-    image.DrawText(plot.left - 8, y - 7, text);
+    LabelAt(image, plot.left - 8 - image.DrawText(0, TEXT_MEASURE_ONLY, text), y - 7, text);
   });
   // The zero lines where they fall inside, the frame around.
   if (plot.xmin < 0 && plot.xmax > 0) {
@@ -126,7 +157,9 @@ void DrawAxes(CGraphicsImage& image, const Plot& plot) {
 int Usage() {
   std::fprintf(stderr,
                "usage: plot 'Y = formula of X' out.png|out.bmp|out.jpg [xmin xmax [width "
-               "height]]\n");
+               "height]]\n"
+               "  xmin < xmax (default -10 10); width 120-32768 and height 80-32768 pixels\n"
+               "  (default 800 600)\n");
   return 2;
 }
 
@@ -143,7 +176,8 @@ int main(int argc, char** argv) {
   const char* formula = argv[1];
   const char* output = argv[2];
   double xmin = -10, xmax = 10, w = 800, h = 600;
-  if (argc >= 5 && (!ParseNumber(argv[3], &xmin) || !ParseNumber(argv[4], &xmax) || !(xmin < xmax)))
+  if (argc >= 5 && (!ParseNumber(argv[3], &xmin) || !ParseNumber(argv[4], &xmax) ||
+                    !(xmin < xmax) || !std::isfinite(xmax - xmin)))
     return Usage();
   if (argc == 7 && (!ParseNumber(argv[5], &w) || !ParseNumber(argv[6], &h) || w < 120 || h < 80 ||
                     w > 32768 || h > 32768))
@@ -178,9 +212,15 @@ int main(int argc, char** argv) {
     hi = std::max(hi, y);
   }
   if (!(lo <= hi)) lo = -1, hi = 1;  // nothing finite
-  lo = std::max(lo, -1e300);         // keeps hi - lo finite
-  hi = std::min(hi, 1e300);
-  if (hi - lo < 1e-12 * std::max(1.0, std::fabs(hi))) lo -= 1, hi += 1;
+  // Within +-1e300 hi - lo and the margins stay finite; both ends are
+  // clamped alike so that values all beyond a limit keep lo <= hi.
+  lo = std::clamp(lo, -1e300, 1e300);
+  hi = std::clamp(hi, -1e300, 1e300);
+  if (hi - lo < 1e-12 * std::max(1.0, std::fabs(hi))) {
+    const double pad = std::max(1.0, std::fabs(hi) * 1e-3);  // 1 would vanish beside 1e300
+    lo -= pad;
+    hi += pad;
+  }
   const double margin = (hi - lo) * 0.05;
   plot.ymin = lo - margin;
   plot.ymax = hi + margin;
