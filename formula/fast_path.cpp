@@ -2,6 +2,7 @@
 
 #include "formula/code_format.h"
 #include "formula/evaluator.h"
+#include "formula/integer_power.h"
 #include "formula/operations.h"
 
 #include <algorithm>
@@ -20,8 +21,7 @@ enum FastExtra : uint16_t {
   F_IFZ,                       // if *a == 0 jump to target
   F_JMP,                       // jump to target
   F_RET,                       // return *a
-  F_POWI,                      // d = (*a)'n, n = k, by multiplication
-  F_POWE,                      // d = E'(*a)
+  F_POWI,                      // d = (*a)'n, n = k, a whole number 2..8
   F_LOGXK,                     // d = ln(*a) / k, k = ln of a constant base
   F_POWK,                      // d = pow(*a, k), k = 1 / a constant root
   F_COUNT
@@ -37,11 +37,6 @@ enum FastExtra : uint16_t {
 enum Variant : uint16_t { kFromMemory, kLeftInAcc, kRightInAcc };
 enum Tail : uint16_t { kStore, kKeep, kReturn };
 constexpr unsigned kHandlersPerOp = 9;
-
-// The constant E as the compiler loads it.
-constexpr double kE = 2.718281828459045;
-// ln(kE) - 1: kE lies 1.4456e-16 below e.
-constexpr double kLnEMinusOne = -5.318237706605891e-17;
 
 // What a stack slot holds while the code is translated.
 enum SlotState : uint8_t { kEmpty, kFull, kCondition };
@@ -71,8 +66,8 @@ using ReuseKey = std::tuple<uint16_t, const double*, const double*, uint64_t>;
 
 class Translator {
  public:
-  Translator(FastForm& form, const double* values, uint32_t variableCount, bool approximate)
-      : m_form(form), m_values(values), m_variables(variableCount), m_approximate(approximate) {}
+  Translator(FastForm& form, const double* values, uint32_t variableCount)
+      : m_form(form), m_values(values), m_variables(variableCount) {}
 
   bool Run(const uint16_t* code, uint32_t length);
 
@@ -88,7 +83,8 @@ class Translator {
   }
   // The value of op over a and b: an earlier instruction's when one computed
   // it already in scope, else a new instruction's temporary.
-  const double* Compute(uint16_t op, const double* a, const double* b, double k = 0.0) {
+  const double* Compute(uint16_t op, const double* a, const double* b, double k = 0.0,
+                        double (*kernel)(double) = nullptr) {
     uint64_t kBits;
     std::memcpy(&kBits, &k, sizeof kBits);
     const ReuseKey key{op, a, b, kBits};
@@ -100,6 +96,7 @@ class Translator {
     ins.b = b;
     ins.d = NewTemp();
     ins.k = k;
+    ins.kernel = kernel;
     m_form.ins.push_back(ins);
     m_known.emplace(key, ins.d);
     m_knownLog.push_back(key);
@@ -137,7 +134,6 @@ class Translator {
   FastForm& m_form;
   const double* m_values;
   uint32_t m_variables;
-  bool m_approximate;
   uint32_t m_nextTemp = 0;
   size_t m_lastMerge = 0;  // the first instruction after the latest branch end
   Slot m_slots[FormulaStackSlots];
@@ -148,15 +144,8 @@ class Translator {
 
 const double* Translator::Binary(uint16_t op, const Slot& left, const Slot& right) {
   double c;
-  if (op == ACT_POW && m_approximate) {
-    if (ConstantValue(left, &c) && c == kE) {
-      m_form.exact = false;
-      return Compute(F_POWE, right.where, nullptr);
-    }
-    if (ConstantValue(right, &c) && c >= 2.0 && c <= 8.0 && c == std::floor(c)) {
-      m_form.exact = false;
-      return Compute(F_POWI, left.where, nullptr, c);
-    }
+  if (op == ACT_POW && ConstantValue(right, &c) && c >= 2.0 && c <= 8.0 && c == std::floor(c)) {
+    return Compute(F_POWI, left.where, nullptr, c, IntegerPowerKernel(static_cast<int>(c)));
   }
   if (op == ACT_LOGX && ConstantValue(left, &c)) return Compute(F_LOGXK, right.where, nullptr, std::log(c));
   if (op == ACT_ROOT && ConstantValue(left, &c)) return Compute(F_POWK, right.where, nullptr, 1.0 / c);
@@ -295,35 +284,10 @@ void AssignHandlers(FastForm& form) {
 
 }  // namespace
 
-double FastIntegerPower(double x, int n) {
-  const double s = x * x;
-  double r;
-  switch (n) {
-    case 2: r = s; break;
-    case 3: r = s * x; break;
-    case 4: r = s * s; break;
-    case 5: r = (s * s) * x; break;
-    case 6: r = (s * s) * s; break;
-    case 7: r = ((s * s) * s) * x; break;
-    case 8: { const double q = s * s; r = q * q; break; }
-    default: return std::pow(x, n);
-  }
-  // Zero, subnormal and non-finite results (and NaN inputs) are pow's to
-  // decide: rounding of intermediates must not turn into a changed class.
-  if (!(std::fabs(r) >= DBL_MIN && std::fabs(r) <= DBL_MAX)) return std::pow(x, n);
-  return r;
-}
-
-double FastPowerOfE(double u) {
-  if (std::fabs(u) <= 700.0) return std::exp(u) * (1.0 + u * kLnEMinusOne);
-  return std::pow(kE, u);
-}
-
 void BuildFastForm(FastForm& form, const uint16_t* code, uint32_t length, const double* values,
-                   uint32_t valueCount, uint32_t variableCount, bool approximate) {
+                   uint32_t valueCount, uint32_t variableCount) {
   form.ins.clear();
   form.usable = false;
-  form.exact = true;
   form.loadsOutside = false;
   for (uint32_t i = 0; i < length; ++i) {
     if (IsLoadWord(code[i]) && (code[i] & FormulaIndexMask) >= valueCount) {
@@ -337,11 +301,10 @@ void BuildFastForm(FastForm& form, const uint16_t* code, uint32_t length, const 
   if (code == nullptr || length == 0 || values == nullptr) return;
   // Every word makes at most one temporary; a conditional makes one more.
   form.temps.assign(size_t{length} + 1, 0.0);
-  Translator t(form, values, variableCount, approximate);
+  Translator t(form, values, variableCount);
   if (!t.Run(code, length)) {
     form.ins.clear();
-    form.exact = true;
-    return;
+      return;
   }
   AssignHandlers(form);
   form.usable = true;
@@ -376,7 +339,7 @@ double RunFastForm(const FastForm& form, int* ok) {
       FAST_B(op_add),     FAST_B(op_sub),   FAST_B(op_mul),    FAST_B(op_div),     FAST_B(op_mod),
       FAST_B(op_pow),     FAST_U(op_pow2),  FAST_U(op_pow3),   FAST_U(op_abs),     FAST_U(op_floor),
       FAST_U(op_round),   FAST_U(op_ceil),  FAST_U(op_mov),    FAST_U(op_ifz),     FAST_U(op_jmp),
-      FAST_U(op_ret),     FAST_U(op_powi),  FAST_U(op_powe),   FAST_U(op_logxk),   FAST_U(op_powk),
+      FAST_U(op_ret),     FAST_U(op_powi),  FAST_U(op_logxk),   FAST_U(op_powk),
   };
 #undef FAST_U
 #undef FAST_B
@@ -433,8 +396,7 @@ double RunFastForm(const FastForm& form, int* ok) {
 #undef FAST_UNARY_OP
 #undef FAST_BINARY_OP
   FAST_UNARY(op_mov, x)
-  FAST_UNARY(op_powi, FastIntegerPower(x, static_cast<int>(ip->k)))
-  FAST_UNARY(op_powe, FastPowerOfE(x))
+  FAST_UNARY(op_powi, ip->kernel(x))
   FAST_UNARY(op_logxk, std::log(x) / ip->k)
   FAST_UNARY(op_powk, std::pow(x, ip->k))
 op_ifz_ms:

@@ -14,12 +14,10 @@
 // form and re-runs the interpreter, which therefore decides the error result
 // and the ok flag.
 //
-// Exact operations are computed by the same code as the interpreter's
-// (formula/operations.h), so they match bit for bit. With approximation on,
-// two libm calls become cheaper arithmetic: x'n for a constant integer
-// n = 2..8 by multiplication (within 8 ulp of pow; zero, subnormal and
-// non-finite results fall back to pow), and E'u with the constant E by exp
-// corrected for the rounding of E (within 2 ulp for |u| <= 700, pow beyond).
+// Every operation is computed by the same code as the interpreter's
+// (formula/operations.h), so the form gives the interpreter's bits. Only
+// x'n for a constant whole n = 2..8 takes another way to the same bits: a
+// product that rounds as std::pow does (formula/integer_power.h).
 #pragma once
 
 #include <cstdint>
@@ -35,6 +33,7 @@ struct FastIns {
   const double* b;
   double* d;
   double k;  // a constant folded into the instruction (1/n, ln base, n)
+  double (*kernel)(double);  // x'n's function
 };
 
 struct FastForm {
@@ -45,14 +44,13 @@ struct FastForm {
   std::vector<FastIns> ins;
   std::vector<double> temps;
   bool usable = false;
-  bool exact = true;         // no libm call was replaced
   bool loadsOutside = false; // the code reads beyond the value array
 };
 
 // Translates code; values (valueCount of them, the variables first) must
 // stay where they are until the next build.
 void BuildFastForm(FastForm& form, const uint16_t* code, uint32_t length, const double* values,
-                   uint32_t valueCount, uint32_t variableCount, bool approximate);
+                   uint32_t valueCount, uint32_t variableCount);
 
 // Runs the form (or the interpreter when the form is unusable or meets an
 // error); ok as for EvaluateCode. Code that loads beyond the value array
@@ -62,9 +60,5 @@ double RunFastForm(const FastForm& form, int* ok);
 // A form of one addition, subtraction or multiplication of two operands
 // needs no dispatch: its opcode, else 0.
 uint16_t SingleArithmetic(const FastForm& form);
-
-// The replacements themselves, exposed for their accuracy tests.
-double FastIntegerPower(double x, int n);
-double FastPowerOfE(double u);
 
 }  // namespace formula_detail

@@ -205,7 +205,7 @@ double CFormulaProgram::RunStale(CFormulaProgram& p, int* ok) {
   if (p.m_fast == nullptr) p.m_fast = new formula_detail::FastForm;
   formula_detail::FastForm& form = *p.m_fast;
   formula_detail::BuildFastForm(form, p.m_code, p.m_codeLength, p.m_values, p.m_valueCount,
-                                p.m_variableCount, true);
+                                p.m_variableCount);
   p.m_run = &RunForm;
   const uint16_t op = formula_detail::SingleArithmetic(form);
   if (op == ACT_MUL) {

@@ -146,10 +146,7 @@ TEST(FormulaCompile, ComputesEveryLevelInTheIntendedOrder) {
     int ok = 1;
     const double fast = p.Evaluate(&ok);
     EXPECT_EQ(ok, 1) << row.text;
-    if (UsesApproximation(p))
-      EXPECT_NEAR(fast, row.expected, 1e-15 * std::fabs(row.expected)) << row.text;
-    else
-      EXPECT_EQ(Bits(fast), Bits(row.expected)) << row.text << " fast path gave " << fast;
+    EXPECT_EQ(Bits(fast), Bits(row.expected)) << row.text << " fast path gave " << fast;
   }
 }
 

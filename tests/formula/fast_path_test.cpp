@@ -1,9 +1,9 @@
 #include "formula_test_support.h"
 
+#include "formula/integer_power.h"
+
 #include <gtest/gtest.h>
 
-#include <cfloat>
-#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <random>
@@ -15,17 +15,6 @@ namespace {
 
 const double kInf = std::numeric_limits<double>::infinity();
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
-const double kE = 2.718281828459045;
-
-// Distance in units in the last place, over the ordered bit patterns.
-int64_t UlpDistance(double a, double b) {
-  auto ordered = [](double v) {
-    const int64_t bits = static_cast<int64_t>(Bits(v));
-    return bits < 0 ? INT64_MIN - bits : bits;
-  };
-  const int64_t d = ordered(a) - ordered(b);
-  return d < 0 ? -d : d;
-}
 
 // The formulas of the benchmark, in the engine's syntax.
 const char* const kBenchFormulas[] = {
@@ -63,19 +52,59 @@ TEST(FormulaFastPath, MatchesTheInterpreterOnTheBenchmarkFormulas) {
         values[7] = -3 + 6.0 * (i % 37) / 36;  // Y
         p.SetValues(values.data(), kVariableCount);
         const Outcome plain = Interpret(p);
-        const Outcome exact = RunExactFastForm(p);
         int ok = 1;
         const double fast = p.Evaluate(&ok);
-        ASSERT_EQ(exact.ok, plain.ok) << text;
-        ASSERT_EQ(Bits(exact.value), Bits(plain.value)) << text << " at X = " << values[6];
         ASSERT_EQ(ok, plain.ok) << text;
-        if (UsesApproximation(p)) {
-          // A few ulp per replaced call, which cancellation may magnify.
-          ASSERT_LE(std::fabs(fast - plain.value), 1e-13 * std::max(1.0, std::fabs(plain.value)))
-              << text << " at X = " << values[6];
-        } else {
-          ASSERT_EQ(Bits(fast), Bits(plain.value)) << text << " at X = " << values[6];
-        }
+        ASSERT_EQ(Bits(fast), Bits(plain.value)) << text << " at X = " << values[6];
+      }
+    }
+  }
+}
+
+// Powers whose last bit decides a floor, a comparison or a remainder: the
+// values a plot draws must be the values its table lists.
+TEST(FormulaFastPath, PowersGiveTheInterpretersBits) {
+  const struct {
+    const char* text;
+    double X;
+    double expected;
+  } rows[] = {
+      {"floor(X'5)", 2.3045316198021406, 65},  {"X'5 >= 65", 2.3045316198021406, 1},
+      {"floor(e'X)", 6.5453496603344199, 695}, {"e'X < 696", 6.5453496603344199, 1},
+      // Here std::pow misses the correctly rounded square by one unit.
+      {"X'2 == X\xB2", 0x1.72ae83ede4dadp-4, 0},
+  };
+  for (const auto& r : rows) {
+    CFormulaProgram p;
+    ASSERT_TRUE(CompileText(p, r.text)) << r.text;
+    std::vector<double> values = DefaultValues();
+    values[6] = r.X;
+    p.SetValues(values.data(), kVariableCount);
+    int ok = 1;
+    EXPECT_EQ(p.Evaluate(&ok), r.expected) << r.text;
+    EXPECT_EQ(Interpret(p).value, r.expected) << r.text;
+  }
+  // Every shape of power over values of every kind, optimised or not.
+  const char* const shapes[] = {"X'2", "X'3", "X'4", "X'5", "X'6", "X'7", "X'8", "X'9", "X'2.5",
+                                "X'-3", "e'X", "e'-X\xB2", "X'e", "2'X", "X'Y", "(X'8)'8", "-X'4"};
+  std::mt19937_64 rng(11);
+  for (const char* shape : shapes) {
+    CFormulaProgram compiled;
+    ASSERT_TRUE(CompileText(compiled, shape)) << shape;
+    for (bool optimize : {false, true}) {
+      CFormulaProgram p;
+      CFormulaProgram::CopyTo(&compiled, &p);
+      if (optimize) p.Optimize(nullptr, 0);
+      std::vector<double> values = DefaultValues();
+      for (int i = 0; i < 20000; ++i) {
+        values[6] = i < 10000 ? FromBits(rng()) : std::ldexp(static_cast<double>(rng() >> 11), -53 - i % 20);
+        values[7] = 1.0 + i % 9;
+        p.SetValues(values.data(), kVariableCount);
+        const Outcome plain = Interpret(p);
+        int ok = 1;
+        const double fast = p.Evaluate(&ok);
+        ASSERT_EQ(ok, plain.ok) << shape << " at " << values[6];
+        ASSERT_EQ(Bits(fast), Bits(plain.value)) << shape << " at " << values[6];
       }
     }
   }
@@ -171,63 +200,34 @@ TEST(FormulaFastPath, RefusesLoadsBeyondTheValues) {
   EXPECT_EQ(ok, 0);
 }
 
-TEST(FormulaFastPath, IntegerPowersStayWithinEightUlp) {
+// x'n against std::pow itself: random bit patterns (every exponent,
+// subnormals, NaNs), values near one, and values whose power lies exactly
+// halfway between two doubles, through both kernels.
+TEST(FormulaFastPath, IntegerPowersGivePowsBits) {
   std::mt19937_64 rng(3);
-  std::uniform_real_distribution<double> mantissa(0.5, 1.0);
-  std::uniform_int_distribution<int> exponent(-140, 140);
+  std::vector<double> xs = {0.0, -0.0, kInf, -kInf, kNaN, 1e300, -1e300, 1e-300, 4.9e-324, 1e-40, 1e38,
+                            -1e39, 2.2250738585072014e-308, 1.3407807929942596e154, 1.0, -1.0, 2.0};
+  for (int i = 0; i < 300000; ++i) {
+    const uint64_t bits = rng();
+    xs.push_back(FromBits(bits));
+    // Exponents where every power stays a normal number.
+    xs.push_back(FromBits((bits & 0x800FFFFFFFFFFFFFull) | (uint64_t{1023 - 60 + bits % 120} << 52)));
+    xs.push_back(1.0 + std::ldexp(static_cast<double>(bits >> 40), -60));
+  }
+  // (2^k - 1)^n needs k*n bits; one more than a double holds is a tie.
+  for (int k = 2; k <= 27; ++k) xs.push_back(std::ldexp(1.0, k) - 1);
+  int64_t checked = 0;
   for (int n = 2; n <= 8; ++n) {
-    for (int i = 0; i < 20000; ++i) {
-      const double x = std::ldexp(mantissa(rng), exponent(rng)) * (i % 2 ? -1 : 1);
-      const double want = std::pow(x, n);
-      EXPECT_LE(UlpDistance(formula_detail::FastIntegerPower(x, n), want), 8) << x << "'" << n;
+    // Read at run time: the compiler would make pow(x, 2) a square.
+    const volatile double exponent = n;
+    for (double x : xs) {
+      const uint64_t want = Bits(std::pow(x, exponent));
+      ASSERT_EQ(Bits(formula_detail::IntegerPowerWithoutFma(x, n)), want) << std::hexfloat << x << "'" << n;
+      ASSERT_EQ(Bits(formula_detail::IntegerPowerWithFma(x, n)), want) << std::hexfloat << x << "'" << n;
+      ++checked;
     }
   }
-}
-
-TEST(FormulaFastPath, IntegerPowersAreExactOnSpecialValues) {
-  const double specials[] = {0.0, -0.0, kInf, -kInf, kNaN, 1e300, -1e300, 1e-300, 4.9e-324,
-                             1e-40, 1e38, -1e39, 2.2250738585072014e-308, 1.3407807929942596e154};
-  for (int n = 2; n <= 8; ++n) {
-    for (double x : specials) {
-      const double want = std::pow(x, n);
-      const double got = formula_detail::FastIntegerPower(x, n);
-      if (std::isnan(want)) {
-        EXPECT_TRUE(std::isnan(got)) << x << "'" << n;
-      } else if (want == 0 || std::isinf(want) || std::fabs(want) < DBL_MIN) {
-        EXPECT_EQ(Bits(got), Bits(want)) << x << "'" << n;
-      } else {
-        EXPECT_LE(UlpDistance(got, want), 8) << x << "'" << n;
-      }
-    }
-  }
-}
-
-TEST(FormulaFastPath, PowersOfEStayWithinTwoUlp) {
-  for (int i = 0; i <= 40000; ++i) {
-    const double u = -705 + 1410.0 * i / 40000;
-    EXPECT_LE(UlpDistance(formula_detail::FastPowerOfE(u), std::pow(kE, u)), 2) << u;
-  }
-  for (double u : {0.0, -0.0, kInf, -kInf, kNaN, 709.5, -745.0, -760.0, 710.0, 1e-320}) {
-    const double want = std::pow(kE, u);
-    const double got = formula_detail::FastPowerOfE(u);
-    if (std::isnan(want))
-      EXPECT_TRUE(std::isnan(got)) << u;
-    else
-      EXPECT_EQ(Bits(got), Bits(want)) << u;
-  }
-}
-
-TEST(FormulaFastPath, ReplacesOnlyPowersOfConstantShape) {
-  const struct {
-    const char* text;
-    bool approximated;
-  } rows[] = {{"x'4", true},   {"x'9", false}, {"x'2.5", false}, {"e'x", true},
-              {"x'e", false},  {"2'x", false}, {"x'y", false},   {"x\xB2", false}};
-  for (const auto& r : rows) {
-    CFormulaProgram p;
-    ASSERT_TRUE(CompileText(p, r.text)) << r.text;
-    EXPECT_EQ(UsesApproximation(p), r.approximated) << r.text;
-  }
+  EXPECT_GT(checked, 6000000);
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 // callback, and compile-and-evaluate shortcuts.
 #pragma once
 
-#include "formula/fast_path.h"
 #include "formula/formula.h"
 
 #include <cstdint>
@@ -69,24 +68,6 @@ inline Outcome Interpret(const CFormulaProgram& p) {
   int ok = 1;
   const double v = EvaluateCode(p.Code(), p.CodeLength(), p.Values(), &ok);
   return {v, ok};
-}
-
-// The fast form of the program's code built without replacing libm calls.
-inline Outcome RunExactFastForm(const CFormulaProgram& p) {
-  formula_detail::FastForm form;
-  formula_detail::BuildFastForm(form, p.Code(), p.CodeLength(), p.Values(), p.ValueCount(),
-                                p.VariableCount(), false);
-  int ok = 1;
-  const double v = formula_detail::RunFastForm(form, &ok);
-  return {v, ok};
-}
-
-// Whether Evaluate's fast form replaces a libm call (x'n, E'u).
-inline bool UsesApproximation(const CFormulaProgram& p) {
-  formula_detail::FastForm form;
-  formula_detail::BuildFastForm(form, p.Code(), p.CodeLength(), p.Values(), p.ValueCount(),
-                                p.VariableCount(), true);
-  return !form.exact;
 }
 
 }  // namespace formula_test

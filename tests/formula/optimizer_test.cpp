@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -171,6 +172,84 @@ TEST(FormulaOptimize, NeverPassesTheLastValueIndex) {
   }
   EXPECT_LT(p.CodeLength(), 12001u);  // folded until the indices ran out
   EXPECT_NEAR(Interpret(p).value, before, 1e-9 * before);
+}
+
+// The reordering walk as it was first written, restarting at its chain's
+// start after every swap: the reference for the walk that resumes.
+int RestartingReorder(std::vector<uint16_t>& c, const CFormulaProgram& p, const uint8_t* flags,
+                      uint32_t count) {
+  const size_t n = c.size();
+  if (n < 6) return 0;
+  auto isConst = [&](uint16_t w) {
+    if (!IsLoadWord(w)) return false;
+    const uint32_t index = w & FormulaIndexMask;
+    return index >= p.VariableCount() || (flags != nullptr && index < count && flags[index] != 0);
+  };
+  auto family = [](uint16_t w) {
+    if (w == ACT_ADD || w == ACT_SUB) return 1;
+    if (w == ACT_MUL || w == ACT_DIV) return 2;
+    return 0;
+  };
+  int swaps = 0;
+  for (size_t i = 0; i + 4 < n; ++i) {
+    if (!(c[i] == ACT_UP && IsLoadWord(c[i + 1]) && c[i + 3] == ACT_UP && IsLoadWord(c[i + 4]))) continue;
+    size_t q = i + 3;
+    while (q + 2 < n && c[q] == ACT_UP && IsLoadWord(c[q + 1])) {
+      if (isConst(c[q + 1]) && !isConst(c[q - 2]) && family(c[q - 1]) != 0 &&
+          family(c[q - 1]) == family(c[q + 2])) {
+        std::swap(c[q - 2], c[q + 1]);
+        std::swap(c[q - 1], c[q + 2]);
+        ++swaps;
+        q = i + 3;
+        continue;
+      }
+      q += 3;
+    }
+    i = q - 1;
+  }
+  return swaps;
+}
+
+// Random chains of sums and products over variables, flagged variables
+// and numbers, with nested groups, through every round of Optimize.
+TEST(FormulaOptimize, ResumingReorderMatchesTheRestartingWalk) {
+  std::mt19937 rng(19);
+  const char* const operands[] = {"x", "y", "a", "b", "2", "0.5", "3", "sin x", "-y", "(x - 1)"};
+  const char* const operators[] = {" + ", " - ", " * ", " / ", " + ", " * "};
+  const uint8_t flags[] = {0, 0, 1, 1};
+  int totalSwaps = 0;
+  for (int trial = 0; trial < 3000; ++trial) {
+    std::string text;
+    const int terms = 2 + static_cast<int>(rng() % 40);
+    int open = 0;
+    for (int t = 0; t < terms; ++t) {
+      if (t != 0) text += operators[rng() % 6];
+      if (rng() % 5 == 0) {
+        text += "(";
+        ++open;
+      }
+      text += operands[rng() % 10];
+      if (open != 0 && rng() % 4 == 0) {
+        text += ")";
+        --open;
+      }
+    }
+    text.append(static_cast<size_t>(open), ')');
+    CFormulaProgram p;
+    ASSERT_TRUE(CompileText(p, text)) << text;
+    const std::vector<double> values = DefaultValues();
+    p.SetValues(values.data(), static_cast<int>(values.size()));
+    for (int round = 0; round < 100; ++round) {
+      const int folded = p.FoldConstants(flags, 4);
+      std::vector<uint16_t> expected = CodeOf(p);
+      const int expectedSwaps = RestartingReorder(expected, p, flags, 4);
+      ASSERT_EQ(p.ReorderOperands(flags, 4), expectedSwaps) << text;
+      ASSERT_EQ(CodeOf(p), expected) << text;
+      totalSwaps += expectedSwaps;
+      if (folded == 0 && expectedSwaps == 0) break;
+    }
+  }
+  EXPECT_GT(totalSwaps, 2000);
 }
 
 TEST(FormulaOptimize, LeavesShortCodeAlone) {
