@@ -18,7 +18,9 @@ using Pixel = std::pair<int, int>;
 constexpr double kPiArea = 3.14159265358979323846;
 std::vector<Pixel>* g_calls = nullptr;
 void RecordingShader(CGraphicsImage*, BYTE*, int x, int y, DWORD) { g_calls->push_back({x, y}); }
-void ShadeWithArg(CGraphicsImage* im, BYTE* row, int x, int, DWORD arg) { im->PixelSetFunc(row, x, arg); }
+void ShadeWithArg(CGraphicsImage* im, BYTE* row, int x, int, DWORD arg) {
+  im->PixelSetFunc(row, x, arg);
+}
 
 CGraphicsImage Blank(int w, int h) {
   CGraphicsImage im;
@@ -238,9 +240,9 @@ TEST(FillEllipse, RightAnchorsAtTheIntLimitDrawTheRowsInsideTheImage) {
   };
   const int half = INT_MAX / 2;  // 2 * half + 1 == INT_MAX
   const Case cases[] = {
-      {2, half, 6, 0, INT_MAX - half},          // left edge 1
-      {1, -half, 6, 0, INT_MAX - half},         // negative rx anchors right for 1
-      {2, half, half, 0, INT_MAX - half},       // tall: every row full
+      {2, half, 6, 0, INT_MAX - half},            // left edge 1
+      {1, -half, 6, 0, INT_MAX - half},           // negative rx anchors right for 1
+      {2, half, half, 0, INT_MAX - half},         // tall: every row full
       {2, INT_MAX, 9, ELLIPSE_BOUNDS, half + 1},  // width INT_MAX, left 1
       {1, -INT_MAX, half, ELLIPSE_BOUNDS, half + 1},
   };
@@ -258,7 +260,8 @@ TEST(FillEllipse, RightAnchorsAtTheIntLimitDrawTheRowsInsideTheImage) {
   };
   for (const Case& c : cases) {
     for (auto [name, fill] : fills) {
-      SCOPED_TRACE(testing::Message() << name << " anchor " << c.h << " rx " << c.rx << " ry " << c.ry);
+      SCOPED_TRACE(testing::Message()
+                   << name << " anchor " << c.h << " rx " << c.rx << " ry " << c.ry);
       CGraphicsImage anchored = Blank(16, 16), centred = Blank(16, 16);
       ASSERT_TRUE(fill(anchored, INT_MAX, c.rx, c.ry, 8, c.bounds | Anchors(c.h, 0)));
       ASSERT_TRUE(fill(centred, c.centre, c.rx, c.ry, 8, c.bounds));

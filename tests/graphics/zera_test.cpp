@@ -246,7 +246,8 @@ TEST(ZeraWriter, RefusesImagesItCannotStore) {
 // byte, and every image reads back.
 TEST(ZeraWriter, DirectCallsRefuseEveryIndexButTheNext) {
   std::vector<CGraphicsImage> images(3);
-  for (size_t i = 0; i < images.size(); ++i) savetest::MakeRandomImage(images[i], 24, 4, 3, uint32_t(i + 1));
+  for (size_t i = 0; i < images.size(); ++i)
+    savetest::MakeRandomImage(images[i], 24, 4, 3, uint32_t(i + 1));
   CTlsWriter reference;
   const std::vector<BYTE> expected = SaveMany(reference, images);
   struct Call {
@@ -254,7 +255,7 @@ TEST(ZeraWriter, DirectCallsRefuseEveryIndexButTheNext) {
     bool accepted;
   };
   const std::vector<std::vector<Call>> orders = {
-      {{0, true}, {2, false}, {1, true}, {2, true}},                // a hole
+      {{0, true}, {2, false}, {1, true}, {2, true}},                        // a hole
       {{0, true}, {1, true}, {1, false}, {0, true}, {1, true}, {2, true}},  // twice; 0 restarts
       {{1, false}, {2, false}, {0, true}, {1, true}, {2, true}, {1, false}, {2, false}},
   };
