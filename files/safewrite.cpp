@@ -1,8 +1,6 @@
 // Putting a finished file in a target's place, and rewriting part of a file,
 // so that an interruption never leaves the target half-written.
 #include <cstring>
-#include <memory>
-#include <new>
 #include <string>
 
 #include "files/copyengine.h"
@@ -12,6 +10,7 @@
 #include "platform/fileio.h"
 #include "platform/fsops.h"
 #include "platform/pathsys.h"
+#include "platform/safemove.h"
 
 using namespace fileops_detail;
 
@@ -24,7 +23,9 @@ constexpr size_t kMaxTargetLength = 4095;
 const char kAsideSuffix[] = ".rf.tmp";
 const char kRewriteSuffix[] = ".cf.tmp";
 
-bool Move(const std::string& from, const std::string& to) { return SysMoveFile(from.c_str(), to.c_str(), false) == SYS_OK; }
+bool Move(const std::string& from, const std::string& to, bool replace) {
+  return SysMoveFile(from.c_str(), to.c_str(), replace) == SYS_OK;
+}
 
 void Discard(const std::string& newFile, int flags) {
   if (!(flags & RENAME_SAFE_DELETE_ON_FAILURE)) return;
@@ -38,6 +39,41 @@ bool BackUp(const char* source, const char* pattern, int flags, int count, const
 }
 bool BackUp(const wchar16* source, const wchar16* pattern, int flags, int count, const wchar16* base) {
   return MakeBackupFileW(source, pattern, flags, count, BACKUP_COUNTER_IN_PATTERN, 1, base);
+}
+
+// Gives the old target its aside name as well, so that the one rename that
+// replaces the target never leaves the name empty. An aside file found while
+// the target exists is stale and goes first. SYS_ERROR_NOT_FOUND: no target.
+int KeepAside(const std::string& old, const std::string& aside) {
+  int kept = SysLinkOrCopy(old.c_str(), aside.c_str());
+  if (kept == SYS_ERROR_EXISTS) {
+    DeleteFileForced(aside.c_str());
+    kept = SysLinkOrCopy(old.c_str(), aside.c_str());
+  }
+  return kept;
+}
+
+// The exchange where the file system cannot swap two names in one step: the
+// target takes the new file in one rename, then the old file (kept aside)
+// takes the new file's name.
+bool ExchangeInSteps(const std::string& fresh, const std::string& old, const std::string& aside, int flags) {
+  int kept = KeepAside(old, aside);
+  if (kept == SYS_ERROR_NOT_FOUND && (flags & RENAME_SAFE_TARGET_MAY_BE_MISSING) && Move(fresh, old, false))
+    return true;
+  if (kept != SYS_OK) {
+    Discard(fresh, flags);
+    return false;
+  }
+  if (!Move(fresh, old, true)) {
+    SysDeleteFile(aside.c_str());
+    Discard(fresh, flags);
+    return false;
+  }
+  if (Move(aside, fresh, false)) return true;
+  // Back as it was: the new file under its name again before the old file
+  // takes the target's, so that neither is ever without a name.
+  if (SysLinkOrCopy(old.c_str(), fresh.c_str()) == SYS_OK) Move(aside, old, true);
+  return false;
 }
 
 template <class Ch>
@@ -54,31 +90,35 @@ bool RenameSafe(const Ch* newFile, const Ch* target, int flags, const Ch* patter
   }
   std::string old, aside;
   if (targetName.size() > kMaxTargetLength || !Narrow(targetName, old)) return false;
-  // Putting a file in its own place would end with it deleted.
-  if (SysSameFile(fresh.c_str(), old.c_str())) return false;
   aside = old + kAsideSuffix;
-  // A leftover aside file is stale while the target exists; without the
-  // target it is the only copy of the old file a crash left, and stays.
-  if (GetPathType(old.c_str()) != PATH_NONE) DeleteFileForced(aside.c_str());
-  bool movedAside = Move(old, aside);
-  if (!movedAside && !((flags & RENAME_SAFE_TARGET_MAY_BE_MISSING) && GetPathType(old.c_str()) == PATH_NONE)) {
-    Discard(fresh, flags);
-    return false;
-  }
-  if (!Move(fresh, old)) {
-    if (movedAside) Move(aside, old);
-    Discard(fresh, flags);
-    return false;
-  }
+  // Putting a file in its own place would end with it deleted, and so would
+  // a new file that sits under the aside name, which is cleared first.
+  if (SysSameFile(fresh.c_str(), old.c_str()) || SysSameFile(fresh.c_str(), aside.c_str())) return false;
   if (flags & RENAME_SAFE_EXCHANGE) {
-    if (movedAside && !Move(aside, fresh)) {
-      Move(old, fresh);
-      Move(aside, old);
-      return false;
-    }
-    return true;
+    int swapped = SysExchangeFiles(fresh.c_str(), old.c_str());
+    if (swapped == SYS_OK) return true;
+    if (swapped == SYS_ERROR_NOT_SUPPORTED || swapped == SYS_ERROR_NOT_FOUND)
+      return ExchangeInSteps(fresh, old, aside, flags);
+    Discard(fresh, flags);
+    return false;
   }
-  if (!movedAside) return true;
+  int kept = KeepAside(old, aside);
+  if (kept == SYS_ERROR_NOT_FOUND) {
+    // No old file to keep. An aside file without its target is what an
+    // interrupted rename of older versions left, and stays.
+    if ((flags & RENAME_SAFE_TARGET_MAY_BE_MISSING) && Move(fresh, old, false)) return true;
+    Discard(fresh, flags);
+    return false;
+  }
+  if (kept != SYS_OK) {
+    Discard(fresh, flags);
+    return false;
+  }
+  if (!Move(fresh, old, true)) {
+    SysDeleteFile(aside.c_str());
+    Discard(fresh, flags);
+    return false;
+  }
   if (pattern == nullptr) {
     DeleteFileForced(aside.c_str());
     return true;
@@ -109,32 +149,16 @@ bool CopyBlocks(int in, int out, int64_t count, int64_t outAt) {
   return true;
 }
 
-// The same length: the bytes are written in place, and put back when the
-// write fails.
-bool RewriteInPlace(const std::string& path, int64_t offset, const void* data, int64_t length) {
-  if (length == 0) return true;
-  // Room for the old bytes comes first: a range too large for memory is
-  // refused before the file is touched.
-  std::unique_ptr<unsigned char[]> old(new (std::nothrow) unsigned char[static_cast<size_t>(length)]);
-  if (old == nullptr) return false;
-  int fd = FdOpen(path.c_str(), FD_OPEN_READWRITE | FD_OPEN_BINARY);
-  if (fd < 0) return false;
-  bool ok = FdSeek(fd, offset, FD_SEEK_SET) == offset && ReadAll(fd, old.get(), length) &&
-            FdSeek(fd, offset, FD_SEEK_SET) == offset;
-  if (ok && !WriteAll(fd, data, length)) {
-    if (FdSeek(fd, offset, FD_SEEK_SET) == offset) WriteAll(fd, old.get(), length);
-    ok = false;
-  }
-  if (FdClose(fd) != 0) ok = false;
-  return ok;
-}
-
-// Another length: the whole file is written anew to the ".cf.tmp" file.
+// The whole file is written anew to the ".cf.tmp" file, with the old file's
+// owner and mode. A leftover of that name (a killed rewrite's) is replaced;
+// the new one is made exclusively, so a link planted under the name is never
+// followed.
 bool WriteRewrite(const std::string& path, const std::string& temporary, int64_t offset, int64_t oldLength,
                   const void* data, int64_t newLength) {
   int in = FdOpen(path.c_str(), FD_OPEN_READ | FD_OPEN_BINARY);
   if (in < 0) return false;
-  int out = FdOpen(temporary.c_str(), FD_OPEN_WRITE | FD_OPEN_CREATE | FD_OPEN_TRUNCATE | FD_OPEN_BINARY);
+  SysDeleteFile(temporary.c_str());
+  int out = FdOpen(temporary.c_str(), FD_OPEN_WRITE | FD_OPEN_CREATE | FD_OPEN_EXCLUSIVE | FD_OPEN_BINARY);
   if (out < 0) {
     FdClose(in);
     return false;
@@ -143,8 +167,8 @@ bool WriteRewrite(const std::string& path, const std::string& temporary, int64_t
             WriteAll(out, data, newLength) && CopyBlocks(in, out, -1, offset + newLength);
   FdClose(in);
   if (FdClose(out) != 0) ok = false;
-  if (ok) SysCopyPermissions(path.c_str(), temporary.c_str());
-  else SysDeleteFile(temporary.c_str());
+  if (ok) ok = SysCopyOwnerAndMode(path.c_str(), temporary.c_str());
+  if (!ok) SysDeleteFile(temporary.c_str());
   return ok;
 }
 
@@ -155,26 +179,29 @@ bool WriteSafe(const Ch* path, int64_t offset, int64_t oldLength, const void* da
   if (path == nullptr || offset < 0 || oldLength < 0 || newLength < 0 || (newLength > 0 && data == nullptr) ||
       !Narrow(path, narrow))
     return false;
+  // Through a symbolic link the file it names is rewritten, beside itself,
+  // and the link stays.
+  Str<Ch> file(path);
+  std::string named;
+  if (SysResolveLink(narrow.c_str(), named)) {
+    if (named.empty()) return false;
+    narrow = named;
+    file = Widen<Ch>(named);
+  }
   int64_t size = -1;
   GetFileSize64ByName(narrow.c_str(), &size);
   if (size < 0 || offset > size) return false;
   if (oldLength > size - offset) oldLength = size - offset;
-  if (newLength == oldLength) {
-    // A read-only file refuses the writer, before any backup of it is made;
-    // the host would let a privileged process write it all the same.
-    DWORD attributes = SysGetFileAttributes(narrow.c_str());
-    if (attributes == SYS_ATTR_INVALID || (attributes & SYS_ATTR_READONLY)) return false;
-    if (pattern != nullptr &&
-        !BackUp(path, pattern, BACKUP_COPY, count < 1 ? 1 : count, path))
-      return false;
-    return RewriteInPlace(narrow, offset, data, newLength);
-  }
-  Str<Ch> temporary = Str<Ch>(path) + Ascii<Ch>(kRewriteSuffix);
+  // A read-only file refuses the writer; the host would let a privileged
+  // process replace it all the same.
+  DWORD attributes = SysGetFileAttributes(narrow.c_str());
+  if (attributes == SYS_ATTR_INVALID || (attributes & SYS_ATTR_READONLY)) return false;
+  Str<Ch> temporary = file + Ascii<Ch>(kRewriteSuffix);
   std::string temporaryNarrow;
   if (!Narrow(temporary, temporaryNarrow) ||
       !WriteRewrite(narrow, temporaryNarrow, offset, oldLength, data, newLength))
     return false;
-  return RenameSafe(temporary.c_str(), path, RENAME_SAFE_DELETE_ON_FAILURE, pattern, count);
+  return RenameSafe(temporary.c_str(), file.c_str(), RENAME_SAFE_DELETE_ON_FAILURE, pattern, count);
 }
 
 }  // namespace

@@ -44,7 +44,8 @@ int ErrorCode(int err) {
 }
 
 // Calls to let pass before the injected failure, per operation; -1: none.
-std::atomic<int> g_faultSkip[size_t(SysFault::Count)] = {-1, -1, -1, -1, -1, -1};
+std::atomic<int> g_faultSkip[size_t(SysFault::Count)] = {-1, -1, -1, -1, -1, -1, -1, -1, -1};
+static_assert(size_t(SysFault::Count) == 9, "every fault starts without a pending failure");
 std::atomic<bool> g_faultPending{false};
 
 }  // namespace

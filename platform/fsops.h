@@ -119,6 +119,9 @@ enum class SysFault : unsigned {
   Move,             // SysMoveFile gives SYS_ERROR_ACCESS
   Delete,           // SysDeleteFile gives SYS_ERROR_ACCESS
   CreateDirectory,  // SysCreateDirectory gives SYS_ERROR_ACCESS
+  Link,             // SysLinkOrCopy finds hard links refused and copies
+  Exchange,         // SysExchangeFiles finds no exchange on the file system
+  Unnamed,          // FdBeginUnnamedReplace finds no unnamed files
   Count
 };
 // The call of op after `skip` further calls fails once; the others behave

@@ -123,32 +123,69 @@ TEST_F(SafeFiles, RenameExchangesNames) {
   EXPECT_EQ(Read("b"), "second");
 }
 
-// Each of the moves fails in turn: the target ends with its old or its new
-// content, and no ".rf.tmp" stays.
-TEST_F(SafeFiles, RenameRollsBackWhicheverMoveFails) {
+// Each step fails in turn: the target ends with its old or its new content,
+// the new file is kept or deleted as the flags say, and no ".rf.tmp" stays.
+TEST_F(SafeFiles, RenameRollsBackWhicheverStepFails) {
+  struct Fault {
+    SysFault op;
+    int skip;
+  };
   struct Case {
+    const char* what;
     int flags;
-    int failingMove;  // 0: target aside, 1: new file in, 2: old target to the new name
+    std::vector<Fault> faults;
     const char* target;
     const char* fresh;  // null: the new file is gone
   } cases[] = {
-      {RENAME_SAFE_DELETE_ON_FAILURE, 0, "O", nullptr},
-      {0, 0, "O", "N"},
-      {RENAME_SAFE_DELETE_ON_FAILURE, 1, "O", nullptr},
-      {0, 1, "O", "N"},
-      {RENAME_SAFE_EXCHANGE, 2, "O", "N"},
+      {"aside refused", RENAME_SAFE_DELETE_ON_FAILURE, {{SysFault::Link, 0}, {SysFault::Open, 1}}, "O", nullptr},
+      {"aside refused, kept", 0, {{SysFault::Link, 0}, {SysFault::Open, 0}}, "O", "N"},
+      {"replace refused", RENAME_SAFE_DELETE_ON_FAILURE, {{SysFault::Move, 0}}, "O", nullptr},
+      {"replace refused, kept", 0, {{SysFault::Move, 0}}, "O", "N"},
+      {"swap refused", RENAME_SAFE_EXCHANGE, {{SysFault::Move, 0}}, "O", "N"},
+      {"stepwise swap, replace refused", RENAME_SAFE_EXCHANGE, {{SysFault::Exchange, 0}, {SysFault::Move, 0}}, "O",
+       "N"},
+      {"stepwise swap, old to new name refused", RENAME_SAFE_EXCHANGE,
+       {{SysFault::Exchange, 0}, {SysFault::Move, 1}}, "O", "N"},
   };
   for (const Case& c : cases) {
     std::string fresh = Put("new", "N"), target = Put("doc", "O");
-    SysInjectFault(SysFault::Move, c.failingMove);
-    EXPECT_FALSE(RenameFileSafe(fresh.c_str(), target.c_str(), c.flags, nullptr, 0)) << c.failingMove;
+    for (const Fault& f : c.faults) SysInjectFault(f.op, f.skip);
+    EXPECT_FALSE(RenameFileSafe(fresh.c_str(), target.c_str(), c.flags, nullptr, 0)) << c.what;
     SysClearFaults();
-    EXPECT_EQ(Read("doc"), c.target) << c.failingMove;
-    if (c.fresh) EXPECT_EQ(Read("new"), c.fresh) << c.failingMove;
-    else EXPECT_FALSE(Has("new")) << c.failingMove;
-    EXPECT_FALSE(Has("doc.rf.tmp")) << c.failingMove;
+    EXPECT_EQ(Read("doc"), c.target) << c.what;
+    if (c.fresh) EXPECT_EQ(Read("new"), c.fresh) << c.what;
+    else EXPECT_FALSE(Has("new")) << c.what;
+    EXPECT_FALSE(Has("doc.rf.tmp")) << c.what;
     ::unlink(fresh.c_str());
   }
+}
+
+// Where the file system refuses hard links, the old file is kept aside as a
+// copy: the exchange in steps and a backup both still get it whole.
+TEST_F(SafeFiles, RenameKeepsTheOldFileAsACopyWhereLinksFail) {
+  std::string fresh = Put("new", "N"), target = Put("doc", "old content");
+  ASSERT_EQ(::chmod(target.c_str(), 0604), 0);
+  SysInjectFault(SysFault::Link, 0);
+  ASSERT_TRUE(RenameFileSafe(fresh.c_str(), target.c_str(), 0, "*.bak", 1));
+  EXPECT_EQ(Read("doc"), "N");
+  EXPECT_EQ(Read("doc.bak.0"), "old content");
+  struct stat st;
+  ASSERT_EQ(::stat(dir_.File("doc.bak.0").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0604u);
+  SysInjectFault(SysFault::Exchange, 0);
+  SysInjectFault(SysFault::Link, 0);
+  ASSERT_TRUE(RenameFileSafe(dir_.File("doc.bak.0").c_str(), target.c_str(), RENAME_SAFE_EXCHANGE, nullptr, 0));
+  EXPECT_EQ(Read("doc"), "old content");
+  EXPECT_EQ(Read("doc.bak.0"), "N");
+  EXPECT_EQ(Listing(), (Names{"doc", "doc.bak.0"}));
+}
+
+// A new file under the aside name would be cleared with a stale aside file.
+TEST_F(SafeFiles, RenameRefusesANewFileUnderTheAsideName) {
+  std::string fresh = Put("doc.rf.tmp", "N"), target = Put("doc", "O");
+  EXPECT_FALSE(RenameFileSafe(fresh.c_str(), target.c_str(), RENAME_SAFE_DELETE_ON_FAILURE, nullptr, 0));
+  EXPECT_EQ(Read("doc.rf.tmp"), "N");
+  EXPECT_EQ(Read("doc"), "O");
 }
 
 std::string Splice(std::string text, size_t offset, size_t oldLength, const std::string& data) {
@@ -179,21 +216,22 @@ TEST_F(SafeFiles, WriteReplacesARangeOfAnyLength) {
   }
 }
 
-TEST_F(SafeFiles, WriteOfTheSameLengthStaysInPlaceAndKeepsTheMode) {
+TEST_F(SafeFiles, WriteOfEveryLengthReplacesTheFileKeepingModeAndBackups) {
   std::string path = Put("f", "0123456789");
   ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
   struct stat before, after;
   ASSERT_EQ(::stat(path.c_str(), &before), 0);
+  // The same length too goes through a new file: never a half-written one.
   ASSERT_TRUE(WriteFileSafe(path.c_str(), 3, 2, "ab", 2, nullptr, 0));
   ASSERT_EQ(::stat(path.c_str(), &after), 0);
   EXPECT_EQ(Read("f"), "012ab56789");
-  EXPECT_EQ(before.st_ino, after.st_ino);
-  // Another length writes a new file that keeps the permission bits.
+  EXPECT_NE(before.st_ino, after.st_ino);
+  EXPECT_EQ(after.st_mode & 0777, 0640u);
   ASSERT_TRUE(WriteFileSafe(path.c_str(), 3, 2, "abc", 3, nullptr, 0));
   ASSERT_EQ(::stat(path.c_str(), &after), 0);
   EXPECT_EQ(Read("f"), "012abc56789");
   EXPECT_EQ(after.st_mode & 0777, 0640u);
-  // Backups: a copy before an in-place write, the old file after a rewrite.
+  // Backups hold the file as it was before each write, whatever the length.
   ASSERT_TRUE(WriteFileSafe(path.c_str(), 0, 1, "X", 1, "*.bak", 5));
   EXPECT_EQ(Read("f"), "X12abc56789");
   EXPECT_EQ(Read("f.bak.0"), "012abc56789");
@@ -202,6 +240,18 @@ TEST_F(SafeFiles, WriteOfTheSameLengthStaysInPlaceAndKeepsTheMode) {
   EXPECT_EQ(Read("f.bak.0"), "X12abc56789");
   EXPECT_EQ(Read("f.bak.1"), "012abc56789");
   EXPECT_EQ(Listing(), (Names{"f", "f.bak.0", "f.bak.1"}));
+}
+
+TEST_F(SafeFiles, WriteKeepsTheOwner) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to hand the file to another user";
+  std::string path = Put("f", "0123456789");
+  ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+  ASSERT_TRUE(WriteFileSafe(path.c_str(), 0, 1, "xy", 2, nullptr, 0));
+  struct stat st;
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, 65534u);
+  EXPECT_EQ(st.st_gid, 65534u);
+  EXPECT_EQ(Read("f"), "xy123456789");
 }
 
 TEST_F(SafeFiles, WriteRefusesBadArguments) {
@@ -250,11 +300,11 @@ TEST_F(SafeFiles, WriteLosesNothingWhenAStepFails) {
   struct Case {
     SysFault fault;
     int skip;
-    int64_t newLength;  // 100: the in-place path
+    int64_t newLength;  // 100: the same length
   } cases[] = {
       {SysFault::Open, 0, 50},  {SysFault::Open, 1, 50},  {SysFault::Read, 0, 50},
       {SysFault::Read, 2, 50},  {SysFault::Write, 0, 50}, {SysFault::Write, 1, 50},
-      {SysFault::Write, 2, 50}, {SysFault::Move, 0, 50},  {SysFault::Move, 1, 50},
+      {SysFault::Write, 2, 50}, {SysFault::Move, 0, 50},  {SysFault::Move, 0, 100},
       {SysFault::Open, 0, 100}, {SysFault::Read, 0, 100}, {SysFault::Write, 0, 100},
   };
   std::string data(100, 'z');
@@ -283,12 +333,13 @@ TEST_F(SafeFiles, RenameKeepsTheAsideFileACrashLeftWithoutTarget) {
   EXPECT_EQ(Listing(), (Names{"doc", "doc.rf.tmp"}));
 }
 
-// A read-only file refuses a write in place as a writer would be refused:
+// A read-only file refuses a rewrite as a writer would be refused:
 // unchanged, and no backup made of it.
-TEST_F(SafeFiles, WriteInPlaceRefusesAReadOnlyFile) {
+TEST_F(SafeFiles, WriteRefusesAReadOnlyFile) {
   std::string path = Put("f", "0123456789");
   ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
   EXPECT_FALSE(WriteFileSafe(path.c_str(), 3, 2, "ab", 2, "*.bak", 3));
+  EXPECT_FALSE(WriteFileSafe(path.c_str(), 3, 2, "abc", 3, "*.bak", 3));
   std::u16string wide(path.begin(), path.end()), pattern = u"*.bak";
   EXPECT_FALSE(WriteFileSafeW(wide.c_str(), 3, 2, "ab", 2, pattern.c_str(), 3));
   EXPECT_EQ(Read("f"), "0123456789");
