@@ -56,6 +56,8 @@ class CRegistryKey {
   bool QueryValueAlloc(void** out, const char* name, DWORD type);
   int GetValueSize(const char* name);
   bool GetString(CString& out, const char* name);
+  // Numbers as REG_SZ text with '.' whatever the process locale; SetDouble
+  // writes the shortest text that reads back to the same double.
   bool GetDouble(double* out, const char* name);
   bool GetFloat(float* out, const char* name);
   bool SetValue(const void* data, DWORD size, const char* name, DWORD type);

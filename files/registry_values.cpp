@@ -1,5 +1,9 @@
 // CRegistryKey: reading and writing values, with the terminators a text
 // read must end in.
+#include <locale.h>
+#include <stdlib.h>
+
+#include <charconv>
 #include <cfloat>
 #include <climits>
 #include <cmath>
@@ -303,17 +307,28 @@ bool CRegistryKey::GetString(CString& out, const char* text) {
   return true;
 }
 
+namespace {
+
+// Reads a number as atof does in the C locale, whatever the process's
+// locale says: settings written anywhere read the same everywhere.
+double ReadNumber(const char* text) {
+  static const locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+  return c != static_cast<locale_t>(nullptr) ? strtod_l(text, nullptr, c) : std::atof(text);
+}
+
+}  // namespace
+
 bool CRegistryKey::GetDouble(double* out, const char* text) {
   char buf[64] = {};
   if (!QueryValue(buf, sizeof buf, text, REG_SZ)) return false;
-  if (out != nullptr) *out = std::atof(buf);
+  if (out != nullptr) *out = ReadNumber(buf);
   return true;
 }
 
 bool CRegistryKey::GetFloat(float* out, const char* text) {
   char buf[64] = {};
   if (!QueryValue(buf, sizeof buf, text, REG_SZ)) return false;
-  const double value = std::atof(buf);
+  const double value = ReadNumber(buf);
   // Beyond the float range the stored text means an infinity, not undefined behaviour.
   if (out != nullptr) {
     *out = std::fabs(value) <= FLT_MAX || std::isnan(value)
@@ -356,9 +371,11 @@ bool CRegistryKey::SetValueEx(const void* data, DWORD size, const char* text, DW
 
 bool CRegistryKey::SetDouble(const double* value, const char* text) {
   if (value == nullptr) return SetValue(nullptr, 0, text, REG_SZ);
+  // The shortest text that reads back to the same double, with '.' in
+  // every locale.
   char buf[64];
-  const int len = std::snprintf(buf, sizeof buf, "%g", *value);
-  return SetValue(buf, static_cast<DWORD>(len), text, REG_SZ);
+  const auto written = std::to_chars(buf, buf + sizeof buf, *value);
+  return SetValue(buf, static_cast<DWORD>(written.ptr - buf), text, REG_SZ);
 }
 
 bool CRegistryKey::SetMultiString(const char* list, const char* text) {

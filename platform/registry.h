@@ -1,18 +1,33 @@
-// A small registry of our own for hosts that have none: a process-wide tree
-// of keys holding typed values below the predefined roots, kept per user in
-// one file ($XDG_CONFIG_HOME/zelvaro/registry.dat, ~/.config when unset).
-// The functions follow the registry calls the libraries were written
-// against: they return 0 or a Win32 error code. Key and value names compare
-// without regard to letter case (Latin-1); subkeys enumerate in that order,
-// values in the order they were first written. Value data is kept byte for
-// byte as it was written, whatever the type.
+// A small registry of our own for hosts that have none: keys holding typed
+// values below the predefined roots, kept per user in one SQLite database
+// ($XDG_CONFIG_HOME/zelvaro/registry.db, ~/.config when unset) that every
+// process of the user opens for itself. The functions follow the registry
+// calls the libraries were written against: they return 0 or a Win32 error
+// code. Key and value names compare without regard to letter case
+// (Latin-1); subkeys enumerate in that order, values in the order they were
+// first written.
 //
-// The file is read on first use and written (temporary file, then rename)
-// when a handle is closed or flushed after a change. A file that cannot be
-// read as a store leaves the tree empty; it is moved aside to
-// "registry.dat.bad" (".bad.1", ".bad.2"... when that exists) before the
-// first write, so nothing of it is lost. A file that exists but could not be
-// read at all is never replaced: writes report the read's error.
+// Every call that changes the store has committed its change when it
+// returns: other processes see it at once, and a crash of the process loses
+// none of it. Reads always see what was last committed; nothing is copied
+// into the process. A store that is busy past a few seconds, full or
+// unwritable makes the change fail with an error code and leaves nothing
+// half done. A handle whose key was deleted (by this process or another)
+// gives ERROR_KEY_DELETED.
+//
+// Value data reads back byte for byte through calls of the width that wrote
+// it. Text (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ) written through the 16-bit
+// calls reads through the 8-bit ones in Latin-1, a unit above 0xFF becoming
+// '?', and 8-bit text reads through the 16-bit calls widened unit by unit.
+//
+// A database that is no store of ours is moved aside to "registry.db.bad"
+// (".bad.1", ".bad.2"... never over an earlier one) and a fresh store
+// begins; one that exists but cannot be opened at all is never replaced:
+// the roots read as empty and every change reports the error. A store file
+// of the older form ("registry.dat" beside the database) is taken over
+// once, when the database is created, and renamed "registry.dat.imported";
+// a malformed one is moved aside to "registry.dat.bad" and nothing of it
+// taken over.
 #pragma once
 
 #include <cstddef>
@@ -63,8 +78,10 @@ constexpr LONG ERROR_OUTOFMEMORY = 14;
 constexpr LONG ERROR_WRITE_FAULT = 29;
 constexpr LONG ERROR_READ_FAULT = 30;
 constexpr LONG ERROR_NOT_SUPPORTED = 50;
+constexpr LONG ERROR_DISK_FULL = 112;
 constexpr LONG ERROR_INVALID_PARAMETER = 87;
 constexpr LONG ERROR_INVALID_LEVEL = 124;
+constexpr LONG ERROR_BUSY = 170;
 constexpr LONG ERROR_ALREADY_EXISTS = 183;
 constexpr LONG ERROR_MORE_DATA = 234;
 constexpr LONG ERROR_NO_MORE_ITEMS = 259;
@@ -79,10 +96,10 @@ LONG RegOpenKeyExA(HKEY key, const char* subKey, DWORD options, REGSAM access, H
 LONG RegCreateKeyExA(HKEY key, const char* subKey, DWORD reserved, char* keyClass,
                      DWORD options, REGSAM access, const void* security, HKEY* result,
                      DWORD* disposition);
-// Closes a handle; writes the store file when something changed since the
-// last write, and reports the write's failure (the handle is closed anyway).
+// Frees a handle; every change was committed when its call returned.
 LONG RegCloseKey(HKEY key);
-// Writes the store file now when something changed.
+// Succeeds for a handle of an existing key (and moves the journal into the
+// database when no reader holds it back).
 LONG RegFlushKey(HKEY key);
 // Deletes a subkey that has no subkeys of its own (ERROR_ACCESS_DENIED else).
 LONG RegDeleteKeyA(HKEY key, const char* subKey);
@@ -90,7 +107,8 @@ LONG RegDeleteValueA(HKEY key, const char* name);
 
 // Values. A null or empty name is the key's default value. Reading: a null
 // data pointer asks for the size only; a buffer smaller than the data gives
-// ERROR_MORE_DATA with *size set to the size needed.
+// ERROR_MORE_DATA with *size set to the size needed. Writing more than
+// 256 MiB into one value gives ERROR_OUTOFMEMORY.
 LONG RegQueryValueExA(HKEY key, const char* name, DWORD* reserved, DWORD* type, BYTE* data,
                       DWORD* size);
 LONG RegSetValueExA(HKEY key, const char* name, DWORD reserved, DWORD type, const BYTE* data,
@@ -114,23 +132,26 @@ LONG RegQueryInfoKeyA(HKEY key, DWORD* subKeys, DWORD* maxSubKeyLen, DWORD* valu
                       DWORD* maxValueNameLen, DWORD* maxValueLen);
 
 // A key with everything below it saved to a file of its own, which must not
-// exist yet (ERROR_ALREADY_EXISTS).
+// exist yet (ERROR_ALREADY_EXISTS). Text is saved in its 8-bit form.
 LONG RegSaveKeyA(HKEY key, const char* file, const void* security);
 // A saved file becomes the new subkey subKey (ERROR_ALREADY_EXISTS when the
-// subkey exists). A file that is no saved key gives ERROR_BADDB.
+// subkey exists), all of it or nothing. A file that is no saved key gives
+// ERROR_BADDB.
 LONG RegLoadKeyA(HKEY key, const char* subKey, const char* file);
 // The content of subKey is saved to oldFile and replaced by newFile's.
 LONG RegReplaceKeyA(HKEY key, const char* subKey, const char* newFile, const char* oldFile);
 
 namespace platform {
 
-// Points the store at another file (null: back to the default path); the
-// tree in memory is dropped and the new file is read on next use.
+// Points the store at another database (null: back to the default path),
+// opened on next use; handles opened before give ERROR_KEY_DELETED. A
+// child made by fork opens its own connection on its first call.
 void RegistryUseStoreFile(const char* path);
-// The file the store reads and writes.
+// The database the store uses.
 std::string RegistryStoreFile();
-// Why the last read of the store file left the tree empty: 0 when it was
-// read or did not exist, ERROR_BADDB for a malformed file, else the error.
+// What opening the store found: 0 when it opened (or was made), ERROR_BADDB
+// when a malformed database or older store file was moved aside, else the
+// error that keeps the store shut.
 LONG RegistryLoadError();
 
 // Failure injection: the next call of the operation fails with `error`.
@@ -142,14 +163,14 @@ enum class RegistryFault : unsigned {
   Delete,   // RegDeleteKeyA, RegDeleteValueA
   Enum,     // RegEnumValueA, RegEnumKeyExA
   Close,    // RegCloseKey
-  ReadFile,  // reading the store file (the tree stays empty)
-  WriteFile,  // writing the store file or a saved key
+  ReadFile,  // opening the store (it stays shut) or reading a saved key
+  WriteFile,  // committing a change or writing a saved key
   Count
 };
 void RegistryFailNextCall(RegistryFault point, LONG error);
 void RegistryClearFaults();
 
-// Parses a store file image and writes it out again in the store's own
+// Parses an older store file image and writes it out again in its own
 // form; 0 on success, ERROR_BADDB for a malformed image (out untouched).
 LONG RegistryReformatStoreImage(const BYTE* data, size_t size, std::string* out);
 

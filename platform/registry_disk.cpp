@@ -1,35 +1,36 @@
-// The store's file access: whole-file reads, and writes that never leave a
-// half-written store behind (temporary file beside it, synced, renamed).
+// The store's file access: whole-file reads of saved keys and older store
+// files, new files that never replace another, and moves aside that never
+// overwrite an earlier one.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 
-#include "platform/registry_tree.h"
+#include "platform/registry_db.h"
 
 namespace platform::registry_detail {
-namespace {
-
-constexpr size_t kMaxFileSize = size_t{256} << 20;
 
 LONG FromErrno(int err, LONG fallback) {
   switch (err) {
     case ENOENT: case ENOTDIR: return ERROR_FILE_NOT_FOUND;
-    case EACCES: case EPERM: case EROFS: return ERROR_ACCESS_DENIED;
+    case EACCES: case EPERM: case EROFS: case EISDIR: return ERROR_ACCESS_DENIED;
     case ENOMEM: return ERROR_OUTOFMEMORY;
     case EEXIST: return ERROR_ALREADY_EXISTS;
+    case ENOSPC: case EDQUOT: return ERROR_DISK_FULL;
     default: return fallback;
   }
 }
 
-// Creates every missing folder above the file, private to the user.
 void MakeParents(const std::string& path) {
   for (size_t at = path.find('/', 1); at != std::string::npos; at = path.find('/', at + 1)) {
     ::mkdir(path.substr(0, at).c_str(), 0700);
   }
 }
+
+namespace {
 
 LONG WriteAll(int fd, const std::string& bytes) {
   size_t done = 0;
@@ -82,18 +83,6 @@ LONG ReadWholeFile(const std::string& path, std::string* out) {
   return rc;
 }
 
-LONG WriteFileAtomic(const std::string& path, const std::string& bytes) {
-  const std::string temp = path + ".tmp";
-  const LONG rc = WriteTo(temp, bytes, O_TRUNC);
-  if (rc != ERROR_SUCCESS) return rc;
-  if (::rename(temp.c_str(), path.c_str()) != 0) {
-    const LONG err = FromErrno(errno, ERROR_WRITE_FAULT);
-    ::unlink(temp.c_str());
-    return err;
-  }
-  return ERROR_SUCCESS;
-}
-
 LONG WriteNewFile(const std::string& path, const std::string& bytes) {
   return WriteTo(path, bytes, O_EXCL);
 }
@@ -117,7 +106,32 @@ std::string DefaultStorePath() {
     const char* home = std::getenv("HOME");
     base = std::string(home != nullptr && home[0] != '\0' ? home : ".") + "/.config";
   }
-  return base + "/zelvaro/registry.dat";
+  return base + "/zelvaro/registry.db";
+}
+
+std::string OldStorePath(const std::string& path) {
+  const size_t stem = path.size() >= 3 ? path.size() - 3 : 0;
+  if (stem == 0 || path.compare(stem, 3, ".db") != 0) return std::string();
+  return path.substr(0, stem) + ".dat";
+}
+
+LONG MoveAside(const std::string& from, const std::string& to) {
+  for (unsigned n = 0;; ++n) {
+    const std::string name = n == 0 ? to : to + "." + std::to_string(n);
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, name.c_str(), RENAME_NOREPLACE) == 0) {
+      return ERROR_SUCCESS;
+    }
+    if (errno == EEXIST) continue;
+    if (errno != EINVAL && errno != ENOSYS) return FromErrno(errno, ERROR_WRITE_FAULT);
+    // A file system without that rename: a link fails the same way on an
+    // existing name.
+    if (::link(from.c_str(), name.c_str()) != 0) {
+      if (errno == EEXIST) continue;
+      return FromErrno(errno, ERROR_WRITE_FAULT);
+    }
+    ::unlink(from.c_str());
+    return ERROR_SUCCESS;
+  }
 }
 
 }  // namespace platform::registry_detail

@@ -1,4 +1,6 @@
 #include <climits>
+#include <clocale>
+#include <random>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -622,6 +624,61 @@ TEST_F(RegistryKeyTest, TreeDeeperThanTheStackIsLeftPartlyDeleted) {
   EXPECT_EQ(key.subKeyEnumPos[0], 1u);
 }
 
+TEST_F(RegistryKeyTest, DoublesAreStoredAsTheShortestTextThatReadsBack) {
+  CRegistryKey key;
+  ASSERT_TRUE(key.Create(HKEY_CURRENT_USER, "Test", 0));
+  struct Case {
+    double value;
+    const char* text;
+  };
+  const Case cases[] = {
+      {0.1, "0.1"},
+      {3.141592653589793, "3.141592653589793"},
+      {123456789.125, "123456789.125"},
+      {-2.75, "-2.75"},
+      {1e21, "1e+21"},
+      {5e-324, "5e-324"},
+      {1.7976931348623157e308, "1.7976931348623157e+308"},
+      {0.0, "0"},
+      {HUGE_VAL, "inf"},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(key.SetDouble(&c.value, "d"));
+    EXPECT_EQ(Stored("d"), c.text) << c.text;
+    double back = 0;
+    ASSERT_TRUE(key.GetDouble(&back, "d"));
+    EXPECT_EQ(back, c.value) << c.text;
+  }
+  // Random bit patterns, written and read under the C locale and a German one.
+  std::mt19937_64 rng(17);
+  const char* german = nullptr;
+  for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "de_DE"}) {
+    if (std::setlocale(LC_NUMERIC, name) != nullptr) {
+      german = name;
+      break;
+    }
+  }
+  for (int i = 0; i < 10000; ++i) {
+    // Half the texts are written under the German locale and read under C, the
+    // other half the other way round.
+    const bool writeGerman = german != nullptr && i % 2 == 0;
+    double value = 0;
+    do {
+      const uint64_t bits = rng();
+      std::memcpy(&value, &bits, sizeof value);
+    } while (!std::isfinite(value));
+    std::setlocale(LC_NUMERIC, writeGerman ? german : "C");
+    ASSERT_TRUE(key.SetDouble(&value, "r"));
+    std::setlocale(LC_NUMERIC, writeGerman || german == nullptr ? "C" : german);
+    double back = 0;
+    ASSERT_TRUE(key.GetDouble(&back, "r"));
+    ASSERT_EQ(std::memcmp(&back, &value, sizeof value), 0) << Stored("r");
+    ASSERT_EQ(Stored("r").find(','), std::string::npos);
+  }
+  std::setlocale(LC_NUMERIC, "C");
+  if (german == nullptr) GTEST_SKIP() << "no German locale installed";
+}
+
 TEST_F(RegistryKeyTest, SettingsSurviveTheStoreFileAndFailedWritesAreReported) {
   platform::SetAppRegistryNames("KX", "Zelvaro");
   {
@@ -645,16 +702,19 @@ TEST_F(RegistryKeyTest, SettingsSurviveTheStoreFileAndFailedWritesAreReported) {
     EXPECT_TRUE(key.GetDouble(&zoom, "Zoom"));
     EXPECT_EQ(zoom, 2.5);
   }
-  const Bytes before = ReadFile(path_);
   CRegistryKey key;
   ASSERT_TRUE(key.Open(HKEY_CURRENT_USER, "Software\\KX\\Zelvaro\\Picture", 1));
   const DWORD width = 800;
-  ASSERT_TRUE(key.SetValue(&width, 4, "Width", REG_DWORD));
   platform::RegistryFailNextCall(platform::RegistryFault::WriteFile, ERROR_WRITE_FAULT);
-  EXPECT_FALSE(key.CloseAll());
+  EXPECT_FALSE(key.SetValue(&width, 4, "Width", REG_DWORD));
   EXPECT_EQ(key.lastError, static_cast<DWORD>(ERROR_WRITE_FAULT));
+  EXPECT_TRUE(key.CloseAll());
   EXPECT_EQ(key.depth, -1);
-  EXPECT_EQ(ReadFile(path_), before);
+  Reload();
+  ASSERT_TRUE(key.Open(HKEY_CURRENT_USER, "Software\\KX\\Zelvaro\\Picture", 0));
+  DWORD stored = 0;
+  EXPECT_TRUE(key.QueryValue(&stored, 4, "Width", REG_DWORD));
+  EXPECT_EQ(stored, 640u);
 }
 
 TEST_F(RegistryKeyTest, KeyPathNeverWritesPastTheBuffer) {
@@ -739,7 +799,8 @@ TEST_F(RegistryKeyTest, ReadsWithoutABufferAreRefused) {
 TEST_F(RegistryKeyTest, SelectorFormsUseTheWideEntryPointsAndPadWithZeros) {
   CRegistryKey key;
   ASSERT_TRUE(key.Create(HKEY_CURRENT_USER, "Test", 0));
-  ASSERT_TRUE(key.SetValueEx("ab", 2, "Wide\xE9", REG_SZ | REGKEY_CHARSET_WIDE));
+  // 16-bit text, read back through the 8-bit calls as Latin-1.
+  ASSERT_TRUE(key.SetValueEx("a\0b\0", 4, "Wide\xE9", REG_SZ | REGKEY_CHARSET_WIDE));
   EXPECT_EQ(Stored("wide\xC9"), "ab");
   struct Case {
     DWORD room;
@@ -752,7 +813,7 @@ TEST_F(RegistryKeyTest, SelectorFormsUseTheWideEntryPointsAndPadWithZeros) {
       {3, B({'a', 'b', 0})},
       {2, B({'a', 'b'})},
   };
-  for (DWORD selector : {0u, 0x10000000u, REGKEY_CHARSET_WIDE}) {
+  for (DWORD selector : {0u, 0x10000000u}) {
     for (const Case& c : cases) {
       char buf[8];
       std::memset(buf, '#', sizeof buf);
@@ -760,6 +821,14 @@ TEST_F(RegistryKeyTest, SelectorFormsUseTheWideEntryPointsAndPadWithZeros) {
       EXPECT_EQ(Bytes(buf, c.buffer.size()), c.buffer) << c.room;
       EXPECT_EQ(key.dataSize, 2u);
     }
+  }
+  for (const Case& c : {Case{8, B({'a', 0, 'b', 0, 0, 0, 0, 0})}, Case{5, B({'a', 0, 'b', 0, 0})},
+                        Case{4, B({'a', 0, 'b', 0})}}) {
+    char buf[8];
+    std::memset(buf, '#', sizeof buf);
+    EXPECT_TRUE(key.QueryValueEx(buf, c.room, "WIDE\xE9", REG_SZ | REGKEY_CHARSET_WIDE));
+    EXPECT_EQ(Bytes(buf, c.buffer.size()), c.buffer) << c.room;
+    EXPECT_EQ(key.dataSize, 4u);
   }
   char buf[4] = {'x', 'y', 'z', 'w'};
   EXPECT_FALSE(key.QueryValueEx(buf, 1, "wide\xE9", REG_SZ));
@@ -769,8 +838,8 @@ TEST_F(RegistryKeyTest, SelectorFormsUseTheWideEntryPointsAndPadWithZeros) {
   EXPECT_EQ(key.dataSize, 0u);
   void* block = nullptr;
   ASSERT_TRUE(key.QueryValueAllocEx(&block, "wide\xE9", REG_BINARY | REGKEY_CHARSET_WIDE));
-  EXPECT_EQ(Bytes(static_cast<char*>(block), 6), B({'a', 'b', 0, 0, 0, 0}));
-  EXPECT_EQ(key.dataSize, 2u);
+  EXPECT_EQ(Bytes(static_cast<char*>(block), 8), B({'a', 0, 'b', 0, 0, 0, 0, 0}));
+  EXPECT_EQ(key.dataSize, 4u);
   delete[] static_cast<BYTE*>(block);
 }
 

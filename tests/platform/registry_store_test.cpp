@@ -1,3 +1,4 @@
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -187,27 +188,21 @@ TEST_F(RegistryStoreTest, RefusesWritesThroughReadHandlesAndMissingKeys) {
   RegCloseKey(key);
 }
 
-TEST_F(RegistryStoreTest, WritesTheDocumentedFileLayout) {
+TEST_F(RegistryStoreTest, KeepsTheStorePrivateInAnSqliteFile) {
   HKEY key = CreateKey(HKEY_CURRENT_USER, "Ab");
   ASSERT_EQ(Set(key, "x", REG_DWORD, B({1, 2, 3, 4})), 0);
   ASSERT_EQ(RegCloseKey(key), ERROR_SUCCESS);
-  Bytes expected = kStoreMagic + kEmptyBody;
-  expected += B({0, 0, 0, 0, 1, 0, 0, 0, 2, 0, 'A', 'b'});
-  expected += B({1, 0, 0, 0, 1, 0, 'x', 4, 0, 0, 0, 4, 0, 0, 0, 1, 2, 3, 4, 0, 0, 0, 0});
-  for (int i = 0; i < 4; ++i) expected += kEmptyBody;
-  EXPECT_EQ(ReadFile(path_), expected);
+  EXPECT_EQ(ReadFile(path_).substr(0, 16), Bytes("SQLite format 3", 16));
   struct stat st {};
   ASSERT_EQ(stat(path_.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
-  EXPECT_NE(stat((path_ + ".tmp").c_str(), &st), 0);
 }
 
-TEST_F(RegistryStoreTest, RejectsMalformedStoreFilesAndKeepsThemAside) {
+// Older store files beside the database, each taken over (or refused) when
+// the database is made.
+TEST_F(RegistryStoreTest, RefusesMalformedOldStoreFilesAndKeepsThemAside) {
   const Bytes tail = kEmptyBody + kEmptyBody + kEmptyBody + kEmptyBody;
   const Bytes deep = Nested(513) + kEmptyBody + tail;
-  WriteFile(path_, Nested(512) + kEmptyBody + tail);
-  Reload();
-  EXPECT_EQ(platform::RegistryLoadError(), ERROR_SUCCESS);
   struct Case {
     const char* what;
     Bytes file;
@@ -242,41 +237,37 @@ TEST_F(RegistryStoreTest, RejectsMalformedStoreFilesAndKeepsThemAside) {
               0, 0, 0, 1, 0, 'K', 0, 0, 0, 0, 0, 0, 0, 0}) + tail},
   };
   for (const Case& c : cases) {
-    WriteFile(path_, c.file);
-    Reload();
+    RemoveStore();
+    WriteFile(old_, c.file);
     EXPECT_EQ(platform::RegistryLoadError(), ERROR_BADDB) << c.what;
     DWORD subKeys = 9;
     EXPECT_EQ(RegQueryInfoKeyA(HKEY_CURRENT_USER, &subKeys, nullptr, nullptr, nullptr, nullptr), 0);
     EXPECT_EQ(subKeys, 0u) << c.what;
-    HKEY key = CreateKey(HKEY_CURRENT_USER, "Fresh");
-    ASSERT_EQ(RegCloseKey(key), ERROR_SUCCESS) << c.what;
-    EXPECT_EQ(ReadFile(path_ + ".bad"), c.file) << c.what;
-    ASSERT_EQ(unlink((path_ + ".bad").c_str()), 0) << c.what;
+    ASSERT_EQ(RegCloseKey(CreateKey(HKEY_CURRENT_USER, "Fresh")), ERROR_SUCCESS) << c.what;
+    EXPECT_EQ(ReadFile(old_ + ".bad"), c.file) << c.what;
+    EXPECT_NE(access(old_.c_str(), F_OK), 0) << c.what;
+    ASSERT_EQ(unlink((old_ + ".bad").c_str()), 0) << c.what;
     Reload();
     EXPECT_EQ(platform::RegistryLoadError(), ERROR_SUCCESS) << c.what;
   }
+  // The deepest tree the old store could hold still comes over.
+  RemoveStore();
+  WriteFile(old_, Nested(512) + kEmptyBody + tail);
+  EXPECT_EQ(platform::RegistryLoadError(), ERROR_SUCCESS);
+  EXPECT_EQ(ReadFile(old_ + ".imported"), Nested(512) + kEmptyBody + tail);
 }
 
-TEST_F(RegistryStoreTest, EveryMalformedFileIsKeptAsideUnderItsOwnName) {
-  const Bytes files[] = {"first bad store", "second bad store", "third bad store"};
-  for (const Bytes& file : files) {
-    WriteFile(path_, file);
-    Reload();
-    ASSERT_EQ(platform::RegistryLoadError(), ERROR_BADDB);
-    ASSERT_EQ(RegCloseKey(CreateKey(HKEY_CURRENT_USER, "Fresh")), ERROR_SUCCESS);
-  }
-  EXPECT_EQ(ReadFile(path_ + ".bad"), files[0]);
-  EXPECT_EQ(ReadFile(path_ + ".bad.1"), files[1]);
-  EXPECT_EQ(ReadFile(path_ + ".bad.2"), files[2]);
-}
-
-TEST_F(RegistryStoreTest, SubkeysStoredOutOfOrderReadInNameOrder) {
-  // HKEY_CURRENT_USER with the subkeys "b" (holding "c") and "A", in that order.
-  WriteFile(path_, kStoreMagic + kEmptyBody +
-                       B({0, 0, 0, 0, 2, 0, 0, 0, 1, 0, 'b', 0, 0, 0, 0, 1, 0, 0, 0, 1, 0, 'c'}) +
-                       kEmptyBody + B({1, 0, 'A'}) + kEmptyBody + kEmptyBody + kEmptyBody +
-                       kEmptyBody + kEmptyBody);
-  Reload();
+TEST_F(RegistryStoreTest, TakesOverAnOldStoreFileOnceAndWhole) {
+  // HKEY_CURRENT_USER with the subkeys "b" (holding "c") and "A", in that
+  // order; "A" holds the values "z" (text) and "y" (dword), in that order.
+  const Bytes file = kStoreMagic + kEmptyBody +
+                     B({0, 0, 0, 0, 2, 0, 0, 0, 1, 0, 'b', 0, 0, 0, 0, 1, 0, 0, 0, 1, 0, 'c'}) +
+                     kEmptyBody + B({1, 0, 'A', 2, 0, 0, 0, 1, 0, 'z', 1, 0, 0, 0, 2, 0, 0, 0,
+                                     'h', 'i', 1, 0, 'y', 4, 0, 0, 0, 4, 0, 0, 0, 7, 0, 0, 0,
+                                     0, 0, 0, 0}) +
+                     kEmptyBody + kEmptyBody + kEmptyBody + kEmptyBody;
+  RemoveStore();
+  WriteFile(old_, file);
   ASSERT_EQ(platform::RegistryLoadError(), ERROR_SUCCESS);
   std::vector<std::string> names;
   char name[16];
@@ -288,52 +279,121 @@ TEST_F(RegistryStoreTest, SubkeysStoredOutOfOrderReadInNameOrder) {
     names.emplace_back(name, len);
   }
   EXPECT_EQ(names, (std::vector<std::string>{"A", "b"}));
-  for (const char* path : {"a", "B", "b\\C"}) {
-    HKEY key = nullptr;
-    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, &key), ERROR_SUCCESS) << path;
-    RegCloseKey(key);
-  }
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "b\\C", 0, KEY_READ, &key), ERROR_SUCCESS);
+  RegCloseKey(key);
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "a", 0, KEY_READ, &key), ERROR_SUCCESS);
+  EXPECT_EQ(Query(key, "Z"), "hi");
+  EXPECT_EQ(Query(key, "y"), B({7, 0, 0, 0}));
+  DWORD len = sizeof name;
+  ASSERT_EQ(RegEnumValueA(key, 0, name, &len, nullptr, nullptr, nullptr, nullptr), 0);
+  EXPECT_STREQ(name, "z");
+  BYTE wide[8];
+  DWORD size = sizeof wide;
+  ASSERT_EQ(RegQueryValueExW(key, u"z", nullptr, nullptr, wide, &size), 0);
+  EXPECT_EQ(Bytes(reinterpret_cast<char*>(wide), size), B({'h', 0, 'i', 0}));
+  RegCloseKey(key);
+  EXPECT_EQ(ReadFile(old_ + ".imported"), file);
+  EXPECT_NE(access(old_.c_str(), F_OK), 0);
+  // An old file that turns up beside an existing store is left alone.
+  WriteFile(old_, EmptyStore());
+  Reload();
+  EXPECT_EQ(platform::RegistryLoadError(), ERROR_SUCCESS);
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "A", 0, KEY_READ, &key), ERROR_SUCCESS);
+  RegCloseKey(key);
+  EXPECT_EQ(ReadFile(old_), EmptyStore());
 }
 
-TEST_F(RegistryStoreTest, StoreFileThatCouldNotBeReadIsNeverReplaced) {
+TEST_F(RegistryStoreTest, OldStoreFileThatCannotBeReadStopsTheStore) {
+  RemoveStore();
+  ASSERT_EQ(mkdir(old_.c_str(), 0700), 0);  // exists, but reads fail
+  EXPECT_NE(platform::RegistryLoadError(), ERROR_SUCCESS);
+  HKEY key = nullptr;
+  EXPECT_NE(RegCreateKeyExA(HKEY_CURRENT_USER, "New", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                            &key, nullptr), ERROR_SUCCESS);
+  ASSERT_EQ(rmdir(old_.c_str()), 0);
+  Reload();
+  EXPECT_EQ(platform::RegistryLoadError(), ERROR_SUCCESS);
+}
+
+TEST_F(RegistryStoreTest, EveryMalformedStoreIsKeptAsideUnderItsOwnName) {
+  const Bytes files[] = {"first bad store", "second bad store", "third bad store",
+                         Bytes("SQLite format 3", 16) + Bytes(4080, '\xEE')};
+  WriteFile(path_ + ".bad.1", "kept from before");
+  for (const Bytes& file : files) {
+    RemoveStore();
+    WriteFile(path_, file);
+    ASSERT_EQ(platform::RegistryLoadError(), ERROR_BADDB);
+    ASSERT_EQ(RegCloseKey(CreateKey(HKEY_CURRENT_USER, "Fresh")), ERROR_SUCCESS);
+    Reload();
+    ASSERT_EQ(platform::RegistryLoadError(), ERROR_SUCCESS);
+  }
+  EXPECT_EQ(ReadFile(path_ + ".bad"), files[0]);
+  EXPECT_EQ(ReadFile(path_ + ".bad.1"), "kept from before");
+  EXPECT_EQ(ReadFile(path_ + ".bad.2"), files[1]);
+  EXPECT_EQ(ReadFile(path_ + ".bad.3"), files[2]);
+  EXPECT_EQ(ReadFile(path_ + ".bad.4"), files[3]);
+}
+
+TEST_F(RegistryStoreTest, ForeignDatabaseIsKeptAsideNotUsed) {
+  RemoveStore();
+  // A database of another program: some other table, no mark of ours.
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path_.c_str(), &db), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(db, "CREATE TABLE t(x); INSERT INTO t VALUES(42);", nullptr, nullptr,
+                         nullptr), SQLITE_OK);
+  sqlite3_close(db);
+  EXPECT_EQ(platform::RegistryLoadError(), ERROR_BADDB);
+  ASSERT_EQ(RegCloseKey(CreateKey(HKEY_CURRENT_USER, "Fresh")), ERROR_SUCCESS);
+  EXPECT_EQ(ReadFile(path_ + ".bad").substr(0, 16), Bytes("SQLite format 3", 16));
+}
+
+TEST_F(RegistryStoreTest, StoreThatCannotBeOpenedIsNeverReplaced) {
   HKEY key = CreateKey(HKEY_CURRENT_USER, "Keep");
   ASSERT_EQ(Set(key, "v", REG_SZ, "old"), 0);
   ASSERT_EQ(RegCloseKey(key), ERROR_SUCCESS);
-  const Bytes before = ReadFile(path_);
   for (LONG error : {ERROR_READ_FAULT, ERROR_ACCESS_DENIED, ERROR_OUTOFMEMORY}) {
     platform::RegistryFailNextCall(platform::RegistryFault::ReadFile, error);
     Reload();
     ASSERT_EQ(platform::RegistryLoadError(), error);
-    key = CreateKey(HKEY_CURRENT_USER, "Other");
-    ASSERT_EQ(Set(key, "w", REG_SZ, "new"), 0);
-    EXPECT_EQ(RegFlushKey(key), error);
-    EXPECT_EQ(RegCloseKey(key), error);
-    EXPECT_EQ(ReadFile(path_), before) << error;
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Keep", 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Other", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              &key, nullptr), error);
+    EXPECT_EQ(Set(HKEY_CURRENT_USER, "w", REG_SZ, "new"), error);
+    EXPECT_EQ(RegFlushKey(HKEY_CURRENT_USER), error);
     struct stat st {};
     EXPECT_NE(stat((path_ + ".bad").c_str(), &st), 0) << error;
     Reload();
     ASSERT_EQ(platform::RegistryLoadError(), ERROR_SUCCESS);
     key = CreateKey(HKEY_CURRENT_USER, "Keep", KEY_READ);
     EXPECT_EQ(Query(key, "v"), "old") << error;
+    EXPECT_EQ(Query(HKEY_CURRENT_USER, "w"), "<fail>") << error;
     RegCloseKey(key);
   }
+  // A folder where the store should be cannot be opened, and stays.
+  RemoveStore();
+  ASSERT_EQ(mkdir(path_.c_str(), 0700), 0);
+  EXPECT_NE(platform::RegistryLoadError(), ERROR_SUCCESS);
+  EXPECT_NE(Set(HKEY_CURRENT_USER, "w", REG_SZ, "new"), ERROR_SUCCESS);
+  struct stat st {};
+  EXPECT_TRUE(stat(path_.c_str(), &st) == 0 && S_ISDIR(st.st_mode));
+  Reload();
+  ASSERT_EQ(rmdir(path_.c_str()), 0);
 }
 
 TEST_F(RegistryStoreTest, InjectedFailuresLoseNothing) {
   HKEY key = CreateKey(HKEY_CURRENT_USER, "Keep");
   ASSERT_EQ(Set(key, "v", REG_SZ, "old"), 0);
-  ASSERT_EQ(RegCloseKey(key), ERROR_SUCCESS);
-  const Bytes before = ReadFile(path_);
-
-  key = CreateKey(HKEY_CURRENT_USER, "Keep");
-  ASSERT_EQ(Set(key, "v", REG_SZ, "new"), 0);
   platform::RegistryFailNextCall(platform::RegistryFault::WriteFile, ERROR_WRITE_FAULT);
-  EXPECT_EQ(RegCloseKey(key), ERROR_WRITE_FAULT);
-  EXPECT_EQ(ReadFile(path_), before);
-  EXPECT_EQ(RegFlushKey(HKEY_CURRENT_USER), ERROR_SUCCESS);
+  EXPECT_EQ(Set(key, "v", REG_SZ, "new"), ERROR_WRITE_FAULT);
+  platform::RegistryFailNextCall(platform::RegistryFault::WriteFile, ERROR_DISK_FULL);
+  EXPECT_EQ(RegDeleteValueA(key, "v"), ERROR_DISK_FULL);
+  platform::RegistryFailNextCall(platform::RegistryFault::Close, ERROR_INVALID_HANDLE);
+  EXPECT_EQ(RegCloseKey(key), ERROR_INVALID_HANDLE);
+  EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
   Reload();
   ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Keep", 0, KEY_READ, &key), 0);
-  EXPECT_EQ(Query(key, "v"), "new");
+  EXPECT_EQ(Query(key, "v"), "old");
 
   struct Fault {
     platform::RegistryFault point;
@@ -348,7 +408,7 @@ TEST_F(RegistryStoreTest, InjectedFailuresLoseNothing) {
                         ? RegQueryValueExA(key, "v", nullptr, nullptr, nullptr, &len)
                         : RegEnumValueA(key, 0, name, &len, nullptr, nullptr, nullptr, nullptr);
     EXPECT_EQ(rc, f.code);
-    EXPECT_EQ(Query(key, "v"), "new");
+    EXPECT_EQ(Query(key, "v"), "old");
   }
   RegCloseKey(key);
   HKEY other = nullptr;
@@ -409,7 +469,7 @@ TEST_F(RegistryStoreTest, LoadsAndReplacesOnlyTreesTheStoreFileCanHold) {
   EXPECT_EQ(RegReplaceKeyA(HKEY_USERS, "Swap", fits.c_str(), (dir_ + "/old2.key").c_str()),
             ERROR_SUCCESS);
   ASSERT_EQ(RegCloseKey(key), ERROR_SUCCESS);
-  // The store file written afterwards reads back whole.
+  // The store reads back whole.
   Reload();
   EXPECT_EQ(platform::RegistryLoadError(), ERROR_SUCCESS);
   DWORD subKeys = 0;
@@ -422,11 +482,11 @@ TEST_F(RegistryStoreTest, FindsTheDefaultFileUnderTheConfigFolder) {
   const std::string keepXdg = savedXdg ? savedXdg : "";
   setenv("XDG_CONFIG_HOME", (dir_ + "/xdg").c_str(), 1);
   platform::RegistryUseStoreFile(nullptr);
-  EXPECT_EQ(platform::RegistryStoreFile(), dir_ + "/xdg/zelvaro/registry.dat");
+  EXPECT_EQ(platform::RegistryStoreFile(), dir_ + "/xdg/zelvaro/registry.db");
   setenv("XDG_CONFIG_HOME", "relative", 1);
   const char* home = getenv("HOME");
   EXPECT_EQ(platform::RegistryStoreFile(),
-            std::string(home ? home : ".") + "/.config/zelvaro/registry.dat");
+            std::string(home ? home : ".") + "/.config/zelvaro/registry.db");
   if (savedXdg) setenv("XDG_CONFIG_HOME", keepXdg.c_str(), 1); else unsetenv("XDG_CONFIG_HOME");
   platform::RegistryUseStoreFile(path_.c_str());
 }

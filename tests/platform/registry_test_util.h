@@ -1,9 +1,10 @@
-// A private store file per test, so no test ever reads or writes the user's.
+// A private store per test, so no test ever reads or writes the user's.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <sstream>
@@ -17,7 +18,8 @@ class RegistryStoreTest : public ::testing::Test {
     char pattern[] = "/tmp/zelvaro-registry-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     dir_ = pattern;
-    path_ = dir_ + "/config/zelvaro/registry.dat";
+    path_ = dir_ + "/config/zelvaro/registry.db";
+    old_ = dir_ + "/config/zelvaro/registry.dat";
     ASSERT_EQ(mkdir((dir_ + "/config").c_str(), 0700), 0);
     ASSERT_EQ(mkdir((dir_ + "/config/zelvaro").c_str(), 0700), 0);
     platform::RegistryClearFaults();
@@ -25,12 +27,17 @@ class RegistryStoreTest : public ::testing::Test {
   }
   void TearDown() override {
     platform::RegistryClearFaults();
-    platform::RegistryUseStoreFile((dir_ + "/after/registry.dat").c_str());
+    platform::RegistryUseStoreFile((dir_ + "/after/registry.db").c_str());
     std::string command = "rm -rf '" + dir_ + "'";
     ASSERT_EQ(system(command.c_str()), 0);
   }
-  // Reads the store file again as a fresh process would.
+  // Opens the store again as a fresh process would.
   void Reload() { platform::RegistryUseStoreFile(path_.c_str()); }
+  // Drops the store so that the next use makes it anew.
+  void RemoveStore() {
+    Reload();
+    for (const char* suffix : {"", "-wal", "-shm"}) unlink((path_ + suffix).c_str());
+  }
 
   static std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -47,4 +54,5 @@ class RegistryStoreTest : public ::testing::Test {
 
   std::string dir_;
   std::string path_;
+  std::string old_;  // the older store file beside the database
 };

@@ -1,0 +1,316 @@
+// Opening the registry's database. The schema, in full:
+//   keys(id, parent, name, folded): one row per key, found by (parent,
+//        folded) and enumerated in that order; the six roots are rows 1..6
+//        with parent 0; ids are never reused, so a handle of a deleted key
+//        finds no row.
+//   vals(id, key, name, folded, type, data): one row per value, found by
+//        (key, folded); id gives the order of first writes.
+// `folded` is the name with its Latin-1 letters in capitals, compared as
+// bytes. Writes run in BEGIN IMMEDIATE transactions on a WAL journal, so
+// readers never wait and writers wait for each other up to the busy timeout.
+#include "platform/registry_db.h"
+
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+namespace platform::registry_detail {
+namespace {
+
+constexpr int kBusyTimeoutMs = 5000;
+constexpr int kApplicationId = 0x5A4C5652;  // "ZLVR"
+constexpr int kSchemaVersion = 1;
+
+constexpr const char* kSchema =
+    "CREATE TABLE keys(id INTEGER PRIMARY KEY AUTOINCREMENT, parent INTEGER NOT NULL,"
+    " name BLOB NOT NULL, folded BLOB NOT NULL);"
+    "CREATE UNIQUE INDEX keys_by_name ON keys(parent, folded);"
+    "CREATE TABLE vals(id INTEGER PRIMARY KEY, key INTEGER NOT NULL, name BLOB NOT NULL,"
+    " folded BLOB NOT NULL, type INTEGER NOT NULL, data BLOB NOT NULL);"
+    "CREATE UNIQUE INDEX vals_by_name ON vals(key, folded);"
+    "CREATE INDEX vals_by_key ON vals(key);"
+    "INSERT INTO keys(id, parent, name, folded) VALUES"
+    " (1, 0, x'', x'01'), (2, 0, x'', x'02'), (3, 0, x'', x'03'),"
+    " (4, 0, x'', x'04'), (5, 0, x'', x'05'), (6, 0, x'', x'06');"
+    "PRAGMA application_id = 1514952274; PRAGMA user_version = 1;";
+
+static_assert(kRootCount == 6, "the schema creates six roots");
+static_assert(kApplicationId == 1514952274, "the schema writes the same id");
+
+// Holds an exclusive lock on the store's folder while a process opens the
+// store, so no two processes move a malformed store aside at once (the
+// second would move the first one's fresh store).
+class FolderLock {
+ public:
+  explicit FolderLock(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    const std::string dir = slash == std::string::npos ? "."
+                            : slash == 0                ? "/"
+                                                        : path.substr(0, slash);
+    fd_ = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd_ >= 0) {
+      while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+      }
+    }
+  }
+  ~FolderLock() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+
+ private:
+  int fd_ = -1;
+};
+
+}  // namespace
+
+bool Database::IsOpen() const { return db_ != nullptr && pid_ == ::getpid(); }
+
+void Database::Abandon() {
+  // The parent's connection and statements stay as they are: closing them
+  // here could remove the journal the parent still writes.
+  db_ = nullptr;
+  statements_.clear();
+}
+
+void Database::Close() {
+  if (db_ != nullptr && pid_ != ::getpid()) {
+    Abandon();
+    return;
+  }
+  for (auto& entry : statements_) sqlite3_finalize(entry.second);
+  statements_.clear();
+  if (db_ != nullptr) sqlite3_close_v2(db_);
+  db_ = nullptr;
+}
+
+LONG Database::ErrorOf(int rc) const {
+  const int err = db_ != nullptr ? sqlite3_system_errno(db_) : 0;
+  switch (rc & 0xFF) {
+    case SQLITE_OK: case SQLITE_ROW: case SQLITE_DONE: return ERROR_SUCCESS;
+    case SQLITE_BUSY: case SQLITE_LOCKED: return ERROR_BUSY;
+    case SQLITE_FULL: return ERROR_DISK_FULL;
+    case SQLITE_NOMEM: case SQLITE_TOOBIG: return ERROR_OUTOFMEMORY;
+    case SQLITE_READONLY: case SQLITE_PERM: case SQLITE_AUTH: return ERROR_ACCESS_DENIED;
+    case SQLITE_CORRUPT: case SQLITE_NOTADB: case SQLITE_ERROR: return ERROR_BADDB;
+    case SQLITE_CANTOPEN: return FromErrno(err, ERROR_ACCESS_DENIED);
+    default: return FromErrno(err, ERROR_WRITE_FAULT);
+  }
+}
+
+sqlite3_stmt* Database::Prepare(const char* sql) {
+  const auto it = statements_.find(sql);
+  if (it != statements_.end()) return it->second;
+  sqlite3_stmt* stmt = nullptr;
+  if (sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr) != SQLITE_OK) {
+    sqlite3_finalize(stmt);
+    return nullptr;
+  }
+  statements_[sql] = stmt;
+  return stmt;
+}
+
+LONG Database::Begin() {
+  const int rc = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+  return rc == SQLITE_OK ? ERROR_SUCCESS : ErrorOf(rc);
+}
+
+LONG Database::Commit() {
+  const int rc = sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+  if (rc == SQLITE_OK) return ERROR_SUCCESS;
+  const LONG error = ErrorOf(rc);
+  Rollback();
+  return error;
+}
+
+void Database::Rollback() {
+  if (sqlite3_get_autocommit(db_) == 0) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+LONG Database::Connect(const std::string& path) {
+  pid_ = ::getpid();
+  const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
+  int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
+  if (rc == SQLITE_OK) {
+    sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+    // The first statement reads the file: here a file that is no database shows.
+    rc = sqlite3_exec(db_, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr);
+  }
+  if (rc == SQLITE_OK) {
+    // A process that dies loses nothing it committed; only a power loss may
+    // take the last moments' changes.
+    rc = sqlite3_exec(db_, "PRAGMA synchronous = NORMAL", nullptr, nullptr, nullptr);
+  }
+  if (rc == SQLITE_OK) return ERROR_SUCCESS;
+  const LONG error = db_ != nullptr ? ErrorOf(rc) : ERROR_OUTOFMEMORY;
+  Close();
+  return error;
+}
+
+// Whether the open file is a store of ours (0), a fresh empty database
+// (*fresh), or something else (ERROR_BADDB, or the error that kept it unread).
+LONG Database::Check(bool* fresh) {
+  *fresh = false;
+  int rc = SQLITE_OK;
+  int64_t appId = -1, version = -1, objects = -1;
+  {
+    Stmt q(*this, "SELECT (SELECT application_id FROM pragma_application_id),"
+                  " (SELECT user_version FROM pragma_user_version),"
+                  " (SELECT count(*) FROM sqlite_schema)");
+    rc = q.Step();
+    if (rc != SQLITE_ROW) return ErrorOf(rc);
+    appId = q.IntAt(0);
+    version = q.IntAt(1);
+    objects = q.IntAt(2);
+  }
+  if (appId == 0 && objects == 0) {
+    *fresh = true;
+    return ERROR_SUCCESS;
+  }
+  if (appId != kApplicationId || version != kSchemaVersion) return ERROR_BADDB;
+  // Every statement the store runs must compile against the tables found.
+  Stmt roots(*this, "SELECT count(*) FROM keys WHERE id BETWEEN 1 AND 6 AND parent = 0");
+  Stmt vals(*this, "SELECT id, key, name, folded, type, data FROM vals LIMIT 0");
+  Stmt keys(*this, "SELECT id, parent, name, folded FROM keys LIMIT 0");
+  if (!roots.Ok() || !vals.Ok() || !keys.Ok()) return ERROR_BADDB;
+  rc = roots.Step();
+  if (rc != SQLITE_ROW) return ErrorOf(rc);
+  return roots.IntAt(0) == static_cast<int64_t>(kRootCount) ? ERROR_SUCCESS : ERROR_BADDB;
+}
+
+LONG Database::Initialize(const std::string& path) {
+  LONG error = Begin();
+  if (error != ERROR_SUCCESS) return error;
+  bool fresh = false;
+  error = Check(&fresh);
+  if (error != ERROR_SUCCESS || !fresh) {  // another process was first
+    Rollback();
+    return error;
+  }
+  int rc = sqlite3_exec(db_, kSchema, nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) {
+    error = ErrorOf(rc);
+    Rollback();
+    return error;
+  }
+  // An older store file is taken over once, with the store's creation.
+  const std::string old = OldStorePath(path);
+  bool imported = false;
+  bool malformed = false;
+  if (!old.empty()) {
+    std::string bytes;
+    error = ReadWholeFile(old, &bytes);
+    std::shared_ptr<Key> roots[kRootCount];
+    if (error == ERROR_SUCCESS &&
+        ReadStoreImage(reinterpret_cast<const BYTE*>(bytes.data()), bytes.size(), roots)) {
+      for (size_t i = 0; i < kRootCount && error == ERROR_SUCCESS; ++i) {
+        error = WriteTree(*this, RootId(i), *roots[i]);
+      }
+      imported = true;
+    } else if (error == ERROR_SUCCESS || error == ERROR_BADDB) {
+      malformed = true;
+      error = ERROR_SUCCESS;
+    } else if (error == ERROR_FILE_NOT_FOUND) {
+      error = ERROR_SUCCESS;
+    }
+    // Any other error: the old file may hold every setting, so no store is
+    // made without them.
+  }
+  if (error != ERROR_SUCCESS) {
+    Rollback();
+    return error;
+  }
+  error = Commit();
+  if (error != ERROR_SUCCESS) return error;
+  if (imported) MoveAside(old, old + ".imported");
+  if (malformed) {
+    MoveAside(old, old + ".bad");
+    loadError_ = ERROR_BADDB;
+  }
+  return ERROR_SUCCESS;
+}
+
+void Database::Open(const std::string& path, LONG readFault) {
+  Close();
+  loadError_ = ERROR_SUCCESS;
+  writeError_ = readFault;
+  if (readFault == ERROR_SUCCESS) {
+    MakeParents(path);
+    FolderLock lock(path);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      // The store is private to the user; SQLite would make it readable to all.
+      const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+      if (fd < 0) {
+        writeError_ = FromErrno(errno, ERROR_READ_FAULT);
+        break;
+      }
+      ::close(fd);
+      bool fresh = false;
+      writeError_ = Connect(path);
+      if (writeError_ == ERROR_SUCCESS) writeError_ = Check(&fresh);
+      if (writeError_ == ERROR_SUCCESS && fresh) writeError_ = Initialize(path);
+      if (writeError_ != ERROR_BADDB || attempt > 0) break;
+      // Not a store of ours: kept aside whole, with its journal.
+      Close();
+      writeError_ = MoveAside(path, path + ".bad");
+      if (writeError_ != ERROR_SUCCESS) break;
+      if (FileExists(path + "-wal")) RenameFile(path + "-wal", path + ".bad-wal");
+      ::unlink((path + "-shm").c_str());
+      loadError_ = ERROR_BADDB;
+    }
+  }
+  if (writeError_ == ERROR_SUCCESS) return;
+  // An unusable store reads as empty roots; writes report why.
+  Close();
+  loadError_ = writeError_;
+  pid_ = ::getpid();
+  if (sqlite3_open_v2(":memory:", &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) ==
+      SQLITE_OK) {
+    sqlite3_exec(db_, kSchema, nullptr, nullptr, nullptr);
+  }
+}
+
+Stmt::Stmt(Database& db, const char* sql) : stmt_(db.Prepare(sql)) {
+  // The same statement may have served a caller further up that is done with it.
+  if (stmt_ != nullptr) sqlite3_reset(stmt_);
+}
+
+Stmt::~Stmt() {
+  if (stmt_ != nullptr) {
+    sqlite3_reset(stmt_);
+    sqlite3_clear_bindings(stmt_);
+  }
+}
+
+Stmt& Stmt::Int(int64_t v) {
+  if (stmt_ != nullptr) sqlite3_bind_int64(stmt_, next_, v);
+  ++next_;
+  return *this;
+}
+
+Stmt& Stmt::Blob(const void* data, size_t size) {
+  // A zero-length blob still binds as a blob, never as NULL. The bytes are
+  // copied: callers bind temporaries.
+  if (stmt_ != nullptr) {
+    sqlite3_bind_blob64(stmt_, next_, size > 0 ? data : "", size, SQLITE_TRANSIENT);
+  }
+  ++next_;
+  return *this;
+}
+
+int Stmt::Step() { return stmt_ != nullptr ? sqlite3_step(stmt_) : SQLITE_ERROR; }
+
+int64_t Stmt::IntAt(int col) const { return sqlite3_column_int64(stmt_, col); }
+
+std::string Stmt::BlobAt(int col) const {
+  const void* data = sqlite3_column_blob(stmt_, col);
+  const int size = sqlite3_column_bytes(stmt_, col);
+  return data != nullptr && size > 0 ? std::string(static_cast<const char*>(data), size)
+                                     : std::string();
+}
+
+}  // namespace platform::registry_detail

@@ -1,0 +1,117 @@
+// The registry's database: one SQLite file per user that every process
+// opens for itself, so each committed change is at once what all of them see.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/registry_tree.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace platform::registry_detail {
+
+using KeyId = int64_t;
+
+// The predefined roots are the rows 1..kRootCount, in the order of their
+// handle values.
+inline KeyId RootId(size_t index) { return static_cast<KeyId>(index) + 1; }
+
+// One connection with its prepared statements. A connection belongs to the
+// process that made it: after a fork the child leaves the parent's alone
+// and opens its own.
+class Database {
+ public:
+  Database() = default;
+  Database(const Database&) = delete;
+  Database& operator=(const Database&) = delete;
+  ~Database() { Close(); }
+
+  // Opens (creating, converting or moving aside as needed) the store at
+  // `path`; `readFault` non-zero makes the store unusable with that error.
+  void Open(const std::string& path, LONG readFault);
+  void Close();
+  bool IsOpen() const;
+
+  // Why the store was found empty: 0, ERROR_BADDB when a malformed store or
+  // old file was moved aside, else the error that keeps the store shut.
+  LONG LoadError() const { return loadError_; }
+  // Non-zero when the store could not be opened: every change reports it
+  // and reads see empty roots.
+  LONG WriteError() const { return writeError_; }
+
+  sqlite3_stmt* Prepare(const char* sql);
+  sqlite3* Handle() const { return db_; }
+
+  // BEGIN IMMEDIATE (waiting up to the busy timeout), COMMIT, ROLLBACK.
+  LONG Begin();
+  LONG Commit();
+  void Rollback();
+  // Error code of a failed SQLite call.
+  LONG ErrorOf(int rc) const;
+
+ private:
+  LONG Connect(const std::string& path);
+  LONG Check(bool* fresh);
+  LONG Initialize(const std::string& path);
+  void Abandon();
+
+  sqlite3* db_ = nullptr;
+  pid_t pid_ = 0;
+  LONG loadError_ = ERROR_SUCCESS;
+  LONG writeError_ = ERROR_SUCCESS;
+  std::unordered_map<const char*, sqlite3_stmt*> statements_;
+};
+
+// A prepared statement for one use: binds from left to right and is reset
+// when it goes out of scope.
+class Stmt {
+ public:
+  Stmt(Database& db, const char* sql);
+  Stmt(const Stmt&) = delete;
+  Stmt& operator=(const Stmt&) = delete;
+  ~Stmt();
+
+  bool Ok() const { return stmt_ != nullptr; }
+  Stmt& Int(int64_t v);
+  Stmt& Blob(const void* data, size_t size);
+  Stmt& Blob(const std::string& bytes) { return Blob(bytes.data(), bytes.size()); }
+  // SQLITE_ROW, SQLITE_DONE or an error.
+  int Step();
+  int64_t IntAt(int col) const;
+  std::string BlobAt(int col) const;
+
+ private:
+  sqlite3_stmt* stmt_;
+  int next_ = 1;
+};
+
+// Text types travel in 16-bit units inside the store: what the 8-bit calls
+// write is widened, what they read is narrowed (units above 0xFF become '?',
+// an odd last byte is dropped).
+bool IsTextType(DWORD type);
+std::string Widen(const BYTE* data, size_t size);
+std::string Narrow(const std::string& units);
+
+// The name with its Latin-1 letters in capitals; names compare by it.
+std::string Folded(const std::string& name);
+
+// The whole tree below `id` in the saved-key form (text in 8 bits).
+LONG ReadTree(Database& db, KeyId id, Key* key);
+// Adds `key`'s values and subkeys to the key `id` (inside a transaction).
+LONG WriteTree(Database& db, KeyId id, const Key& key);
+// Removes every subkey of `id` and everything below them, and its values.
+LONG EmptyKey(Database& db, KeyId id);
+
+// Where an older store file of this store would lie ("registry.dat" beside
+// "registry.db"), or empty.
+std::string OldStorePath(const std::string& path);
+// Moves `from` to `to`, `to`.1, `to`.2, ..., never over an existing file.
+LONG MoveAside(const std::string& from, const std::string& to);
+
+}  // namespace platform::registry_detail

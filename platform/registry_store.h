@@ -1,0 +1,67 @@
+// The process's side of the registry: its handles, the failure injection
+// and the one connection to the store, all under one lock.
+#pragma once
+
+#include <mutex>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/registry_db.h"
+
+namespace platform::registry_detail {
+
+struct OpenKey {
+  KeyId id = 0;
+  REGSAM access = 0;
+  int depth = 0;            // levels below its root; keys never move
+  unsigned generation = 0;  // the store it was opened in
+};
+
+struct Store {
+  std::mutex lock;
+  bool chosenPath = false;
+  std::string path;
+  unsigned generation = 0;
+  Database db;
+  std::unordered_map<uintptr_t, OpenKey> handles;
+  uintptr_t nextHandle = 0x1000;
+  bool faultPending[static_cast<unsigned>(RegistryFault::Count)] = {};
+  LONG faultError[static_cast<unsigned>(RegistryFault::Count)] = {};
+};
+
+Store& TheStore();
+bool TakeFault(Store& s, RegistryFault point, LONG* error);
+// The store's connection, opened on first use (and anew in a forked child).
+Database& Db(Store& s);
+// The key behind a handle; false with *error set for an unknown handle or
+// one of an earlier store. The key itself may since have been deleted.
+bool Resolve(Store& s, HKEY handle, OpenKey* key, LONG* error);
+// 0 when the key exists, ERROR_KEY_DELETED when not, else a read error.
+LONG KeyExists(Database& db, KeyId id);
+// Splits a path into its components; false for a component that is too long.
+bool SplitPath(const char* path, std::vector<std::string>* parts);
+// The subkey of `parent` named `name`: 0, ERROR_FILE_NOT_FOUND or an error.
+LONG FindChild(Database& db, KeyId parent, const std::string& name, KeyId* id);
+
+// Runs `change` as one committed transaction on the existing key `id`: an
+// injected write failure or the store's own error first, and the key's
+// deletion by anyone gives ERROR_KEY_DELETED.
+template <class Change>
+LONG Commit(Store& s, KeyId id, Change&& change) {
+  Database& db = Db(s);
+  LONG rc = ERROR_SUCCESS;
+  if (TakeFault(s, RegistryFault::WriteFile, &rc)) return rc;
+  if (db.WriteError() != ERROR_SUCCESS) return db.WriteError();
+  rc = db.Begin();
+  if (rc != ERROR_SUCCESS) return rc;
+  rc = KeyExists(db, id);
+  if (rc == ERROR_SUCCESS) rc = change(db);
+  if (rc != ERROR_SUCCESS) {
+    db.Rollback();
+    return rc;
+  }
+  return db.Commit();
+}
+
+}  // namespace platform::registry_detail
