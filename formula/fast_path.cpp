@@ -2,7 +2,7 @@
 
 #include "formula/code_format.h"
 #include "formula/evaluator.h"
-#include "formula/integer_power.h"
+#include "formula/pow_kernels.h"
 #include "formula/operations.h"
 
 #include <algorithm>
@@ -21,7 +21,8 @@ enum FastExtra : uint16_t {
   F_IFZ,                       // if *a == 0 jump to target
   F_JMP,                       // jump to target
   F_RET,                       // return *a
-  F_POWI,                      // d = (*a)'n, n = k, a whole number 2..8
+  F_POWI,                      // d = (*a)'n by kernel, n = k, a whole number 2..8
+  F_POWE,                      // d = E'(*a) by kernel
   F_LOGXK,                     // d = ln(*a) / k, k = ln of a constant base
   F_POWK,                      // d = pow(*a, k), k = 1 / a constant root
   F_COUNT
@@ -144,9 +145,10 @@ class Translator {
 
 const double* Translator::Binary(uint16_t op, const Slot& left, const Slot& right) {
   double c;
-  if (op == ACT_POW && ConstantValue(right, &c) && c >= 2.0 && c <= 8.0 && c == std::floor(c)) {
+  if (op == ACT_POW && ConstantValue(right, &c) && c >= 2.0 && c <= 8.0 && c == std::floor(c))
     return Compute(F_POWI, left.where, nullptr, c, IntegerPowerKernel(static_cast<int>(c)));
-  }
+  if (op == ACT_POW && ConstantValue(left, &c) && c == kFormulaE)
+    return Compute(F_POWE, right.where, nullptr, 0.0, PowerOfEKernel());
   if (op == ACT_LOGX && ConstantValue(left, &c)) return Compute(F_LOGXK, right.where, nullptr, std::log(c));
   if (op == ACT_ROOT && ConstantValue(left, &c)) return Compute(F_POWK, right.where, nullptr, 1.0 / c);
   return Compute(op, left.where, right.where);
@@ -339,7 +341,7 @@ double RunFastForm(const FastForm& form, int* ok) {
       FAST_B(op_add),     FAST_B(op_sub),   FAST_B(op_mul),    FAST_B(op_div),     FAST_B(op_mod),
       FAST_B(op_pow),     FAST_U(op_pow2),  FAST_U(op_pow3),   FAST_U(op_abs),     FAST_U(op_floor),
       FAST_U(op_round),   FAST_U(op_ceil),  FAST_U(op_mov),    FAST_U(op_ifz),     FAST_U(op_jmp),
-      FAST_U(op_ret),     FAST_U(op_powi),  FAST_U(op_logxk),   FAST_U(op_powk),
+      FAST_U(op_ret),     FAST_U(op_powi),  FAST_U(op_powe),   FAST_U(op_logxk),   FAST_U(op_powk),
   };
 #undef FAST_U
 #undef FAST_B
@@ -397,6 +399,7 @@ double RunFastForm(const FastForm& form, int* ok) {
 #undef FAST_BINARY_OP
   FAST_UNARY(op_mov, x)
   FAST_UNARY(op_powi, ip->kernel(x))
+  FAST_UNARY(op_powe, ip->kernel(x))
   FAST_UNARY(op_logxk, std::log(x) / ip->k)
   FAST_UNARY(op_powk, std::pow(x, ip->k))
 op_ifz_ms:

@@ -15,9 +15,9 @@
 // and the ok flag.
 //
 // Every operation is computed by the same code as the interpreter's
-// (formula/operations.h), so the form gives the interpreter's bits. Only
-// x'n for a constant whole n = 2..8 takes another way to the same bits: a
-// product that rounds as std::pow does (formula/integer_power.h).
+// (formula/operations.h), so the form gives the interpreter's bits. Two
+// powers take another way to the same bits: x'n for a constant whole
+// n = 2..8 and E'u with the constant E (formula/pow_kernels.h).
 #pragma once
 
 #include <cstdint>
@@ -33,7 +33,7 @@ struct FastIns {
   const double* b;
   double* d;
   double k;  // a constant folded into the instruction (1/n, ln base, n)
-  double (*kernel)(double);  // x'n's function
+  double (*kernel)(double);  // the function of a power with std::pow's bits
 };
 
 struct FastForm {

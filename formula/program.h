@@ -82,10 +82,9 @@ class CFormulaProgram {
       default: break;
     }
   }
-  // Sets *ok to 1 and evaluates; the result equals EvaluateCode over the
-  // same code and values (formula/fast_path.h tells which libm calls it may
-  // replace). The first call after a change of code or constants builds the
-  // fast form.
+  // Sets *ok to 1 and evaluates: the result and the ok flag are
+  // EvaluateCode's over the same code and values, bit for bit. The first
+  // call after a change of code or constants builds the fast form.
   double Evaluate(int* ok) {
     if (ok != nullptr) *ok = 1;
     // A lone product (what a scaled variable optimises to) needs no call.

@@ -1,6 +1,6 @@
 #include "formula_test_support.h"
 
-#include "formula/integer_power.h"
+#include "formula/pow_kernels.h"
 
 #include <gtest/gtest.h>
 
@@ -223,11 +223,29 @@ TEST(FormulaFastPath, IntegerPowersGivePowsBits) {
     for (double x : xs) {
       const uint64_t want = Bits(std::pow(x, exponent));
       ASSERT_EQ(Bits(formula_detail::IntegerPowerWithoutFma(x, n)), want) << std::hexfloat << x << "'" << n;
-      ASSERT_EQ(Bits(formula_detail::IntegerPowerWithFma(x, n)), want) << std::hexfloat << x << "'" << n;
+      ASSERT_EQ(Bits(formula_detail::IntegerPower(x, n)), want) << std::hexfloat << x << "'" << n;
       ++checked;
     }
   }
   EXPECT_GT(checked, 6000000);
+}
+
+// E'u against std::pow(E, u): every u where the power is a normal number,
+// densely near 0 and near the ends, random bit patterns, and the specials.
+TEST(FormulaFastPath, PowersOfEGivePowsBits) {
+  std::mt19937_64 rng(5);
+  std::uniform_real_distribution<double> range(-760, 720);
+  std::vector<double> us = {0.0, -0.0, kInf, -kInf, kNaN, 1e-320, 600, -600, 600.0000000000001, 709.78, -745.2};
+  for (int i = 0; i < 1000000; ++i) {
+    us.push_back(range(rng));
+    us.push_back(std::ldexp(range(rng), -static_cast<int>(rng() % 60)));
+  }
+  for (int i = 0; i < 100000; ++i) us.push_back(FromBits(rng()));
+  const volatile double base = 2.718281828459045;
+  for (double u : us) {
+    const uint64_t want = Bits(std::pow(base, u));
+    ASSERT_EQ(Bits(formula_detail::PowerOfE(u)), want) << std::hexfloat << u;
+  }
 }
 
 }  // namespace
