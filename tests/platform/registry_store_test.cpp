@@ -105,6 +105,83 @@ TEST_F(RegistryStoreTest, ReportsSizesAndShortBuffers) {
   EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
 }
 
+// Text crosses between the 8- and 16-bit calls as Latin-1; other types and
+// calls of the writing width keep every byte.
+TEST_F(RegistryStoreTest, ConvertsTextBetweenTheWidthsAndNothingElse) {
+  struct Case {
+    const char* what;
+    bool wideWrite;
+    DWORD type;
+    Bytes written;
+    Bytes narrow;  // as the 8-bit calls read it
+    Bytes wide;    // as the 16-bit calls read it
+  };
+  const Case cases[] = {
+      {"8-bit text", false, REG_SZ, "a\xE9", "a\xE9", B({'a', 0, 0xE9, 0})},
+      {"8-bit expandable text", false, REG_EXPAND_SZ, B({'%', 0}), B({'%', 0}),
+       B({'%', 0, 0, 0})},
+      {"8-bit multi-string", false, REG_MULTI_SZ, B({'a', 0, 0}), B({'a', 0, 0}),
+       B({'a', 0, 0, 0, 0, 0})},
+      {"16-bit text", true, REG_SZ, B({'h', 0, 0xFF, 0, 0, 1, 0xAC, 0x20, 0, 0}),
+       B({'h', 0xFF, '?', '?', 0}), B({'h', 0, 0xFF, 0, 0, 1, 0xAC, 0x20, 0, 0})},
+      {"16-bit text of an odd size", true, REG_SZ, B({'x', 0, 'y'}), "x", B({'x', 0, 'y'})},
+      {"16-bit multi-string", true, REG_MULTI_SZ, B({'a', 0, 0, 0, 0x42, 0x30, 0, 0, 0, 0}),
+       B({'a', 0, '?', 0, 0}), B({'a', 0, 0, 0, 0x42, 0x30, 0, 0, 0, 0})},
+      {"8-bit binary", false, REG_BINARY, B({1, 0, 2}), B({1, 0, 2}), B({1, 0, 2})},
+      {"16-bit dword", true, REG_DWORD, B({0, 1, 2, 3}), B({0, 1, 2, 3}), B({0, 1, 2, 3})},
+  };
+  HKEY key = CreateKey(HKEY_CURRENT_USER, "Widths");
+  for (const Case& c : cases) {
+    const auto* data = reinterpret_cast<const BYTE*>(c.written.data());
+    const auto size = static_cast<DWORD>(c.written.size());
+    ASSERT_EQ(c.wideWrite ? RegSetValueExW(key, u"v", 0, c.type, data, size)
+                          : RegSetValueExA(key, "v", 0, c.type, data, size), 0) << c.what;
+    EXPECT_EQ(Query(key, "v"), c.narrow) << c.what;
+    BYTE buf[64];
+    DWORD len = sizeof buf;
+    ASSERT_EQ(RegQueryValueExW(key, u"V", nullptr, nullptr, buf, &len), 0) << c.what;
+    EXPECT_EQ(Bytes(reinterpret_cast<char*>(buf), len), c.wide) << c.what;
+    char name[8];
+    DWORD nameLen = sizeof name;
+    len = sizeof buf;
+    ASSERT_EQ(RegEnumValueA(key, 0, name, &nameLen, nullptr, nullptr, buf, &len), 0) << c.what;
+    EXPECT_EQ(Bytes(reinterpret_cast<char*>(buf), len), c.narrow) << c.what;
+    DWORD longest = 0;
+    ASSERT_EQ(RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, &longest), 0);
+    EXPECT_EQ(longest, c.narrow.size()) << c.what;
+  }
+  RegCloseKey(key);
+}
+
+TEST_F(RegistryStoreTest, RefusesAValueTooLargeToReadBackWhenItIsWritten) {
+  HKEY key = CreateKey(HKEY_CURRENT_USER, "Large");
+  // The size is refused before any byte of the data is read.
+  const BYTE byte = 0;
+  EXPECT_EQ(RegSetValueExA(key, "v", 0, REG_BINARY, &byte, (DWORD{256} << 20) + 1),
+            ERROR_OUTOFMEMORY);
+  EXPECT_EQ(RegSetValueExW(key, u"v", 0, REG_SZ, &byte, 0xFFFFFFFF), ERROR_OUTOFMEMORY);
+  const Bytes name(16384, 'n');
+  EXPECT_EQ(Set(key, name.c_str(), REG_SZ, "x"), ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(Set(key, name.substr(1).c_str(), REG_SZ, "x"), ERROR_SUCCESS);
+  EXPECT_EQ(Query(key, "v"), "<fail>");
+  RegCloseKey(key);
+}
+
+TEST_F(RegistryStoreTest, FindsEveryValueOfALargeKeyByName) {
+  HKEY key = CreateKey(HKEY_CURRENT_USER, "Many");
+  for (int i = 0; i < 3000; ++i) {
+    ASSERT_EQ(Set(key, ("v" + std::to_string(i)).c_str(), REG_SZ, std::to_string(i * 7)), 0);
+  }
+  for (int i = 2999; i >= 0; i -= 7) {
+    EXPECT_EQ(Query(key, ("V" + std::to_string(i)).c_str()), std::to_string(i * 7));
+  }
+  char name[16];
+  DWORD len = sizeof name;
+  ASSERT_EQ(RegEnumValueA(key, 2999, name, &len, nullptr, nullptr, nullptr, nullptr), 0);
+  EXPECT_STREQ(name, "v2999");
+  RegCloseKey(key);
+}
+
 TEST_F(RegistryStoreTest, EnumeratesSubkeysByFoldedNameAndValuesInWriteOrder) {
   HKEY key = CreateKey(HKEY_CURRENT_USER, "Order");
   for (const char* sub : {"beta", "Alpha", "\xC4rger", "gamma", "ALPHA\\inner", "a"}) {

@@ -1,0 +1,252 @@
+// Several processes on one store: writers side by side, writers killed in
+// the middle of a call, readers while others write, and keys deleted under
+// another process's handle.
+#include <signal.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <functional>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "registry_test_util.h"
+
+namespace {
+
+class RegistryShareTest : public RegistryStoreTest {
+ protected:
+  void SetUp() override {
+    RegistryStoreTest::SetUp();
+    // The parent's connection is open before any fork, so each child must
+    // leave it alone and open its own.
+    ASSERT_EQ(platform::RegistryLoadError(), ERROR_SUCCESS);
+  }
+};
+
+// Runs `body` in a child process; its result becomes the exit status.
+pid_t Spawn(const std::function<int()>& body) {
+  const pid_t pid = fork();
+  if (pid == 0) _exit(body());
+  return pid;
+}
+
+// The exit status, or 128 + the signal that ended the process.
+int Reap(pid_t pid) {
+  int status = 0;
+  if (waitpid(pid, &status, 0) != pid) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+LONG SetText(HKEY key, const std::string& name, const std::string& text) {
+  return RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.data()),
+                        static_cast<DWORD>(text.size()));
+}
+
+std::string GetText(HKEY key, const std::string& name) {
+  char buf[256];
+  DWORD size = sizeof buf;
+  if (RegQueryValueExA(key, name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(buf),
+                       &size) != ERROR_SUCCESS) {
+    return "<missing>";
+  }
+  return std::string(buf, size);
+}
+
+HKEY Create(const std::string& path) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                      &key, nullptr) != ERROR_SUCCESS) {
+    return nullptr;
+  }
+  return key;
+}
+
+TEST_F(RegistryShareTest, WritersSideBySideLoseNoWriteThatReturned) {
+  struct Case {
+    int writers;
+    int rounds;
+  };
+  for (const Case c : {Case{2, 2000}, Case{4, 1000}}) {
+    const std::string base = "Software\\Share" + std::to_string(c.writers);
+    std::vector<pid_t> pids;
+    for (int w = 0; w < c.writers; ++w) {
+      pids.push_back(Spawn([&, w] {
+        int failures = 0;
+        HKEY same = Create(base + "\\Same");
+        for (int i = 0; i < c.rounds; ++i) {
+          const std::string text = std::to_string(w) + ":" + std::to_string(i);
+          HKEY own = Create(base + "\\W" + std::to_string(w) + "\\k" + std::to_string(i % 40));
+          failures += own == nullptr || SetText(own, "v" + std::to_string(i), text) != 0;
+          failures += RegCloseKey(own) != 0;
+          failures += SetText(same, "last", text) != 0;
+          failures += SetText(same, "n" + std::to_string(i % 10), text) != 0;
+        }
+        return failures > 100 ? 100 : failures;
+      }));
+    }
+    for (pid_t pid : pids) EXPECT_EQ(Reap(pid), 0) << c.writers;
+    Reload();
+    for (int w = 0; w < c.writers; ++w) {
+      int missing = 0;
+      for (int i = 0; i < c.rounds; ++i) {
+        HKEY own = nullptr;
+        const std::string path = base + "\\W" + std::to_string(w) + "\\k" + std::to_string(i % 40);
+        ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &own), 0);
+        missing += GetText(own, "v" + std::to_string(i)) != std::to_string(w) + ":" +
+                                                              std::to_string(i);
+        RegCloseKey(own);
+      }
+      EXPECT_EQ(missing, 0) << c.writers << " writers, writer " << w;
+    }
+    // The same values hold one writer's last write each.
+    HKEY same = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, (base + "\\Same").c_str(), 0, KEY_READ, &same), 0);
+    const std::string last = GetText(same, "last");
+    EXPECT_EQ(last.substr(last.find(':') + 1), std::to_string(c.rounds - 1)) << last;
+    for (int n = 0; n < 10; ++n) {
+      const std::string text = GetText(same, "n" + std::to_string(n));
+      EXPECT_EQ(text.substr(text.find(':') + 1), std::to_string(c.rounds - 10 + n)) << text;
+    }
+    RegCloseKey(same);
+  }
+}
+
+TEST_F(RegistryShareTest, WriterKilledAtRandomKeepsEveryValueWhoseCallReturned) {
+  std::mt19937 rng(1018);
+  int reported = 0;
+  for (int round = 0; round < 8; ++round) {
+    int pipefd[2];
+    ASSERT_EQ(pipe(pipefd), 0);
+    const std::string prefix = "r" + std::to_string(round) + "v";
+    const pid_t pid = Spawn([&] {
+      close(pipefd[0]);
+      HKEY key = Create("Software\\Kill");
+      for (int i = 0;; ++i) {
+        // Every fifth value is large enough to span several pages.
+        const std::string text(i % 5 == 0 ? 20000 : 10, static_cast<char>('a' + i % 26));
+        if (key == nullptr || SetText(key, prefix + std::to_string(i), text) != 0) return 1;
+        if (write(pipefd[1], &i, sizeof i) != sizeof i) return 2;
+      }
+    });
+    close(pipefd[1]);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5 + rng() % 60));
+    kill(pid, SIGKILL);
+    EXPECT_EQ(Reap(pid), 128 + SIGKILL);
+    int last = -1, i = 0;
+    while (read(pipefd[0], &i, sizeof i) == sizeof i) last = i;
+    close(pipefd[0]);
+    reported += last + 1;
+    Reload();
+    ASSERT_EQ(platform::RegistryLoadError(), ERROR_SUCCESS);
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Kill", 0, KEY_READ, &key), 0);
+    for (int v = 0; v <= last; ++v) {
+      const std::string text(v % 5 == 0 ? 20000 : 10, static_cast<char>('a' + v % 26));
+      char buf[20001];
+      DWORD size = sizeof buf;
+      ASSERT_EQ(RegQueryValueExA(key, (prefix + std::to_string(v)).c_str(), nullptr, nullptr,
+                                 reinterpret_cast<BYTE*>(buf), &size), 0) << round << " " << v;
+      ASSERT_EQ(std::string(buf, size), text) << round << " " << v;
+    }
+    // The call in flight may or may not have committed; nothing after it.
+    EXPECT_EQ(GetText(key, prefix + std::to_string(last + 2)), "<missing>");
+    RegCloseKey(key);
+  }
+  EXPECT_GT(reported, 100);
+}
+
+TEST_F(RegistryShareTest, ReadersSeeEachCommittedValueAtOnce) {
+  constexpr int kWrites = 1500;
+  HKEY counter = Create("Software\\Count");
+  ASSERT_EQ(SetText(counter, "n", "0"), 0);
+  int pipefd[2];
+  ASSERT_EQ(pipe(pipefd), 0);
+  const pid_t writer = Spawn([&] {
+    close(pipefd[0]);
+    for (int i = 1; i <= kWrites; ++i) {
+      if (SetText(counter, "n", std::to_string(i)) != 0) return 1;
+      if (write(pipefd[1], &i, sizeof i) != sizeof i) return 2;
+    }
+    return 0;
+  });
+  close(pipefd[1]);
+  // A second reader process: the counter never goes back and reaches the end.
+  const pid_t reader = Spawn([&] {
+    int seen = 0, changes = 0;
+    while (seen < kWrites) {
+      const std::string text = GetText(counter, "n");
+      const int now = text == "<missing>" ? -1 : std::stoi(text);
+      if (now < seen) return 1;
+      changes += now > seen;
+      seen = now;
+    }
+    return changes > 1 ? 0 : 3;
+  });
+  int behind = 0, reports = 0, i = 0;
+  while (read(pipefd[0], &i, sizeof i) == sizeof i) {
+    ++reports;
+    behind += std::stoi(GetText(counter, "n")) < i;
+  }
+  close(pipefd[0]);
+  EXPECT_EQ(Reap(writer), 0);
+  EXPECT_EQ(Reap(reader), 0);
+  EXPECT_EQ(reports, kWrites);
+  EXPECT_EQ(behind, 0);
+  RegCloseKey(counter);
+}
+
+TEST_F(RegistryShareTest, KeyDeletedByAnotherProcessGivesKeyDeleted) {
+  HKEY gone = Create("Software\\Gone");
+  ASSERT_EQ(SetText(gone, "v", "x"), 0);
+  const pid_t pid = Spawn([] { return RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Gone"); });
+  ASSERT_EQ(Reap(pid), 0);
+  char name[8];
+  DWORD len = sizeof name, size = 0;
+  HKEY sub = nullptr;
+  BYTE data[4] = {};
+  struct Case {
+    const char* call;
+    LONG rc;
+  };
+  const Case cases[] = {
+      {"query", RegQueryValueExA(gone, "v", nullptr, nullptr, nullptr, &size)},
+      {"set", SetText(gone, "w", "y")},
+      {"delete value", RegDeleteValueA(gone, "v")},
+      {"enum value", RegEnumValueA(gone, 0, name, &len, nullptr, nullptr, nullptr, nullptr)},
+      {"enum key", RegEnumKeyExA(gone, 0, name, &len, nullptr, nullptr, nullptr, nullptr)},
+      {"info", RegQueryInfoKeyA(gone, nullptr, nullptr, nullptr, nullptr, nullptr)},
+      {"open", RegOpenKeyExA(gone, nullptr, 0, KEY_READ, &sub)},
+      {"create below", RegCreateKeyExA(gone, "x", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub,
+                                       nullptr)},
+      {"flush", RegFlushKey(gone)},
+      {"save", RegSaveKeyA(gone, (dir_ + "/gone.key").c_str(), nullptr)},
+      {"wide set", RegSetValueExW(gone, u"w", 0, REG_BINARY, data, 1)},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.rc, ERROR_KEY_DELETED) << c.call;
+  EXPECT_EQ(RegCloseKey(gone), ERROR_SUCCESS);
+  EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Gone", 0, KEY_READ, &sub),
+            ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(RegistryShareTest, StoreBusyPastTheTimeoutFailsTheChangeAndKeepsReadsGoing) {
+  HKEY key = Create("Software\\Busy");
+  ASSERT_EQ(SetText(key, "v", "before"), 0);
+  sqlite3* other = nullptr;
+  ASSERT_EQ(sqlite3_open(path_.c_str(), &other), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(SetText(key, "v", "during"), ERROR_BUSY);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  EXPECT_EQ(GetText(key, "v"), "before");
+  sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+  sqlite3_close(other);
+  EXPECT_EQ(SetText(key, "v", "after"), 0);
+  EXPECT_EQ(GetText(key, "v"), "after");
+  RegCloseKey(key);
+}
+
+}  // namespace
