@@ -11,6 +11,7 @@
 #include "platform/fsops.h"
 #include "platform/pathconv.h"
 #include "platform/pathsys.h"
+#include "platform/syserror.h"
 #include "platform/sysinfo.h"
 
 namespace {
@@ -72,6 +73,19 @@ bool MakeTargetDirectory(DWORD flags, const std::string& target) {
   return CreateDirectoryPath(target.c_str(), PATH_DIRS_TO_LAST_SEPARATOR) > 0;
 }
 
+// A share hold of FdHoldExclusive, released at the end of its scope.
+struct Hold {
+  int fd;
+  explicit Hold(int held) : fd(held) {}
+  Hold(const Hold&) = delete;
+  Hold& operator=(const Hold&) = delete;
+  ~Hold() { Release(); }
+  void Release() {
+    if (fd >= 0) FdClose(fd);
+    fd = -1;
+  }
+};
+
 // Whether a finished temporary may take the target's place: a read-only
 // target only with COPY_REPLACE_READONLY.
 bool MayReplace(DWORD flags, const std::string& target) {
@@ -122,6 +136,13 @@ int Copy(DWORD flags, const std::string& source, const std::string& target, cons
     FdClose(in);
     return COPY_TARGET_UNWRITABLE;
   }
+  // A target another open holds is refused before anything is written, and
+  // ours is held until the rename: that would pull it from under a holder.
+  Hold hold(viaTemporary ? FdHoldExclusive(target.c_str()) : -1);
+  if (hold.fd == FD_ERROR_SHARING) {
+    FdClose(in);
+    return COPY_TARGET_UNWRITABLE;
+  }
   int out = OpenTarget(flags, written);
   if (out < 0) {
     FdClose(in);
@@ -144,9 +165,12 @@ int Copy(DWORD flags, const std::string& source, const std::string& target, cons
       return COPY_TARGET_UNWRITABLE;
     }
     // One rename replaces the old target: it is never gone before the copy is in place.
-    if (SysMoveFile(written.c_str(), target.c_str(), true) != SYS_OK) {
+    hold.Release();  // the rename holds the target itself
+    int moved = SysMoveFile(written.c_str(), target.c_str(), true);
+    if (moved != SYS_OK) {
       SysDeleteFile(written.c_str());
-      return COPY_RENAME_FAILED;
+      SysSetLastError(DWORD(moved));
+      return moved == int(SYS_ERROR_SHARING_VIOLATION) ? COPY_TARGET_UNWRITABLE : COPY_RENAME_FAILED;
     }
   }
   return COPY_OK;

@@ -39,7 +39,7 @@ bool List(const std::string& folder, std::vector<Entry>& out, int* code) {
   int error = SYS_OK;
   out.clear();
   if (!SysListDirectory(folder.c_str(), entries, &error)) {
-    *code = error == SYS_ERROR_NOT_FOUND ? TREE_ERROR_NOT_FOUND : TREE_ERROR_LIST;
+    *code = error == SYS_ERROR_NOT_FOUND || error == SYS_ERROR_PATH_NOT_FOUND ? TREE_ERROR_NOT_FOUND : TREE_ERROR_LIST;
     return false;
   }
   for (SysDirEntry& entry : entries) out.push_back(Entry{std::move(entry.name), entry.isDirectory});

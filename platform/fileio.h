@@ -34,19 +34,31 @@ enum : int {
   FD_ERROR_ACCESS = -3,        // permission denied, read-only file or medium
   FD_ERROR_IS_DIRECTORY = -4,  // the name is a folder, which is never a stream
   FD_ERROR_BAD_NAME = -5,      // the name cannot be spelt for the host
+  FD_ERROR_SHARING = -6,       // another open of the file refuses this one
 };
 
 // Origins of FdSeek.
 enum : int { FD_SEEK_SET = 0, FD_SEEK_CUR = 1, FD_SEEK_END = 2 };
 
-// Opens `path` and returns a descriptor >= 0 or an FD_ERROR_* value.
-// Descriptors are close-on-exec. The path reaches the host as SysHostPath
-// spells it: '\' separates as '/' does and a lent drive letter stands for its
-// host directory; a host path is taken as it is.
+// Opens `path` and returns a descriptor >= 0 or an FD_ERROR_* value; a
+// failure sets the last error (platform/syserror.h). Descriptors are
+// close-on-exec. The path reaches the host as SysHostPath spells it: '\'
+// separates as '/' does and a lent drive letter stands for its host
+// directory; a host path is taken as it is.
+//
+// Share modes: an open of a regular file holds it for as long as the
+// descriptor is open, a writer (write access) alone, a reader together with
+// other readers. An open that conflicts with a hold of another open, in this
+// process or another, fails with FD_ERROR_SHARING and last error 32 and
+// changes nothing (a truncating open cuts the file only once it holds it).
+// Holds are advisory file locks (flock): programs that do not take them are
+// not kept out.
 int FdOpen(const char* path, int flags, int permission = FD_PERM_READ | FD_PERM_WRITE);
 // The same for a UTF-16 path, which reaches the host as UTF-8.
 int FdOpenW(const wchar16* path, int flags, int permission = FD_PERM_READ | FD_PERM_WRITE);
 
+// The read, write, seek and close calls set the last error when they fail.
+//
 // Reads up to `count` bytes, retrying interruptions and short reads until
 // `count` bytes came or the end was reached. Returns the count read (0 at the
 // end), or -1 when an error struck before any byte came.
@@ -59,6 +71,13 @@ int FdWrite(int fd, const void* source, int count);
 int64_t FdSeek(int fd, int64_t offset, int origin);
 // Closes the descriptor; 0 or -1.
 int FdClose(int fd);
+
+// Holds an existing regular file as a writer would, without opening it for
+// writing: for a replacement of the file by renaming, which must not pull a
+// file from under another open. A descriptor to close when done; -1 when
+// there is nothing to hold (no such regular file, or it cannot be opened);
+// FD_ERROR_SHARING (last error 32) when another open holds it.
+int FdHoldExclusive(const char* path);
 
 // Clears the read-only state of a regular file: adds owner write permission,
 // keeping the other mode bits. False for a folder, a missing file or a

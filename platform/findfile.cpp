@@ -14,6 +14,8 @@
 #include <vector>
 
 #include "platform/netshare.h"
+#include "platform/syserror.h"
+#include "platform/sysinfo.h"
 
 namespace {
 
@@ -31,15 +33,7 @@ bool HasWildcard(const char* begin, const char* end) {
 
 FILETIME Ticks(const struct statx_timestamp& t) { return MakeFileTime(SysTicksFromHostTime(t.tv_sec, long(t.tv_nsec))); }
 
-int ErrorOf(int err) {
-  switch (err) {
-    case ENOENT: return SYS_ERROR_NOT_FOUND;
-    case ENOTDIR: return SYS_ERROR_PATH_NOT_FOUND;
-    case EACCES: case EPERM: return SYS_ERROR_ACCESS;
-    case ENAMETOOLONG: return SYS_ERROR_INVALID_NAME;
-    default: return SYS_ERROR_OTHER;
-  }
-}
+int ErrorOf(int err) { return int(SysErrorFromErrno(err)); }
 
 // Bytes of the character starting at p (a whole UTF-8 sequence counts as
 // one, as one name character on Windows).
@@ -153,6 +147,7 @@ bool UpperLess(const std::string& a, const std::string& b) {
 
 HANDLE Fail(int* error, int code) {
   if (error) *error = code;
+  SysSetLastError(DWORD(code));
   return nullptr;
 }
 
@@ -238,6 +233,7 @@ bool SysFindNextFile(HANDLE handle, SysFindData* data, int* error) {
     }
   }
   if (error) *error = code;
+  SysSetLastError(DWORD(code));
   return false;
 }
 
@@ -257,11 +253,13 @@ bool SysGetFileAttributesEx(const char* path, SysFindData* data, int* error) {
   if (path == nullptr || path[0] == 0 || data == nullptr ||
       HasWildcard(path, path + strlen(path))) {
     *error = SYS_ERROR_INVALID_NAME;
+    SysSetLastError(SYS_ERROR_INVALID_NAME);
     return false;
   }
   std::string host;
   if (!SysHostPathOf(path, host)) {
     *error = SYS_ERROR_PATH_NOT_FOUND;
+    SysSetLastError(SYS_ERROR_PATH_NOT_FOUND);
     return false;
   }
   // The name decides the hidden bit; a root or "dir/" has its own name.
@@ -280,6 +278,7 @@ bool SysGetFileAttributesEx(const char* path, SysFindData* data, int* error) {
     struct stat st;
     if (stat(parent.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) *error = SYS_ERROR_PATH_NOT_FOUND;
   }
+  SysSetLastError(DWORD(*error));
   memset(data, 0, sizeof(*data));
   return false;
 }

@@ -12,7 +12,10 @@
 
 #include <atomic>
 
+#include "platform/fileio.h"
 #include "platform/pathsys.h"
+#include "platform/syserror.h"
+#include "platform/sysinfo.h"
 
 namespace {
 
@@ -34,13 +37,23 @@ struct timespec FromTicks(uint64_t ticks) {
   return ts;
 }
 
-int ErrorCode(int err) {
-  switch (err) {
-    case ENOENT: case ENOTDIR: return SYS_ERROR_NOT_FOUND;
-    case EACCES: case EPERM: case EROFS: return SYS_ERROR_ACCESS;
-    case EEXIST: case ENOTEMPTY: return SYS_ERROR_EXISTS;
-    default: return SYS_ERROR_OTHER;
-  }
+// Sets the last error for a failure on host path `host` and returns it.
+int Failed(int err, const std::string& host) { return int(SysSetLastErrorFromErrno(err, host)); }
+
+// The same, for calls that answer true or false.
+bool FailedFalse(int err, const std::string& host) {
+  SysSetLastErrorFromErrno(err, host);
+  return false;
+}
+
+// Sets the last error for a path that names no host place.
+int NoPlace() {
+  SysSetLastError(SYS_ERROR_PATH_NOT_FOUND);
+  return SYS_ERROR_PATH_NOT_FOUND;
+}
+bool NoPlaceFalse() {
+  NoPlace();
+  return false;
 }
 
 // Calls to let pass before the injected failure, per operation; -1: none.
@@ -81,9 +94,9 @@ uint64_t SysTicksFromHostTime(int64_t seconds, long nanoseconds) {
 
 bool SysGetFileTimes(const char* path, uint64_t* lastWrite, uint64_t* creation, uint64_t* lastAccess) {
   std::string host;
-  if (!SysHostPath(path, host)) return false;
+  if (!SysHostPath(path, host)) return NoPlaceFalse();
   struct statx sx;
-  if (statx(AT_FDCWD, host.c_str(), 0, STATX_BASIC_STATS | STATX_BTIME, &sx) != 0) return false;
+  if (statx(AT_FDCWD, host.c_str(), 0, STATX_BASIC_STATS | STATX_BTIME, &sx) != 0) return FailedFalse(errno, host);
   auto ticks = [](const struct statx_timestamp& t) {
     struct timespec ts;
     ts.tv_sec = time_t(t.tv_sec);
@@ -99,14 +112,15 @@ bool SysGetFileTimes(const char* path, uint64_t* lastWrite, uint64_t* creation, 
 bool SysSetFileTimes(const char* path, const uint64_t* lastWrite, const uint64_t* /*creation*/,
                      const uint64_t* lastAccess) {
   std::string host;
-  if (!SysHostPath(path, host)) return false;
+  if (!SysHostPath(path, host)) return NoPlaceFalse();
   struct timespec times[2];
   times[0].tv_sec = 0;
   times[0].tv_nsec = UTIME_OMIT;
   times[1] = times[0];
   if (lastAccess) times[0] = FromTicks(*lastAccess);
   if (lastWrite) times[1] = FromTicks(*lastWrite);
-  return utimensat(AT_FDCWD, host.c_str(), times, 0) == 0;
+  if (utimensat(AT_FDCWD, host.c_str(), times, 0) == 0) return true;
+  return FailedFalse(errno, host);
 }
 
 uint64_t SysGetSystemTimeTicks() {
@@ -120,7 +134,8 @@ bool SysListDirectory(const char* path, std::vector<SysDirEntry>& entries, int* 
   std::string host;
   DIR* dir = SysHostPath(path, host) ? opendir(host.c_str()) : nullptr;
   if (dir == nullptr) {
-    if (error) *error = host.empty() ? SYS_ERROR_NOT_FOUND : ErrorCode(errno);
+    int code = host.empty() ? NoPlace() : Failed(errno, host);
+    if (error) *error = code;
     return false;
   }
   int fd = dirfd(dir);
@@ -143,39 +158,80 @@ bool SysListDirectory(const char* path, std::vector<SysDirEntry>& entries, int* 
 
 int SysRemoveDirectory(const char* path) {
   std::string host;
-  if (!SysHostPath(path, host)) return SYS_ERROR_NOT_FOUND;
-  return rmdir(host.c_str()) == 0 ? SYS_OK : ErrorCode(errno);
+  if (!SysHostPath(path, host)) return NoPlace();
+  return rmdir(host.c_str()) == 0 ? SYS_OK : Failed(errno, host);
 }
 
 bool FdTruncate(int fd, int64_t length) {
-  if (length < 0) return false;
+  if (length < 0) {
+    SysSetLastError(SYS_ERROR_INVALID_PARAMETER);
+    return false;
+  }
   int rc;
   do {
     rc = ftruncate(fd, off_t(length));
   } while (rc != 0 && errno == EINTR);
+  if (rc != 0) SysSetLastErrorFromErrno(errno);
   return rc == 0;
 }
 
 int SysMoveFile(const char* from, const char* to, bool replace) {
   std::string source, target;
-  if (!SysHostPath(from, source)) return SYS_ERROR_NOT_FOUND;
-  if (!SysHostPath(to, target)) return SYS_ERROR_PATH_NOT_FOUND;
+  if (!SysHostPath(from, source)) {
+    NoPlace();
+    return SYS_ERROR_NOT_FOUND;
+  }
+  if (!SysHostPath(to, target)) return NoPlace();
   struct stat st;
-  if (lstat(source.c_str(), &st) != 0) return SYS_ERROR_NOT_FOUND;
-  if (SysTakeFault(SysFault::Move)) return SYS_ERROR_ACCESS;
+  if (lstat(source.c_str(), &st) != 0) {
+    Failed(errno, source);
+    return SYS_ERROR_NOT_FOUND;
+  }
+  if (SysTakeFault(SysFault::Move)) {
+    SysSetLastError(SYS_ERROR_ACCESS);
+    return SYS_ERROR_ACCESS;
+  }
+  // A file held open by these functions is neither moved away from its
+  // holder nor replaced under it: the holder's writes would land in a file
+  // no name reaches. Both holds last until the rename is done.
+  int holdSource = FdHoldExclusive(from);
+  struct stat at;
+  bool sameFile = stat(target.c_str(), &at) == 0 && stat(source.c_str(), &st) == 0 && at.st_dev == st.st_dev &&
+                  at.st_ino == st.st_ino;
+  int holdTarget = holdSource == FD_ERROR_SHARING || sameFile ? -1 : FdHoldExclusive(to);
+  auto release = [&] {
+    if (holdSource >= 0) close(holdSource);
+    if (holdTarget >= 0) close(holdTarget);
+  };
+  if (holdSource == FD_ERROR_SHARING || holdTarget == FD_ERROR_SHARING) {
+    release();
+    return SYS_ERROR_SHARING_VIOLATION;
+  }
   int rc = replace ? rename(source.c_str(), target.c_str())
                    : renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE);
+  int err = errno;
+  release();
   if (rc == 0) return SYS_OK;
-  if (errno == ENOENT || errno == ENOTDIR) return SYS_ERROR_PATH_NOT_FOUND;
-  if (errno == EISDIR) return SYS_ERROR_ACCESS;
-  return ErrorCode(errno);
+  // The source was there a moment ago: what is missing is the target's folder.
+  if (err == ENOENT || err == ENOTDIR) {
+    SysSetLastError(SYS_ERROR_PATH_NOT_FOUND);
+    return SYS_ERROR_PATH_NOT_FOUND;
+  }
+  // Windows refuses to put a file in a folder's place as access denied.
+  if (err == EISDIR) {
+    SysSetLastError(SYS_ERROR_ACCESS);
+    return SYS_ERROR_ACCESS;
+  }
+  return Failed(err, target);
 }
 
 bool SysCopyPermissions(const char* source, const char* target) {
   std::string from, to;
   struct stat st;
-  if (!SysHostPath(source, from) || !SysHostPath(target, to) || stat(from.c_str(), &st) != 0) return false;
-  return chmod(to.c_str(), st.st_mode & 07777) == 0;
+  if (!SysHostPath(source, from) || !SysHostPath(target, to)) return NoPlaceFalse();
+  if (stat(from.c_str(), &st) != 0) return FailedFalse(errno, from);
+  if (chmod(to.c_str(), st.st_mode & 07777) == 0) return true;
+  return FailedFalse(errno, to);
 }
 
 bool SysSameFile(const char* first, const char* second) {

@@ -43,10 +43,13 @@ struct SysDirEntry {
   std::string name;
   bool isDirectory = false;  // a real directory; a link to one is no directory
 };
-// The entries of a directory without "." and "..". False (and an error code
-// SYS_ERROR_* in *error when given) when it cannot be listed.
+// The entries of a directory without "." and "..". False (and the Win32
+// code in *error when given: 2 no such folder, 3 its parent missing too, 5
+// access denied ...) when it cannot be listed.
+//
+// The calls below set the last error (platform/syserror.h) when they fail.
 bool SysListDirectory(const char* path, std::vector<SysDirEntry>& entries, int* error = nullptr);
-// Removes an empty directory: SYS_OK or a SYS_ERROR_* code.
+// Removes an empty directory: SYS_OK or a Win32 code (145 not empty).
 int SysRemoveDirectory(const char* path);
 // Cuts the file open on fd to length bytes; false on failure.
 bool FdTruncate(int fd, int64_t length);
@@ -56,7 +59,9 @@ inline constexpr int SYS_ERROR_PATH_NOT_FOUND = 3;
 // Renames a file on one file system: SYS_OK; SYS_ERROR_NOT_FOUND when the
 // source is missing, SYS_ERROR_PATH_NOT_FOUND when the target's folder is;
 // SYS_ERROR_EXISTS when the target exists and may not be replaced;
-// SYS_ERROR_ACCESS; SYS_ERROR_OTHER (also across file systems).
+// SYS_ERROR_ACCESS; 32 (sharing violation) when an open of FdOpen holds the
+// source or the target; another Win32 code of platform/syserror.h (17 across
+// file systems). Every failure sets the last error.
 int SysMoveFile(const char* from, const char* to, bool replace);
 // Gives target the permission bits of source; false on failure.
 bool SysCopyPermissions(const char* source, const char* target);

@@ -12,6 +12,8 @@
 #include "platform/fileio.h"
 #include "platform/fsops.h"
 #include "platform/netshare.h"
+#include "platform/syserror.h"
+#include "platform/sysinfo.h"
 
 namespace {
 
@@ -79,13 +81,10 @@ int Emit(const std::string& text, char* out, int size) {
   return int(text.size());
 }
 
-int ErrorCode(int err) {
-  switch (err) {
-    case EEXIST: return SYS_ERROR_EXISTS;
-    case ENOENT: case ENOTDIR: return SYS_ERROR_NOT_FOUND;
-    case EACCES: case EPERM: case EROFS: return SYS_ERROR_ACCESS;
-    default: return SYS_ERROR_OTHER;
-  }
+// Sets the last error to code and returns it.
+int Fail(int code) {
+  SysSetLastError(DWORD(code));
+  return code;
 }
 
 }  // namespace
@@ -141,7 +140,14 @@ int SysGetFullPathName(const char* path, char* out, int size) {
 DWORD SysGetFileAttributes(const char* path) {
   std::string host = ToHost(path);
   struct stat st;
-  if (host.empty() || stat(host.c_str(), &st) != 0) return SYS_ATTR_INVALID;
+  if (host.empty()) {
+    Fail(SYS_ERROR_PATH_NOT_FOUND);
+    return SYS_ATTR_INVALID;
+  }
+  if (stat(host.c_str(), &st) != 0) {
+    SysSetLastErrorFromErrno(errno, host);
+    return SYS_ATTR_INVALID;
+  }
   if (S_ISDIR(st.st_mode)) return SYS_ATTR_DIRECTORY;
   return (st.st_mode & S_IWUSR) ? SYS_ATTR_NORMAL : SYS_ATTR_READONLY;
 }
@@ -149,7 +155,14 @@ DWORD SysGetFileAttributes(const char* path) {
 bool SysGetFileSize(const char* path, uint64_t* size, bool* isDirectory) {
   std::string host = ToHost(path);
   struct stat st;
-  if (host.empty() || stat(host.c_str(), &st) != 0) return false;
+  if (host.empty()) {
+    Fail(SYS_ERROR_PATH_NOT_FOUND);
+    return false;
+  }
+  if (stat(host.c_str(), &st) != 0) {
+    SysSetLastErrorFromErrno(errno, host);
+    return false;
+  }
   *isDirectory = S_ISDIR(st.st_mode);
   *size = uint64_t(st.st_size);
   return true;
@@ -157,24 +170,43 @@ bool SysGetFileSize(const char* path, uint64_t* size, bool* isDirectory) {
 
 int64_t SysGetDescriptorSize(int fd) {
   struct stat st;
-  if (fd < 0 || fstat(fd, &st) != 0) return -1;
+  if (fstat(fd, &st) != 0) {
+    SysSetLastErrorFromErrno(errno);
+    return -1;
+  }
   return int64_t(st.st_size);
 }
 
 int SysCreateDirectory(const char* path) {
   std::string host = ToHost(path);
-  if (host.empty()) return SYS_ERROR_NOT_FOUND;
-  if (SysTakeFault(SysFault::CreateDirectory)) return SYS_ERROR_ACCESS;
-  return mkdir(host.c_str(), 0777) == 0 ? SYS_OK : ErrorCode(errno);
+  if (host.empty()) return Fail(SYS_ERROR_PATH_NOT_FOUND);
+  if (SysTakeFault(SysFault::CreateDirectory)) return Fail(SYS_ERROR_ACCESS);
+  if (mkdir(host.c_str(), 0777) == 0) return SYS_OK;
+  // A missing parent is "path not found", whatever the last component.
+  return int(SysSetLastErrorFromErrno(errno == ENOENT ? ENOTDIR : errno));
 }
 
 int SysDeleteFile(const char* path) {
   std::string host = ToHost(path);
   struct stat st;
-  if (host.empty() || lstat(host.c_str(), &st) != 0) return SYS_ERROR_NOT_FOUND;
-  if (S_ISDIR(st.st_mode)) return SYS_ERROR_ACCESS;
-  if (SysTakeFault(SysFault::Delete)) return SYS_ERROR_ACCESS;
-  return unlink(host.c_str()) == 0 ? SYS_OK : ErrorCode(errno);
+  if (host.empty()) {
+    Fail(SYS_ERROR_PATH_NOT_FOUND);
+    return SYS_ERROR_NOT_FOUND;
+  }
+  if (lstat(host.c_str(), &st) != 0) {
+    SysSetLastErrorFromErrno(errno, host);
+    return SYS_ERROR_NOT_FOUND;
+  }
+  if (S_ISDIR(st.st_mode)) return Fail(SYS_ERROR_ACCESS);
+  if (SysTakeFault(SysFault::Delete)) return Fail(SYS_ERROR_ACCESS);
+  // A file held open by these functions stays while it is held, as it would
+  // on Windows; its holder's writes would otherwise go nowhere.
+  const int hold = S_ISREG(st.st_mode) ? FdHoldExclusive(host.c_str()) : -1;
+  if (hold == FD_ERROR_SHARING) return SYS_ERROR_SHARING_VIOLATION;
+  const int rc = unlink(host.c_str());
+  const int err = errno;
+  if (hold >= 0) close(hold);
+  return rc == 0 ? SYS_OK : int(SysSetLastErrorFromErrno(err, host));
 }
 
 bool SysSetFileAttributesNormal(const char* path) {

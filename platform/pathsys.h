@@ -21,7 +21,8 @@ inline constexpr DWORD SYS_ATTR_DIRECTORY = 0x10;
 inline constexpr DWORD SYS_ATTR_NORMAL = 0x80;
 inline constexpr DWORD SYS_ATTR_INVALID = 0xFFFFFFFF;
 
-// Error codes of SysCreateDirectory and SysDeleteFile.
+// Error codes of SysCreateDirectory and SysDeleteFile. The file calls of
+// this header set the last error (platform/syserror.h) when they fail.
 inline constexpr int SYS_OK = 0;
 inline constexpr int SYS_ERROR_NOT_FOUND = 2;
 inline constexpr int SYS_ERROR_ACCESS = 5;
@@ -55,7 +56,8 @@ int64_t SysGetDescriptorSize(int fd);
 // Creates one directory: SYS_OK, SYS_ERROR_EXISTS when something of that
 // name exists, another SYS_ERROR_* otherwise.
 int SysCreateDirectory(const char* path);
-// Deletes one file (never a directory): SYS_OK or a SYS_ERROR_* code.
+// Deletes one file (never a directory): SYS_OK or a SYS_ERROR_* code; 32
+// (sharing violation) while an open of FdOpen holds it.
 int SysDeleteFile(const char* path);
 // Makes a file writable again (the "normal" attribute); false on failure.
 bool SysSetFileAttributesNormal(const char* path);

@@ -10,7 +10,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/fileio.h"
 #include "platform/pathconv.h"
+#include "platform/syserror.h"
 
 namespace {
 
@@ -33,17 +35,28 @@ int CreateTemporary(const std::string& target, std::string& temporary) {
       fd = ::open(temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     } while (fd < 0 && errno == EINTR);
     if (fd >= 0) return fd;
-    if (errno != EEXIST) break;
+    if (errno != EEXIST) {
+      SysSetLastErrorFromErrno(errno, temporary);
+      break;
+    }
   }
   temporary.clear();
   return -1;
 }
 
+void Release(FdReplacement& replacement) {
+  if (replacement.hold >= 0) ::close(replacement.hold);
+  replacement.hold = -1;
+}
+
 }  // namespace
+
+FdReplacement::~FdReplacement() { Release(*this); }
 
 int FdBeginReplace(const char* path, FdReplacement& replacement) {
   replacement.target.clear();
   replacement.temporary.clear();
+  Release(replacement);
   if (path == nullptr || *path == 0) return -1;
   struct stat st;
   const bool exists = ::stat(path, &st) == 0;
@@ -56,6 +69,11 @@ int FdBeginReplace(const char* path, FdReplacement& replacement) {
     if (real == nullptr) return -1;
     replacement.target = real;
     std::free(real);
+    replacement.hold = FdHoldExclusive(replacement.target.c_str());
+    if (replacement.hold == FD_ERROR_SHARING) {
+      replacement.hold = -1;
+      return -1;
+    }
   } else {
     struct stat link;
     if (::lstat(path, &link) == 0) return -1;  // a link to nothing yet
@@ -63,7 +81,10 @@ int FdBeginReplace(const char* path, FdReplacement& replacement) {
   }
   if (replacement.target.back() == '/') return -1;
   const int fd = CreateTemporary(replacement.target, replacement.temporary);
-  if (fd < 0) return -1;
+  if (fd < 0) {
+    Release(replacement);
+    return -1;
+  }
   if (exists) {
     // The replacement keeps the old file's owner where we may give it, and
     // its permission bits (after the owner, which may clear set-id bits).
@@ -86,16 +107,22 @@ int FdBeginReplaceW(const wchar16* path, FdReplacement& replacement) {
 }
 
 bool FdCommitReplace(FdReplacement& replacement) {
-  if (replacement.temporary.empty()) return true;
+  if (replacement.temporary.empty()) {
+    Release(replacement);
+    return true;
+  }
   if (::rename(replacement.temporary.c_str(), replacement.target.c_str()) != 0) {
+    SysSetLastErrorFromErrno(errno, replacement.target);
     FdAbandonReplace(replacement);
     return false;
   }
+  Release(replacement);
   replacement.temporary.clear();
   return true;
 }
 
 void FdAbandonReplace(FdReplacement& replacement) {
+  Release(replacement);
   if (replacement.temporary.empty()) return;
   ::unlink(replacement.temporary.c_str());
   replacement.temporary.clear();

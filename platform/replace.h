@@ -10,6 +10,12 @@
 struct FdReplacement {
   std::string target;     // the file to replace, symbolic links followed
   std::string temporary;  // the temporary beside it; empty when none was made
+  int hold = -1;          // the old target held as a writer holds it, until the end
+
+  FdReplacement() = default;
+  FdReplacement(const FdReplacement&) = delete;
+  FdReplacement& operator=(const FdReplacement&) = delete;
+  ~FdReplacement();
 };
 
 // Makes the temporary file for a save to `path` and returns its descriptor
@@ -17,7 +23,10 @@ struct FdReplacement {
 // over, and its owner where the process may set it). Returns -1 when the
 // target is to be written in place instead: it is not a regular file (a
 // device, a FIFO), it is a dangling symbolic link, it belongs to another user
-// and is not writable, or its folder refuses a temporary file.
+// and is not writable, or its folder refuses a temporary file; also when
+// another open holds the target (FdOpen's share modes; last error 32), and
+// the in-place open is then refused the same way. The old target stays held
+// until the commit or the abandon, so no other open takes it in between.
 int FdBeginReplace(const char* path, FdReplacement& replacement);
 int FdBeginReplaceW(const wchar16* path, FdReplacement& replacement);
 // Renames the finished temporary over the target; false when that fails, the
