@@ -4,6 +4,7 @@
 #include "formula/operations.h"
 
 #include <cfloat>
+#include <climits>
 #include <cmath>
 #include <utility>
 
@@ -176,18 +177,29 @@ int CFormulaProgram::ReorderOperands(const uint8_t* isConstant, uint32_t count) 
     uint32_t p = i + 3;
     while (p + 2 < n && c[p] == ACT_UP && IsLoadWord(c[p + 1])) {
       // (A op1 x) op2 c becomes (A op2 c) op1 x, so constants move left.
-      const uint16_t x = c[p - 2];
-      if (isConst(c[p + 1]) && !isConst(x) && sameFamily(c[p - 1], c[p + 2])) {
-        std::swap(c[p - 2], c[p + 1]);
-        std::swap(c[p - 1], c[p + 2]);
-        ++swaps;
-        // Only the pair ending in the group before the swap can have become
-        // swappable: the pairs ahead of it are unchanged and were refused,
-        // so a walk restarted at i would refuse them again and arrive here.
-        // Resuming here keeps the result and turns a cubic time linear in
-        // the swaps.
-        if (p >= i + 6) p -= 3;
-        continue;
+      // A constant keeps moving past every variable whose operator is of
+      // its own operator's family; one swap at a time and a walk restarted
+      // after each swap come to the same code, in time cubic in the
+      // length. Here the constant moves to the end of its way at once, the
+      // variables it passes each one group right, and the walk goes on
+      // behind the place it came from: the pairs it passed hold variables
+      // on their right, which never swap.
+      const uint16_t load = c[p + 1];
+      const uint16_t op = c[p + 2];
+      uint32_t q = p;
+      if (isConst(load)) {
+        while (q >= i + 3 && !isConst(c[q - 2]) && sameFamily(c[q - 1], op)) q -= 3;
+      }
+      if (q != p) {
+        for (uint32_t g = p; g > q; g -= 3) {
+          c[g + 1] = c[g - 2];
+          c[g + 2] = c[g - 1];
+        }
+        c[q + 1] = load;
+        c[q + 2] = op;
+        // Saturates: only "some" against "none" matters to the caller.
+        const uint32_t moved = (p - q) / 3;
+        swaps = moved > static_cast<uint32_t>(INT_MAX - swaps) ? INT_MAX : swaps + static_cast<int>(moved);
       }
       p += 3;
     }

@@ -223,11 +223,3 @@ double CFormulaProgram::RunForm(CFormulaProgram& p, int* ok) { return formula_de
 
 double CFormulaProgram::RunAdd(CFormulaProgram& p, int*) { return *p.m_kernelA + *p.m_kernelB; }
 double CFormulaProgram::RunSub(CFormulaProgram& p, int*) { return *p.m_kernelA - *p.m_kernelB; }
-
-bool CFormulaProgram::IsConstantLoad(uint16_t word, const uint8_t* isConstant,
-                                     uint32_t count) const {
-  if (!IsLoadWord(word)) return false;
-  const uint32_t index = word & FormulaIndexMask;
-  if (index >= m_variableCount) return true;
-  return isConstant != nullptr && index < count && isConstant[index] != 0;
-}

@@ -118,7 +118,13 @@ class CFormulaProgram {
     *to = v;
   }
 
-  bool IsConstantLoad(uint16_t word, const uint8_t* isConstant, uint32_t count) const;
+  // Inline: the optimiser asks it for every word it walks past.
+  bool IsConstantLoad(uint16_t word, const uint8_t* isConstant, uint32_t count) const {
+    if (!IsLoadWord(word)) return false;
+    const uint32_t index = word & FormulaIndexMask;
+    if (index >= m_variableCount) return true;
+    return isConstant != nullptr && index < count && isConstant[index] != 0;
+  }
   using Runner = double (*)(CFormulaProgram& program, int* ok);
   void Invalidate() {
     m_run = &RunStale;
