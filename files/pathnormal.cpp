@@ -56,7 +56,10 @@ Text<Ch> NormalRest(const Ch* p, int n) {
     const bool leading = !out.empty() && out.size() == 1 && out[0].name.empty();
     if (IsDots(c.name, 1)) {
       if (out.empty()) {
-        out.push_back(c);  // a relative path's own leading "." stays
+        // A leading "." goes when a name follows ("." alone and ".\" still
+        // name the current folder); before a second separator it stays, or
+        // the relative path would turn into a rooted one.
+        if (!more || IsSep(p[i])) out.push_back(c);
       } else if (c.sep == 0 && !more) {
         if (leading)
           out.push_back(c);  // "\." names the root's directory

@@ -134,7 +134,7 @@ TEST(ComparePaths, FlagsPrepareBothPaths) {
   EXPECT_GT(ComparePaths("f9", "f10", 0), 0);
   EXPECT_EQ(ComparePaths("D:\\x\\..\\y", "d:\\Y", PATHCMP_FULL_FIRST | PATHCMP_NOCASE), 0);
   EXPECT_EQ(ComparePaths("d:\\Y", "D:\\x\\..\\y", PATHCMP_FULL_SECOND | PATHCMP_NOCASE), 0);
-  EXPECT_EQ(ComparePathsW(u"a\\..\\b", u".\\b", PATHCMP_NORMALIZE), 0);
+  EXPECT_EQ(ComparePathsW(u".\\b", u"b", PATHCMP_NORMALIZE), 0);
   EXPECT_EQ(ComparePaths(nullptr, "", 0), 0);
 }
 
