@@ -4,6 +4,7 @@
 
 #include "files/fileops.h"
 #include "files/path.h"
+#include "platform/dirhandle.h"
 #include "platform/fsops.h"
 #include "platform/pathconv.h"
 #include "platform/pathsys.h"
@@ -26,46 +27,84 @@ int PathKind(const Char* path) {
   return IsSeparator(path[2]) ? PATH_KIND_DRIVE_ABSOLUTE : PATH_KIND_DRIVE_RELATIVE;
 }
 
-std::string Join(const std::string& directory, const std::string& name) {
-  std::string out = directory;
-  if (!out.empty() && !IsSeparator(out.back())) out += '/';
-  return out + name;
+// The start of a walk without trailing separators, which would make the
+// host follow a link in the last place (a drive's root and "/" stay whole).
+std::string WithoutTrailingSeparators(const char* path) {
+  std::string out(path);
+  while (out.size() > 1 && IsSeparator(out.back()) && !(out.size() == 3 && out[1] == ':')) out.pop_back();
+  return out;
 }
 
-bool DeleteTree(const std::string& directory, int flags) {
-  std::vector<SysDirEntry> entries;
-  bool ok = true;
-  if (SysListDirectory(directory.c_str(), entries)) {
-    for (const SysDirEntry& entry : entries) {
-      std::string path = Join(directory, entry.name);
-      bool done = entry.isDirectory ? DeleteTree(path, flags & DELETE_TREE_KEEP_ALL)
-                                    : DeleteFileForced(path.c_str());
-      if (!done) ok = false;
-    }
+// Which files of a tree go: every one, or with an age limit those older
+// than maxAge ticks (at now) whose names match patterns.
+struct FileChoice {
+  bool all = true;
+  uint64_t now = 0, maxAge = 0;
+  const char* patterns = nullptr;
+
+  bool Takes(const SysDirectory& dir, const std::string& name) const {
+    if (all) return true;
+    if (patterns != nullptr &&
+        MatchFilePatternList(name.c_str(), int(name.size()), patterns, MATCH_NOCASE, ';') < 0)
+      return false;
+    uint64_t written = 0;
+    return dir.GetLastWriteTime(name.c_str(), &written) && now > written && now - written > maxAge;
   }
-  if (flags != 0) return ok;
-  return SysRemoveDirectory(directory.c_str()) == SYS_OK;
-}
+};
 
-// Files older than maxAge ticks (at now) whose names match patterns go.
-bool DeleteOld(const std::string& directory, int flags, uint64_t now, uint64_t maxAge, const char* patterns) {
+// Deletes the chosen files of the open folder `dir` and below; folders are
+// removed too unless keepAll (which fails while files remain). Each step is
+// taken relative to an open folder and follows no link, so a folder swapped
+// for a link meanwhile loses only the link. A folder that cannot be read is
+// a failure; an entry gone meanwhile is not.
+bool Sweep(const SysDirectory& dir, bool keepAll, const FileChoice& choice) {
   std::vector<SysDirEntry> entries;
+  int error = SYS_OK;
+  if (!dir.List(entries, &error)) return false;
   bool ok = true;
-  if (SysListDirectory(directory.c_str(), entries)) {
-    for (const SysDirEntry& entry : entries) {
-      std::string path = Join(directory, entry.name);
-      if (entry.isDirectory) {
-        if (!DeleteOld(path, flags & DELETE_TREE_KEEP_ALL, now, maxAge, patterns)) ok = false;
+  for (const SysDirEntry& entry : entries) {
+    const char* name = entry.name.c_str();
+    if (!entry.isDirectory) {
+      if (!choice.Takes(dir, entry.name)) continue;
+      int code = dir.DeleteFile(name);
+      if (code == SYS_OK || code == SYS_ERROR_NOT_FOUND) continue;
+      // A file that became a folder since the listing is taken as one.
+      if (code != SYS_ERROR_ACCESS) {
+        ok = false;
         continue;
       }
-      if (patterns != nullptr &&
-          MatchFilePatternList(entry.name.c_str(), int(entry.name.size()), patterns, MATCH_NOCASE, ';') < 0)
-        continue;
-      uint64_t written = 0;
-      if (!SysGetFileTimes(path.c_str(), &written, nullptr, nullptr)) continue;
-      if (now > written && now - written > maxAge && !DeleteFileForced(path.c_str())) ok = false;
     }
+    SysDirectory child = dir.OpenChild(name, &error);
+    bool done;
+    if (child.IsOpen()) {
+      done = Sweep(child, keepAll, choice);
+      if (!keepAll) done = dir.RemoveDirectory(name) == SYS_OK;
+    } else if (error == SYS_ERROR_NOT_A_DIRECTORY) {
+      // Swapped for a link or file since the listing: the name alone goes.
+      done = !choice.Takes(dir, entry.name) || dir.DeleteFile(name) == SYS_OK;
+    } else {
+      // Gone meanwhile, or unreadable: then removed only when empty.
+      done = error == SYS_ERROR_NOT_FOUND || (!keepAll && dir.RemoveDirectory(name) == SYS_OK);
+    }
+    if (!done) ok = false;
   }
+  return ok;
+}
+
+// The walk from a start folder with the flags of DeleteDirectoryTree.
+bool DeleteTree(const char* path, int flags, const FileChoice& choice) {
+  std::string directory = WithoutTrailingSeparators(path);
+  int error = SYS_OK;
+  SysDirectory top = SysDirectory::Open(directory.c_str(), &error);
+  if (!top.IsOpen()) {
+    if (error == SYS_ERROR_NOT_FOUND) return flags != 0;
+    // A link given as the start: the link itself goes (flags 0), never what it names.
+    if (SysIsSymbolicLink(directory.c_str())) return flags == 0 && SysDeleteFile(directory.c_str()) == SYS_OK;
+    // A file is no tree; a folder that cannot be read counts as a failure
+    // unless flags 0 can remove it.
+    return flags == 0 && error != SYS_ERROR_NOT_A_DIRECTORY && SysRemoveDirectory(directory.c_str()) == SYS_OK;
+  }
+  bool ok = Sweep(top, (flags & DELETE_TREE_KEEP_ALL) != 0, choice);
   if (flags != 0) return ok;
   return SysRemoveDirectory(directory.c_str()) == SYS_OK;
 }
@@ -79,7 +118,7 @@ bool DeleteOldFiles(const char* directory, int flags, int64_t age, const char* p
                         ? UINT64_MAX
                         : uint64_t(age) * FILETIME_TICKS_PER_SECOND;
   if (patterns != nullptr && *patterns == 0) patterns = nullptr;
-  return DeleteOld(directory, flags, SysGetSystemTimeTicks(), maxAge, patterns);
+  return DeleteTree(directory, flags, FileChoice{false, SysGetSystemTimeTicks(), maxAge, patterns});
 }
 
 bool DeleteOldFilesW(const wchar16* directory, int flags, int64_t age, const wchar16* patterns) {
@@ -93,7 +132,7 @@ int GetPathKind(const char* path) { return PathKind(path); }
 int GetPathKindW(const wchar16* path) { return PathKind(path); }
 
 bool DeleteDirectoryTree(const char* directory, int flags) {
-  return directory != nullptr && *directory != 0 && DeleteTree(directory, flags);
+  return directory != nullptr && *directory != 0 && DeleteTree(directory, flags, FileChoice{});
 }
 
 bool DeleteDirectoryTreeW(const wchar16* directory, int flags) {

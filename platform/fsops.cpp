@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <climits>
 
 #include "platform/fileio.h"
 #include "platform/pathsys.h"
@@ -56,21 +57,21 @@ bool NoPlaceFalse() {
   return false;
 }
 
-// Calls to let pass before the injected failure, per operation; -1: none.
-std::atomic<int> g_faultSkip[size_t(SysFault::Count)] = {-1, -1, -1, -1, -1, -1, -1, -1, -1};
-static_assert(size_t(SysFault::Count) == 9, "every fault starts without a pending failure");
+// Per operation, one more than the calls to let pass before the injected
+// failure; 0 (as every slot starts): none.
+std::atomic<int> g_faultSkip[size_t(SysFault::Count)];
 std::atomic<bool> g_faultPending{false};
 
 }  // namespace
 
 void SysInjectFault(SysFault op, int skip) {
   if (unsigned(op) >= unsigned(SysFault::Count)) return;
-  g_faultSkip[size_t(op)].store(skip < 0 ? 0 : skip);
+  g_faultSkip[size_t(op)].store(skip < 0 ? 1 : skip < INT_MAX ? skip + 1 : INT_MAX);
   g_faultPending.store(true);
 }
 
 void SysClearFaults() {
-  for (auto& skip : g_faultSkip) skip.store(-1);
+  for (auto& skip : g_faultSkip) skip.store(0);
   g_faultPending.store(false);
 }
 
@@ -78,8 +79,8 @@ bool SysTakeFault(SysFault op) {
   if (!g_faultPending.load(std::memory_order_relaxed) || unsigned(op) >= unsigned(SysFault::Count)) return false;
   std::atomic<int>& skip = g_faultSkip[size_t(op)];
   int left = skip.load();
-  while (left >= 0) {
-    if (skip.compare_exchange_weak(left, left - 1)) return left == 0;
+  while (left > 0) {
+    if (skip.compare_exchange_weak(left, left - 1)) return left == 1;
   }
   return false;
 }
@@ -133,6 +134,11 @@ bool SysListDirectory(const char* path, std::vector<SysDirEntry>& entries, int* 
   entries.clear();
   std::string host;
   DIR* dir = SysHostPath(path, host) ? opendir(host.c_str()) : nullptr;
+  if (dir != nullptr && SysTakeFault(SysFault::List)) {
+    closedir(dir);
+    if (error) *error = SYS_ERROR_ACCESS;
+    return false;
+  }
   if (dir == nullptr) {
     int code = host.empty() ? NoPlace() : Failed(errno, host);
     if (error) *error = code;

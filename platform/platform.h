@@ -19,6 +19,7 @@
 #include "platform/pathsys.h"
 #include "platform/registry.h"
 #include "platform/fsops.h"
+#include "platform/dirhandle.h"
 #include "platform/findfile.h"
 #include "platform/netshare.h"
 #include "platform/shellinfo.h"

@@ -1,9 +1,15 @@
 // Path kinds and directory-tree deletion.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <ctime>
 
 #include "files/fileops.h"
+#include "platform/dirhandle.h"
+#include "platform/fsops.h"
 #include "stream_test_util.h"
 
 namespace {
@@ -42,6 +48,12 @@ struct Tree {
     ::chmod((root + "/sub/g").c_str(), 0444);
     WriteWholeFile(outside.File("precious"), Bytes{4});
     ::symlink(outside.path().c_str(), (root + "/link").c_str());
+    for (const char* name : {"/f", "/sub/g", "/sub/deep/h", "/link"}) Backdate(root + name);
+  }
+  // An hour old, so that DeleteOldFiles with age 0 takes it; links themselves.
+  static void Backdate(const std::string& path) {
+    struct timespec times[2] = {{::time(nullptr) - 3600, 0}, {::time(nullptr) - 3600, 0}};
+    ::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW);
   }
 };
 
@@ -70,6 +82,101 @@ TEST(DeleteDirectoryTree, EachFlagKeepsWhatItShould) {
     EXPECT_FALSE(Exists(t.root + "/sub/g"));
     EXPECT_FALSE(Exists(t.root + "/f"));
     EXPECT_TRUE(Exists(t.outside.File("precious")));
+  }
+}
+
+// Both deletes over one start: DeleteOldFiles with age 0 takes every file.
+bool DeleteBy(bool old, const std::string& start, int flags) {
+  return old ? DeleteOldFiles(start.c_str(), flags, 0, nullptr) : DeleteDirectoryTree(start.c_str(), flags);
+}
+
+// A start that is a link loses the link (flags 0) or nothing; never a byte
+// of what it names, however the start is spelt.
+TEST(DeleteDirectoryTree, AStartThatIsALinkLosesOnlyTheLink) {
+  for (bool old : {false, true}) {
+    for (int flags : {0, int(DELETE_TREE_KEEP_TOP), int(DELETE_TREE_KEEP_ALL)}) {
+      for (const char* tail : {"", "/", "\\"}) {
+        Tree t;
+        std::string link = t.dir.File("top");
+        ASSERT_EQ(::symlink(t.root.c_str(), link.c_str()), 0);
+        SCOPED_TRACE(std::string(old ? "old " : "tree ") + std::to_string(flags) + tail);
+        EXPECT_EQ(DeleteBy(old, link + tail, flags), flags == 0);
+        EXPECT_EQ(Exists(link), flags != 0);
+        for (const char* kept : {"/f", "/sub/g", "/sub/deep/h", "/link"}) EXPECT_TRUE(Exists(t.root + kept)) << kept;
+        EXPECT_TRUE(Exists(t.outside.File("precious")));
+      }
+    }
+  }
+}
+
+// A link inside the tree goes as a name, whatever it points at (a folder
+// outside, a file outside, nothing); what it names stays.
+TEST(DeleteDirectoryTree, LinksInsideGoAsNamesOnly) {
+  for (bool old : {false, true}) {
+    for (int flags : {0, int(DELETE_TREE_KEEP_TOP), int(DELETE_TREE_KEEP_ALL)}) {
+      Tree t;
+      ASSERT_EQ(::symlink(t.outside.File("precious").c_str(), (t.root + "/sub/to-file").c_str()), 0);
+      ASSERT_EQ(::symlink("/nonexistent/zelvaro", (t.root + "/sub/deep/dangling").c_str()), 0);
+      Tree::Backdate(t.root + "/sub/to-file");
+      Tree::Backdate(t.root + "/sub/deep/dangling");
+      SCOPED_TRACE(std::string(old ? "old " : "tree ") + std::to_string(flags));
+      EXPECT_TRUE(DeleteBy(old, t.root, flags));
+      for (const char* gone : {"/link", "/sub/to-file", "/sub/deep/dangling", "/sub/deep/h"})
+        EXPECT_FALSE(Exists(t.root + gone)) << gone;
+      EXPECT_EQ(Exists(t.root + "/sub/deep"), flags == DELETE_TREE_KEEP_ALL);
+      EXPECT_EQ(ReadWholeFile(t.outside.File("precious")), Bytes{4});
+    }
+  }
+}
+
+// A walk that has listed "sub" finds a link there when it comes to open it:
+// the link goes, the folder it names keeps every file.
+struct Swapper {
+  std::string root, outside;
+  static void Hook(const char* name, void* context) {
+    auto* s = static_cast<Swapper*>(context);
+    if (std::string(name) != "sub") return;
+    ::rename((s->root + "/sub").c_str(), (s->root + "/moved").c_str());
+    ::symlink(s->outside.c_str(), (s->root + "/sub").c_str());
+  }
+};
+
+TEST(DeleteDirectoryTree, AFolderSwappedForALinkIsNotEntered) {
+  for (bool old : {false, true}) {
+    for (int flags : {0, int(DELETE_TREE_KEEP_TOP), int(DELETE_TREE_KEEP_ALL)}) {
+      Tree t;
+      Swapper swapper{t.root, t.outside.path()};
+      SysSetOpenChildHook(&Swapper::Hook, &swapper);
+      bool result = DeleteBy(old, t.root, flags);
+      SysSetOpenChildHook(nullptr, nullptr);
+      SCOPED_TRACE(std::string(old ? "old " : "tree ") + std::to_string(flags));
+      // Flags 0 cannot remove the root: "moved" came after the listing.
+      EXPECT_EQ(result, flags != 0);
+      EXPECT_EQ(Exists(t.root + "/sub"), old);  // a young link escapes DeleteOldFiles
+      EXPECT_TRUE(Exists(t.root + "/moved/deep/h"));
+      EXPECT_EQ(ReadWholeFile(t.outside.File("precious")), Bytes{4});
+    }
+  }
+}
+
+// A folder that exists but cannot be read is a failure with any flags; one
+// that is missing counts as done when the top may stay.
+TEST(DeleteDirectoryTree, AFolderThatCannotBeListedFails) {
+  struct Case {
+    int skip;  // listings that pass first: 0 the root, 1 the subfolder
+    int flags;
+  } cases[] = {{0, DELETE_TREE_KEEP_ALL}, {1, DELETE_TREE_KEEP_ALL}, {1, DELETE_TREE_KEEP_TOP}, {1, 0}};
+  for (bool old : {false, true}) {
+    for (const Case& c : cases) {
+      Tree t;
+      ::unlink((t.root + "/link").c_str());  // one subfolder only
+      SysInjectFault(SysFault::List, c.skip);
+      bool result = DeleteBy(old, t.root, c.flags);
+      SysClearFaults();
+      SCOPED_TRACE(std::string(old ? "old " : "tree ") + std::to_string(c.skip) + " " + std::to_string(c.flags));
+      EXPECT_FALSE(result);
+      EXPECT_TRUE(Exists(t.root + "/sub/g"));
+    }
   }
 }
 

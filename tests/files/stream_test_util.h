@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -19,14 +20,31 @@
 
 using Bytes = std::vector<uint8_t>;
 
-// A folder under /tmp removed with everything in it when the object goes.
+// Removes path and everything below it; folders a test left unwritable are
+// made writable first.
+inline void RemoveScratchTree(const std::string& path) {
+  namespace fs = std::filesystem;
+  if (path.empty()) return;
+  std::error_code ignored;
+  fs::permissions(path, fs::perms::owner_all, fs::perm_options::add, ignored);
+  for (auto it = fs::recursive_directory_iterator(path, ignored); it != fs::recursive_directory_iterator();
+       it.increment(ignored)) {
+    if (it->is_directory(ignored) && !it->is_symlink(ignored))
+      fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+  }
+  fs::remove_all(path, ignored);
+}
+
+// A folder under /tmp removed with everything in it when the object goes:
+// without a shell, so a test that changes PATH or the folders' permissions
+// still leaves nothing behind (links inside are removed, never followed).
 class ScratchDir {
  public:
   ScratchDir() {
     char name[] = "/tmp/zelvaro-stream-XXXXXX";
-    path_ = ::mkdtemp(name);
+    path_ = ::mkdtemp(name) ? name : "";
   }
-  ~ScratchDir() { std::system(("rm -rf '" + path_ + "'").c_str()); }
+  ~ScratchDir() { RemoveScratchTree(path_); }
   const std::string& path() const { return path_; }
   std::string File(const std::string& name) const { return path_ + "/" + name; }
 

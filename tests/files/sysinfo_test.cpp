@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -310,7 +311,9 @@ class OwnerTest : public SysInfo {
   }
   void TearDown() override {
     platform::RegistryUseStoreFile((dir_ + "/after/registry.dat").c_str());
-    EXPECT_EQ(system(("rm -rf '" + dir_ + "'").c_str()), 0);
+    std::error_code error;
+    std::filesystem::remove_all(dir_, error);
+    EXPECT_FALSE(error) << error.message();
     SysInfo::TearDown();
   }
   std::string dir_, file_, owner_, domain_;

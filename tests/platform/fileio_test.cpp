@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <filesystem>
 #include <set>
 #include <string>
 #include <thread>
@@ -27,7 +28,16 @@ class FdTest : public ::testing::Test {
   }
   void TearDown() override {
     ::umask(oldMask_);
-    std::system(("chmod -R u+w '" + dir_ + "'; rm -rf '" + dir_ + "'").c_str());
+    // Folders a test made unwritable are opened up first; no shell, so PATH
+    // plays no part.
+    namespace fs = std::filesystem;
+    std::error_code ignored;
+    fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add, ignored);
+    for (auto it = fs::recursive_directory_iterator(dir_, ignored); it != fs::recursive_directory_iterator();
+         it.increment(ignored))
+      if (it->is_directory(ignored) && !it->is_symlink(ignored))
+        fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+    fs::remove_all(dir_, ignored);
   }
   std::string Path(const std::string& name) const { return dir_ + "/" + name; }
   static mode_t Mode(const std::string& path) {

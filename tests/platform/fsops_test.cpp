@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -31,7 +32,8 @@ class MappedDrive : public ::testing::Test {
   void TearDown() override {
     SysMapDrive('Q', nullptr);
     SysClearFaults();
-    std::system(("rm -rf '" + dir_ + "'").c_str());
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
   }
   std::string Read(const std::string& host) {
     std::ifstream in(host, std::ios::binary);
@@ -179,6 +181,12 @@ TEST_F(MappedDrive, AnInjectedFailureStrikesOnlyTheCallItWasAimedAt) {
   SysInjectFault(SysFault::CreateDirectory, 0);
   EXPECT_EQ(SysCreateDirectory("Q:\\d"), SYS_ERROR_ACCESS);
   EXPECT_EQ(SysCreateDirectory("Q:\\d"), SYS_OK);
+  std::vector<SysDirEntry> entries;
+  int error = SYS_OK;
+  SysInjectFault(SysFault::List, 0);
+  EXPECT_FALSE(SysListDirectory("Q:\\", entries, &error));
+  EXPECT_EQ(error, SYS_ERROR_ACCESS);
+  EXPECT_TRUE(SysListDirectory("Q:\\", entries, &error));
   SysInjectFault(SysFault::Delete, 0);
   SysClearFaults();
   EXPECT_EQ(SysDeleteFile("Q:\\f"), SYS_OK);

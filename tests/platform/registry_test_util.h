@@ -8,6 +8,7 @@
 
 #include <fstream>
 #include <sstream>
+#include <filesystem>
 #include <string>
 
 #include "platform/registry.h"
@@ -28,8 +29,9 @@ class RegistryStoreTest : public ::testing::Test {
   void TearDown() override {
     platform::RegistryClearFaults();
     platform::RegistryUseStoreFile((dir_ + "/after/registry.db").c_str());
-    std::string command = "rm -rf '" + dir_ + "'";
-    ASSERT_EQ(system(command.c_str()), 0);
+    std::error_code error;
+    std::filesystem::remove_all(dir_, error);
+    ASSERT_FALSE(error) << error.message();
   }
   // Opens the store again as a fresh process would.
   void Reload() { platform::RegistryUseStoreFile(path_.c_str()); }
