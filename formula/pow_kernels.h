@@ -15,12 +15,14 @@ double IntegerPower(double x, int n);
 
 // The compiler's E, 2.718281828459045, which lies 1.4e-16 below e.
 inline constexpr double kFormulaE = 2.718281828459045;
-// The function giving std::pow(kFormulaE, u) bit for bit for every u.
+// The function giving std::pow(kFormulaE, u) bit for bit for every u,
+// chosen by the processor.
 PowerKernel PowerOfEKernel();
 double PowerOfE(double u);
 
-// The x'n kernel without fused multiply-adds, for the tests (the chosen one
+// The kernels without fused multiply-adds, for the tests (the chosen ones
 // must give the same bits).
 double IntegerPowerWithoutFma(double x, int n);
+double PowerOfEWithoutFma(double u);
 
 }  // namespace formula_detail

@@ -4,8 +4,7 @@
 // 2^-59 of its true value, the power stays within 0.01 units in the last
 // place; with std::pow's own miss below 0.009 units, the band of
 // formula/pow_rounding.h (1/32 unit) leaves std::pow(E, u) to decide
-// wherever the two could round apart. No exact product is needed, so one
-// kernel serves every processor.
+// wherever the two could round apart.
 #include "formula/pow_kernels.h"
 
 #include "formula/pow_rounding.h"
@@ -161,24 +160,26 @@ constexpr Sum kTwoToThe[256] = {
     {0x1.fd3c22b8f71f1p+0, 0x1.2eb74966579e7p-57}, {0x1.fe9d96b2a23d9p+0, 0x1.4a6037442fde3p-56},
 };
 
-double Power(double u) {
+template <typename A>
+inline double Power(double u) {
   // Beyond 600 the power leaves the range Settle accepts; NaNs fail here too.
   if (!(std::fabs(u) <= 600.0)) return LibraryPow(kFormulaE, u);
-  const double kd = (u * kScaleOverLn2 + kRoundingShift) - kRoundingShift;
+  const double kd = A::MulAdd(u, kScaleOverLn2, kRoundingShift) - kRoundingShift;
   const int64_t k = static_cast<int64_t>(kd);
   // r = u·ln E - kd·ln2/256 = (u - kd·high) + (u·(ln E - 1) - kd·low).
   // The first difference is exact (two values within a factor two of each
   // other, or kd zero), the second within 2^-79, their sum within 2^-63.4.
   // The steps are grouped for a short chain of dependent operations: this
   // runs once per plotted point.
-  const double r = (u - kd * kLn2ByScaleHigh) + (u * kLnEMinusOne - kd * kLn2ByScaleLow);
+  const double r = A::MulAdd(-kd, kLn2ByScaleHigh, u) + A::MulAdd(-kd, kLn2ByScaleLow, u * kLnEMinusOne);
   // e^r - 1 - r = r²/2 + ... + r^5/120 for |r| < 2^-9.4 (the next term is
   // below 2^-66).
   const double r2 = r * r;
-  const double p = r2 * (0.5 + r * (1.0 / 6)) + (r2 * r2) * (1.0 / 24 + r * (1.0 / 120));
+  const double p =
+      A::MulAdd(r2, A::MulAdd(r, 1.0 / 6, 0.5), (r2 * r2) * A::MulAdd(r, 1.0 / 120, 1.0 / 24));
   // 2^(j/256)·(1 + r + p), the low part within 2^-59 of its true value.
   const Sum& t = kTwoToThe[k & 255];
-  const double low = (t.hi * r + t.lo) + t.hi * p;
+  const double low = A::MulAdd(t.hi, p, A::MulAdd(t.hi, r, t.lo));
   // 2^(k / 256, rounded down), exact on both parts.
   const uint64_t scaleBits = static_cast<uint64_t>(1023 + (k >> 8)) << 52;
   double scale;
@@ -188,9 +189,15 @@ double Power(double u) {
   return LibraryPow(kFormulaE, u);
 }
 
+__attribute__((target("fma"))) double PowerFused(double u) { return Power<FusedArithmetic>(u); }
+double PowerPlain(double u) { return Power<PlainArithmetic>(u); }
+
 }  // namespace
 
-PowerKernel PowerOfEKernel() { return &Power; }
-double PowerOfE(double u) { return Power(u); }
+// The two kernels round their low parts differently, far inside the band,
+// so both give std::pow's bits.
+PowerKernel PowerOfEKernel() { return HasFma() ? &PowerFused : &PowerPlain; }
+double PowerOfE(double u) { return PowerOfEKernel()(u); }
+double PowerOfEWithoutFma(double u) { return PowerPlain(u); }
 
 }  // namespace formula_detail

@@ -245,6 +245,7 @@ TEST(FormulaFastPath, PowersOfEGivePowsBits) {
   for (double u : us) {
     const uint64_t want = Bits(std::pow(base, u));
     ASSERT_EQ(Bits(formula_detail::PowerOfE(u)), want) << std::hexfloat << u;
+    ASSERT_EQ(Bits(formula_detail::PowerOfEWithoutFma(u)), want) << std::hexfloat << u;
   }
 }
 
