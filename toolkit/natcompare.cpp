@@ -46,6 +46,7 @@ unsigned NaturalKey(unsigned c, bool noCase) {
 struct Run {
   int len;
   unsigned radix;
+  bool prefixed;   // begins with a radix prefix
   bool big;        // beyond 64 bits
   uint64_t value;
   int sigStart;    // first significant digit (len when the value is 0)
@@ -53,7 +54,7 @@ struct Run {
 
 template <class Ch>
 Run ReadRun(const Ch* s, int max) {
-  Run r{0, 10, false, 0, -1};
+  Run r{0, 10, false, false, 0, -1};
   if (CodeOf(s[0]) == '0' && max >= 3) {
     switch (LowerAscii(CodeOf(s[1]))) {
       case 'x': r.radix = 16; break;
@@ -62,6 +63,7 @@ Run ReadRun(const Ch* s, int max) {
       case 'b': r.radix = 2; break;
       default: r.radix = 0; break;
     }
+    r.prefixed = r.radix != 0;
     r.len = r.radix ? 2 : 0;
     if (!r.radix) r.radix = 10;
   }
@@ -76,8 +78,12 @@ Run ReadRun(const Ch* s, int max) {
   return r;
 }
 
-// Runs of equal value are told apart by their characters (case-blind when
-// asked), a run that is a prefix of the other first.
+// Runs of equal value are told apart by the characters over the longer
+// run's window, ranked as between runs: "0b" sorts before "0c" as b before c,
+// "00" before "0a". A radix letter ranks just above the accented letters
+// that fold to it ("0\xF0" before "0d"), so runs of different lengths always
+// differ within the shorter run or at the character behind it; the window
+// never decides by a later run, and the order stays strict and weak.
 template <class Ch>
 int CompareRuns(const Ch* a, const Run& ra, const Ch* b, const Run& rb, bool noCase) {
   if (!ra.big && !rb.big) {
@@ -93,10 +99,15 @@ int CompareRuns(const Ch* a, const Run& ra, const Ch* b, const Run& rb, bool noC
       if (da != db) return da < db ? -1 : 1;
     }
   }
-  const int common = ra.len < rb.len ? ra.len : rb.len;
-  for (int k = 0; k < common; ++k) {
-    const unsigned ca = FoldedCode(a[k], noCase), cb = FoldedCode(b[k], noCase);
-    if (ca != cb) return ca < cb ? -1 : 1;
+  const int window = ra.len > rb.len ? ra.len : rb.len;
+  for (int k = 0; k < window; ++k) {
+    const unsigned ca = CodeOf(a[k]), cb = CodeOf(b[k]);
+    // Within the window only the shorter run's text can end.
+    if (ca == 0 || cb == 0) return static_cast<int>(ca) - static_cast<int>(cb);
+    const unsigned ka = NaturalKey(ca, noCase), kb = NaturalKey(cb, noCase);
+    if (ka != kb) return ka < kb ? -1 : 1;
+    // A radix letter ranks just above the letters that fold to it.
+    if (k == 1 && ra.prefixed != rb.prefixed) return ra.prefixed ? 1 : -1;
   }
   return ra.len == rb.len ? 0 : ra.len < rb.len ? -1 : 1;
 }

@@ -58,7 +58,9 @@ std::vector<std::string> RandomNames(std::mt19937& rng, int count) {
       "0",    "00",   "007", "7",   "0x",  "0x1F", "0x1f", "0X0",    "0b101", "0b2", "0d9",
       "0o17", "10",   "2",   "99",  "4294967296", "20231207120000", "18446744073709551616",
       "018446744073709551616", "0x10000000000000000", "_", " ", "/", "\\", ".", "a",
-      "A",    "b",    "B",   "file", "FILE", "\xE9", "\xC9", "e", "E", "\xE4", "\x8E", "\xD7", "\xF7", "x"};
+      "A",    "b",    "B",   "file", "FILE", "\xE9", "\xC9", "e", "E", "\xE4", "\x8E", "\xD7", "\xF7", "x",
+      // Radix letters ending a run, and the accented letters folding to them.
+      "0b",   "0c",   "0d",  "0D",  "0o",  "y",    "\xF0", "\xD0", "\xF2", "0\xF0", "0\xF2" "0"};
   std::vector<std::string> names;
   for (int i = 0; i < count; ++i) {
     std::string s;
@@ -109,6 +111,34 @@ TEST(StrCompareNatural, EveryCompareIsAStrictWeakOrder) {
       ASSERT_TRUE(at != sorted.end() && cmp.fn(*at, name) == 0) << name;
     }
   }
+}
+
+// Where equal-valued runs end at a radix letter, the names sort as their
+// bytes do (the letter decides, as in any other text), by every compare.
+TEST(StrCompareNatural, RanksRadixLettersBehindEqualRunsAsText) {
+  std::vector<std::string> names = {"v00"};
+  for (char c = 'a'; c <= 'y'; ++c) names.push_back(std::string("v0") + c);
+  names.insert(names.end(), {"plot0b.png", "plot0c.png", "plot0x.png", "plot00.png", "a0b", "a0c",
+                             "a0x", "a0y", "a0d", "a00"});
+  std::vector<std::string> bytes = names;
+  std::sort(bytes.begin(), bytes.end());
+  for (const auto& cmp : AllCompares()) {
+    if (std::string(cmp.name).rfind("Path", 0) == 0) continue;
+    std::vector<std::string> sorted = names;
+    std::sort(sorted.begin(), sorted.end(), [&](const auto& a, const auto& b) { return cmp.fn(a, b) < 0; });
+    EXPECT_EQ(sorted, bytes) << cmp.name;
+  }
+  // A radix letter ranks just above an accented letter of its base.
+  const struct {
+    const char* a;
+    const char* b;
+  } below[] = {{"Plot0b.png", "Plot0c.png"}, {"a0y", "a0d1"}, {"0\xF0", "0d"}, {"0\xF0" "0", "0d0"}, {"0\xF0" "d", "0d"}, {"0\xF2", "0o"}, {"0d", "0d0"}};
+  for (const auto& c : below)
+    for (const auto& cmp : AllCompares())
+      if (std::string(cmp.name).rfind("Natural", 0) == 0) {
+        EXPECT_LT(cmp.fn(c.a, c.b), 0) << cmp.name << " " << c.a;
+        EXPECT_GT(cmp.fn(c.b, c.a), 0) << cmp.name << " " << c.a;
+      }
 }
 
 TEST(StrCompareNatural, BoundedFormsWithARoomyBoundEqualTheWholeCompare) {
