@@ -53,6 +53,7 @@ const ValueRow kValueRows[] = {
     {"8/-2*2", -8},
     {"2'-1*3", 1.5},
     {"a*~b+c", a * -4 + c},
+    {"1+!0+1", 3},
     {"sin -x*2", std::sin(-x) * 2},
     // Powers and squares belong to a unary operand, in an exponent and a
     // function operand too.
