@@ -432,6 +432,12 @@ int CFileStream::Write(const void* data, int count) {
   return count;
 }
 
+int CFileStream::WriteBytes(uint64_t value, int count) {
+  BYTE bytes[sizeof value];
+  for (int i = 0; i < count; ++i) bytes[i] = BYTE(value >> (8 * i));
+  return Write(bytes, count);
+}
+
 bool CFileStream::Flush() {
   if (m_write == nullptr || m_memory) return false;
   if (!m_dirty) return true;

@@ -78,13 +78,19 @@ class CFileStream {
   int Fill(int need);
 
   int Write(const void* data, int count);
+  // The byte store comes last: a store through a byte pointer may alias any
+  // member, so every member read after it would be read again from memory.
   int WriteU8(BYTE value) {
-    if (m_dirty && m_position < m_capacity) {
-      m_buffer[m_position++] = value;
-      if (m_position > m_fill) m_fill = m_position;
-      return m_position;
+    const int at = m_position;
+    if (m_dirty && at < m_capacity) {
+      BYTE* const buffer = m_buffer;
+      const int next = at + 1;
+      m_position = next;
+      if (next > m_fill) m_fill = next;
+      buffer[at] = value;
+      return next;
     }
-    return Write(&value, 1);
+    return WriteBytes(value, 1);
   }
   int WriteU16(WORD value) { return WriteLE(value); }
   int WriteU32(DWORD value) { return WriteLE(value); }
@@ -116,18 +122,23 @@ class CFileStream {
 
   template <class T>
   int WriteLE(T value) {
-    if (m_dirty && int(sizeof(T)) <= m_capacity - m_position) {
+    const int at = m_position;
+    if (m_dirty && int(sizeof(T)) <= m_capacity - at) {
       BYTE bytes[sizeof(T)];
       for (size_t i = 0; i < sizeof(T); ++i) bytes[i] = BYTE(value >> (8 * i));
-      std::memcpy(m_buffer + m_position, bytes, sizeof(T));
-      m_position += int(sizeof(T));
-      if (m_position > m_fill) m_fill = m_position;
-      return m_position;
+      BYTE* const buffer = m_buffer;
+      const int next = at + int(sizeof(T));
+      m_position = next;
+      if (next > m_fill) m_fill = next;
+      std::memcpy(buffer + at, bytes, sizeof(T));
+      return next;
     }
-    BYTE bytes[sizeof(T)];
-    for (size_t i = 0; i < sizeof(T); ++i) bytes[i] = BYTE(value >> (8 * i));
-    return Write(bytes, int(sizeof(T)));
+    return WriteBytes(uint64_t(value), int(sizeof(T)));
   }
+  // The typed writes' way through Write: the low `count` bytes of value,
+  // little-endian. Out of line, so the fast paths keep their value in a
+  // register.
+  int WriteBytes(uint64_t value, int count);
   template <class T>
   T ReadLE();
   template <class Char>
