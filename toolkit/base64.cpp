@@ -150,12 +150,18 @@ int EncodeCore(const uint8_t* src, size_t srcLen, uint8_t pending[2], int& nPend
   const size_t total = static_cast<size_t>(nPending) + srcLen;
   const size_t groups = total / 3;
   const size_t rest = total % 3;
-  const uint64_t chars = uint64_t{groups} * 4 + (finish && rest ? 4 : 0);
+  // Of the padded last group only the characters that carry input bits
+  // before the padding (one per leftover byte) count toward line breaks; the
+  // rest follow on the same line, so the padding never opens a line.
+  const uint64_t uncounted = finish && rest ? 4 - rest : 0;
+  const uint64_t counted = uint64_t{groups} * 4 + (finish ? rest : 0);
+  const uint64_t chars = counted + uncounted;
   uint64_t breaks = 0;
   bool finalBreak = false;
   if (lineLen > 0) {
-    breaks = (static_cast<uint64_t>(pos) + chars) / static_cast<uint64_t>(lineLen);
-    finalBreak = finish && (static_cast<uint64_t>(pos) + chars) % static_cast<uint64_t>(lineLen) != 0;
+    breaks = (static_cast<uint64_t>(pos) + counted) / static_cast<uint64_t>(lineLen);
+    finalBreak = finish && (uncounted > 0 ||
+                            (static_cast<uint64_t>(pos) + counted) % static_cast<uint64_t>(lineLen) != 0);
   }
   const uint64_t written = chars + breaks + (finalBreak ? 1 : 0);
   if (written > static_cast<uint64_t>(INT_MAX) - 1) return -1;
@@ -194,7 +200,7 @@ int EncodeCore(const uint8_t* src, size_t srcLen, uint8_t pending[2], int& nPend
   size_t at = 0;
   if (lineLen > 0) {
     size_t from = lead;
-    size_t remain = static_cast<size_t>(chars);
+    size_t remain = static_cast<size_t>(counted);
     size_t room = static_cast<size_t>(lineLen - pos);
     while (remain > 0) {
       const size_t seg = remain < room ? remain : room;
@@ -210,6 +216,8 @@ int EncodeCore(const uint8_t* src, size_t srcLen, uint8_t pending[2], int& nPend
       }
     }
     pos = lineLen - static_cast<int>(room);
+    if (at != from) std::memmove(dst + at, dst + from, static_cast<size_t>(uncounted) * sizeof(Ch));
+    at += static_cast<size_t>(uncounted);
     if (finalBreak) dst[at++] = Ch('\n');
     if (finish) pos = 0;
   } else {

@@ -5,7 +5,10 @@
 #include "platform/types.h"
 
 // Encodes srcLen bytes; with lineLen > 0 a LF follows every lineLen
-// characters and the text ends with a LF (the same text as `base64 -w N`).
+// characters and the text ends with a LF. Of the padded last group only the
+// characters before the padding count (one per leftover byte), so the
+// padding stays on their line; for lineLen a multiple of 4 the text is that
+// of `base64 -w N`.
 // dst is terminated. Returns the characters written, or -1 when the text would
 // not fit an int (nothing written). srcLen < 1 writes an empty text.
 int Base64Encode(const void* src, int srcLen, char* dst, int lineLen);

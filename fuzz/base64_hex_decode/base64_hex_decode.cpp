@@ -69,7 +69,12 @@ void CheckBase64Decode(const uint8_t* data, size_t size, size_t split) {
 // Encoding the input into an exact block and reading it back.
 void CheckBase64RoundTrip(const uint8_t* data, size_t size, int lineLen) {
   const size_t chars = (size + 2) / 3 * 4;
-  const size_t lines = lineLen > 0 ? (chars + static_cast<size_t>(lineLen) - 1) / static_cast<size_t>(lineLen) : 0;
+  // The padded group counts one character per leftover byte toward a line,
+  // and a text that does not end at a line end gets a last LF.
+  const size_t uncounted = size % 3 ? 4 - size % 3 : 0;
+  const size_t counted = chars - uncounted;
+  const size_t width = static_cast<size_t>(lineLen);
+  const size_t lines = lineLen > 0 && size > 0 ? counted / width + (uncounted || counted % width ? 1 : 0) : 0;
   const size_t room = chars + lines + 1;
   auto text = Exact<char>(room);
   const int n = Base64Encode(data, static_cast<int>(size), text.get(), lineLen);
