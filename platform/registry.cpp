@@ -247,11 +247,8 @@ LONG SetLocked(Store& s, HKEY handle, const std::string& name, bool wide, DWORD 
                                  ? Widen(data, size)
                                  : std::string(reinterpret_cast<const char*>(data), size);
   return Commit(s, key.id, [&](Database& db) {
-    // A value written again keeps its name's spelling and its place.
-    Stmt q(db, "INSERT INTO vals(key, name, folded, type, data) VALUES (?, ?, ?, ?, ?)"
-               " ON CONFLICT(key, folded) DO UPDATE SET type = excluded.type,"
-               " data = excluded.data");
-    q.Int(key.id).Blob(name).Blob(Folded(name)).Int(type).Blob(stored);
+    Stmt q(db, kSetValue);
+    q.Int(key.id).Blob(Folded(name)).Blob(name).Int(type).Blob(stored);
     const int step = q.Step();
     return step == SQLITE_DONE ? ERROR_SUCCESS : db.ErrorOf(step);
   });
@@ -437,7 +434,7 @@ LONG RegEnumValueA(HKEY key, DWORD index, char* name, DWORD* nameLen, DWORD*, DW
   OpenKey k;
   if (!platform::ResolveFor(s, key, RegistryFault::Enum, KEY_QUERY_VALUE, &k, &rc)) return rc;
   Database& db = Db(s);
-  Stmt q(db, "SELECT name, type, data FROM vals WHERE key = ? ORDER BY id LIMIT 1 OFFSET ?");
+  Stmt q(db, "SELECT name, type, data FROM vals WHERE key = ? ORDER BY ord LIMIT 1 OFFSET ?");
   q.Int(k.id).Int(index);
   const int step = q.Step();
   if (step == SQLITE_DONE) return platform::Absent(db, k.id, ERROR_NO_MORE_ITEMS);

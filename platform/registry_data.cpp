@@ -55,7 +55,7 @@ std::string Narrow(const std::string& units) {
 LONG ReadTree(Database& db, KeyId id, Key* key) {
   int rc = SQLITE_DONE;
   {
-    Stmt q(db, "SELECT name, type, data FROM vals WHERE key = ? ORDER BY id");
+    Stmt q(db, "SELECT name, type, data FROM vals WHERE key = ? ORDER BY ord");
     q.Int(id);
     while ((rc = q.Step()) == SQLITE_ROW) {
       Value v;
@@ -92,8 +92,8 @@ LONG WriteTree(Database& db, KeyId id, const Key& key) {
     const std::string data =
         IsTextType(v.type) ? Widen(v.data.data(), v.data.size())
                            : std::string(v.data.begin(), v.data.end());
-    Stmt q(db, "INSERT INTO vals(key, name, folded, type, data) VALUES (?, ?, ?, ?, ?)");
-    q.Int(id).Blob(v.name).Blob(Folded(v.name)).Int(v.type).Blob(data);
+    Stmt q(db, kSetValue);
+    q.Int(id).Blob(Folded(v.name)).Blob(v.name).Int(v.type).Blob(data);
     const int rc = q.Step();
     if (rc != SQLITE_DONE) return db.ErrorOf(rc);
   }

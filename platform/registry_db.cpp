@@ -3,18 +3,21 @@
 //        folded) and enumerated in that order; the six roots are rows 1..6
 //        with parent 0; ids are never reused, so a handle of a deleted key
 //        finds no row.
-//   vals(id, key, name, folded, type, data): one row per value, found by
-//        (key, folded); id gives the order of first writes.
+//   vals(key, folded, name, type, data, ord): one row per value, stored in
+//        (key, folded) order; ord numbers a key's values in the order they
+//        were first written and enumerates them through its own index.
 // `folded` is the name with its Latin-1 letters in capitals, compared as
 // bytes. Writes run in BEGIN IMMEDIATE transactions on a WAL journal, so
 // readers never wait and writers wait for each other up to the busy timeout.
 #include "platform/registry_db.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sqlite3.h>
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 
 namespace platform::registry_detail {
@@ -28,10 +31,10 @@ constexpr const char* kSchema =
     "CREATE TABLE keys(id INTEGER PRIMARY KEY AUTOINCREMENT, parent INTEGER NOT NULL,"
     " name BLOB NOT NULL, folded BLOB NOT NULL);"
     "CREATE UNIQUE INDEX keys_by_name ON keys(parent, folded);"
-    "CREATE TABLE vals(id INTEGER PRIMARY KEY, key INTEGER NOT NULL, name BLOB NOT NULL,"
-    " folded BLOB NOT NULL, type INTEGER NOT NULL, data BLOB NOT NULL);"
-    "CREATE UNIQUE INDEX vals_by_name ON vals(key, folded);"
-    "CREATE INDEX vals_by_key ON vals(key);"
+    "CREATE TABLE vals(key INTEGER NOT NULL, folded BLOB NOT NULL, name BLOB NOT NULL,"
+    " type INTEGER NOT NULL, data BLOB NOT NULL, ord INTEGER NOT NULL,"
+    " PRIMARY KEY(key, folded)) WITHOUT ROWID;"
+    "CREATE INDEX vals_in_order ON vals(key, ord);"
     "INSERT INTO keys(id, parent, name, folded) VALUES"
     " (1, 0, x'', x'01'), (2, 0, x'', x'02'), (3, 0, x'', x'03'),"
     " (4, 0, x'', x'04'), (5, 0, x'', x'05'), (6, 0, x'', x'06');"
@@ -66,9 +69,22 @@ class FolderLock {
   int fd_ = -1;
 };
 
+// Counts the forks this process came out of; a connection made under an
+// earlier count belongs to a parent. Cheaper than asking for the process id
+// on every call.
+std::atomic<unsigned> forks{0};
+
+void CountFork() { forks.fetch_add(1, std::memory_order_relaxed); }
+
+unsigned Forks() {
+  static const bool registered = pthread_atfork(nullptr, nullptr, CountFork) == 0;
+  (void)registered;
+  return forks.load(std::memory_order_relaxed);
+}
+
 }  // namespace
 
-bool Database::IsOpen() const { return db_ != nullptr && pid_ == ::getpid(); }
+bool Database::IsOpen() const { return db_ != nullptr && owner_ == Forks(); }
 
 void Database::Abandon() {
   // The parent's connection and statements stay as they are: closing them
@@ -78,7 +94,7 @@ void Database::Abandon() {
 }
 
 void Database::Close() {
-  if (db_ != nullptr && pid_ != ::getpid()) {
+  if (db_ != nullptr && owner_ != Forks()) {
     Abandon();
     return;
   }
@@ -115,35 +131,50 @@ sqlite3_stmt* Database::Prepare(const char* sql) {
 }
 
 LONG Database::Begin() {
-  const int rc = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
-  return rc == SQLITE_OK ? ERROR_SUCCESS : ErrorOf(rc);
+  Stmt begin(*this, "BEGIN IMMEDIATE");
+  const int rc = begin.Step();
+  return rc == SQLITE_DONE ? ERROR_SUCCESS : ErrorOf(rc);
 }
 
 LONG Database::Commit() {
-  const int rc = sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
-  if (rc == SQLITE_OK) return ERROR_SUCCESS;
+  int rc = SQLITE_DONE;
+  {
+    Stmt commit(*this, "COMMIT");
+    rc = commit.Step();
+  }
+  if (rc == SQLITE_DONE) return ERROR_SUCCESS;
   const LONG error = ErrorOf(rc);
   Rollback();
   return error;
 }
 
 void Database::Rollback() {
-  if (sqlite3_get_autocommit(db_) == 0) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  if (sqlite3_get_autocommit(db_) != 0) return;
+  Stmt rollback(*this, "ROLLBACK");
+  rollback.Step();
 }
 
 LONG Database::Connect(const std::string& path) {
-  pid_ = ::getpid();
+  owner_ = Forks();
   const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
   int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
   if (rc == SQLITE_OK) {
     sqlite3_busy_timeout(db_, kBusyTimeoutMs);
-    // The first statement reads the file: here a file that is no database shows.
-    rc = sqlite3_exec(db_, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr);
+    // The first statement reads the file: here a file that is no database
+    // shows. Small pages for a new store keep each commit's journal short.
+    rc = sqlite3_exec(db_, "PRAGMA page_size = 1024; PRAGMA journal_mode = WAL", nullptr,
+                      nullptr, nullptr);
   }
   if (rc == SQLITE_OK) {
     // A process that dies loses nothing it committed; only a power loss may
     // take the last moments' changes.
     rc = sqlite3_exec(db_, "PRAGMA synchronous = NORMAL", nullptr, nullptr, nullptr);
+  }
+  if (rc == SQLITE_OK) {
+    // Fewer, larger checkpoints (each syncs the database) and room for the
+    // pages a process reads again and again.
+    rc = sqlite3_exec(db_, "PRAGMA wal_autocheckpoint = 16000; PRAGMA cache_size = -16384",
+                      nullptr, nullptr, nullptr);
   }
   if (rc == SQLITE_OK) return ERROR_SUCCESS;
   const LONG error = db_ != nullptr ? ErrorOf(rc) : ERROR_OUTOFMEMORY;
@@ -174,7 +205,7 @@ LONG Database::Check(bool* fresh) {
   if (appId != kApplicationId || version != kSchemaVersion) return ERROR_BADDB;
   // Every statement the store runs must compile against the tables found.
   Stmt roots(*this, "SELECT count(*) FROM keys WHERE id BETWEEN 1 AND 6 AND parent = 0");
-  Stmt vals(*this, "SELECT id, key, name, folded, type, data FROM vals LIMIT 0");
+  Stmt vals(*this, "SELECT key, folded, name, type, data, ord FROM vals LIMIT 0");
   Stmt keys(*this, "SELECT id, parent, name, folded FROM keys LIMIT 0");
   if (!roots.Ok() || !vals.Ok() || !keys.Ok()) return ERROR_BADDB;
   rc = roots.Step();
@@ -267,7 +298,7 @@ void Database::Open(const std::string& path, LONG readFault) {
   // An unusable store reads as empty roots; writes report why.
   Close();
   loadError_ = writeError_;
-  pid_ = ::getpid();
+  owner_ = Forks();
   if (sqlite3_open_v2(":memory:", &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) ==
       SQLITE_OK) {
     sqlite3_exec(db_, kSchema, nullptr, nullptr, nullptr);

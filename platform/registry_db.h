@@ -2,8 +2,6 @@
 // opens for itself, so each committed change is at once what all of them see.
 #pragma once
 
-#include <sys/types.h>
-
 #include <cstdint>
 #include <string>
 #include <unordered_map>
@@ -62,7 +60,7 @@ class Database {
   void Abandon();
 
   sqlite3* db_ = nullptr;
-  pid_t pid_ = 0;
+  unsigned owner_ = 0;  // the fork count when it was made
   LONG loadError_ = ERROR_SUCCESS;
   LONG writeError_ = ERROR_SUCCESS;
   std::unordered_map<const char*, sqlite3_stmt*> statements_;
@@ -100,6 +98,14 @@ std::string Narrow(const std::string& units);
 
 // The name with its Latin-1 letters in capitals; names compare by it.
 std::string Folded(const std::string& name);
+
+// Writes one value: a new one goes behind the key's others, one written
+// again keeps its name's spelling and its place. Binds: key, folded name,
+// name, type, data.
+inline constexpr const char* kSetValue =
+    "INSERT INTO vals(key, folded, name, type, data, ord) VALUES (?1, ?2, ?3, ?4, ?5,"
+    " (SELECT coalesce(max(ord), 0) + 1 FROM vals WHERE key = ?1))"
+    " ON CONFLICT(key, folded) DO UPDATE SET type = excluded.type, data = excluded.data";
 
 // The whole tree below `id` in the saved-key form (text in 8 bits).
 LONG ReadTree(Database& db, KeyId id, Key* key);
