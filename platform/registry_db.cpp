@@ -118,11 +118,14 @@ LONG Database::ErrorOf(int rc) const {
   }
 }
 
-sqlite3_stmt* Database::Prepare(const char* sql) {
+sqlite3_stmt* Database::Prepare(const char* sql, int* rc) {
+  *rc = SQLITE_OK;
   const auto it = statements_.find(sql);
   if (it != statements_.end()) return it->second;
   sqlite3_stmt* stmt = nullptr;
-  if (sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr) != SQLITE_OK) {
+  *rc = db_ != nullptr ? sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr)
+                       : SQLITE_MISUSE;
+  if (*rc != SQLITE_OK) {
     sqlite3_finalize(stmt);
     return nullptr;
   }
@@ -207,7 +210,12 @@ LONG Database::Check(bool* fresh) {
   Stmt roots(*this, "SELECT count(*) FROM keys WHERE id BETWEEN 1 AND 6 AND parent = 0");
   Stmt vals(*this, "SELECT key, folded, name, type, data, ord FROM vals LIMIT 0");
   Stmt keys(*this, "SELECT id, parent, name, folded FROM keys LIMIT 0");
-  if (!roots.Ok() || !vals.Ok() || !keys.Ok()) return ERROR_BADDB;
+  // Only tables that do not fit make the file no store; a busy or failing
+  // file is not moved aside for that.
+  for (const Stmt* q : {&roots, &vals, &keys}) {
+    const int failed = q->PrepareError();
+    if (failed != SQLITE_OK) return (failed & 0xFF) == SQLITE_ERROR ? ERROR_BADDB : ErrorOf(failed);
+  }
   rc = roots.Step();
   if (rc != SQLITE_ROW) return ErrorOf(rc);
   return roots.IntAt(0) == static_cast<int64_t>(kRootCount) ? ERROR_SUCCESS : ERROR_BADDB;
@@ -305,7 +313,7 @@ void Database::Open(const std::string& path, LONG readFault) {
   }
 }
 
-Stmt::Stmt(Database& db, const char* sql) : stmt_(db.Prepare(sql)) {
+Stmt::Stmt(Database& db, const char* sql) : stmt_(db.Prepare(sql, &prepared_)) {
   // The same statement may have served a caller further up that is done with it.
   if (stmt_ != nullptr) sqlite3_reset(stmt_);
 }
@@ -333,7 +341,7 @@ Stmt& Stmt::Blob(const void* data, size_t size) {
   return *this;
 }
 
-int Stmt::Step() { return stmt_ != nullptr ? sqlite3_step(stmt_) : SQLITE_ERROR; }
+int Stmt::Step() { return stmt_ != nullptr ? sqlite3_step(stmt_) : prepared_; }
 
 int64_t Stmt::IntAt(int col) const { return sqlite3_column_int64(stmt_, col); }
 

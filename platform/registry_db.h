@@ -43,7 +43,9 @@ class Database {
   // and reads see empty roots.
   LONG WriteError() const { return writeError_; }
 
-  sqlite3_stmt* Prepare(const char* sql);
+  // The statement, kept for the connection's life; null with *rc set when
+  // it cannot be compiled (SQLITE_ERROR: the tables do not fit it).
+  sqlite3_stmt* Prepare(const char* sql, int* rc);
   sqlite3* Handle() const { return db_; }
 
   // BEGIN IMMEDIATE (waiting up to the busy timeout), COMMIT, ROLLBACK.
@@ -75,7 +77,8 @@ class Stmt {
   Stmt& operator=(const Stmt&) = delete;
   ~Stmt();
 
-  bool Ok() const { return stmt_ != nullptr; }
+  // SQLITE_OK, or why the statement could not be compiled.
+  int PrepareError() const { return prepared_; }
   Stmt& Int(int64_t v);
   Stmt& Blob(const void* data, size_t size);
   Stmt& Blob(const std::string& bytes) { return Blob(bytes.data(), bytes.size()); }
@@ -85,6 +88,7 @@ class Stmt {
   std::string BlobAt(int col) const;
 
  private:
+  int prepared_ = 0;
   sqlite3_stmt* stmt_;
   int next_ = 1;
 };

@@ -232,6 +232,33 @@ TEST_F(RegistryShareTest, KeyDeletedByAnotherProcessGivesKeyDeleted) {
             ERROR_FILE_NOT_FOUND);
 }
 
+TEST_F(RegistryShareTest, ProcessesStartingTogetherTakeOverTheOldFileOnce) {
+  // An older store file: HKEY_CURRENT_USER\A holding z = "hi".
+  const std::string empty(8, '\0');
+  std::string file = std::string("ZLVREG\1\n", 8) + empty;
+  file += std::string("\0\0\0\0\1\0\0\0\1\0A\1\0\0\0\1\0z\1\0\0\0\2\0\0\0hi\0\0\0\0", 32);
+  for (int i = 0; i < 4; ++i) file += empty;
+  RemoveStore();
+  WriteFile(old_, file);
+  std::vector<pid_t> pids;
+  for (int c = 0; c < 4; ++c) {
+    pids.push_back(Spawn([c] {
+      HKEY key = Create("A");
+      if (key == nullptr || GetText(key, "z") != "hi") return 1;
+      return SetText(key, "w" + std::to_string(c), "x") == 0 ? 0 : 2;
+    }));
+  }
+  for (pid_t pid : pids) EXPECT_EQ(Reap(pid), 0);
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "A", 0, KEY_READ, &key), 0);
+  DWORD values = 0;
+  EXPECT_EQ(RegQueryInfoKeyA(key, nullptr, nullptr, &values, nullptr, nullptr), 0);
+  EXPECT_EQ(values, 5u);
+  RegCloseKey(key);
+  EXPECT_EQ(ReadFile(old_ + ".imported"), file);
+  EXPECT_NE(access(old_.c_str(), F_OK), 0);
+}
+
 TEST_F(RegistryShareTest, StoreBusyPastTheTimeoutFailsTheChangeAndKeepsReadsGoing) {
   HKEY key = Create("Software\\Busy");
   ASSERT_EQ(SetText(key, "v", "before"), 0);
