@@ -7,6 +7,7 @@
 
 #include "files/fileops.h"
 #include "files/path.h"
+#include "platform/dirhandle.h"
 #include "platform/fileio.h"
 #include "platform/fsops.h"
 #include "platform/pathconv.h"
@@ -19,8 +20,22 @@ namespace {
 constexpr int kBlock = 4096;
 // Last errors the engine sets itself: a file or a directory in the way.
 constexpr DWORD kErrorFileExists = 80, kErrorDirectory = 267;
-constexpr size_t kTemporaryCut = 252;
 const char kTemporarySuffix[] = ".cfp.tmp";
+
+// The temporary's name beside the target: the target's file name, cut where
+// it and the suffix would not fit one folder entry (never inside a UTF-8
+// sequence), then the suffix. The folders stay whole, so the temporary
+// always sits in the target's own folder.
+std::string TemporaryFor(const std::string& target) {
+  const size_t room = size_t(SYS_MAX_NAME_BYTES) - (sizeof kTemporarySuffix - 1);
+  size_t name = size_t(FindPathFileNameOffset(target.c_str()));
+  size_t cut = target.size();
+  if (cut - name > room) {
+    cut = name + room;
+    while (cut > name && (static_cast<unsigned char>(target[cut]) & 0xC0) == 0x80) --cut;
+  }
+  return target.substr(0, cut) + kTemporarySuffix;
+}
 
 struct Progress {
   DWORD flags;
@@ -248,8 +263,7 @@ int CopyFileEngine(DWORD flags, const char* source, const char* target, void* co
                    const BYTE* cancel) {
   if (source == nullptr || target == nullptr || *source == 0) return COPY_SOURCE_UNREADABLE;
   if (*target == 0) return COPY_TARGET_UNWRITABLE;
-  std::string temporary(target, strnlen(target, kTemporaryCut));
-  return Run(flags, source, target, temporary + kTemporarySuffix, counter, sizeOut, cancel);
+  return Run(flags, source, target, TemporaryFor(target), counter, sizeOut, cancel);
 }
 
 int CopyFileEngineW(DWORD flags, const wchar16* source, const wchar16* target, void* counter, void* sizeOut,
@@ -257,13 +271,5 @@ int CopyFileEngineW(DWORD flags, const wchar16* source, const wchar16* target, v
   std::string a, b;
   if (source == nullptr || !PathToUtf8(source, a) || a.empty()) return COPY_SOURCE_UNREADABLE;
   if (target == nullptr || !PathToUtf8(target, b) || b.empty()) return COPY_TARGET_UNWRITABLE;
-  // The cut counts 16-bit characters here, and never parts a surrogate pair.
-  std::u16string cut(target, std::char_traits<char16_t>::length(target));
-  if (cut.size() > kTemporaryCut) {
-    cut.resize(kTemporaryCut);
-    if ((cut.back() & 0xFC00) == 0xD800) cut.pop_back();
-  }
-  std::string temporary;
-  if (!PathToUtf8(cut.c_str(), temporary)) return COPY_TARGET_UNWRITABLE;
-  return Run(flags, a, b, temporary + kTemporarySuffix, counter, sizeOut, cancel);
+  return Run(flags, a, b, TemporaryFor(b), counter, sizeOut, cancel);
 }

@@ -8,7 +8,9 @@
 #include "files/fileops.h"
 #include "files/fileops_text.h"
 #include "files/path.h"
+#include "platform/dirhandle.h"
 #include "platform/fsops.h"
+#include "platform/pathsys.h"
 #include "platform/shellinfo.h"
 
 using namespace fileops_detail;
@@ -47,12 +49,12 @@ Str<Ch> HexName(uint32_t value) {
   return out;
 }
 
-template <class Ch>
-bool Exists(const Str<Ch>& path) {
-  Str<Ch> trimmed = path;
-  while (trimmed.size() > 1 && IsSep(trimmed.back())) trimmed.pop_back();
-  return PathTypeOf(trimmed) != PATH_NONE;
-}
+// A unique name in the built path: where its eight digits stand and the
+// number they spell.
+struct Slot {
+  size_t digits;
+  uint32_t number;
+};
 
 // The text a part adds when it continues the name before it ('*' or '#'),
 // with its '?' marks skipped; *cutToDot tells a "#." part.
@@ -68,15 +70,67 @@ bool Continuation(const TempNamePartT<Ch>& part, Str<Ch>* text, bool* cutToDot) 
 }
 
 // Appends a continuation to path: a separator at its end goes, and with
-// cutToDot the last name is first cut back to its last dot.
+// cutToDot the last name is first cut back to its last dot (unique names
+// cut away with it are forgotten).
 template <class Ch>
-void Continue(Str<Ch>& path, const Str<Ch>& text, bool cutToDot) {
+void Continue(Str<Ch>& path, const Str<Ch>& text, bool cutToDot, std::vector<Slot>& slots) {
   while (!path.empty() && IsSep(path.back())) path.pop_back();
   if (cutToDot) {
     size_t dot = path.rfind(Ch('.'));
     if (dot != Str<Ch>::npos && dot >= NameOffset(path)) path.resize(dot);
   }
+  while (!slots.empty() && slots.back().digits + 8 > path.size()) slots.pop_back();
   path += text;
+}
+
+template <class Ch>
+void SpellNumber(Str<Ch>& path, const Slot& slot) {
+  Str<Ch> digits = HexName<Ch>(slot.number);
+  path.replace(slot.digits, 8, digits);
+}
+
+// What Reserve made: each name with true for a file.
+using Made = std::vector<std::pair<std::string, bool>>;
+
+// Undoes what Reserve made, the latest first.
+void Release(const Made& made) {
+  for (auto it = made.rbegin(); it != made.rend(); ++it) {
+    if (it->second) SysDeleteFile(it->first.c_str());
+    else SysRemoveDirectory(it->first.c_str());
+  }
+}
+
+// Creates every unique name of path with one call that fails when the name
+// is taken (a folder, or with lastIsFile a name that ends the path as an
+// empty file), taking the next number until one is free: no other process
+// can slip in between the choice and the creation. The folders above each
+// are made first. False (with nothing of its own left) when a name cannot
+// be made; *createdFolder tells whether a folder was made.
+template <class Ch>
+bool Reserve(Str<Ch>& path, std::vector<Slot>& slots, bool lastIsFile, Made& made, bool* createdFolder) {
+  for (Slot& slot : slots) {
+    size_t end = slot.digits + 8;
+    while (end < path.size() && !IsSep(path[end])) ++end;
+    bool file = lastIsFile && end == path.size();
+    std::string name;
+    if (!Narrow(path.substr(0, end), name)) break;
+    int above = CreateDirectoryPath(name.c_str(), PATH_DIRS_TO_LAST_SEPARATOR);
+    if (above == 0) break;
+    if (above == 1) *createdFolder = true;
+    int code = SYS_ERROR_EXISTS;
+    for (uint32_t tries = 0; tries < kUniqueTries; ++tries, ++slot.number) {
+      SpellNumber(path, slot);
+      if (!Narrow(path.substr(0, end), name)) break;
+      code = file ? SysCreateNewFile(name.c_str()) : SysCreateDirectory(name.c_str());
+      if (code != SYS_ERROR_EXISTS) break;
+    }
+    if (code != SYS_OK) break;
+    made.emplace_back(name, file);
+    if (!file) *createdFolder = true;
+  }
+  if (made.size() == slots.size()) return true;
+  Release(made);
+  return false;
 }
 
 template <class Ch>
@@ -102,6 +156,7 @@ int MakeTemp(Ch* output, int size, const TempNamePartT<Ch>& base, const TempName
     if (!more[i].IsNone()) parts.push_back(more[i]);
 
   bool isFile = false, nameOnly = false;
+  std::vector<Slot> slots;
   for (size_t i = 0; i < parts.size(); ++i) {
     const TempNamePartT<Ch>& part = parts[i];
     isFile = false;
@@ -110,23 +165,10 @@ int MakeTemp(Ch* output, int size, const TempNamePartT<Ch>& base, const TempName
     } else if (part.code == TEMP_NAME_UNIQUE || part.code == TEMP_NAME_UNIQUE_FOLDER) {
       if (part.code == TEMP_NAME_UNIQUE_FOLDER && !path.empty() && !IsSep(path.back())) path += sep;
       if (path.size() + kUniqueRoom > size_t(size)) return 0;
-      Str<Ch> after;
-      bool cutToDot = false;
-      bool continued = i + 1 < parts.size() && Continuation(parts[i + 1], &after, &cutToDot);
-      uint32_t number = UniqueStart();
-      uint32_t tries = 0;
-      for (; tries < kUniqueTries; ++tries, ++number) {
-        Str<Ch> candidate = path + HexName<Ch>(number);
-        if (Exists(candidate)) continue;
-        if (continued) {
-          Continue(candidate, after, cutToDot);
-          if (Exists(candidate)) continue;
-        }
-        break;
-      }
-      if (tries == kUniqueTries) return 0;
-      path += HexName<Ch>(number);
+      Slot slot{path.size(), UniqueStart()};
+      path += HexName<Ch>(slot.number);
       path += sep;
+      slots.push_back(slot);
     } else if (part.text != nullptr) {
       const Ch* text = part.text;
       while (*text == Ch('?')) {
@@ -136,7 +178,7 @@ int MakeTemp(Ch* output, int size, const TempNamePartT<Ch>& base, const TempName
       Str<Ch> after;
       bool cutToDot = false;
       if (Continuation(part, &after, &cutToDot)) {
-        Continue(path, after, cutToDot);
+        Continue(path, after, cutToDot, slots);
       } else {
         Str<Ch> piece(text);
         if (nameOnly) piece = piece.substr(NameOffset(piece));
@@ -148,11 +190,16 @@ int MakeTemp(Ch* output, int size, const TempNamePartT<Ch>& base, const TempName
     }
   }
   if (path.size() > size_t(size - 1)) return 0;
+  bool createdFolder = false;
+  Made made;
+  if (!Reserve(path, slots, isFile, made, &createdFolder)) return 0;
   std::memcpy(output, path.c_str(), sizeof(Ch) * (path.size() + 1));
   if (end) *end = output + path.size();
   std::string narrow;
-  if (!Narrow(path, narrow)) return 0;
-  return CreateDirectoryPath(narrow.c_str(), isFile ? PATH_DIRS_TO_LAST_SEPARATOR : 0);
+  int result = Narrow(path, narrow) ? CreateDirectoryPath(narrow.c_str(), isFile ? PATH_DIRS_TO_LAST_SEPARATOR : 0) : 0;
+  if (result == 0) Release(made);
+  // Folders this call made count as made, though the last step found them.
+  return result == 2 && createdFolder ? 1 : result;
 }
 
 }  // namespace

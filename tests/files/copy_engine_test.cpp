@@ -220,35 +220,53 @@ TEST(CopyFileEngine, RefusesASourceThatIsTheTemporaryFile) {
   EXPECT_FALSE(Exists(b));
 }
 
-// The wide form cuts the target to 252 16-bit characters before ".cfp.tmp",
-// the narrow one to 252 bytes: a folder under the name each must use blocks
-// that form alone.
-TEST(CopyFileEngine, CutsTheTemporaryNameInEachFormsOwnCharacters) {
+// The temporary sits beside the target whatever the folders' length: only
+// its file name is cut, so that it and ".cfp.tmp" fit one folder entry (255
+// bytes), and never inside a character. A folder under the expected name
+// shows which name each form uses.
+TEST(CopyFileEngine, TheTemporarySitsBesideTheTargetWithItsNameCut) {
   ScratchDir dir;
   std::string a = dir.File("a");
   WriteWholeFile(a, Bytes{5});
-  std::string folder = dir.File(std::string(249 - dir.path().size(), 'f'));  // 250 characters in all
-  ASSERT_EQ(::mkdir(folder.c_str(), 0777), 0);
-  std::string name;
-  for (int i = 0; i < 20; ++i) name += "\xC3\xA9";  // twenty times U+00E9
-  std::string target = folder + "/" + name;          // 271 characters, 291 bytes
-  std::u16string wide(folder.begin(), folder.end());
-  wide += u'/';
-  wide += std::u16string(20, u'\u00E9');
-  std::u16string wa(a.begin(), a.end());
-  // 252 characters: the separator and one U+00E9; 252 bytes: the separator and one byte of it.
-  std::string wideTemporary = folder + "/\xC3\xA9.cfp.tmp";
-  ASSERT_EQ(::mkdir(wideTemporary.c_str(), 0777), 0);
-  EXPECT_EQ(CopyFileEngineW(COPY_VIA_TEMPORARY, wa.c_str(), wide.c_str(), nullptr, nullptr, nullptr),
-            COPY_TARGET_UNWRITABLE);
-  EXPECT_FALSE(Exists(target));
-  EXPECT_EQ(CopyFileEngine(COPY_VIA_TEMPORARY, a.c_str(), target.c_str(), nullptr, nullptr, nullptr), COPY_OK);
-  EXPECT_EQ(ReadWholeFile(target), Bytes{5});
-  ASSERT_EQ(::rmdir(wideTemporary.c_str()), 0);
-  ASSERT_EQ(::unlink(target.c_str()), 0);
-  EXPECT_EQ(CopyFileEngineW(COPY_VIA_TEMPORARY, wa.c_str(), wide.c_str(), nullptr, nullptr, nullptr), COPY_OK);
-  EXPECT_EQ(ReadWholeFile(target), Bytes{5});
-  EXPECT_FALSE(Exists(wideTemporary));
+  std::string deep = dir.File(std::string(200, 'f'));
+  ASSERT_EQ(::mkdir(deep.c_str(), 0777), 0);
+  deep += "/" + std::string(150, 'g');  // the folders alone pass 252 characters
+  ASSERT_EQ(::mkdir(deep.c_str(), 0777), 0);
+  std::string e125, e123;
+  for (int i = 0; i < 125; ++i) e125 += "\xC3\xA9";  // U+00E9, 250 bytes
+  for (int i = 0; i < 123; ++i) e123 += "\xC3\xA9";
+  struct Case {
+    std::string folder, name, temporaryName;
+  } cases[] = {
+      {deep, "t", "t.cfp.tmp"},
+      {dir.path(), std::string(250, 'n'), std::string(247, 'n') + ".cfp.tmp"},
+      {deep, std::string(247, 'n'), std::string(247, 'n') + ".cfp.tmp"},
+      {dir.path(), e125, e123 + ".cfp.tmp"},  // byte 247 lies inside a character
+  };
+  for (const Case& c : cases) {
+    std::string target = c.folder + "/" + c.name, blocker = c.folder + "/" + c.temporaryName;
+    std::u16string wa(a.begin(), a.end()), wide;
+    for (const char* p = target.c_str(); *p;) {
+      unsigned char b = static_cast<unsigned char>(*p);
+      wide += b < 0x80 ? char16_t(b) : char16_t(((b & 0x1F) << 6) | (p[1] & 0x3F));
+      p += b < 0x80 ? 1 : 2;
+    }
+    for (bool wideForm : {false, true}) {
+      SCOPED_TRACE(c.temporaryName.substr(0, 12) + (wideForm ? " wide" : " narrow"));
+      auto copy = [&] {
+        return wideForm ? CopyFileEngineW(COPY_VIA_TEMPORARY, wa.c_str(), wide.c_str(), nullptr, nullptr, nullptr)
+                        : CopyFileEngine(COPY_VIA_TEMPORARY, a.c_str(), target.c_str(), nullptr, nullptr, nullptr);
+      };
+      ASSERT_EQ(::mkdir(blocker.c_str(), 0777), 0);
+      EXPECT_EQ(copy(), COPY_TARGET_UNWRITABLE);
+      EXPECT_FALSE(Exists(target));
+      ASSERT_EQ(::rmdir(blocker.c_str()), 0);
+      EXPECT_EQ(copy(), COPY_OK);
+      EXPECT_EQ(ReadWholeFile(target), Bytes{5});
+      EXPECT_FALSE(Exists(blocker));
+      ASSERT_EQ(::unlink(target.c_str()), 0);
+    }
+  }
 }
 
 // Another thread watches the counter and sets the cancel flag: the counter

@@ -2,14 +2,17 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <regex>
 #include <set>
 
 #include "files/fileops.h"
 #include "files/path.h"
+#include "platform/fsops.h"
 #include "fileops_test_util.h"
 #include "stream_test_util.h"
 
@@ -35,20 +38,22 @@ class TempName : public ::testing::Test {
 TEST_F(TempName, BuildsEachShapeAndCreatesItsFolders) {
   const std::string t = dir_.path() + "/";
   const std::string hex = "[0-9A-F]{8}";
+  enum Kind { kFolder, kFileNotMade, kFileReserved };  // a unique file name is made, empty
   struct Case {
     TempNamePart base, p1, p2, p3;
     std::string shape;  // a regular expression over the whole result
-    bool lastIsFile;    // the name itself is not created, only its folder
+    Kind kind;
   } cases[] = {
-      {TEMP_NAME_UNIQUE, nullptr, nullptr, nullptr, t + "(" + hex + ")/", false},
-      {"app", TEMP_NAME_UNIQUE_FOLDER, nullptr, nullptr, t + "app/(" + hex + ")/", false},
-      {"pre", TEMP_NAME_UNIQUE, nullptr, nullptr, t + "pre(" + hex + ")/", false},
-      {nullptr, TEMP_NAME_UNIQUE, "?*.tmp", nullptr, t + "(" + hex + ")\\.tmp", true},
-      {"app", TEMP_NAME_UNIQUE_FOLDER, "?data.txt", nullptr, t + "app/(" + hex + ")/data\\.txt", true},
-      {"work", "?name.txt", "?#.bak", nullptr, t + "work/name\\.bak", true},
-      {"work", "?name", "?#.bak", nullptr, t + "work/name\\.bak", true},
-      {TEMP_NAME_FILE_NAME_OF_NEXT, "?/some/where\\x.dat", nullptr, nullptr, t + "x\\.dat", true},
-      {"a", "/b/", "c", nullptr, t + "a/b/c", false},
+      {TEMP_NAME_UNIQUE, nullptr, nullptr, nullptr, t + "(" + hex + ")/", kFolder},
+      {"app", TEMP_NAME_UNIQUE_FOLDER, nullptr, nullptr, t + "app/(" + hex + ")/", kFolder},
+      {"pre", TEMP_NAME_UNIQUE, nullptr, nullptr, t + "pre(" + hex + ")/", kFolder},
+      {nullptr, TEMP_NAME_UNIQUE, "?*.tmp", nullptr, t + "(" + hex + ")\\.tmp", kFileReserved},
+      {nullptr, TEMP_NAME_UNIQUE, "*.d", "?f", t + "(" + hex + ")\\.d/f", kFileNotMade},
+      {"app", TEMP_NAME_UNIQUE_FOLDER, "?data.txt", nullptr, t + "app/(" + hex + ")/data\\.txt", kFileNotMade},
+      {"work", "?name.txt", "?#.bak", nullptr, t + "work/name\\.bak", kFileNotMade},
+      {"work", "?name", "?#.bak", nullptr, t + "work/name\\.bak", kFileNotMade},
+      {TEMP_NAME_FILE_NAME_OF_NEXT, "?/some/where\\x.dat", nullptr, nullptr, t + "x\\.dat", kFileNotMade},
+      {"a", "/b/", "c", nullptr, t + "a/b/c", kFolder},
   };
   for (const Case& c : cases) {
     char out[600];
@@ -57,8 +62,11 @@ TEST_F(TempName, BuildsEachShapeAndCreatesItsFolders) {
     std::string name(out);
     EXPECT_TRUE(std::regex_match(name, std::regex(c.shape))) << name << " vs " << c.shape;
     EXPECT_EQ(end, out + name.size());
-    if (c.lastIsFile) {
-      EXPECT_FALSE(Exists(name)) << name;
+    if (c.kind != kFolder) {
+      EXPECT_EQ(Exists(name), c.kind == kFileReserved) << name;
+      if (c.kind == kFileReserved) {
+        EXPECT_TRUE(ReadWholeFile(name).empty()) << name;
+      }
       std::string folder = name.substr(0, name.find_last_of('/') + 1);
       EXPECT_TRUE(IsDir(folder)) << folder;
     } else {
@@ -76,13 +84,53 @@ TEST_F(TempName, GivesEveryCallItsOwnName) {
     EXPECT_TRUE(seen.insert(out).second) << out;
     EXPECT_TRUE(IsDir(out));
   }
-  // Files reserved by a continued name are skipped too.
+  // A unique file name is made as an empty file, so the next call skips it.
   for (int i = 0; i < 50; ++i) {
     char out[300];
     ASSERT_EQ(MakeTempFileName(out, sizeof out, nullptr, TEMP_NAME_UNIQUE, "?*.tmp"), 2);
-    EXPECT_FALSE(Exists(out));
-    WriteWholeFile(out, Bytes{1});
+    EXPECT_TRUE(Exists(out));
     EXPECT_TRUE(seen.insert(out).second) << out;
+  }
+}
+
+// Processes forked from one state start from the same number when they ask
+// in the same millisecond: each must still get a name no other got.
+TEST_F(TempName, ProcessesRacingForOneNameEachGetTheirOwn) {
+  constexpr int kChildren = 8;
+  char first[300];
+  ASSERT_EQ(MakeTempFileName(first, sizeof first, TEMP_NAME_UNIQUE), 1);  // one random state for all
+  for (bool file : {false, true}) {
+    int go[2], results[2];
+    ASSERT_EQ(::pipe(go), 0);
+    ASSERT_EQ(::pipe(results), 0);
+    for (int i = 0; i < kChildren; ++i) {
+      pid_t pid = ::fork();
+      ASSERT_GE(pid, 0);
+      if (pid == 0) {
+        ::close(go[1]);
+        char byte;
+        (void)!::read(go[0], &byte, 1);  // returns when the parent closes its end
+        char out[256] = {};
+        int got = file ? MakeTempFileName(out, sizeof out, nullptr, TEMP_NAME_UNIQUE, "?*.tmp")
+                       : MakeTempFileName(out, sizeof out, TEMP_NAME_UNIQUE);
+        if (got == 0) out[0] = 0;
+        (void)!::write(results[1], out, sizeof out);
+        ::_exit(0);
+      }
+    }
+    ::close(go[0]);
+    ::close(results[1]);
+    ::close(go[1]);
+    std::set<std::string> names;
+    char out[256];
+    for (int i = 0; i < kChildren; ++i) {
+      ASSERT_EQ(::read(results[0], out, sizeof out), ssize_t(sizeof out));
+      EXPECT_NE(out[0], 0);
+      EXPECT_TRUE(names.insert(out).second) << "given twice: " << out;
+    }
+    ::close(results[0]);
+    while (::wait(nullptr) > 0) {
+    }
   }
 }
 
@@ -114,6 +162,7 @@ TEST_F(TempName, GivesNothingWhenTheNameDoesNotFit) {
   EXPECT_STREQ(out, "");
   EXPECT_EQ(MakeTempFileName(out, start + 10, TEMP_NAME_UNIQUE), 1);
   EXPECT_EQ(int(std::strlen(out)), start + 9);
+  std::string unique = out;
   EXPECT_EQ(MakeTempFileName(out, start + 4, "abcd"), 0);
   EXPECT_STREQ(out, "");
   EXPECT_EQ(MakeTempFileName(out, start + 5, "abcd"), 1);
@@ -122,6 +171,14 @@ TEST_F(TempName, GivesNothingWhenTheNameDoesNotFit) {
   // A folder that a file blocks cannot be made.
   WriteWholeFile(dir_.File("blocked"), Bytes{1});
   EXPECT_EQ(MakeTempFileName(out, sizeof out, "blocked", "x"), 0);
+  // A unique folder made before a later folder fails is taken back.
+  ::unlink(dir_.File("blocked").c_str());
+  ::rmdir(dir_.File("abcd").c_str());
+  ::rmdir(unique.c_str());
+  SysInjectFault(SysFault::CreateDirectory, 1);  // the unique folder passes, "sub" fails
+  EXPECT_EQ(MakeTempFileName(out, sizeof out, TEMP_NAME_UNIQUE, "sub"), 0);
+  SysClearFaults();
+  EXPECT_TRUE(std::filesystem::is_empty(dir_.path()));
 }
 
 // A scratch folder with a source file "a.txt" whose content tells its age.
