@@ -6,6 +6,7 @@
 #include <new>
 
 #include "files/filebrowser_impl.h"
+#include "files/filebrowser_index.h"
 #include "toolkit/strcase.h"
 #include "toolkit/wildcard_fold.h"
 
@@ -46,7 +47,8 @@ CFileBrowser::CFileBrowser()
       items(4 + sizeof(BrowserItem)),
       excludes(4),
       includes(4),
-      typeTexts(0) {
+      typeTexts(0),
+      names(new NameIndex) {
   Open(nullptr, nullptr, nullptr, 0);
 }
 
@@ -117,6 +119,7 @@ void CFileBrowser::FreeRecord(int i) {
 void CFileBrowser::FreeAllItems() {
   for (uint32_t i = 0; i < items.count; ++i) FreeRecord(static_cast<int>(i));
   items.RemoveAll();
+  names->Reset();
   // Shell items not (or no longer) held by an item.
   for (uint32_t i = 0; i < shellItems.count; ++i) {
     DeleteShellItem(static_cast<CShellItem*>(PointerAt(shellItems, i)));
@@ -169,6 +172,10 @@ int CFileBrowser::InsertItem(const char* name, DWORD nameLength, const BrowserIt
   int at = items.Insert(static_cast<int>(nameLength), name, index, data);
   delete[] data;
   if (at >= 0 && (listFlags & BROWSE_KEEP_SORTED)) at = SortedPosition(at);
+  if (at >= 0) {
+    names->Added(NameIndex::KeyOf(name, nameLength, rec.folder), uint32_t(at),
+                 uint32_t(at) + 1 == items.count);
+  }
   if (at >= 0 && at < nextItem) ++nextItem;
   return at;
 }
@@ -197,6 +204,7 @@ bool CFileBrowser::SetItemText(int i, const char* name) {
   if (i < 0 || static_cast<uint32_t>(i) >= items.count || !name) return false;
   Notify(i, static_cast<int>(items.count), notifyFlags[2]);
   items.SetAt(-1, name, i, nullptr);
+  names->Drop();
   BrowserItem rec = LoadRecord(i);
   rec.extension = -1;
   rec.typeIndex = -1;
@@ -220,6 +228,7 @@ bool CFileBrowser::RemoveItem(int i) {
   bool ok = i >= 0 && i < count;
   if (ok) {
     FreeRecord(i);
+    names->Removing(ItemKey(uint32_t(i)), i + 1 == count);
     items.RemoveAt(static_cast<uint32_t>(i));
     if (i < nextItem) --nextItem;
     if (items.count == 0) {
@@ -240,6 +249,7 @@ void CFileBrowser::RemoveAllItems() {
 
 void CFileBrowser::ConvertCase(DWORD flags) {
   DWORD caseFlags = flags & ~BROWSE_CASE_FOLDERS;
+  names->Drop();
   // Case changes keep every text's length, so the texts change in place.
   for (uint32_t i = 0; i < items.count; ++i) {
     char* text = const_cast<char*>(items.TextAt(i));
@@ -305,20 +315,36 @@ uint64_t CFileBrowser::GetTotalSize() const {
   return total;
 }
 
+bool CFileBrowser::ItemIs(uint32_t i, const char* name, uint32_t length, int folder) const {
+  return items.LengthAt(i) == length && LoadRecord(static_cast<int>(i)).folder == folder &&
+         StrCompareNoCaseN(items.TextAt(i), name, static_cast<int>(length)) == 0;
+}
+
+uint64_t CFileBrowser::ItemKey(uint32_t i) const {
+  return NameIndex::KeyOf(items.TextAt(i), items.LengthAt(i), LoadRecord(static_cast<int>(i)).folder);
+}
+
+void CFileBrowser::RebuildNames() const {
+  names->Reset();
+  for (uint32_t i = 0; i < items.count; ++i) names->Added(ItemKey(i), i, true);
+}
+
 int CFileBrowser::FindItem(const char* name, int folder, int nameLength) const {
   if (!name) return -1;
   if (nameLength < 0) nameLength = static_cast<int>(std::strlen(name));
-  uint32_t n = static_cast<uint32_t>(nameLength);
-  uint32_t pre = n < 8 ? n : 8;
-  for (uint32_t i = 0; i < items.count; ++i) {
-    if (items.LengthAt(i) != n) continue;
-    const char* text = items.TextAt(i);
-    // Bit 5 masked off: a cheap case-blind sieve before the real compare.
-    uint32_t k = 0;
-    while (k < pre && ((static_cast<unsigned char>(text[k]) ^ static_cast<unsigned char>(name[k])) & 0xDF) == 0) ++k;
-    if (k < pre) continue;
-    if (LoadRecord(static_cast<int>(i)).folder != folder) continue;
-    if (StrCompareNoCaseN(text, name, nameLength) == 0) return static_cast<int>(i);
+  const uint32_t n = static_cast<uint32_t>(nameLength);
+  if (!names->Built()) RebuildNames();
+  const uint64_t key = NameIndex::KeyOf(name, n, folder);
+  int64_t first = names->First(key);
+  if (first == -2) return -1;
+  if (first == -1) {
+    RebuildNames();
+    first = names->First(key);
+  }
+  // Every item of the key lies at or behind its first; another name of the
+  // same key may stand between.
+  for (uint32_t i = static_cast<uint32_t>(first); i < items.count; ++i) {
+    if (ItemIs(i, name, n, folder)) return static_cast<int>(i);
   }
   return -1;
 }

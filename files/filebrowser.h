@@ -16,6 +16,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "platform/types.h"
 #include "toolkit/textlist.h"
@@ -23,6 +24,9 @@
 struct FileFindInfo;
 class CShellItem;
 class CShellItemEnum;
+namespace filebrowser_detail {
+class NameIndex;
+}
 
 // ---- Listing flags (Open) ---------------------------------------------------
 // Set by Open itself: the one include pattern is handed to the file-system
@@ -152,6 +156,8 @@ class CFileBrowser {
   int64_t GetItemTime(int i, int kind = 0) const;
   int GetItemIconIndex(int i, DWORD flags);
   uint64_t GetTotalSize() const;
+  // The first item of folder `folder` named `name` (compared without regard
+  // to case; a negative nameLength: up to the terminator), or -1.
   int FindItem(const char* name, int folder, int nameLength) const;
 
   // Folders.
@@ -195,6 +201,9 @@ class CFileBrowser {
   BrowserItem LoadRecord(int i) const;
   void StoreRecord(int i, const BrowserItem& rec);
   int InsertItem(const char* name, DWORD nameLength, const BrowserItem& rec, int index);
+  bool ItemIs(uint32_t i, const char* name, uint32_t length, int folder) const;
+  uint64_t ItemKey(uint32_t i) const;
+  void RebuildNames() const;
   int SortedPosition(int newItem);
   void FreeRecord(int i);
   void FreeAllItems();
@@ -231,6 +240,8 @@ class CFileBrowser {
   CTextList excludes;
   CTextList includes;
   CTextList typeTexts;    // every type text an item carries, once
+  // The names of the item list by folder; kept by every change of the list.
+  std::unique_ptr<filebrowser_detail::NameIndex> names;
 
   void* search = nullptr;     // open file-system search
   int searchFolder = -1;      // the folder the open search reads

@@ -5,6 +5,7 @@
 
 #include "files/filebrowser.h"
 #include "files/filebrowser_impl.h"
+#include "files/filebrowser_index.h"
 #include "toolkit/natcompare.h"
 #include "toolkit/wildcard_fold.h"
 
@@ -110,6 +111,7 @@ void CFileBrowser::Sort() {
   if (count > 1) {
     Notify(0, count, notifyFlags[0]);
     items.SortByKeyCallback(&CompareBlocksCallback, reinterpret_cast<uintptr_t>(this), 0, 0, -1, false);
+    names->Moved();
     Notify(0, count, notifyFlags[1]);
   }
   // The list is in order now, so it can be kept in order.
@@ -132,5 +134,6 @@ int CFileBrowser::SortedPosition(int newItem) {
     }
   }
   items.Move(newItem, lo);
+  if (lo != newItem) names->Moved();
   return lo;
 }
