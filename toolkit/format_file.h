@@ -48,6 +48,10 @@ int FilePrintfUtf16(FILE* file, const char* format, ...);
 int FilePrintfUtf16V(FILE* file, const char* format, va_list args);
 
 // 16-bit format: units below 256 as bytes; UTF-16 to UTF-8; units as they are.
+// A high surrogate that ends a FilePrintfWUtf8 call is written with its low
+// bits 0; a low surrogate opening the next call on the same stream completes
+// that sequence in place where the stream reads back and does not append.
+// Every other lone low surrogate is left out.
 int FilePrintfW(FILE* file, const wchar16* format, ...);
 int FilePrintfWV(FILE* file, const wchar16* format, va_list args);
 int FilePrintfWUtf8(FILE* file, const wchar16* format, ...);
