@@ -24,11 +24,13 @@ int DescriptorClose(INT_PTR handle) {
   return FdClose(int(handle));
 }
 
+// A killed save leaves nothing: the picture is written to a file without a
+// name, which gets the target's only when complete.
 int BeginReplace(const char* path, FdReplacement& replacement) {
-  return FdBeginReplace(path, replacement);
+  return FdBeginUnnamedReplace(path, replacement);
 }
 int BeginReplace(const wchar16* path, FdReplacement& replacement) {
-  return FdBeginReplaceW(path, replacement);
+  return FdBeginUnnamedReplaceW(path, replacement);
 }
 bool OpenInPlace(CFileStream& file, const char* path) {
   return file.Open(path, STREAM_MODE_CREATE, false);

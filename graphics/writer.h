@@ -24,10 +24,12 @@ void FinishImageStream(CFileStream& file, const WriterFailures& failures, Writer
                        void* context);
 
 // Saves through `body` to `path`. The file is written to a new temporary file
-// beside the target, which replaces the target only once everything is
-// written, flushed and closed; on any failure (an abort too) the temporary is
-// removed and the old file stays as it was. Devices, FIFOs and targets whose
-// folder refuses a temporary file are written in place.
+// beside the target, one without a name where the file system has such
+// files, which replaces the target only once everything is written, flushed
+// and closed; on any failure (an abort too) the temporary is removed and the
+// old file stays as it was, and a process killed meanwhile leaves no unnamed
+// temporary behind. Devices, FIFOs and targets whose folder refuses a
+// temporary file are written in place.
 void SaveImageFile(const char* path, const WriterFailures& failures, WriterBody body,
                    void* context);
 void SaveImageFile(const wchar16* path, const WriterFailures& failures, WriterBody body,

@@ -11,25 +11,33 @@
 #include <cstdlib>
 
 #include "platform/fileio.h"
+#include "platform/fsops.h"
 #include "platform/pathconv.h"
+#include "platform/pathsys.h"
 #include "platform/syserror.h"
 
 namespace {
 
 std::atomic<unsigned> g_sequence{0};
 
-// Creates "<folder>/.<name>.<pid>.<n>.tmp" exclusively, trying further
-// numbers while the name is taken.
-int CreateTemporary(const std::string& target, std::string& temporary) {
+std::string FolderOf(const std::string& target) {
   const size_t slash = target.rfind('/');
-  const std::string folder =
-      slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-  const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+  return slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+}
+
+// "<folder>/.<name>.<pid>.<n>.tmp" with the next number.
+std::string NextTemporaryName(const std::string& target) {
+  const std::string folder = FolderOf(target);
+  char suffix[48];
+  std::snprintf(suffix, sizeof suffix, ".%ld.%u.tmp", static_cast<long>(::getpid()), g_sequence.fetch_add(1));
+  return folder + "." + target.substr(folder.size()) + suffix;
+}
+
+// Creates a temporary name exclusively, trying further numbers while the
+// name is taken.
+int CreateTemporary(const std::string& target, std::string& temporary) {
   for (int attempt = 0; attempt < 64; ++attempt) {
-    char suffix[48];
-    std::snprintf(suffix, sizeof suffix, ".%ld.%u.tmp", static_cast<long>(::getpid()),
-                  g_sequence.fetch_add(1));
-    temporary = folder + "." + name + suffix;
+    temporary = NextTemporaryName(target);
     int fd;
     do {
       fd = ::open(temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -44,69 +52,157 @@ int CreateTemporary(const std::string& target, std::string& temporary) {
   return -1;
 }
 
+// A file without a name in the target's folder; -1 where the file system
+// has none.
+int CreateUnnamed(const std::string& target) {
+  if (SysTakeFault(SysFault::Unnamed)) return -1;
+  std::string folder = FolderOf(target);
+  if (folder.empty()) folder = ".";
+  int fd;
+  do {
+    fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
+// Gives the unnamed file a name; false with errno set. Naming through the
+// descriptor's entry in /proc needs no privilege; the direct form serves
+// where /proc is missing.
+bool NameUnnamed(int fd, const std::string& name) {
+  char entry[48];
+  std::snprintf(entry, sizeof entry, "/proc/self/fd/%d", fd);
+  if (::linkat(AT_FDCWD, entry, AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
+  if (errno == EEXIST) return false;
+  return ::linkat(fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0;
+}
+
 void Release(FdReplacement& replacement) {
   if (replacement.hold >= 0) ::close(replacement.hold);
   replacement.hold = -1;
 }
 
-}  // namespace
+void DropUnnamed(FdReplacement& replacement) {
+  if (replacement.unnamed >= 0) ::close(replacement.unnamed);
+  replacement.unnamed = -1;
+}
 
-FdReplacement::~FdReplacement() { Release(*this); }
-
-int FdBeginReplace(const char* path, FdReplacement& replacement) {
+// Looks at the target: false when it is to be written in place. Fills the
+// target's host path, holds an existing one and tells whether it exists
+// (with its facts).
+bool Prepare(const char* path, FdReplacement& replacement, struct stat& st, bool& exists) {
   replacement.target.clear();
   replacement.temporary.clear();
   Release(replacement);
-  if (path == nullptr || *path == 0) return -1;
-  struct stat st;
-  const bool exists = ::stat(path, &st) == 0;
+  DropUnnamed(replacement);
+  std::string host;
+  if (path == nullptr || !SysHostPath(path, host)) return false;
+  exists = ::stat(host.c_str(), &st) == 0;
   if (exists) {
-    if (!S_ISREG(st.st_mode)) return -1;
+    if (!S_ISREG(st.st_mode)) return false;
     // A file of someone else's that we may not write stays theirs: the
     // in-place open then fails as it always did.
-    if (::access(path, W_OK) != 0 && st.st_uid != ::geteuid()) return -1;
-    char* real = ::realpath(path, nullptr);
-    if (real == nullptr) return -1;
+    if (::access(host.c_str(), W_OK) != 0 && st.st_uid != ::geteuid()) return false;
+    char* real = ::realpath(host.c_str(), nullptr);
+    if (real == nullptr) return false;
     replacement.target = real;
     std::free(real);
     replacement.hold = FdHoldExclusive(replacement.target.c_str());
     if (replacement.hold == FD_ERROR_SHARING) {
       replacement.hold = -1;
-      return -1;
+      return false;
     }
   } else {
     struct stat link;
-    if (::lstat(path, &link) == 0) return -1;  // a link to nothing yet
-    replacement.target = path;
+    if (::lstat(host.c_str(), &link) == 0) return false;  // a link to nothing yet
+    replacement.target = host;
   }
-  if (replacement.target.back() == '/') return -1;
-  const int fd = CreateTemporary(replacement.target, replacement.temporary);
+  if (replacement.target.back() != '/') return true;
+  Release(replacement);
+  return false;
+}
+
+// The replacement keeps the old file's owner where we may give it, and its
+// permission bits (after the owner, which may clear set-id bits).
+void TakeOver(int fd, const struct stat& st) {
+  if (st.st_uid != ::geteuid() || st.st_gid != ::getegid()) {
+    [[maybe_unused]] const int ignored = ::fchown(fd, st.st_uid, st.st_gid);
+  }
+  ::fchmod(fd, st.st_mode & 07777);
+}
+
+int Begin(const char* path, FdReplacement& replacement, bool unnamed) {
+  struct stat st;
+  bool exists = false;
+  if (!Prepare(path, replacement, st, exists)) return -1;
+  int fd = -1;
+  if (unnamed) {
+    const int own = CreateUnnamed(replacement.target);
+    if (own >= 0) {
+      fd = ::fcntl(own, F_DUPFD_CLOEXEC, 0);
+      if (fd < 0) ::close(own);
+      else replacement.unnamed = own;
+    }
+  }
+  if (fd < 0) fd = CreateTemporary(replacement.target, replacement.temporary);
   if (fd < 0) {
     Release(replacement);
     return -1;
   }
-  if (exists) {
-    // The replacement keeps the old file's owner where we may give it, and
-    // its permission bits (after the owner, which may clear set-id bits).
-    if (st.st_uid != ::geteuid() || st.st_gid != ::getegid()) {
-      [[maybe_unused]] const int ignored = ::fchown(fd, st.st_uid, st.st_gid);
-    }
-    ::fchmod(fd, st.st_mode & 07777);
-  }
+  if (exists) TakeOver(fd, st);
   return fd;
 }
 
-int FdBeginReplaceW(const wchar16* path, FdReplacement& replacement) {
+int BeginW(const wchar16* path, FdReplacement& replacement, bool unnamed) {
   std::string utf8;
   if (path == nullptr || !PathToUtf8(path, utf8)) {
     replacement.target.clear();
     replacement.temporary.clear();
+    Release(replacement);
+    DropUnnamed(replacement);
     return -1;
   }
-  return FdBeginReplace(utf8.c_str(), replacement);
+  return Begin(utf8.c_str(), replacement, unnamed);
+}
+
+// Gives the finished unnamed file the target's name: directly where the
+// name is free, else under a temporary name for the one rename over it.
+bool CommitUnnamed(FdReplacement& replacement) {
+  if (NameUnnamed(replacement.unnamed, replacement.target)) return true;
+  for (int attempt = 0; errno == EEXIST && attempt < 64; ++attempt) {
+    replacement.temporary = NextTemporaryName(replacement.target);
+    if (NameUnnamed(replacement.unnamed, replacement.temporary)) {
+      if (::rename(replacement.temporary.c_str(), replacement.target.c_str()) == 0) {
+        replacement.temporary.clear();
+        return true;
+      }
+      break;
+    }
+    replacement.temporary.clear();
+  }
+  SysSetLastErrorFromErrno(errno, replacement.target);
+  return false;
+}
+
+}  // namespace
+
+FdReplacement::~FdReplacement() {
+  Release(*this);
+  DropUnnamed(*this);
+}
+
+int FdBeginReplace(const char* path, FdReplacement& replacement) { return Begin(path, replacement, false); }
+int FdBeginReplaceW(const wchar16* path, FdReplacement& replacement) { return BeginW(path, replacement, false); }
+int FdBeginUnnamedReplace(const char* path, FdReplacement& replacement) { return Begin(path, replacement, true); }
+int FdBeginUnnamedReplaceW(const wchar16* path, FdReplacement& replacement) {
+  return BeginW(path, replacement, true);
 }
 
 bool FdCommitReplace(FdReplacement& replacement) {
+  if (replacement.unnamed >= 0) {
+    const bool named = CommitUnnamed(replacement);
+    FdAbandonReplace(replacement);
+    return named;
+  }
   if (replacement.temporary.empty()) {
     Release(replacement);
     return true;
@@ -123,6 +219,7 @@ bool FdCommitReplace(FdReplacement& replacement) {
 
 void FdAbandonReplace(FdReplacement& replacement) {
   Release(replacement);
+  DropUnnamed(replacement);
   if (replacement.temporary.empty()) return;
   ::unlink(replacement.temporary.c_str());
   replacement.temporary.clear();

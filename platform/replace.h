@@ -1,6 +1,7 @@
 // Replacing a file without losing the old one: the new content goes to a
 // fresh temporary file beside the target, which is renamed over the target
-// once it is complete. A failed or killed save leaves the old file intact.
+// once it is complete. A failed or killed save leaves the old file intact;
+// with an unnamed temporary it leaves nothing else either.
 #pragma once
 
 #include <string>
@@ -8,9 +9,10 @@
 #include "platform/types.h"
 
 struct FdReplacement {
-  std::string target;     // the file to replace, symbolic links followed
-  std::string temporary;  // the temporary beside it; empty when none was made
+  std::string target;     // the file to replace (host path), symbolic links followed
+  std::string temporary;  // the named temporary beside it; empty when none was made
   int hold = -1;          // the old target held as a writer holds it, until the end
+  int unnamed = -1;       // the unnamed temporary's own descriptor; -1 when none
 
   FdReplacement() = default;
   FdReplacement(const FdReplacement&) = delete;
@@ -29,8 +31,17 @@ struct FdReplacement {
 // until the commit or the abandon, so no other open takes it in between.
 int FdBeginReplace(const char* path, FdReplacement& replacement);
 int FdBeginReplaceW(const wchar16* path, FdReplacement& replacement);
+// The same with a temporary file that has no name until the commit gives it
+// the target's (where the file system offers such files; elsewhere a named
+// one as above), so a process killed before that leaves nothing behind. The
+// descriptor returned is the caller's to close; the replacement keeps one of
+// its own until the commit or the abandon.
+int FdBeginUnnamedReplace(const char* path, FdReplacement& replacement);
+int FdBeginUnnamedReplaceW(const wchar16* path, FdReplacement& replacement);
 // Renames the finished temporary over the target; false when that fails, the
-// temporary then being removed.
+// temporary then being removed. An unnamed one takes the target's name in one
+// step where no target exists, else a temporary name for the one rename over
+// it.
 bool FdCommitReplace(FdReplacement& replacement);
 // Removes the temporary after a failed save.
 void FdAbandonReplace(FdReplacement& replacement);

@@ -143,9 +143,16 @@ TEST(XpmWriter, EmptyArrayNameIsReplaced) {
   CGraphicsImage image;
   ASSERT_TRUE(image.Create(1, 1, 1, 0, nullptr));
   ScratchDir dir;
+  // No file name gives no array name; a path that ends in a separator names
+  // no file to save to, so the writer meets it only writing to a stream.
   CXpmWriter writer;
-  writer.Save((dir / "dir\\").c_str(), image);  // a file name of nothing after the '\'
-  const std::vector<BYTE> bytes = ReadBytes(dir / "dir\\");
+  EXPECT_THROW(writer.Save((dir / "dir\\").c_str(), image), EGraphicsException);
+  EXPECT_TRUE(dir.Names().empty());
+  CFileStream file(4096);
+  ASSERT_TRUE(file.Open((dir / "x").c_str(), STREAM_MODE_CREATE));
+  writer.Write(file, image);
+  ASSERT_TRUE(file.Close());
+  const std::vector<BYTE> bytes = ReadBytes(dir / "x");
   const std::string text(bytes.begin(), bytes.end());
   EXPECT_EQ(Lines(text).at(1), "static char * unkown_xpm[] = {");
 }
