@@ -65,7 +65,7 @@ bool ExchangeInSteps(const std::string& fresh, const std::string& old, const std
     return false;
   }
   if (!Move(fresh, old, true)) {
-    SysDeleteFile(aside.c_str());
+    SysDropSecondName(aside.c_str());
     Discard(fresh, flags);
     return false;
   }
@@ -115,7 +115,7 @@ bool RenameSafe(const Ch* newFile, const Ch* target, int flags, const Ch* patter
     return false;
   }
   if (!Move(fresh, old, true)) {
-    SysDeleteFile(aside.c_str());
+    SysDropSecondName(aside.c_str());
     Discard(fresh, flags);
     return false;
   }

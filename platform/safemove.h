@@ -1,15 +1,14 @@
 // The steps a file is replaced with so that a kill at any moment leaves its
 // name holding the whole old or the whole new content: the old file kept
 // under a second name, two names exchanged in one step, and the file a
-// symbolic link names. Paths are spelt as FdOpen takes them.
+// symbolic link names. Paths are spelt as FdOpen takes them; a failure sets
+// the last error (platform/syserror.h).
 #pragma once
 
 #include <string>
 
+#include "platform/sysinfo.h"  // SYS_ERROR_NOT_SUPPORTED
 #include "platform/types.h"
-
-// What SysExchangeFiles reports on a file system that cannot exchange.
-inline constexpr int SYS_ERROR_NOT_SUPPORTED = 50;
 
 // Gives the file `existing` the free name `second` as well: a hard link, or
 // where the file system refuses links a copy with its permission bits (a copy
@@ -18,9 +17,15 @@ inline constexpr int SYS_ERROR_NOT_SUPPORTED = 50;
 // `second` is taken; SYS_ERROR_ACCESS or SYS_ERROR_OTHER.
 int SysLinkOrCopy(const char* existing, const char* second);
 
+// Removes `second`, a name SysLinkOrCopy gave a file that lives on under
+// its first: unlike SysDeleteFile, an open holding that file does not keep
+// the name. SYS_OK or a code as SysLinkOrCopy's.
+int SysDropSecondName(const char* second);
+
 // Swaps the names of two existing files in one step. SYS_OK;
 // SYS_ERROR_NOT_SUPPORTED (nothing changed) where the file system has no
-// such step; SYS_ERROR_NOT_FOUND, SYS_ERROR_ACCESS or SYS_ERROR_OTHER.
+// such step; 32 (sharing violation) while an open of FdOpen holds either
+// file; SYS_ERROR_NOT_FOUND, SYS_ERROR_ACCESS or SYS_ERROR_OTHER.
 int SysExchangeFiles(const char* first, const char* second);
 
 // When the last part of path is a symbolic link: true and, in out, the host

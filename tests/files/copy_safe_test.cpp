@@ -12,7 +12,9 @@
 #include "files/copyengine.h"
 #include "files/fileops.h"
 #include "platform/fsops.h"
+#include "platform/fileio.h"
 #include "platform/pathsys.h"
+#include "platform/sysinfo.h"
 #include "stream_test_util.h"
 
 namespace {
@@ -157,6 +159,21 @@ TEST_F(SafeFiles, RenameRollsBackWhicheverStepFails) {
     else EXPECT_FALSE(Has("new")) << c.what;
     EXPECT_FALSE(Has("doc.rf.tmp")) << c.what;
     ::unlink(fresh.c_str());
+  }
+}
+
+// A file another open holds is neither replaced nor exchanged under it.
+TEST_F(SafeFiles, RenameLeavesAHeldTargetAlone) {
+  for (int flags : {0, int(RENAME_SAFE_EXCHANGE)}) {
+    std::string fresh = Put("new", "N"), target = Put("doc", "O");
+    int held = FdOpen(target.c_str(), FD_OPEN_WRITE | FD_OPEN_BINARY);
+    ASSERT_GE(held, 0);
+    EXPECT_FALSE(RenameFileSafe(fresh.c_str(), target.c_str(), flags, nullptr, 0)) << flags;
+    EXPECT_EQ(SysGetLastError(), 32u) << flags;
+    FdClose(held);
+    EXPECT_EQ(Read("doc"), "O");
+    EXPECT_EQ(Read("new"), "N");
+    EXPECT_EQ(Listing(), (Names{"doc", "new"}));
   }
 }
 
