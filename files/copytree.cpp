@@ -9,6 +9,7 @@
 #include "files/fileops.h"
 #include "files/fileops_text.h"
 #include "files/path.h"
+#include "platform/dirhandle.h"
 #include "platform/fsops.h"
 #include "platform/pathsys.h"
 #include "toolkit/wildcard.h"
@@ -28,23 +29,32 @@ int MatchList(const std::u16string& name, const wchar16* list) {
   return MatchFilePatternListW(name.c_str(), int(name.size()), list, MATCH_NOCASE, ';');
 }
 
-struct Entry {
-  std::string name;  // UTF-8
-  bool isDirectory;
-};
+// The TREE_ERROR_* code of a folder that could not be opened or listed.
+int ListError(int error) {
+  return error == SYS_ERROR_NOT_FOUND || error == SYS_ERROR_PATH_NOT_FOUND ? TREE_ERROR_NOT_FOUND : TREE_ERROR_LIST;
+}
 
-// The entries of a folder in name order; false with a TREE_ERROR_* code.
-bool List(const std::string& folder, std::vector<Entry>& out, int* code) {
-  std::vector<SysDirEntry> entries;
+// The entries of an open folder in name order (names in UTF-8); false with
+// a TREE_ERROR_* code.
+bool List(const SysDirectory& folder, std::vector<SysDirEntry>& out, int* code) {
   int error = SYS_OK;
-  out.clear();
-  if (!SysListDirectory(folder.c_str(), entries, &error)) {
-    *code = error == SYS_ERROR_NOT_FOUND || error == SYS_ERROR_PATH_NOT_FOUND ? TREE_ERROR_NOT_FOUND : TREE_ERROR_LIST;
+  if (!folder.List(out, &error)) {
+    *code = ListError(error);
     return false;
   }
-  for (SysDirEntry& entry : entries) out.push_back(Entry{std::move(entry.name), entry.isDirectory});
-  std::sort(out.begin(), out.end(), [](const Entry& a, const Entry& b) { return a.name < b.name; });
+  std::sort(out.begin(), out.end(), [](const SysDirEntry& a, const SysDirEntry& b) { return a.name < b.name; });
   return true;
+}
+
+// The path by which the engine reaches the entry `name` of the open folder
+// dir: through the open folder itself where the host allows it, so that no
+// file is read, written or moved through a folder swapped for a link since
+// the walk entered it; else the caller's spelling (empty when it has none).
+template <class Ch>
+std::string Reach(const SysDirectory& dir, const std::string& name, const Str<Ch>& spelt) {
+  std::string path = dir.PathOf(name);
+  if (path.empty() && !Narrow(spelt, path)) path.clear();
+  return path;
 }
 
 std::string HostFullPath(const std::string& path) {
@@ -103,64 +113,84 @@ class TreeWalk {
 
   bool Done() { return stopped_ || Cancelled(); }
 
-  // Visits the entries of a folder in name order with their names and
-  // paths, until the walk is done; a listing failure is reported.
+  // Visits the entries of the open folder dir (spelt `folder`) in name
+  // order with their names (as given and in UTF-8) and paths, until the
+  // walk is done; a listing failure is reported.
   template <class Visit>
-  void ForEachEntry(const Str<Ch>& folder, Visit visit) {
-    std::vector<Entry> entries;
+  void ForEachEntry(const Str<Ch>& folder, const SysDirectory& dir, Visit visit) {
+    std::vector<SysDirEntry> entries;
     int code = 0;
-    std::string narrow;
-    if (!Narrow(folder, narrow) || !List(narrow, entries, &code)) {
-      Fail(folder, code ? code : TREE_ERROR_NOT_FOUND, false);
+    if (!List(dir, entries, &code)) {
+      Fail(folder, code, false);
       return;
     }
-    for (const Entry& entry : entries) {
+    for (const SysDirEntry& entry : entries) {
       if (Done()) return;
       Str<Ch> name = Widen<Ch>(entry.name);
-      visit(entry.isDirectory, name, Join(folder, name));
+      visit(entry.isDirectory, name, entry.name, Join(folder, name));
     }
+  }
+
+  // Opens the subfolder `name` of dir, never through a link: a folder
+  // swapped for one since the listing is not entered but reported.
+  SysDirectory Enter(const SysDirectory& dir, const std::string& name, const Str<Ch>& path) {
+    int error = SYS_OK;
+    SysDirectory child = dir.OpenChild(name.c_str(), &error);
+    if (!child.IsOpen()) Fail(path, ListError(error), false);
+    return child;
   }
 
   // The scan: files that pass are counted (with their bytes).
-  void Scan(const Str<Ch>& folder) {
-    ForEachEntry(folder, [&](bool isDirectory, const Str<Ch>& name, const Str<Ch>& path) {
-      if (!isDirectory) CountFile(path, name);
-      else if ((flags_ & TREE_SUBDIRECTORIES) && Tell(TREE_EVENT_DIRECTORY, path) == 0 && !stopped_) Scan(path);
+  void Scan(const Str<Ch>& folder, const SysDirectory& dir) {
+    ForEachEntry(folder, dir, [&](bool isDirectory, const Str<Ch>& name, const std::string& raw, const Str<Ch>& path) {
+      if (!isDirectory) {
+        CountFile(path, name, Reach(dir, raw, path));
+      } else if ((flags_ & TREE_SUBDIRECTORIES) && Tell(TREE_EVENT_DIRECTORY, path) == 0 && !stopped_) {
+        SysDirectory child = Enter(dir, raw, path);
+        if (child.IsOpen()) Scan(path, child);
+      }
     });
   }
 
-  void CountFile(const Str<Ch>& path, const Str<Ch>& name) {
+  void CountFile(const Str<Ch>& path, const Str<Ch>& name, const std::string& reach) {
     if (!Passes(name)) return;
-    int64_t size = SizeOf(path);
+    int64_t size = SizeOf(reach);
     if (Tell(TREE_EVENT_FILE_FOUND, path, size) != 0) return;
     ++count_;
     options_->totalSize += size;
   }
 
-  // The copy of one folder's content into target, which exists.
-  void Copy(const Str<Ch>& folder, const Str<Ch>& target) {
-    ForEachEntry(folder, [&](bool isDirectory, const Str<Ch>& name, const Str<Ch>& from) {
+  // The copy of the content of the open folder dir (spelt `folder`) into
+  // the open folder into (spelt `target`). A subfolder of the target that
+  // is a link or a file is not written through: a failure, as a folder that
+  // cannot be made.
+  void Copy(const Str<Ch>& folder, const SysDirectory& dir, const Str<Ch>& target, const SysDirectory& into) {
+    ForEachEntry(folder, dir, [&](bool isDirectory, const Str<Ch>& name, const std::string& raw, const Str<Ch>& from) {
       Str<Ch> to = Join(target, name);
       if (!isDirectory) {
-        CopyFile(from, to, name);
+        CopyFile(from, name, Reach(dir, raw, from), Reach(into, raw, to));
         return;
       }
-      if (!(flags_ & TREE_SUBDIRECTORIES) || IsTargetRoot(from)) return;
-      std::string toNarrow;
-      int type = Narrow(to, toNarrow) ? GetPathType(toNarrow.c_str()) : PATH_NONE;
-      if (type == PATH_FILE || (type == PATH_NONE && SysCreateDirectory(toNarrow.c_str()) != SYS_OK)) {
+      if (!(flags_ & TREE_SUBDIRECTORIES) || IsTargetRoot(from, Reach(dir, raw, from))) return;
+      SysDirectory child = Enter(dir, raw, from);
+      if (!child.IsOpen()) return;
+      int error = SYS_OK;
+      SysDirectory made = into.OpenChild(raw.c_str(), &error);
+      if (!made.IsOpen() && error == SYS_ERROR_NOT_FOUND && SysCreateDirectory(Reach(into, raw, to).c_str()) == SYS_OK)
+        made = into.OpenChild(raw.c_str(), &error);
+      if (!made.IsOpen()) {
         Fail(to, TREE_ERROR_CREATE_DIRECTORY, true);
         return;
       }
-      Copy(from, to);
+      Copy(from, child, to, made);
     });
   }
 
-  void CopyFile(const Str<Ch>& from, const Str<Ch>& to, const Str<Ch>& name) {
+  // Copies one file, reached by a and b, through the engine.
+  void CopyFile(const Str<Ch>& from, const Str<Ch>& name, const std::string& a, const std::string& b) {
     if (!Passes(name)) return;
-    if (Tell(TREE_EVENT_BEFORE_COPY, from, SizeOf(from)) != 0 || stopped_) return;
-    std::string a, b;
-    if (!Narrow(from, a) || !Narrow(to, b)) {
+    if (Tell(TREE_EVENT_BEFORE_COPY, from, SizeOf(a)) != 0 || stopped_) return;
+    if (a.empty() || b.empty()) {
       Fail(from, COPY_SOURCE_UNREADABLE, false);
       return;
     }
@@ -174,15 +204,15 @@ class TreeWalk {
   }
 
   // A target inside the source is not copied into itself.
-  bool IsTargetRoot(const Str<Ch>& path) const {
+  bool IsTargetRoot(const Str<Ch>& path, const std::string& reach) const {
     std::string narrow;
-    return Narrow(path, narrow) && HostFullPath(narrow) == targetRoot_;
+    return (Narrow(path, narrow) && HostFullPath(narrow) == targetRoot_) ||
+           (!reach.empty() && SysSameFile(reach.c_str(), targetRoot_.c_str()));
   }
 
-  int64_t SizeOf(const Str<Ch>& path) {
-    std::string narrow;
+  static int64_t SizeOf(const std::string& path) {
     int64_t size = 0;
-    if (Narrow(path, narrow)) GetFileSize64ByName(narrow.c_str(), &size);
+    if (!path.empty()) GetFileSize64ByName(path.c_str(), &size);
     return size < 0 ? 0 : size;
   }
 
@@ -227,9 +257,16 @@ int ScanTree(DWORD flags, const Ch* directory, CopyTreeOptionsT<Ch>* options) {
   if (type == PATH_NONE) return TREE_ERROR_NOT_FOUND;
   if (type == PATH_FILE) {
     if (!(flags & TREE_SUBDIRECTORIES)) return TREE_ERROR_START_IS_FILE;
-    walk.CountFile(start, start.substr(NameOffset(start)));
+    std::string narrow;
+    if (!Narrow(start, narrow)) narrow.clear();
+    walk.CountFile(start, start.substr(NameOffset(start)), narrow);
   } else {
-    walk.Scan(start);
+    // The start may be named through a link; the walk below it follows none.
+    int error = SYS_ERROR_NOT_FOUND;
+    std::string narrow;
+    SysDirectory dir = Narrow(start, narrow) ? SysDirectory::Open(narrow.c_str(), &error, true) : SysDirectory();
+    if (dir.IsOpen()) walk.Scan(start, dir);
+    else walk.Fail(start, ListError(error), false);
   }
   return walk.Result();
 }
@@ -288,7 +325,19 @@ int CopyTree(DWORD flags, const Ch* source, const Ch* target, CopyTreeOptionsT<C
     }
   }
   walk.targetRoot_ = HostFullPath(narrow);
-  walk.Copy(from, to);
+  int error = SYS_ERROR_NOT_FOUND;
+  SysDirectory into = SysDirectory::Open(narrow.c_str(), &error, true);
+  if (!into.IsOpen()) {
+    walk.Fail(to, TREE_ERROR_CREATE_DIRECTORY, true);
+    return walk.Result();
+  }
+  std::string fromNarrow;
+  SysDirectory dir = Narrow(from, fromNarrow) ? SysDirectory::Open(fromNarrow.c_str(), &error, true) : SysDirectory();
+  if (!dir.IsOpen()) {
+    walk.Fail(from, ListError(error), false);
+    return walk.Result();
+  }
+  walk.Copy(from, dir, to, into);
   return walk.Result();
 }
 

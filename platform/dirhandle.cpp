@@ -79,10 +79,10 @@ int HoldForDelete(int dirFd, const char* name) {
   return fd;
 }
 
-int OpenRetrying(int dirFd, const char* name) {
+int OpenRetrying(int dirFd, const char* name, int flags = kOpenFlags) {
   int fd;
   do {
-    fd = openat(dirFd, name, kOpenFlags);
+    fd = openat(dirFd, name, flags);
   } while (fd < 0 && errno == EINTR);
   return fd;
 }
@@ -104,7 +104,7 @@ SysDirectory& SysDirectory::operator=(SysDirectory&& other) noexcept {
   return *this;
 }
 
-SysDirectory SysDirectory::Open(const char* path, int* error) {
+SysDirectory SysDirectory::Open(const char* path, int* error, bool followLink) {
   std::string host;
   if (path == nullptr || !SysHostPath(path, host)) {
     SysSetLastError(SYS_ERROR_PATH_NOT_FOUND);
@@ -113,7 +113,7 @@ SysDirectory SysDirectory::Open(const char* path, int* error) {
   }
   // A trailing '/' would make the host follow a link in the last place.
   while (host.size() > 1 && host.back() == '/') host.pop_back();
-  int fd = OpenRetrying(AT_FDCWD, host.c_str());
+  int fd = OpenRetrying(AT_FDCWD, host.c_str(), followLink ? kOpenFlags & ~O_NOFOLLOW : kOpenFlags);
   if (fd < 0) {
     *error = OpenError(AT_FDCWD, host.c_str(), errno);
     return SysDirectory();
@@ -189,6 +189,13 @@ bool SysDirectory::GetLastWriteTime(const char* name, uint64_t* ticks) const {
   if (fd_ < 0 || strchr(name, '/') != nullptr || fstatat(fd_, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
   *ticks = SysTicksFromHostTime(int64_t(st.st_mtim.tv_sec), st.st_mtim.tv_nsec);
   return true;
+}
+
+std::string SysDirectory::PathOf(const std::string& name) const {
+  // The descriptor's own entry in /proc leads to the open folder itself.
+  static const bool hasProc = access("/proc/self/fd", X_OK) == 0;
+  if (fd_ < 0 || !hasProc) return std::string();
+  return "/proc/self/fd/" + std::to_string(fd_) + "/" + name;
 }
 
 bool SysIsSymbolicLink(const char* path) {

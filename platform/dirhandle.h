@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "platform/fsops.h"
@@ -24,10 +25,10 @@ class SysDirectory {
   SysDirectory& operator=(const SysDirectory&) = delete;
 
   // Opens the folder path names (spelt as SysHostPath takes it). Its last
-  // name is never followed: a link there gives SYS_ERROR_NOT_A_DIRECTORY.
-  // *error: SYS_OK, SYS_ERROR_NOT_FOUND when nothing has the name, or
-  // another SYS_ERROR_* code.
-  static SysDirectory Open(const char* path, int* error);
+  // name is not followed unless followLink: a link there gives
+  // SYS_ERROR_NOT_A_DIRECTORY. *error: SYS_OK, SYS_ERROR_NOT_FOUND when
+  // nothing has the name, or another SYS_ERROR_* code.
+  static SysDirectory Open(const char* path, int* error, bool followLink = false);
   // Opens the entry `name` of this folder the same way.
   SysDirectory OpenChild(const char* name, int* error) const;
 
@@ -45,6 +46,10 @@ class SysDirectory {
   int RemoveDirectory(const char* name) const;
   // The last-write time of the entry itself, in ticks; false when it is gone.
   bool GetLastWriteTime(const char* name, uint64_t* ticks) const;
+  // A host path that reaches the entry `name` of this folder for as long as
+  // it stays open, whatever becomes of the path it was opened by, for calls
+  // that take paths only; empty where the host has no such path.
+  std::string PathOf(const std::string& name) const;
 
  private:
   explicit SysDirectory(int fd) : fd_(fd) {}

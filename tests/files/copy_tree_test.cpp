@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "files/copytree.h"
+#include "platform/dirhandle.h"
 #include "platform/fsops.h"
 #include "stream_test_util.h"
 
@@ -298,6 +299,56 @@ TEST_F(Tree, NeverClearsATargetThatHoldsTheSource) {
   WriteWholeFile(src_ + "x/old", Bytes{1});
   EXPECT_EQ(CopyDirectoryTree(TREE_CLEAR_TARGET, src_.c_str(), (src_ + "x").c_str(), nullptr), 3);
   EXPECT_FALSE(fs::exists(src_ + "x/old"));
+}
+
+// Swaps src/sub for a link to `outside` the n-th time a walk opens "sub".
+struct SubSwapper {
+  std::string src, outside;
+  int atCall, calls = 0;
+  static void Hook(const char* name, void* context) {
+    auto* s = static_cast<SubSwapper*>(context);
+    if (std::string(name) != "sub" || ++s->calls != s->atCall) return;
+    fs::rename(s->src + "/sub", s->src + "/moved");
+    fs::create_directory_symlink(s->outside, s->src + "/sub");
+  }
+};
+
+// Moves and copies never reach through a link into a folder outside the
+// trees: not through a source folder swapped for one while the walk runs
+// (its files would be moved away), not through one that stands in the
+// target (its files would be overwritten), not when the target is cleared.
+TEST_F(Tree, MovesAndCopiesNeverPassThroughLinks) {
+  const DWORD move = COPY_MOVE | TREE_SUBDIRECTORIES | TREE_CREATE_TARGET;
+  ScratchDir outside;
+  WriteWholeFile(outside.File("d.txt"), Bytes{9});
+  // A plain move empties the source into the target.
+  EXPECT_EQ(CopyDirectoryTree(move, src_.c_str(), dst_.c_str(), nullptr), 5);
+  EXPECT_EQ(Copied(), (Names{"a.txt", "b.log", "c.TXT", "empty", "sub", "sub/d.txt", "sub/deep", "sub/deep/e.txt"}));
+  EXPECT_FALSE(fs::exists(src_ + "/sub/d.txt"));
+  fs::remove_all(src_);
+  fs::rename(dst_, src_);
+  // The scan has entered src/sub; the copy finds a link there.
+  SubSwapper swapper{src_, outside.path(), 2};
+  SysSetOpenChildHook(&SubSwapper::Hook, &swapper);
+  EXPECT_EQ(CopyDirectoryTree(move, src_.c_str(), dst_.c_str(), nullptr), TREE_ERROR_LIST);
+  SysSetOpenChildHook(nullptr, nullptr);
+  EXPECT_EQ(ReadWholeFile(outside.File("d.txt")), Bytes{9});
+  EXPECT_EQ(ReadWholeFile(src_ + "/moved/d.txt"), RandomBytes(40, 40));
+  EXPECT_FALSE(fs::exists(dst_ + "/sub/d.txt"));
+  // A link in the target's place of a folder is not written through.
+  fs::remove(src_ + "/sub");
+  fs::rename(src_ + "/moved", src_ + "/sub");
+  fs::remove_all(dst_);
+  fs::create_directory(dst_);
+  fs::create_directory_symlink(outside.path(), dst_ + "/sub");
+  EXPECT_EQ(CopyDirectoryTree(TREE_SUBDIRECTORIES, src_.c_str(), dst_.c_str(), nullptr), TREE_ERROR_CREATE_DIRECTORY);
+  EXPECT_EQ(ReadWholeFile(outside.File("d.txt")), Bytes{9});
+  EXPECT_FALSE(fs::exists(outside.File("deep")));
+  // Clearing the target takes the link, not what it names (the move above
+  // took the source's top files before it came to the link).
+  EXPECT_EQ(CopyDirectoryTree(TREE_CLEAR_TARGET | TREE_SUBDIRECTORIES, src_.c_str(), dst_.c_str(), nullptr), 2);
+  EXPECT_EQ(ReadWholeFile(outside.File("d.txt")), Bytes{9});
+  EXPECT_EQ(ReadWholeFile(dst_ + "/sub/d.txt"), RandomBytes(40, 40));
 }
 
 }  // namespace
