@@ -24,11 +24,12 @@ struct HistogramColour {
 // distinct colours are moved to its front, and the box splits keep every
 // box's colours together there.
 //
-// Memory: 8 bytes a slot and at most 4 slots per distinct colour, so no more
-// than 32 bytes per colour (48 for a moment while the hash doubles), and 2 KB
-// at the least. The list histogram this replaces took 20 bytes per node in a
-// vector of up to twice the colours (40, and 60 while it grew) plus 3 KB of
-// list heads; the box table below is a fixed 8 KB.
+// Memory: 8 bytes a slot, 256 slots at first, doubled before more than half
+// would be used: under 32 bytes per distinct colour (under 48 while the hash
+// doubles, old and new side by side), never less than 2 KB. That stays below
+// the per-colour lists it replaced (20-byte nodes in a vector of up to twice
+// the colours, 60 bytes a colour while it grew, plus 3 KB of list heads).
+// Nothing else grows with the image: the box table is about 9 KB.
 struct ColourHistogram {
   std::unique_ptr<HistogramColour[]> slot;
   DWORD capacity = 0;
