@@ -23,6 +23,7 @@
 #include "platform/fsops.h"
 #include "platform/pathconv.h"
 #include "platform/registry.h"
+#include "platform/syserror.h"
 #include "platform/sysinfo_exports.h"
 
 namespace ps = platform::sysinfo;
@@ -165,15 +166,6 @@ bool tokenOf(HANDLE token, ps::KernelObject* object) {
   return true;
 }
 
-DWORD statError(int error) {
-  switch (error) {
-    case ENOENT: return SYS_ERROR_NOT_FOUND;
-    case ENOTDIR: case ENAMETOOLONG: return SYS_ERROR_PATH_NOT_FOUND;
-    case EACCES: case EPERM: return SYS_ERROR_ACCESS;
-    default: return SYS_ERROR_OTHER;
-  }
-}
-
 // One block holding the owner's and the group's SIDs.
 DWORD describe(uid_t uid, gid_t gid, PSID* owner, PSID* group, PACL* dacl, PACL* sacl,
                PSECURITY_DESCRIPTOR* descriptor) {
@@ -215,7 +207,7 @@ DWORD namedSecurityInfo(const char* name, int objectType, PSID* owner, PSID* gro
   struct stat st;
   if (objectType == SE_FILE_OBJECT) {
     if (!name[0]) return SYS_ERROR_PATH_NOT_FOUND;
-    if (stat(name, &st) != 0) return statError(errno);
+    if (stat(name, &st) != 0) return SysErrorFromErrno(errno, name);
     return describe(st.st_uid, st.st_gid, owner, group, dacl, sacl, descriptor);
   }
   if (objectType == SE_REGISTRY_KEY) {
