@@ -88,14 +88,6 @@ LONG FindChild(Database& db, KeyId parent, const std::string& name, KeyId* id) {
   return rc == SQLITE_DONE ? ERROR_FILE_NOT_FOUND : db.ErrorOf(rc);
 }
 
-}  // namespace registry_detail
-
-namespace {
-
-using namespace registry_detail;
-
-// The key behind a handle for one operation: an injected fault first, then
-// the handle, then the access the operation needs.
 bool ResolveFor(Store& s, HKEY handle, RegistryFault point, REGSAM need, OpenKey* key,
                 LONG* error) {
   if (TakeFault(s, point, error)) return false;
@@ -107,13 +99,11 @@ bool ResolveFor(Store& s, HKEY handle, RegistryFault point, REGSAM need, OpenKey
   return true;
 }
 
-// Why a row of `id` was not found: the key is gone, or `missing`.
 LONG Absent(Database& db, KeyId id, LONG missing) {
   const LONG rc = KeyExists(db, id);
   return rc == ERROR_SUCCESS ? missing : rc;
 }
 
-// Value data into the caller's buffer; a short buffer learns the size needed.
 LONG CopyData(const std::string& bytes, BYTE* data, DWORD* size) {
   const auto needed = static_cast<DWORD>(bytes.size());
   if (data != nullptr && *size < needed) {
@@ -125,7 +115,6 @@ LONG CopyData(const std::string& bytes, BYTE* data, DWORD* size) {
   return ERROR_SUCCESS;
 }
 
-// Copies a name into the caller's room; ERROR_MORE_DATA when it does not fit.
 LONG CopyName(const std::string& text, char* name, DWORD* nameLen) {
   if (name == nullptr || nameLen == nullptr) return ERROR_INVALID_PARAMETER;
   if (static_cast<size_t>(*nameLen) < text.size() + 1) return ERROR_MORE_DATA;
@@ -134,6 +123,16 @@ LONG CopyName(const std::string& text, char* name, DWORD* nameLen) {
   *nameLen = static_cast<DWORD>(text.size());
   return ERROR_SUCCESS;
 }
+
+std::string AsRead(DWORD type, std::string stored, bool wide) {
+  return !wide && IsTextType(type) ? Narrow(stored) : stored;
+}
+
+}  // namespace registry_detail
+
+namespace {
+
+using namespace registry_detail;
 
 std::string ValueName(const char* name) { return name != nullptr ? std::string(name) : std::string(); }
 
@@ -146,11 +145,6 @@ bool NarrowName(const wchar16* name, std::string* out) {
     out->push_back(static_cast<char>(*p));
   }
   return true;
-}
-
-// The data as the caller's width sees it.
-std::string AsRead(DWORD type, std::string stored, bool wide) {
-  return !wide && IsTextType(type) ? Narrow(stored) : stored;
 }
 
 HKEY NewHandle(Store& s, KeyId id, REGSAM access, int depth) {
@@ -243,9 +237,11 @@ LONG SetLocked(Store& s, HKEY handle, const std::string& name, bool wide, DWORD 
   if (name.size() > kMaxValueName) return ERROR_INVALID_PARAMETER;
   if (data == nullptr && size > 0) return ERROR_INVALID_PARAMETER;
   if (size > kMaxValueData) return ERROR_OUTOFMEMORY;
-  const std::string stored = !wide && IsTextType(type)
-                                 ? Widen(data, size)
-                                 : std::string(reinterpret_cast<const char*>(data), size);
+  std::string stored;
+  if (size > 0) {
+    stored = !wide && IsTextType(type) ? Widen(data, size)
+                                       : std::string(reinterpret_cast<const char*>(data), size);
+  }
   return Commit(s, key.id, [&](Database& db) {
     Stmt q(db, kSetValue);
     q.Int(key.id).Blob(Folded(name)).Blob(name).Int(type).Blob(stored);
@@ -385,7 +381,7 @@ LONG RegDeleteValueA(HKEY key, const char* name) {
   std::lock_guard<std::mutex> guard(s.lock);
   LONG rc = 0;
   OpenKey k;
-  if (!platform::ResolveFor(s, key, RegistryFault::Delete, KEY_SET_VALUE, &k, &rc)) return rc;
+  if (!ResolveFor(s, key, RegistryFault::Delete, KEY_SET_VALUE, &k, &rc)) return rc;
   const std::string folded = Folded(platform::ValueName(name));
   return Commit(s, k.id, [&](Database& db) {
     Stmt q(db, "DELETE FROM vals WHERE key = ? AND folded = ?");
@@ -424,49 +420,6 @@ LONG RegSetValueExW(HKEY key, const wchar16* name, DWORD, DWORD type, const BYTE
   std::string narrow;
   if (!platform::NarrowName(name, &narrow)) return ERROR_INVALID_PARAMETER;
   return platform::SetLocked(s, key, narrow, true, type, data, size);
-}
-
-LONG RegEnumValueA(HKEY key, DWORD index, char* name, DWORD* nameLen, DWORD*, DWORD* type,
-                   BYTE* data, DWORD* size) {
-  Store& s = TheStore();
-  std::lock_guard<std::mutex> guard(s.lock);
-  LONG rc = 0;
-  OpenKey k;
-  if (!platform::ResolveFor(s, key, RegistryFault::Enum, KEY_QUERY_VALUE, &k, &rc)) return rc;
-  Database& db = Db(s);
-  Stmt q(db, "SELECT name, type, data FROM vals WHERE key = ? ORDER BY ord LIMIT 1 OFFSET ?");
-  q.Int(k.id).Int(index);
-  const int step = q.Step();
-  if (step == SQLITE_DONE) return platform::Absent(db, k.id, ERROR_NO_MORE_ITEMS);
-  if (step != SQLITE_ROW) return db.ErrorOf(step);
-  const auto stored = static_cast<DWORD>(q.IntAt(1));
-  if (type != nullptr) *type = stored;
-  rc = platform::CopyName(q.BlobAt(0), name, nameLen);
-  if (rc != ERROR_SUCCESS || size == nullptr) return rc;
-  return platform::CopyData(platform::AsRead(stored, q.BlobAt(2), false), data, size);
-}
-
-LONG RegEnumKeyExA(HKEY key, DWORD index, char* name, DWORD* nameLen, DWORD*, char* keyClass,
-                   DWORD* classLen, void*) {
-  Store& s = TheStore();
-  std::lock_guard<std::mutex> guard(s.lock);
-  LONG rc = 0;
-  OpenKey k;
-  if (!platform::ResolveFor(s, key, RegistryFault::Enum, KEY_ENUMERATE_SUB_KEYS, &k, &rc)) {
-    return rc;
-  }
-  Database& db = Db(s);
-  Stmt q(db, "SELECT name FROM keys WHERE parent = ? ORDER BY folded LIMIT 1 OFFSET ?");
-  q.Int(k.id).Int(index);
-  const int step = q.Step();
-  if (step == SQLITE_DONE) return platform::Absent(db, k.id, ERROR_NO_MORE_ITEMS);
-  if (step != SQLITE_ROW) return db.ErrorOf(step);
-  rc = platform::CopyName(q.BlobAt(0), name, nameLen);
-  if (rc == ERROR_SUCCESS && keyClass != nullptr && classLen != nullptr && *classLen > 0) {
-    keyClass[0] = '\0';
-    *classLen = 0;
-  }
-  return rc;
 }
 
 LONG RegQueryInfoKeyA(HKEY key, DWORD* subKeys, DWORD* maxSubKeyLen, DWORD* values,

@@ -84,6 +84,14 @@ unsigned Forks() {
 
 }  // namespace
 
+StoreVersion Database::Version() const {
+  StoreVersion v;
+  v.connection = serial_;
+  sqlite3_file_control(db_, "main", SQLITE_FCNTL_DATA_VERSION, &v.data);
+  v.own = sqlite3_total_changes64(db_);
+  return v;
+}
+
 bool Database::IsOpen() const { return db_ != nullptr && owner_ == Forks(); }
 
 void Database::Abandon() {
@@ -274,7 +282,9 @@ LONG Database::Initialize(const std::string& path) {
 }
 
 void Database::Open(const std::string& path, LONG readFault) {
+  static unsigned connections = 0;
   Close();
+  serial_ = ++connections;
   loadError_ = ERROR_SUCCESS;
   writeError_ = readFault;
   if (readFault == ERROR_SUCCESS) {

@@ -20,6 +20,13 @@ using KeyId = int64_t;
 // handle values.
 inline KeyId RootId(size_t index) { return static_cast<KeyId>(index) + 1; }
 
+struct StoreVersion {
+  unsigned connection = 0;
+  unsigned data = 0;  // the file's data version as this connection saw it
+  int64_t own = 0;    // rows this connection changed
+  bool operator==(const StoreVersion&) const = default;
+};
+
 // One connection with its prepared statements. A connection belongs to the
 // process that made it: after a fork the child leaves the parent's alone
 // and opens its own.
@@ -47,6 +54,9 @@ class Database {
   // it cannot be compiled (SQLITE_ERROR: the tables do not fit it).
   sqlite3_stmt* Prepare(const char* sql, int* rc);
   sqlite3* Handle() const { return db_; }
+  // Differs whenever the store may have changed since: a commit by anyone,
+  // or another connection. Read inside a read transaction.
+  StoreVersion Version() const;
 
   // BEGIN IMMEDIATE (waiting up to the busy timeout), COMMIT, ROLLBACK.
   LONG Begin();
@@ -63,6 +73,7 @@ class Database {
 
   sqlite3* db_ = nullptr;
   unsigned owner_ = 0;  // the fork count when it was made
+  unsigned serial_ = 0;  // which of the process's connections this is
   LONG loadError_ = ERROR_SUCCESS;
   LONG writeError_ = ERROR_SUCCESS;
   std::unordered_map<const char*, sqlite3_stmt*> statements_;

@@ -18,6 +18,17 @@ struct OpenKey {
   unsigned generation = 0;  // the store it was opened in
 };
 
+// Where the last enumeration of a key's subkeys or values stood, so that
+// the next index is one step from there rather than counted from the start.
+// It holds only while the store is unchanged since (same connection, same
+// data version, no change of this connection).
+struct Cursor {
+  DWORD index = 0;
+  std::string folded;  // subkeys: the folded name at index
+  int64_t ord = 0;     // values: the order number at index
+  StoreVersion version;
+};
+
 struct Store {
   std::mutex lock;
   bool chosenPath = false;
@@ -26,6 +37,7 @@ struct Store {
   Database db;
   std::unordered_map<uintptr_t, OpenKey> handles;
   uintptr_t nextHandle = 0x1000;
+  std::unordered_map<KeyId, Cursor> subkeyCursors, valueCursors;
   bool faultPending[static_cast<unsigned>(RegistryFault::Count)] = {};
   LONG faultError[static_cast<unsigned>(RegistryFault::Count)] = {};
 };
@@ -43,6 +55,19 @@ LONG KeyExists(Database& db, KeyId id);
 bool SplitPath(const char* path, std::vector<std::string>* parts);
 // The subkey of `parent` named `name`: 0, ERROR_FILE_NOT_FOUND or an error.
 LONG FindChild(Database& db, KeyId parent, const std::string& name, KeyId* id);
+
+// The key behind a handle for one operation: an injected fault first, then
+// the handle, then the access the operation needs.
+bool ResolveFor(Store& s, HKEY handle, RegistryFault point, REGSAM need, OpenKey* key,
+                LONG* error);
+// Why a row of `id` was not found: the key is gone, or `missing`.
+LONG Absent(Database& db, KeyId id, LONG missing);
+// Value data into the caller's buffer; a short buffer learns the size needed.
+LONG CopyData(const std::string& bytes, BYTE* data, DWORD* size);
+// Copies a name into the caller's room; ERROR_MORE_DATA when it does not fit.
+LONG CopyName(const std::string& text, char* name, DWORD* nameLen);
+// The data as the caller's width sees it.
+std::string AsRead(DWORD type, std::string stored, bool wide);
 
 // Runs `change` as one committed transaction on the existing key `id`: an
 // injected write failure or the store's own error first, and the key's

@@ -261,6 +261,66 @@ TEST_F(RegistryShareTest, ProcessesStartingTogetherTakeOverTheOldFileOnce) {
   EXPECT_NE(access(old_.c_str(), F_OK), 0);
 }
 
+// An enumeration walked index by index sees the changes made between its
+// steps, by this process or another, as a count from the start would.
+TEST_F(RegistryShareTest, EnumerationStepsFollowChangesMadeBetweenThem) {
+  HKEY key = Create("Walk");
+  for (const char* sub : {"b", "d", "f", "h"}) RegCloseKey(Create(std::string("Walk\\") + sub));
+  for (const char* value : {"v1", "v2", "v3"}) ASSERT_EQ(SetText(key, value, "x"), 0);
+  const auto subkey = [&](DWORD i) {
+    char name[16];
+    DWORD len = sizeof name;
+    return RegEnumKeyExA(key, i, name, &len, nullptr, nullptr, nullptr, nullptr) == 0
+               ? std::string(name) : std::string("<end>");
+  };
+  const auto value = [&](DWORD i) {
+    char name[16];
+    DWORD len = sizeof name;
+    return RegEnumValueA(key, i, name, &len, nullptr, nullptr, nullptr, nullptr) == 0
+               ? std::string(name) : std::string("<end>");
+  };
+  const auto elsewhere = [](const std::function<int()>& change) { return Reap(Spawn(change)); };
+  struct Step {
+    const char* what;
+    std::function<void()> change;  // made before the step
+    bool values;
+    DWORD index;
+    const char* expected;
+  };
+  const Step steps[] = {
+      {"first", nullptr, false, 0, "b"},
+      {"next", nullptr, false, 1, "d"},
+      {"after a key added here", [] { RegCloseKey(Create("Walk\\a")); }, false, 2, "d"},
+      {"after a key added elsewhere",
+       [&] { ASSERT_EQ(elsewhere([] { return Create("Walk\\C") == nullptr; }), 0); }, false, 3,
+       "d"},
+      {"same again", nullptr, false, 3, "d"},
+      {"back one", nullptr, false, 2, "C"},
+      {"after a key deleted elsewhere",
+       [&] { ASSERT_EQ(elsewhere([] { return RegDeleteKeyA(HKEY_CURRENT_USER, "Walk\\b"); }), 0); },
+       false, 2, "d"},
+      {"last", nullptr, false, 4, "h"},
+      {"past the end", nullptr, false, 5, "<end>"},
+      {"first value", nullptr, true, 0, "v1"},
+      {"next value", nullptr, true, 1, "v2"},
+      {"after a value deleted elsewhere",
+       [&] {
+         ASSERT_EQ(elsewhere([] {
+                     HKEY k = Create("Walk");
+                     return k == nullptr ? 1 : static_cast<int>(RegDeleteValueA(k, "v1"));
+                   }), 0);
+       },
+       true, 1, "v3"},
+      {"after a value added here", [&] { ASSERT_EQ(SetText(key, "v0", "y"), 0); }, true, 2, "v0"},
+      {"value back one", nullptr, true, 1, "v3"},
+  };
+  for (const Step& step : steps) {
+    if (step.change) step.change();
+    EXPECT_EQ(step.values ? value(step.index) : subkey(step.index), step.expected) << step.what;
+  }
+  RegCloseKey(key);
+}
+
 TEST_F(RegistryShareTest, StoreBusyPastTheTimeoutFailsTheChangeAndKeepsReadsGoing) {
   HKEY key = Create("Software\\Busy");
   ASSERT_EQ(SetText(key, "v", "before"), 0);
