@@ -354,12 +354,18 @@ LONG RegDeleteKeyA(HKEY key, const char* subKey) {
   std::vector<std::string> parts;
   if (subKey == nullptr || !SplitPath(subKey, &parts)) return ERROR_INVALID_PARAMETER;
   if (parts.empty()) return ERROR_ACCESS_DENIED;  // a key cannot delete itself
-  return Commit(s, base.id, [&](Database& db) {
+  KeyId parent = 0;
+  StoreVersion before;
+  rc = Commit(s, base.id, [&](Database& db) {
+    before = db.Version();
+    const std::vector<std::string> path(parts.begin(), parts.end() - 1);
     KeyId victim = 0;
     size_t found = 0;
-    LONG error = platform::Follow(db, base.id, parts, &victim, &found);
+    LONG error = platform::Follow(db, base.id, path, &parent, &found);
     if (error != ERROR_SUCCESS) return error;
-    if (found < parts.size()) return static_cast<LONG>(ERROR_FILE_NOT_FOUND);
+    if (found < path.size()) return static_cast<LONG>(ERROR_FILE_NOT_FOUND);
+    error = FindChild(db, parent, parts.back(), &victim);
+    if (error != ERROR_SUCCESS) return error;
     {
       Stmt q(db, "SELECT 1 FROM keys WHERE parent = ? LIMIT 1");
       q.Int(victim);
@@ -374,6 +380,8 @@ LONG RegDeleteKeyA(HKEY key, const char* subKey) {
     const int step = q.Step();
     return step == SQLITE_DONE ? ERROR_SUCCESS : db.ErrorOf(step);
   });
+  if (rc == ERROR_SUCCESS) AfterDelete(s, s.subkeyCursors, parent, before, Folded(parts.back()), 0);
+  return rc;
 }
 
 LONG RegDeleteValueA(HKEY key, const char* name) {
@@ -383,13 +391,22 @@ LONG RegDeleteValueA(HKEY key, const char* name) {
   OpenKey k;
   if (!ResolveFor(s, key, RegistryFault::Delete, KEY_SET_VALUE, &k, &rc)) return rc;
   const std::string folded = Folded(platform::ValueName(name));
-  return Commit(s, k.id, [&](Database& db) {
-    Stmt q(db, "DELETE FROM vals WHERE key = ? AND folded = ?");
+  StoreVersion before;
+  int64_t ord = 0;
+  rc = Commit(s, k.id, [&](Database& db) {
+    before = db.Version();
+    Stmt q(db, "DELETE FROM vals WHERE key = ? AND folded = ? RETURNING ord");
     q.Int(k.id).Blob(folded);
-    const int step = q.Step();
-    if (step != SQLITE_DONE) return db.ErrorOf(step);
-    return sqlite3_changes(db.Handle()) > 0 ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+    int step = q.Step();
+    if (step == SQLITE_DONE) return static_cast<LONG>(ERROR_FILE_NOT_FOUND);
+    if (step == SQLITE_ROW) {
+      ord = q.IntAt(0);
+      step = q.Step();
+    }
+    return step == SQLITE_DONE ? ERROR_SUCCESS : db.ErrorOf(step);
   });
+  if (rc == ERROR_SUCCESS) AfterDelete(s, s.valueCursors, k.id, before, std::string(), ord);
+  return rc;
 }
 
 LONG RegQueryValueExA(HKEY key, const char* name, DWORD*, DWORD* type, BYTE* data, DWORD* size) {

@@ -63,9 +63,9 @@ int StepTo(Database& db, std::unordered_map<KeyId, Cursor>& cursors, KeyId id, D
   const auto it = cursors.find(id);
   const Cursor* c = it != cursors.end() && it->second.version == version ? &it->second : nullptr;
   const char* sql = steps.counted;
-  if (c != nullptr && index == c->index + 1) sql = steps.after;
+  if (c != nullptr && !c->gone && index == c->index + 1) sql = steps.after;
   if (c != nullptr && c->index > 0 && index == c->index - 1) sql = steps.before;
-  if (c != nullptr && index == c->index) sql = steps.same;
+  if (c != nullptr && index == c->index) sql = c->gone ? steps.after : steps.same;
   row.emplace(db, sql);
   row->Int(id);
   if (sql == steps.counted) {
@@ -77,6 +77,32 @@ int StepTo(Database& db, std::unordered_map<KeyId, Cursor>& cursors, KeyId id, D
   }
   return row->Step();
 }
+
+}  // namespace
+
+void platform::registry_detail::AfterDelete(Store& s, std::unordered_map<KeyId, Cursor>& cursors,
+                                            KeyId id, const StoreVersion& before,
+                                            const std::string& folded, int64_t ord) {
+  const auto it = cursors.find(id);
+  if (it == cursors.end()) return;
+  Cursor& c = it->second;
+  // Changed by anyone else since the cursor was made: it is left to lapse.
+  if (!(c.version == before)) return;
+  const bool byName = !folded.empty();
+  const int order = byName ? folded.compare(c.folded) : (ord < c.ord ? -1 : ord > c.ord ? 1 : 0);
+  if (order == 0) {
+    c.gone = true;  // index now names the entry after the deleted one
+  } else if (order < 0) {
+    if (c.index == 0) {
+      cursors.erase(it);
+      return;
+    }
+    --c.index;  // an entry before it is gone
+  }
+  c.version = s.db.Version();
+}
+
+namespace {
 
 // Remembers where an enumeration stands; a few keys at a time, enough for
 // walks nested in walks.
@@ -103,7 +129,7 @@ LONG RegEnumValueA(HKEY key, DWORD index, char* name, DWORD* nameLen, DWORD*, DW
   const int step = StepTo(db, s.valueCursors, k.id, index, version, kValueSteps, false, row);
   if (step == SQLITE_DONE) return ERROR_NO_MORE_ITEMS;
   if (step != SQLITE_ROW) return db.ErrorOf(step);
-  Remember(s.valueCursors, k.id, Cursor{index, std::string(), row->IntAt(3), version});
+  Remember(s.valueCursors, k.id, Cursor{index, std::string(), row->IntAt(3), version, false});
   const auto stored = static_cast<DWORD>(row->IntAt(1));
   if (type != nullptr) *type = stored;
   rc = CopyName(row->BlobAt(0), name, nameLen);
@@ -127,7 +153,7 @@ LONG RegEnumKeyExA(HKEY key, DWORD index, char* name, DWORD* nameLen, DWORD*, ch
   const int step = StepTo(db, s.subkeyCursors, k.id, index, version, kSubkeySteps, true, row);
   if (step == SQLITE_DONE) return ERROR_NO_MORE_ITEMS;
   if (step != SQLITE_ROW) return db.ErrorOf(step);
-  Remember(s.subkeyCursors, k.id, Cursor{index, row->BlobAt(1), 0, version});
+  Remember(s.subkeyCursors, k.id, Cursor{index, row->BlobAt(1), 0, version, false});
   rc = CopyName(row->BlobAt(0), name, nameLen);
   if (rc == ERROR_SUCCESS && keyClass != nullptr && classLen != nullptr && *classLen > 0) {
     keyClass[0] = '\0';

@@ -27,6 +27,7 @@ struct Cursor {
   std::string folded;  // subkeys: the folded name at index
   int64_t ord = 0;     // values: the order number at index
   StoreVersion version;
+  bool gone = false;  // the entry at index was deleted: index is the next one
 };
 
 struct Store {
@@ -68,6 +69,12 @@ LONG CopyData(const std::string& bytes, BYTE* data, DWORD* size);
 LONG CopyName(const std::string& text, char* name, DWORD* nameLen);
 // The data as the caller's width sees it.
 std::string AsRead(DWORD type, std::string stored, bool wide);
+
+// Keeps a cursor of key `id` exact across this process's deletion of the
+// entry at `folded` (subkeys) or `ord` (values), committed in a transaction
+// that saw the store at `before`.
+void AfterDelete(Store& s, std::unordered_map<KeyId, Cursor>& cursors, KeyId id,
+                 const StoreVersion& before, const std::string& folded, int64_t ord);
 
 // Runs `change` as one committed transaction on the existing key `id`: an
 // injected write failure or the store's own error first, and the key's

@@ -245,6 +245,34 @@ int main(int argc, char** argv) {
   RegCloseKey(wide);
   const double wideTime = Seconds(start);
 
+  // One key of as many subkeys: enumerated, then deleted from the last one
+  // down as a whole-tree delete walks them.
+  HKEY parent = Create("Software\\Subkeys");
+  for (int k = 0; k < sizes.wideKeyValues; ++k) {
+    HKEY sub = Create("Software\\Subkeys\\" + Name("s", k));
+    ok &= sub != nullptr;
+    RegCloseKey(sub);
+  }
+  start = std::chrono::steady_clock::now();
+  int listed = 0;
+  char subName[64];
+  for (DWORD i = 0;; ++i) {
+    DWORD len = sizeof subName;
+    if (RegEnumKeyExA(parent, i, subName, &len, nullptr, nullptr, nullptr, nullptr) != 0) break;
+    ++listed;
+  }
+  ok &= listed == sizes.wideKeyValues;
+  const double enumTime = Seconds(start);
+  start = std::chrono::steady_clock::now();
+  for (int i = sizes.wideKeyValues - 1; i >= 0; --i) {
+    DWORD len = sizeof subName;
+    ok &= RegEnumKeyExA(parent, static_cast<DWORD>(i), subName, &len, nullptr, nullptr, nullptr,
+                        nullptr) == ERROR_SUCCESS &&
+          RegDeleteKeyA(parent, subName) == ERROR_SUCCESS;
+  }
+  const double deleteTime = Seconds(start);
+  RegCloseKey(parent);
+
   // The big store, loaded in one transaction, then read by a new process.
   const std::string file = std::string(dir) + "/big.key";
   {
@@ -281,7 +309,11 @@ int main(int argc, char** argv) {
     std::printf("%-46s %12.1f %-4s (store / bare: %.2f)\n", "  bare SQLite, same statements",
                 values / bareReads, "/s", bareReads / readTime);
     Report("one key of 20,000 values, set and read back", wideTime * 1000, "ms", 1000, false);
-    std::printf("%-46s %12.1f %-10s\n", "1,000,000 values loaded in one transaction",
+    std::printf("%-46s %12.1f %-4s\n", "one key of 20,000 subkeys, enumerated", enumTime * 1000,
+                "ms");
+    std::printf("%-46s %12.1f %-4s\n", "  and deleted one by one from the last",
+                deleteTime * 1000, "ms");
+    std::printf("%-46s %12.1f %-4s\n", "1,000,000 values loaded in one transaction",
                 loadTime * 1000, "ms");
     Report("first read of a new process, 1,000,000 values", firstRead, "ms", 50, false);
   }

@@ -300,7 +300,11 @@ TEST_F(RegistryShareTest, EnumerationStepsFollowChangesMadeBetweenThem) {
        [&] { ASSERT_EQ(elsewhere([] { return RegDeleteKeyA(HKEY_CURRENT_USER, "Walk\\b"); }), 0); },
        false, 2, "d"},
       {"last", nullptr, false, 4, "h"},
-      {"past the end", nullptr, false, 5, "<end>"},
+      {"after the entry there deleted here",
+       [&] { ASSERT_EQ(RegDeleteKeyA(key, "H"), 0); }, false, 3, "f"},
+      {"after an entry before deleted here",
+       [&] { ASSERT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, "Walk\\c"), 0); }, false, 1, "d"},
+      {"past the end", nullptr, false, 3, "<end>"},
       {"first value", nullptr, true, 0, "v1"},
       {"next value", nullptr, true, 1, "v2"},
       {"after a value deleted elsewhere",
@@ -313,6 +317,11 @@ TEST_F(RegistryShareTest, EnumerationStepsFollowChangesMadeBetweenThem) {
        true, 1, "v3"},
       {"after a value added here", [&] { ASSERT_EQ(SetText(key, "v0", "y"), 0); }, true, 2, "v0"},
       {"value back one", nullptr, true, 1, "v3"},
+      {"after the value there deleted here", [&] { ASSERT_EQ(RegDeleteValueA(key, "V3"), 0); },
+       true, 1, "v0"},
+      {"after a value before deleted here", [&] { ASSERT_EQ(RegDeleteValueA(key, "v2"), 0); },
+       true, 0, "v0"},
+      {"past the last value", nullptr, true, 1, "<end>"},
   };
   for (const Step& step : steps) {
     if (step.change) step.change();
