@@ -21,11 +21,21 @@ std::atomic<void*> g_hookContext{nullptr};
 
 int Code(int err) {
   switch (err) {
-    case ENOENT: return SYS_ERROR_NOT_FOUND;
-    case EACCES: case EPERM: case EROFS: case EISDIR: return SYS_ERROR_ACCESS;
-    case EEXIST: case ENOTEMPTY: return SYS_ERROR_EXISTS;
-    case ELOOP: case ENOTDIR: return SYS_ERROR_NOT_A_DIRECTORY;
-    default: return SYS_ERROR_OTHER;
+    case ENOENT:
+      return SYS_ERROR_NOT_FOUND;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR:
+      return SYS_ERROR_ACCESS;
+    case EEXIST:
+    case ENOTEMPTY:
+      return SYS_ERROR_EXISTS;
+    case ELOOP:
+    case ENOTDIR:
+      return SYS_ERROR_NOT_A_DIRECTORY;
+    default:
+      return SYS_ERROR_OTHER;
   }
 }
 
@@ -93,7 +103,9 @@ SysDirectory::~SysDirectory() {
   if (fd_ >= 0) close(fd_);
 }
 
-SysDirectory::SysDirectory(SysDirectory&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+SysDirectory::SysDirectory(SysDirectory&& other) noexcept : fd_(other.fd_) {
+  other.fd_ = -1;
+}
 
 SysDirectory& SysDirectory::operator=(SysDirectory&& other) noexcept {
   if (this != &other) {
@@ -126,7 +138,9 @@ SysDirectory SysDirectory::OpenChild(const char* name, int* error) const {
   if (SysOpenChildHook hook = g_hook.load()) hook(name, g_hookContext.load());
   int fd = fd_ >= 0 && strchr(name, '/') == nullptr ? OpenRetrying(fd_, name) : -1;
   if (fd < 0) {
-    *error = fd_ < 0 ? SYS_ERROR_NOT_FOUND : strchr(name, '/') ? SYS_ERROR_OTHER : OpenError(fd_, name, errno);
+    *error = fd_ < 0             ? SYS_ERROR_NOT_FOUND
+             : strchr(name, '/') ? SYS_ERROR_OTHER
+                                 : OpenError(fd_, name, errno);
     return SysDirectory();
   }
   *error = SYS_OK;
@@ -155,7 +169,8 @@ bool SysDirectory::List(std::vector<SysDirEntry>& entries, int* error) const {
     item.name = entry->d_name;
     if (entry->d_type == DT_UNKNOWN) {
       struct stat st;
-      item.isDirectory = fstatat(fd_, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
+      item.isDirectory =
+          fstatat(fd_, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
     } else {
       item.isDirectory = entry->d_type == DT_DIR;
     }
@@ -186,7 +201,8 @@ int SysDirectory::RemoveDirectory(const char* name) const {
 
 bool SysDirectory::GetLastWriteTime(const char* name, uint64_t* ticks) const {
   struct stat st;
-  if (fd_ < 0 || strchr(name, '/') != nullptr || fstatat(fd_, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
+  if (fd_ < 0 || strchr(name, '/') != nullptr || fstatat(fd_, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+    return false;
   *ticks = SysTicksFromHostTime(int64_t(st.st_mtim.tv_sec), st.st_mtim.tv_nsec);
   return true;
 }
