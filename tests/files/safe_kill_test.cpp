@@ -185,7 +185,6 @@ TEST_F(KilledSafeFiles, RewriteThroughLinks) {
   // A replaced file is a new file: a second hard link keeps the old one.
   EXPECT_EQ(Read("hard"), "0123456789");
   EXPECT_EQ(Listing(), (Names{"hard", "one", "real", "two"}));
-  EXPECT_EQ(fs::directory_iterator(dir_.File("real")) != fs::directory_iterator(), true);
   Names real;
   for (const auto& entry : fs::directory_iterator(dir_.File("real"))) real.push_back(entry.path().filename());
   std::sort(real.begin(), real.end());
