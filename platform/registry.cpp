@@ -1,9 +1,7 @@
 // The registry calls over the store's database. One lock guards the handle
 // table, the failure injection and the connection.
 #include <sqlite3.h>
-#include <unistd.h>
 
-#include <algorithm>
 #include <cstring>
 
 #include "platform/registry_store.h"
