@@ -54,14 +54,6 @@ inline Sum FastTwoSum(double a, double b) {
   return {s, (a - s) + b};
 }
 
-// a + b exactly, whatever their sizes.
-inline Sum TwoSum(double a, double b) {
-  const double s = a + b;
-  const double bVirtual = s - a;
-  const double aVirtual = s - bVirtual;
-  return {s, (a - aVirtual) + (b - bVirtual)};
-}
-
 // a·b, the low parts' product (below 2^-104 of the whole) left out.
 template <typename A>
 inline Sum Times(Sum a, double b) {
