@@ -1,5 +1,6 @@
 // The registry calls over the store's database. One lock guards the handle
 // table, the failure injection and the connection.
+#include <pthread.h>
 #include <sqlite3.h>
 
 #include <cstring>
@@ -9,8 +10,23 @@
 namespace platform {
 namespace registry_detail {
 
+namespace {
+
+Store* made = nullptr;
+
+// A fork waits for the call in progress: a child must not find the lock
+// held by a thread it does not have, nor SQLite in the middle of a call.
+void HoldForFork() { made->lock.lock(); }
+void ReleaseAfterFork() { made->lock.unlock(); }
+
+}  // namespace
+
 Store& TheStore() {
-  static Store* store = new Store;  // outlives every static destructor that may close keys
+  static Store* store = [] {
+    made = new Store;  // outlives every static destructor that may close keys
+    pthread_atfork(HoldForFork, ReleaseAfterFork, ReleaseAfterFork);
+    return made;
+  }();
   return *store;
 }
 

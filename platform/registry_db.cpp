@@ -94,17 +94,15 @@ StoreVersion Database::Version() const {
 
 bool Database::IsOpen() const { return db_ != nullptr && owner_ == Forks(); }
 
-void Database::Abandon() {
-  // The parent's connection and statements stay as they are: closing them
-  // here could remove the journal the parent still writes.
-  db_ = nullptr;
-  statements_.clear();
-}
-
 void Database::Close() {
   if (db_ != nullptr && owner_ != Forks()) {
-    Abandon();
-    return;
+    // Inherited from the parent. SQLite keeps one record of a file's locks
+    // per process, so while this connection lives a new one of the child
+    // would take the parent's locks for its own and hold none: the parent's
+    // last close would then checkpoint and delete the journal the child
+    // still commits to. It is closed first, without the checkpoint a close
+    // runs, so nothing of the parent's files is touched.
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
   }
   for (auto& entry : statements_) sqlite3_finalize(entry.second);
   statements_.clear();

@@ -28,8 +28,8 @@ struct StoreVersion {
 };
 
 // One connection with its prepared statements. A connection belongs to the
-// process that made it: after a fork the child leaves the parent's alone
-// and opens its own.
+// process that made it: after a fork the child closes the parent's (leaving
+// its files alone) and opens its own.
 class Database {
  public:
   Database() = default;
@@ -69,7 +69,6 @@ class Database {
   LONG Connect(const std::string& path);
   LONG Check(bool* fresh);
   LONG Initialize(const std::string& path);
-  void Abandon();
 
   sqlite3* db_ = nullptr;
   unsigned owner_ = 0;  // the fork count when it was made

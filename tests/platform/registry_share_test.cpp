@@ -237,6 +237,67 @@ TEST_F(RegistryShareTest, KeyDeletedByAnotherProcessGivesKeyDeleted) {
             ERROR_FILE_NOT_FOUND);
 }
 
+// A child's connection holds its own locks on the store: the parent leaving
+// the store (its connection the last that SQLite knew of) must not take the
+// journal from under the child's later commits.
+TEST_F(RegistryShareTest, ChildKeepsItsCommitsWhenTheParentLeavesTheStore) {
+  RegCloseKey(Create("Software\\Fork"));
+  int up[2], down[2];
+  ASSERT_EQ(pipe(up), 0);
+  ASSERT_EQ(pipe(down), 0);
+  const pid_t child = Spawn([&] {
+    char c = 0;
+    HKEY key = Create("Software\\Fork");
+    if (key == nullptr || SetText(key, "before", "x") != 0) return 1;
+    if (write(up[1], &c, 1) != 1 || read(down[0], &c, 1) != 1) return 2;
+    return SetText(key, "after", "y") == 0 ? 0 : 3;
+  });
+  char c = 0;
+  ASSERT_EQ(read(up[0], &c, 1), 1);
+  platform::RegistryUseStoreFile((dir_ + "/elsewhere.db").c_str());
+  EXPECT_EQ(platform::RegistryLoadError(), ERROR_SUCCESS);
+  ASSERT_EQ(write(down[1], &c, 1), 1);
+  ASSERT_EQ(Reap(child), 0);
+  for (int fd : {up[0], up[1], down[0], down[1]}) close(fd);
+  Reload();
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Fork", 0, KEY_READ, &key), 0);
+  EXPECT_EQ(GetText(key, "before"), "x");
+  EXPECT_EQ(GetText(key, "after"), "y");
+  RegCloseKey(key);
+}
+
+// A fork while another thread is inside a call waits for it, so the child
+// never inherits the store's lock held by a thread it does not have.
+TEST_F(RegistryShareTest, ForkDuringACallOfAnotherThreadLeavesTheChildWorking) {
+  HKEY key = Create("Software\\Busy");
+  sqlite3* other = nullptr;
+  ASSERT_EQ(sqlite3_open(path_.c_str(), &other), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+  // The writer waits on the busy store, inside the call, until the release.
+  std::thread writer([&] { EXPECT_EQ(SetText(key, "v", "x"), 0); });
+  std::thread release([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  const pid_t child = Spawn([] {
+    HKEY k = Create("Software\\Busy");
+    return k != nullptr && GetText(k, "v") == "x" ? 0 : 1;
+  });
+  // A child stuck on the inherited lock is killed after ten seconds.
+  int status = 0;
+  for (int waited = 0; waitpid(child, &status, WNOHANG) == 0; ++waited) {
+    if (waited == 200) kill(child, SIGKILL);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  writer.join();
+  release.join();
+  sqlite3_close(other);
+  RegCloseKey(key);
+}
+
 TEST_F(RegistryShareTest, ProcessesStartingTogetherTakeOverTheOldFileOnce) {
   // An older store file: HKEY_CURRENT_USER\A holding z = "hi".
   const std::string empty(8, '\0');
