@@ -303,9 +303,10 @@ void Database::Open(const std::string& path, LONG readFault) {
       if (writeError_ != ERROR_BADDB || attempt > 0) break;
       // Not a store of ours: kept aside whole, with its journal.
       Close();
-      writeError_ = MoveAside(path, path + ".bad");
+      std::string aside;
+      writeError_ = MoveAside(path, path + ".bad", &aside);
       if (writeError_ != ERROR_SUCCESS) break;
-      if (FileExists(path + "-wal")) RenameFile(path + "-wal", path + ".bad-wal");
+      if (FileExists(path + "-wal")) MoveAside(path + "-wal", aside + "-wal");
       ::unlink((path + "-shm").c_str());
       loadError_ = ERROR_BADDB;
     }

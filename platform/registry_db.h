@@ -131,7 +131,8 @@ LONG EmptyKey(Database& db, KeyId id);
 // Where an older store file of this store would lie ("registry.dat" beside
 // "registry.db"), or empty.
 std::string OldStorePath(const std::string& path);
-// Moves `from` to `to`, `to`.1, `to`.2, ..., never over an existing file.
-LONG MoveAside(const std::string& from, const std::string& to);
+// Moves `from` to `to`, `to`.1, `to`.2, ..., never over an existing file;
+// *placed learns the name taken.
+LONG MoveAside(const std::string& from, const std::string& to, std::string* placed = nullptr);
 
 }  // namespace platform::registry_detail

@@ -92,11 +92,6 @@ bool FileExists(const std::string& path) {
   return ::lstat(path.c_str(), &st) == 0;
 }
 
-LONG RenameFile(const std::string& from, const std::string& to) {
-  return ::rename(from.c_str(), to.c_str()) == 0 ? ERROR_SUCCESS
-                                                 : FromErrno(errno, ERROR_WRITE_FAULT);
-}
-
 std::string DefaultStorePath() {
   const char* config = std::getenv("XDG_CONFIG_HOME");
   std::string base;
@@ -115,9 +110,10 @@ std::string OldStorePath(const std::string& path) {
   return path.substr(0, stem) + ".dat";
 }
 
-LONG MoveAside(const std::string& from, const std::string& to) {
+LONG MoveAside(const std::string& from, const std::string& to, std::string* placed) {
   for (unsigned n = 0;; ++n) {
     const std::string name = n == 0 ? to : to + "." + std::to_string(n);
+    if (placed != nullptr) *placed = name;
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, name.c_str(), RENAME_NOREPLACE) == 0) {
       return ERROR_SUCCESS;
     }

@@ -85,7 +85,8 @@ LONG RegLoadKeyA(HKEY key, const char* subKey, const char* file) {
   KeyId existing = 0;
   rc = FindChild(Db(s), parent.id, name, &existing);
   if (rc == ERROR_SUCCESS) return ERROR_ALREADY_EXISTS;
-  if (rc != ERROR_FILE_NOT_FOUND) return rc;
+  if (rc == ERROR_FILE_NOT_FOUND) rc = Absent(Db(s), parent.id, ERROR_SUCCESS);
+  if (rc != ERROR_SUCCESS) return rc;
   Key loaded;
   rc = ReadSavedKey(s, file, &loaded);
   if (rc != ERROR_SUCCESS) return rc;
@@ -116,6 +117,7 @@ LONG RegReplaceKeyA(HKEY key, const char* subKey, const char* newFile, const cha
   if (oldFile == nullptr || oldFile[0] == '\0') return ERROR_INVALID_PARAMETER;
   KeyId target = 0;
   rc = FindChild(Db(s), parent.id, name, &target);
+  if (rc == ERROR_FILE_NOT_FOUND) rc = Absent(Db(s), parent.id, rc);
   if (rc != ERROR_SUCCESS) return rc;
   Key replacement;
   rc = ReadSavedKey(s, newFile, &replacement);

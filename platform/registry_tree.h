@@ -56,7 +56,6 @@ LONG ReadWholeFile(const std::string& path, std::string* out);
 // Writes a file that must not exist yet.
 LONG WriteNewFile(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
-LONG RenameFile(const std::string& from, const std::string& to);
 // $XDG_CONFIG_HOME/zelvaro/registry.db, or ~/.config/zelvaro/registry.db.
 std::string DefaultStorePath();
 // Creates every missing folder above the file, private to the user.

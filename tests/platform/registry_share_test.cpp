@@ -230,6 +230,9 @@ TEST_F(RegistryShareTest, KeyDeletedByAnotherProcessGivesKeyDeleted) {
       {"flush", RegFlushKey(gone)},
       {"save", RegSaveKeyA(gone, (dir_ + "/gone.key").c_str(), nullptr)},
       {"wide set", RegSetValueExW(gone, u"w", 0, REG_BINARY, data, 1)},
+      {"load", RegLoadKeyA(gone, "x", (dir_ + "/none.key").c_str())},
+      {"replace", RegReplaceKeyA(gone, "x", (dir_ + "/none.key").c_str(),
+                                 (dir_ + "/old.key").c_str())},
   };
   for (const Case& c : cases) EXPECT_EQ(c.rc, ERROR_KEY_DELETED) << c.call;
   EXPECT_EQ(RegCloseKey(gone), ERROR_SUCCESS);
@@ -296,6 +299,51 @@ TEST_F(RegistryShareTest, ForkDuringACallOfAnotherThreadLeavesTheChildWorking) {
   release.join();
   sqlite3_close(other);
   RegCloseKey(key);
+}
+
+// A database of another program still open there (its journal holding what
+// it wrote) goes aside whole: each aside file keeps its own journal, none
+// written over an earlier one's.
+TEST_F(RegistryShareTest, DatabaseInUseElsewhereGoesAsideWithItsOwnJournal) {
+  WriteFile(path_ + ".bad.1", "kept from before");
+  const char* const aside[] = {".bad", ".bad.2"};
+  for (int round = 0; round < 2; ++round) {
+    RemoveStore();
+    int up[2];
+    ASSERT_EQ(pipe(up), 0);
+    const pid_t holder = Spawn([&] {
+      sqlite3* db = nullptr;
+      if (sqlite3_open(path_.c_str(), &db) != SQLITE_OK) return 1;
+      const std::string sql =
+          "PRAGMA journal_mode = WAL; PRAGMA wal_autocheckpoint = 0; CREATE TABLE t(x);"
+          " INSERT INTO t VALUES(" + std::to_string(round) + ");";
+      if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) return 2;
+      char c = 0;
+      if (write(up[1], &c, 1) != 1) return 3;
+      pause();  // killed while it holds the database
+      return 0;
+    });
+    char c = 0;
+    ASSERT_EQ(read(up[0], &c, 1), 1);
+    close(up[0]);
+    close(up[1]);
+    EXPECT_EQ(platform::RegistryLoadError(), ERROR_BADDB);
+    kill(holder, SIGKILL);
+    EXPECT_EQ(Reap(holder), 128 + SIGKILL);
+  }
+  EXPECT_EQ(ReadFile(path_ + ".bad.1"), "kept from before");
+  for (int round = 0; round < 2; ++round) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open_v2((path_ + aside[round]).c_str(), &db, SQLITE_OPEN_READWRITE,
+                              nullptr), SQLITE_OK);
+    sqlite3_stmt* q = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT x FROM t", -1, &q, nullptr), SQLITE_OK)
+        << aside[round] << ": " << sqlite3_errmsg(db);
+    EXPECT_EQ(sqlite3_step(q), SQLITE_ROW) << aside[round];
+    EXPECT_EQ(sqlite3_column_int(q, 0), round) << aside[round];
+    sqlite3_finalize(q);
+    sqlite3_close(db);
+  }
 }
 
 TEST_F(RegistryShareTest, ProcessesStartingTogetherTakeOverTheOldFileOnce) {
