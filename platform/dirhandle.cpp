@@ -103,7 +103,7 @@ SysDirectory::~SysDirectory() {
   if (fd_ >= 0) close(fd_);
 }
 
-SysDirectory::SysDirectory(SysDirectory&& other) noexcept : fd_(other.fd_) {
+SysDirectory::SysDirectory(SysDirectory&& other) noexcept : fd_(other.fd_), depth_(other.depth_) {
   other.fd_ = -1;
 }
 
@@ -111,6 +111,7 @@ SysDirectory& SysDirectory::operator=(SysDirectory&& other) noexcept {
   if (this != &other) {
     if (fd_ >= 0) close(fd_);
     fd_ = other.fd_;
+    depth_ = other.depth_;
     other.fd_ = -1;
   }
   return *this;
@@ -131,11 +132,15 @@ SysDirectory SysDirectory::Open(const char* path, int* error, bool followLink) {
     return SysDirectory();
   }
   *error = SYS_OK;
-  return SysDirectory(fd);
+  return SysDirectory(fd, 0);
 }
 
 SysDirectory SysDirectory::OpenChild(const char* name, int* error) const {
   if (SysOpenChildHook hook = g_hook.load()) hook(name, g_hookContext.load());
+  if (fd_ >= 0 && depth_ >= SYS_MAX_WALK_DEPTH) {
+    *error = Refuse(int(SYS_ERROR_FILENAME_EXCED_RANGE));
+    return SysDirectory();
+  }
   int fd = fd_ >= 0 && strchr(name, '/') == nullptr ? OpenRetrying(fd_, name) : -1;
   if (fd < 0) {
     *error = fd_ < 0             ? SYS_ERROR_NOT_FOUND
@@ -144,7 +149,7 @@ SysDirectory SysDirectory::OpenChild(const char* name, int* error) const {
     return SysDirectory();
   }
   *error = SYS_OK;
-  return SysDirectory(fd);
+  return SysDirectory(fd, depth_ + 1);
 }
 
 bool SysDirectory::List(std::vector<SysDirEntry>& entries, int* error) const {

@@ -29,7 +29,10 @@ class SysDirectory {
   // SYS_ERROR_NOT_A_DIRECTORY. *error: SYS_OK, SYS_ERROR_NOT_FOUND when
   // nothing has the name, or another SYS_ERROR_* code.
   static SysDirectory Open(const char* path, int* error, bool followLink = false);
-  // Opens the entry `name` of this folder the same way.
+  // Opens the entry `name` of this folder the same way. A folder
+  // SYS_MAX_WALK_DEPTH levels below the one Open gave is not opened
+  // (SYS_ERROR_FILENAME_EXCED_RANGE), so that a walk recursing through its
+  // folders stays within its stack whatever the open-file limit.
   SysDirectory OpenChild(const char* name, int* error) const;
 
   bool IsOpen() const { return fd_ >= 0; }
@@ -52,8 +55,9 @@ class SysDirectory {
   std::string PathOf(const std::string& name) const;
 
  private:
-  explicit SysDirectory(int fd) : fd_(fd) {}
+  SysDirectory(int fd, int depth) : fd_(fd), depth_(depth) {}
   int fd_ = -1;
+  int depth_ = 0;  // levels below the folder Open gave
 };
 
 // True when path names a symbolic link (which is not followed).
@@ -63,6 +67,10 @@ bool SysIsSymbolicLink(const char* path);
 // has the name: SYS_OK, SYS_ERROR_EXISTS when anything has it (a dangling
 // link too), or another SYS_ERROR_* code.
 int SysCreateNewFile(const char* path);
+
+// How deep below its start a walk may open folders: as deep as paths of the
+// host's 4096 bytes reach with one-letter names.
+inline constexpr int SYS_MAX_WALK_DEPTH = 2048;
 
 // The longest name one folder entry may have, in bytes.
 inline constexpr int SYS_MAX_NAME_BYTES = 255;

@@ -10,6 +10,8 @@
 #include "files/fileops.h"
 #include "platform/dirhandle.h"
 #include "platform/fsops.h"
+#include "platform/syserror.h"
+#include "platform/sysinfo.h"
 #include "stream_test_util.h"
 
 namespace {
@@ -95,7 +97,7 @@ bool DeleteBy(bool old, const std::string& start, int flags) {
 TEST(DeleteDirectoryTree, AStartThatIsALinkLosesOnlyTheLink) {
   for (bool old : {false, true}) {
     for (int flags : {0, int(DELETE_TREE_KEEP_TOP), int(DELETE_TREE_KEEP_ALL)}) {
-      for (const char* tail : {"", "/", "\\"}) {
+      for (const char* tail : {"", "/", "\\", "/.", "\\.\\"}) {
         Tree t;
         std::string link = t.dir.File("top");
         ASSERT_EQ(::symlink(t.root.c_str(), link.c_str()), 0);
@@ -107,6 +109,57 @@ TEST(DeleteDirectoryTree, AStartThatIsALinkLosesOnlyTheLink) {
       }
     }
   }
+}
+
+// "." and ".." are read off the spelling: "holder/top/.." is holder, never
+// the folder above what the link top names, which the host would take.
+TEST(DeleteDirectoryTree, DotsAfterALinkAreReadOffTheSpelling) {
+  struct Case {
+    const char* tail;
+    int flags;
+    bool result, linkStays;
+  } cases[] = {{"/top/..", DELETE_TREE_KEEP_TOP, true, false},
+               {"/top/../top/.", DELETE_TREE_KEEP_TOP, false, true},
+               {"\\top\\.\\..\\top", 0, true, false}};
+  for (bool old : {false, true}) {
+    for (const Case& c : cases) {
+      Tree t;
+      std::string holder = t.dir.File("holder");
+      ::mkdir(holder.c_str(), 0777);
+      ASSERT_EQ(::symlink((t.root + "/sub").c_str(), (holder + "/top").c_str()), 0);
+      SCOPED_TRACE(std::string(old ? "old " : "tree ") + c.tail);
+      EXPECT_EQ(DeleteBy(old, holder + c.tail, c.flags), c.result);
+      EXPECT_TRUE(Exists(holder));
+      EXPECT_EQ(Exists(holder + "/top"), c.linkStays);
+      for (const char* kept : {"/f", "/sub/g", "/sub/deep/h", "/link"}) EXPECT_TRUE(Exists(t.root + kept)) << kept;
+    }
+  }
+}
+
+// A walk goes SYS_MAX_WALK_DEPTH folders deep and no deeper, whatever the
+// open-file limit, so its recursion stays within the stack; deeper, it fails
+// and keeps what it could not reach.
+TEST(DeleteDirectoryTree, StopsAtTheWalkDepth) {
+  ScratchDir dir;
+  std::string root = dir.File("deep"), middle = root;
+  ASSERT_EQ(::mkdir(root.c_str(), 0777), 0);
+  int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY);
+  for (int level = 1; level <= SYS_MAX_WALK_DEPTH + 1; ++level) {
+    ASSERT_EQ(::mkdirat(fd, "a", 0777), 0);
+    int next = ::openat(fd, "a", O_RDONLY | O_DIRECTORY);
+    ::close(fd);
+    fd = next;
+    if (level <= SYS_MAX_WALK_DEPTH / 2) middle += "/a";
+  }
+  ::close(fd);
+  SysSetLastError(0);
+  EXPECT_FALSE(DeleteDirectoryTree(root.c_str(), DELETE_TREE_KEEP_ALL));
+  EXPECT_EQ(SysGetLastError(), SYS_ERROR_FILENAME_EXCED_RANGE);
+  EXPECT_TRUE(Exists(middle + "/a"));
+  // Half way down the rest is within reach (and the scratch folder's own
+  // removal takes paths of the host's length).
+  EXPECT_TRUE(DeleteDirectoryTree(middle.c_str(), 0));
+  EXPECT_TRUE(DeleteDirectoryTree(root.c_str(), 0));
 }
 
 // A link inside the tree goes as a name, whatever it points at (a folder
