@@ -111,53 +111,55 @@ void Remember(std::unordered_map<KeyId, Cursor>& cursors, KeyId id, Cursor curso
   cursors[id] = std::move(cursor);
 }
 
+// Runs `use` on entry `index` of a key's subkeys or values, read in one
+// snapshot with the cursor moved there: the handle and its access first,
+// ERROR_NO_MORE_ITEMS past the end.
+template <class Use>
+LONG AtEntry(HKEY key, bool subkeys, DWORD index, Use&& use) {
+  Store& s = TheStore();
+  std::lock_guard<std::mutex> guard(s.lock);
+  LONG rc = 0;
+  OpenKey k;
+  const REGSAM need = subkeys ? KEY_ENUMERATE_SUB_KEYS : KEY_QUERY_VALUE;
+  if (!ResolveFor(s, key, RegistryFault::Enum, need, &k, &rc)) return rc;
+  Database& db = Db(s);
+  ReadSnapshot snapshot(db);
+  rc = KeyExists(db, k.id);
+  if (rc != ERROR_SUCCESS) return rc;
+  auto& cursors = subkeys ? s.subkeyCursors : s.valueCursors;
+  const StoreVersion version = db.Version();
+  std::optional<Stmt> row;
+  const int step = StepTo(db, cursors, k.id, index, version, subkeys ? kSubkeySteps : kValueSteps,
+                          subkeys, row);
+  if (step == SQLITE_DONE) return ERROR_NO_MORE_ITEMS;
+  if (step != SQLITE_ROW) return db.ErrorOf(step);
+  Remember(cursors, k.id,
+           subkeys ? Cursor{index, row->BlobAt(1), 0, version, false}
+                   : Cursor{index, std::string(), row->IntAt(3), version, false});
+  return use(*row);
+}
+
 }  // namespace
 
 LONG RegEnumValueA(HKEY key, DWORD index, char* name, DWORD* nameLen, DWORD*, DWORD* type,
                    BYTE* data, DWORD* size) {
-  Store& s = TheStore();
-  std::lock_guard<std::mutex> guard(s.lock);
-  LONG rc = 0;
-  OpenKey k;
-  if (!ResolveFor(s, key, RegistryFault::Enum, KEY_QUERY_VALUE, &k, &rc)) return rc;
-  Database& db = Db(s);
-  ReadSnapshot snapshot(db);
-  rc = KeyExists(db, k.id);
-  if (rc != ERROR_SUCCESS) return rc;
-  const StoreVersion version = db.Version();
-  std::optional<Stmt> row;
-  const int step = StepTo(db, s.valueCursors, k.id, index, version, kValueSteps, false, row);
-  if (step == SQLITE_DONE) return ERROR_NO_MORE_ITEMS;
-  if (step != SQLITE_ROW) return db.ErrorOf(step);
-  Remember(s.valueCursors, k.id, Cursor{index, std::string(), row->IntAt(3), version, false});
-  const auto stored = static_cast<DWORD>(row->IntAt(1));
-  if (type != nullptr) *type = stored;
-  rc = CopyName(row->BlobAt(0), name, nameLen);
-  if (rc != ERROR_SUCCESS || size == nullptr) return rc;
-  return CopyData(AsRead(stored, row->BlobAt(2), false), data, size);
+  return AtEntry(key, false, index, [&](const Stmt& row) {
+    const auto stored = static_cast<DWORD>(row.IntAt(1));
+    if (type != nullptr) *type = stored;
+    const LONG rc = CopyName(row.BlobAt(0), name, nameLen);
+    if (rc != ERROR_SUCCESS || size == nullptr) return rc;
+    return CopyData(AsRead(stored, row.BlobAt(2), false), data, size);
+  });
 }
 
 LONG RegEnumKeyExA(HKEY key, DWORD index, char* name, DWORD* nameLen, DWORD*, char* keyClass,
                    DWORD* classLen, void*) {
-  Store& s = TheStore();
-  std::lock_guard<std::mutex> guard(s.lock);
-  LONG rc = 0;
-  OpenKey k;
-  if (!ResolveFor(s, key, RegistryFault::Enum, KEY_ENUMERATE_SUB_KEYS, &k, &rc)) return rc;
-  Database& db = Db(s);
-  ReadSnapshot snapshot(db);
-  rc = KeyExists(db, k.id);
-  if (rc != ERROR_SUCCESS) return rc;
-  const StoreVersion version = db.Version();
-  std::optional<Stmt> row;
-  const int step = StepTo(db, s.subkeyCursors, k.id, index, version, kSubkeySteps, true, row);
-  if (step == SQLITE_DONE) return ERROR_NO_MORE_ITEMS;
-  if (step != SQLITE_ROW) return db.ErrorOf(step);
-  Remember(s.subkeyCursors, k.id, Cursor{index, row->BlobAt(1), 0, version, false});
-  rc = CopyName(row->BlobAt(0), name, nameLen);
-  if (rc == ERROR_SUCCESS && keyClass != nullptr && classLen != nullptr && *classLen > 0) {
-    keyClass[0] = '\0';
-    *classLen = 0;
-  }
-  return rc;
+  return AtEntry(key, true, index, [&](const Stmt& row) {
+    const LONG rc = CopyName(row.BlobAt(0), name, nameLen);
+    if (rc == ERROR_SUCCESS && keyClass != nullptr && classLen != nullptr && *classLen > 0) {
+      keyClass[0] = '\0';
+      *classLen = 0;
+    }
+    return rc;
+  });
 }

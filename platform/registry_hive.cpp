@@ -12,8 +12,16 @@ using namespace platform::registry_detail;
 
 namespace {
 
-// Reads a saved key file into a fresh key.
-LONG ReadSavedKey(Store& s, const char* file, Key* into) {
+// Levels below a key: 0 for a key without subkeys.
+int HeightOf(const Key& key) {
+  int height = 0;
+  for (const auto& sub : key.subkeys) height = std::max(height, HeightOf(*sub) + 1);
+  return height;
+}
+
+// Reads a saved key file into a fresh key, to become a subkey of a key
+// `depth` levels below its root.
+LONG ReadSavedKey(Store& s, const char* file, int depth, Key* into) {
   if (file == nullptr || file[0] == '\0') return ERROR_INVALID_PARAMETER;
   LONG rc = 0;
   if (TakeFault(s, RegistryFault::ReadFile, &rc)) return rc;
@@ -23,7 +31,7 @@ LONG ReadSavedKey(Store& s, const char* file, Key* into) {
   if (!ReadKeyImage(reinterpret_cast<const BYTE*>(bytes.data()), bytes.size(), *into)) {
     return ERROR_BADDB;
   }
-  return ERROR_SUCCESS;
+  return depth + 1 + HeightOf(*into) > kMaxDepth ? ERROR_BADKEY : ERROR_SUCCESS;
 }
 
 // Writes the tree below `id` to a new file, refusing what could not be read back.
@@ -34,13 +42,6 @@ LONG SaveTree(Database& db, KeyId id, const char* file) {
   const std::string image = WriteKeyImage(key);
   if (image.size() > kMaxFileSize) return ERROR_OUTOFMEMORY;
   return WriteNewFile(file, image);
-}
-
-// Levels below a key: 0 for a key without subkeys.
-int HeightOf(const Key& key) {
-  int height = 0;
-  for (const auto& sub : key.subkeys) height = std::max(height, HeightOf(*sub) + 1);
-  return height;
 }
 
 // The key a load or replace works under and the one-component name it gives.
@@ -88,9 +89,8 @@ LONG RegLoadKeyA(HKEY key, const char* subKey, const char* file) {
   if (rc == ERROR_FILE_NOT_FOUND) rc = Absent(Db(s), parent.id, ERROR_SUCCESS);
   if (rc != ERROR_SUCCESS) return rc;
   Key loaded;
-  rc = ReadSavedKey(s, file, &loaded);
+  rc = ReadSavedKey(s, file, parent.depth, &loaded);
   if (rc != ERROR_SUCCESS) return rc;
-  if (parent.depth + 1 + HeightOf(loaded) > kMaxDepth) return ERROR_BADKEY;
   return Commit(s, parent.id, [&](Database& db) {
     KeyId id = 0;
     LONG error = FindChild(db, parent.id, name, &id);
@@ -120,9 +120,8 @@ LONG RegReplaceKeyA(HKEY key, const char* subKey, const char* newFile, const cha
   if (rc == ERROR_FILE_NOT_FOUND) rc = Absent(Db(s), parent.id, rc);
   if (rc != ERROR_SUCCESS) return rc;
   Key replacement;
-  rc = ReadSavedKey(s, newFile, &replacement);
+  rc = ReadSavedKey(s, newFile, parent.depth, &replacement);
   if (rc != ERROR_SUCCESS) return rc;
-  if (parent.depth + 1 + HeightOf(replacement) > kMaxDepth) return ERROR_BADKEY;
   bool savedOld = false;
   rc = Commit(s, parent.id, [&](Database& db) {
     LONG error = FindChild(db, parent.id, name, &target);
