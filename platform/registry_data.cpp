@@ -87,11 +87,23 @@ LONG ReadTree(Database& db, KeyId id, Key* key) {
   return ERROR_SUCCESS;
 }
 
-LONG WriteTree(Database& db, KeyId id, const Key& key) {
+bool LooksWide(DWORD type, const std::vector<BYTE>& data) {
+  // Text written with its terminator ends in one zero byte when 8-bit; in a
+  // whole zero unit (two for a list) when 16-bit.
+  const size_t zeros = type == REG_MULTI_SZ ? 4 : 2;
+  if (!IsTextType(type) || data.size() < zeros || data.size() % 2 != 0) return false;
+  for (size_t i = data.size() - zeros; i < data.size(); ++i) {
+    if (data[i] != 0) return false;
+  }
+  return true;
+}
+
+LONG WriteTree(Database& db, KeyId id, const Key& key, bool guessWidth) {
   for (const Value& v : key.values) {
     const std::string data =
-        IsTextType(v.type) ? Widen(v.data.data(), v.data.size())
-                           : std::string(v.data.begin(), v.data.end());
+        IsTextType(v.type) && !(guessWidth && LooksWide(v.type, v.data))
+            ? Widen(v.data.data(), v.data.size())
+            : std::string(v.data.begin(), v.data.end());
     Stmt q(db, kSetValue);
     q.Int(id).Blob(Folded(v.name)).Blob(v.name).Int(v.type).Blob(data);
     const int rc = q.Step();
@@ -106,7 +118,7 @@ LONG WriteTree(Database& db, KeyId id, const Key& key) {
       if (rc != SQLITE_DONE) return db.ErrorOf(rc);
       childId = sqlite3_last_insert_rowid(db.Handle());
     }
-    const LONG error = WriteTree(db, childId, *sub);
+    const LONG error = WriteTree(db, childId, *sub, guessWidth);
     if (error != ERROR_SUCCESS) return error;
   }
   return ERROR_SUCCESS;

@@ -253,7 +253,7 @@ LONG Database::Initialize(const std::string& path) {
     if (error == ERROR_SUCCESS &&
         ReadStoreImage(reinterpret_cast<const BYTE*>(bytes.data()), bytes.size(), roots)) {
       for (size_t i = 0; i < kRootCount && error == ERROR_SUCCESS; ++i) {
-        error = WriteTree(*this, RootId(i), *roots[i]);
+        error = WriteTree(*this, RootId(i), *roots[i], /*guessWidth=*/true);
       }
       imported = true;
     } else if (error == ERROR_SUCCESS || error == ERROR_BADDB) {

@@ -124,7 +124,10 @@ inline constexpr const char* kSetValue =
 // The whole tree below `id` in the saved-key form (text in 8 bits).
 LONG ReadTree(Database& db, KeyId id, Key* key);
 // Adds `key`'s values and subkeys to the key `id` (inside a transaction).
-LONG WriteTree(Database& db, KeyId id, const Key& key);
+// Its text is 8-bit, or, with `guessWidth`, as an older store file kept it:
+// in the width its caller wrote, told apart by LooksWide.
+LONG WriteTree(Database& db, KeyId id, const Key& key, bool guessWidth = false);
+bool LooksWide(DWORD type, const std::vector<BYTE>& data);
 // Removes every subkey of `id` and everything below them, and its values.
 LONG EmptyKey(Database& db, KeyId id);
 

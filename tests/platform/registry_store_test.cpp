@@ -334,6 +334,44 @@ TEST_F(RegistryStoreTest, RefusesMalformedOldStoreFilesAndKeepsThemAside) {
   EXPECT_EQ(ReadFile(old_ + ".imported"), Nested(512) + kEmptyBody + tail);
 }
 
+TEST_F(RegistryStoreTest, OldStoreTextComesOverInTheWidthItWasWritten) {
+  // The old file kept text as its caller wrote it: a 16-bit text ends in a
+  // whole zero unit (a list in two), an 8-bit one in a single zero byte.
+  struct Case {
+    char name;
+    DWORD type;
+    Bytes stored, narrow, wide;
+  };
+  const Case cases[] = {
+      {'a', REG_SZ, B({'h', 'i', 0}), B({'h', 'i', 0}), B({'h', 0, 'i', 0, 0, 0})},
+      {'b', REG_SZ, B({'h', 0, 'i', 0, 0, 0}), B({'h', 'i', 0}), B({'h', 0, 'i', 0, 0, 0})},
+      {'c', REG_EXPAND_SZ, B({0x2D, 0x4E, 0, 0}), B({'?', 0}), B({0x2D, 0x4E, 0, 0})},
+      {'d', REG_SZ, B({'h', 'i'}), B({'h', 'i'}), B({'h', 0, 'i', 0})},
+      {'e', REG_MULTI_SZ, B({'a', 0, 'b', 0, 0}), B({'a', 0, 'b', 0, 0}),
+       B({'a', 0, 0, 0, 'b', 0, 0, 0, 0, 0})},
+      {'f', REG_MULTI_SZ, B({'a', 0, 0, 0, 'b', 0, 0, 0, 0, 0}), B({'a', 0, 'b', 0, 0}),
+       B({'a', 0, 0, 0, 'b', 0, 0, 0, 0, 0})},
+      {'g', REG_MULTI_SZ, B({'a', 'b', 0, 0}), B({'a', 'b', 0, 0}), B({'a', 0, 'b', 0, 0, 0, 0, 0})},
+      {'h', REG_BINARY, B({1, 0, 0, 0}), B({1, 0, 0, 0}), B({1, 0, 0, 0})},
+  };
+  auto u32 = [](size_t n) { return B({int(n & 0xFF), int(n >> 8 & 0xFF), 0, 0}); };
+  Bytes body = u32(std::size(cases));
+  for (const Case& c : cases) body += B({1, 0, c.name}) + u32(c.type) + u32(c.stored.size()) + c.stored;
+  RemoveStore();
+  WriteFile(old_, kStoreMagic + kEmptyBody + body + B({0, 0, 0, 0}) + kEmptyBody + kEmptyBody +
+                      kEmptyBody + kEmptyBody);
+  ASSERT_EQ(platform::RegistryLoadError(), ERROR_SUCCESS);
+  for (const Case& c : cases) {
+    const char name[2] = {c.name, 0};
+    const char16_t wname[2] = {static_cast<char16_t>(c.name), 0};
+    EXPECT_EQ(Query(HKEY_CURRENT_USER, name), c.narrow) << name;
+    BYTE wide[32];
+    DWORD size = sizeof wide;
+    ASSERT_EQ(RegQueryValueExW(HKEY_CURRENT_USER, wname, nullptr, nullptr, wide, &size), 0) << name;
+    EXPECT_EQ(Bytes(reinterpret_cast<char*>(wide), size), c.wide) << name;
+  }
+}
+
 TEST_F(RegistryStoreTest, TakesOverAnOldStoreFileOnceAndWhole) {
   // HKEY_CURRENT_USER with the subkeys "b" (holding "c") and "A", in that
   // order; "A" holds the values "z" (text) and "y" (dword), in that order.
