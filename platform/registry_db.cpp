@@ -92,7 +92,11 @@ StoreVersion Database::Version() const {
   return v;
 }
 
-bool Database::IsOpen() const { return db_ != nullptr && owner_ == Forks(); }
+// A store that was only busy while being opened is tried again at the next
+// call, rather than read as empty for the rest of the process.
+bool Database::IsOpen() const {
+  return db_ != nullptr && owner_ == Forks() && writeError_ != ERROR_BUSY;
+}
 
 void Database::Close() {
   if (db_ != nullptr && owner_ != Forks()) {

@@ -459,4 +459,21 @@ TEST_F(RegistryShareTest, StoreBusyPastTheTimeoutFailsTheChangeAndKeepsReadsGoin
   RegCloseKey(key);
 }
 
+TEST_F(RegistryShareTest, StoreBusyWhileOpeningIsOpenedAgainAtTheNextCall) {
+  RegCloseKey(Create("Software\\Kept"));
+  platform::RegistryUseStoreFile((path_ + ".elsewhere").c_str());  // lets go of the store
+  sqlite3* other = nullptr;
+  ASSERT_EQ(sqlite3_open(path_.c_str(), &other), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(other, "PRAGMA locking_mode = EXCLUSIVE; BEGIN EXCLUSIVE; "
+                                "SELECT count(*) FROM keys", nullptr, nullptr, nullptr), SQLITE_OK);
+  Reload();
+  EXPECT_EQ(platform::RegistryLoadError(), ERROR_BUSY);
+  sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+  sqlite3_close(other);
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Kept", 0, KEY_READ, &key), 0);
+  RegCloseKey(key);
+  EXPECT_EQ(RegCloseKey(Create("Software\\After")), ERROR_SUCCESS);
+}
+
 }  // namespace
