@@ -142,7 +142,15 @@ void BestOfBoth(F mine, G peer, int rounds, double* mineBest, double* peerBest) 
 
 int main(int argc, char** argv) {
   bool check = argc > 1 && std::strcmp(argv[1], "--check") == 0;
-  std::string dir = argc > (check ? 2 : 1) ? argv[check ? 2 : 1] : "/tmp";
+  // Without a folder: a fresh one of our own, so that runs side by side never
+  // share their scratch files.
+  std::string made;
+  if (argc <= (check ? 2 : 1)) {
+    const char* tmp = std::getenv("TMPDIR");
+    made = std::string(tmp != nullptr && *tmp != 0 ? tmp : "/tmp") + "/zelvaro-bench-stream-XXXXXX";
+    if (mkdtemp(&made[0]) == nullptr) return 2;
+  }
+  std::string dir = made.empty() ? argv[check ? 2 : 1] : made;
   const std::string ours = dir + "/zelvaro-bench-stream.bin";
   const std::string theirs = dir + "/zelvaro-bench-stdio.bin";
   const std::vector<char> data = Pattern(check ? (1u << 20) + 77 : 64u << 20);
@@ -185,5 +193,6 @@ int main(int argc, char** argv) {
   }
   std::remove(ours.c_str());
   std::remove(theirs.c_str());
+  if (!made.empty()) std::remove(made.c_str());
   return ok ? 0 : 1;
 }
