@@ -9,6 +9,7 @@
 #include "files/fileops.h"
 #include "files/fileops_text.h"
 #include "files/path.h"
+#include "files/path_host.h"
 #include "platform/dirhandle.h"
 #include "platform/fsops.h"
 #include "platform/pathsys.h"
@@ -240,9 +241,14 @@ class TreeWalk {
   bool cancelled_ = false;
 };
 
+// A start as the walk takes it: "." and ".." read off the spelling, so that
+// "link/.." is the folder holding the link, and no trailing separators.
+// Empty when it has no full path.
 template <class Ch>
-Str<Ch> WithoutTrailingSeparators(const Ch* path) {
+Str<Ch> StartOf(const Ch* path) {
   Str<Ch> out(path);
+  std::string narrow, lexical;
+  if (Narrow(out, narrow) && (lexical = files_detail::LexicalPath(narrow.c_str())) != narrow) out = Widen<Ch>(lexical);
   while (out.size() > 1 && IsSep(out.back())) out.pop_back();
   return out;
 }
@@ -252,7 +258,7 @@ int ScanTree(DWORD flags, const Ch* directory, CopyTreeOptionsT<Ch>* options) {
   TreeWalk<Ch> walk(flags, options);
   walk.options_->totalSize = 0;
   if (directory == nullptr || *directory == 0) return TREE_ERROR_NOT_FOUND;
-  Str<Ch> start = WithoutTrailingSeparators(directory);
+  Str<Ch> start = StartOf(directory);
   int type = PathTypeOf(start);
   if (type == PATH_NONE) return TREE_ERROR_NOT_FOUND;
   if (type == PATH_FILE) {
@@ -287,7 +293,7 @@ template <class Ch>
 int CopyTree(DWORD flags, const Ch* source, const Ch* target, CopyTreeOptionsT<Ch>* options) {
   if (source == nullptr || *source == 0) return TREE_ERROR_NOT_FOUND;
   if (target == nullptr || *target == 0) return TREE_ERROR_CREATE_DIRECTORY;
-  Str<Ch> from = WithoutTrailingSeparators(source), to = WithoutTrailingSeparators(target);
+  Str<Ch> from = StartOf(source), to = StartOf(target);
   int type = PathTypeOf(from);
   if (type == PATH_NONE) return TREE_ERROR_NOT_FOUND;
   if (type == PATH_FILE) return TREE_ERROR_START_IS_FILE;

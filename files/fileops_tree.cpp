@@ -29,29 +29,11 @@ int PathKind(const Char* path) {
   return IsSeparator(path[2]) ? PATH_KIND_DRIVE_ABSOLUTE : PATH_KIND_DRIVE_RELATIVE;
 }
 
-// Whether a "." or ".." follows a name in path. The host resolves those
-// after following a link that name may be, so "link/.." would be the folder
-// above the link's target and "link/." the target itself.
-bool DotsAfterName(const char* path) {
-  bool named = false;
-  for (const char* p = path; *p;) {
-    while (IsSeparator(*p)) ++p;
-    const char* start = p;
-    while (*p && !IsSeparator(*p)) ++p;
-    const size_t length = size_t(p - start);
-    const bool dots = (length == 1 || length == 2) && start[0] == '.' && start[length - 1] == '.';
-    if (dots && named) return true;
-    if (length > 0 && !dots) named = true;
-  }
-  return false;
-}
-
-// The start of a walk: its dots read off the spelling, as the Windows build
-// reads them, and without trailing separators, which would make the host
-// follow a link in the last place (a drive's root and "/" stay whole).
-// Empty when it has no full path.
+// The start of a walk: its dots read off the spelling, and without trailing
+// separators, which would make the host follow a link in the last place (a
+// drive's root and "/" stay whole). Empty when it has no full path.
 std::string WalkStart(const char* path) {
-  std::string out = DotsAfterName(path) ? files_detail::FullPathOf(path) : std::string(path);
+  std::string out = files_detail::LexicalPath(path);
   while (out.size() > 1 && IsSeparator(out.back()) && !(out.size() == 3 && out[1] == ':')) out.pop_back();
   return out;
 }

@@ -172,6 +172,20 @@ std::string FullPathOf(const char* path) {
   return out;
 }
 
+std::string LexicalPath(const char* path) {
+  bool named = false;
+  for (const char* p = path; *p;) {
+    while (IsSep(*p)) ++p;
+    const char* start = p;
+    while (*p && !IsSep(*p)) ++p;
+    const size_t length = size_t(p - start);
+    const bool dots = (length == 1 || length == 2) && start[0] == '.' && start[length - 1] == '.';
+    if (dots && named) return FullPathOf(path);
+    if (length > 0 && !dots) named = true;
+  }
+  return path;
+}
+
 bool NarrowPath(const wchar16* path, std::string& out) { return path != nullptr && PathToUtf8(path, out); }
 
 std::u16string WidenUtf8(const std::string& text) {

@@ -351,4 +351,23 @@ TEST_F(Tree, MovesAndCopiesNeverPassThroughLinks) {
   EXPECT_EQ(ReadWholeFile(dst_ + "/sub/d.txt"), RandomBytes(40, 40));
 }
 
+// "." and ".." in a start are read off its spelling: "holder/top/.." is
+// holder, never the folder above what the link top names.
+TEST_F(Tree, DotsAfterALinkInTheStartAreReadOffTheSpelling) {
+  ScratchDir other;
+  fs::create_directory(other.File("in"));
+  WriteWholeFile(other.File("in/d.txt"), Bytes{9});
+  WriteWholeFile(other.File("keep.txt"), Bytes{8});
+  const std::string holder = dir_.File("holder");
+  fs::create_directory(holder);
+  WriteWholeFile(holder + "/h.txt", Bytes{7});
+  fs::create_directory_symlink(other.File("in"), holder + "/top");
+  EXPECT_EQ(FileTreeScan(TREE_SCAN_QUIET, (holder + "/top/..").c_str(), nullptr), 2);
+  EXPECT_EQ(CopyDirectoryTree(COPY_MOVE | TREE_CREATE_TARGET, (holder + "/top/../").c_str(), dst_.c_str(), nullptr), 2);
+  EXPECT_EQ(ReadWholeFile(dst_ + "/h.txt"), Bytes{7});
+  EXPECT_TRUE(fs::is_symlink(dst_ + "/top"));
+  EXPECT_EQ(ReadWholeFile(other.File("keep.txt")), Bytes{8});
+  EXPECT_EQ(ReadWholeFile(other.File("in/d.txt")), Bytes{9});
+}
+
 }  // namespace
