@@ -294,6 +294,7 @@ int CopyTree(DWORD flags, const Ch* source, const Ch* target, CopyTreeOptionsT<C
   if (source == nullptr || *source == 0) return TREE_ERROR_NOT_FOUND;
   if (target == nullptr || *target == 0) return TREE_ERROR_CREATE_DIRECTORY;
   Str<Ch> from = StartOf(source), to = StartOf(target);
+  if (to.empty()) return TREE_ERROR_CREATE_DIRECTORY;  // no full path: never a folder of the current one
   int type = PathTypeOf(from);
   if (type == PATH_NONE) return TREE_ERROR_NOT_FOUND;
   if (type == PATH_FILE) return TREE_ERROR_START_IS_FILE;
