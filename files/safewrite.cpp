@@ -53,23 +53,35 @@ int KeepAside(const std::string& old, const std::string& aside) {
   return kept;
 }
 
-// The exchange where the file system cannot swap two names in one step: the
-// target takes the new file in one rename, then the old file (kept aside)
-// takes the new file's name.
-bool ExchangeInSteps(const std::string& fresh, const std::string& old, const std::string& aside, int flags) {
+// Puts the new file in the target's place with one rename, the old target
+// kept under the aside name; `hadOld` tells whether there was one. On failure
+// the target is as it was, no aside name stays, and the new file is deleted
+// as the flags say.
+bool ReplaceKeepingAside(const std::string& fresh, const std::string& old, const std::string& aside, int flags,
+                         bool& hadOld) {
   int kept = KeepAside(old, aside);
+  hadOld = kept == SYS_OK;
+  // Without an old file an aside file is what an interrupted rename of older
+  // versions left, and stays.
   if (kept == SYS_ERROR_NOT_FOUND && (flags & RENAME_SAFE_TARGET_MAY_BE_MISSING) && Move(fresh, old, false))
     return true;
   if (kept != SYS_OK) {
     Discard(fresh, flags);
     return false;
   }
-  if (!Move(fresh, old, true)) {
-    SysDropSecondName(aside.c_str());
-    Discard(fresh, flags);
-    return false;
-  }
-  if (Move(aside, fresh, false)) return true;
+  if (Move(fresh, old, true)) return true;
+  SysDropSecondName(aside.c_str());
+  Discard(fresh, flags);
+  return false;
+}
+
+// The exchange where the file system cannot swap two names in one step: the
+// target takes the new file in one rename, then the old file (kept aside)
+// takes the new file's name.
+bool ExchangeInSteps(const std::string& fresh, const std::string& old, const std::string& aside, int flags) {
+  bool hadOld = false;
+  if (!ReplaceKeepingAside(fresh, old, aside, flags, hadOld)) return false;
+  if (!hadOld || Move(aside, fresh, false)) return true;
   // Back as it was: the new file under its name again before the old file
   // takes the target's, so that neither is ever without a name.
   if (SysLinkOrCopy(old.c_str(), fresh.c_str()) == SYS_OK) Move(aside, old, true);
@@ -102,23 +114,9 @@ bool RenameSafe(const Ch* newFile, const Ch* target, int flags, const Ch* patter
     Discard(fresh, flags);
     return false;
   }
-  int kept = KeepAside(old, aside);
-  if (kept == SYS_ERROR_NOT_FOUND) {
-    // No old file to keep. An aside file without its target is what an
-    // interrupted rename of older versions left, and stays.
-    if ((flags & RENAME_SAFE_TARGET_MAY_BE_MISSING) && Move(fresh, old, false)) return true;
-    Discard(fresh, flags);
-    return false;
-  }
-  if (kept != SYS_OK) {
-    Discard(fresh, flags);
-    return false;
-  }
-  if (!Move(fresh, old, true)) {
-    SysDropSecondName(aside.c_str());
-    Discard(fresh, flags);
-    return false;
-  }
+  bool hadOld = false;
+  if (!ReplaceKeepingAside(fresh, old, aside, flags, hadOld)) return false;
+  if (!hadOld) return true;
   if (pattern == nullptr) {
     DeleteFileForced(aside.c_str());
     return true;

@@ -62,6 +62,34 @@ bool NoPlaceFalse() {
 std::atomic<int> g_faultSkip[size_t(SysFault::Count)];
 std::atomic<bool> g_faultPending{false};
 
+// A rename that fails when the new name is taken, also on file systems
+// without such a rename (network shares refuse every rename flag): a file is
+// linked under its new name, which fails when that is taken, and then loses
+// its old one; a folder, or a file where links are refused, is renamed after
+// a look at the new name. -1 with errno set on failure.
+int RenameNoReplace(const std::string& from, const std::string& to, bool folder) {
+  if (!SysTakeFault(SysFault::NoReplace)) {
+    int rc = renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE);
+    if (rc == 0 || (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)) return rc;
+  }
+  if (!folder) {
+    if (link(from.c_str(), to.c_str()) == 0) {
+      if (unlink(from.c_str()) == 0) return 0;
+      int err = errno;
+      unlink(to.c_str());
+      errno = err;
+      return -1;
+    }
+    if (errno != EPERM && errno != EOPNOTSUPP && errno != EMLINK) return -1;
+  }
+  struct stat st;
+  if (lstat(to.c_str(), &st) == 0) {
+    errno = EEXIST;
+    return -1;
+  }
+  return rename(from.c_str(), to.c_str());
+}
+
 }  // namespace
 
 void SysInjectFault(SysFault op, int skip) {
@@ -213,8 +241,7 @@ int SysMoveFile(const char* from, const char* to, bool replace) {
     release();
     return SYS_ERROR_SHARING_VIOLATION;
   }
-  int rc = replace ? rename(source.c_str(), target.c_str())
-                   : renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE);
+  int rc = replace ? rename(source.c_str(), target.c_str()) : RenameNoReplace(source, target, S_ISDIR(st.st_mode));
   int err = errno;
   release();
   if (rc == 0) return SYS_OK;

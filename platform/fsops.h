@@ -127,6 +127,7 @@ enum class SysFault : unsigned {
   Link,             // SysLinkOrCopy finds hard links refused and copies
   Exchange,         // SysExchangeFiles finds no exchange on the file system
   Unnamed,          // FdBeginUnnamedReplace finds no unnamed files
+  NoReplace,        // SysMoveFile without replace finds no rename that refuses to replace
   List,             // SysListDirectory and SysDirectory::List give SYS_ERROR_ACCESS
   Count
 };

@@ -123,6 +123,13 @@ TEST_F(SafeFiles, RenameExchangesNames) {
   ASSERT_TRUE(RenameFileSafeW(wa.c_str(), wb.c_str(), RENAME_SAFE_EXCHANGE, nullptr, 0));
   EXPECT_EQ(Read("a"), "first");
   EXPECT_EQ(Read("b"), "second");
+  // In steps, on a file system without rename flags at all (a network share).
+  SysInjectFault(SysFault::Exchange, 0);
+  SysInjectFault(SysFault::NoReplace, 0);
+  ASSERT_TRUE(RenameFileSafe(a.c_str(), b.c_str(), RENAME_SAFE_EXCHANGE, nullptr, 0));
+  EXPECT_EQ(Read("a"), "second");
+  EXPECT_EQ(Read("b"), "first");
+  EXPECT_EQ(Listing(), (Names{"a", "b"}));
 }
 
 // Each step fails in turn: the target ends with its old or its new content,

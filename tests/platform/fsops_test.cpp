@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -18,6 +19,7 @@
 #include "platform/fsops.h"
 #include "platform/netshare.h"
 #include "platform/pathsys.h"
+#include "platform/sysinfo.h"
 
 namespace {
 
@@ -155,6 +157,39 @@ TEST(SysGetEnvironmentVariable, TellsUnsetFromEmpty) {
   ::unsetenv("ZELVARO_TEST_VAR");
   EXPECT_FALSE(SysGetEnvironmentVariable("ZELVARO_TEST_VAR", value));
   EXPECT_FALSE(SysGetEnvironmentVariable(nullptr, value));
+}
+
+// Where the file system has no rename that refuses to replace (network
+// shares), a move without replace still never replaces, and still moves.
+TEST_F(MappedDrive, MoveWithoutReplaceWhereTheFileSystemHasNoSuchRename) {
+  ASSERT_EQ(::mkdir((dir_ + "/d").c_str(), 0755), 0);
+  std::ofstream(dir_ + "/a") << "A";
+  std::ofstream(dir_ + "/b") << "B";
+  struct Case {
+    const char *from, *to;
+    int result;
+    const char* listing;  // the names left, in order
+  } cases[] = {
+      {"Q:\\a", "Q:\\b", SYS_ERROR_EXISTS, "a b d sub"},
+      {"Q:\\a", "Q:\\sub", SYS_ERROR_EXISTS, "a b d sub"},
+      {"Q:\\d", "Q:\\b", SYS_ERROR_EXISTS, "a b d sub"},
+      {"Q:\\a", "Q:\\c", SYS_OK, "b c d sub"},
+      {"Q:\\d", "Q:\\e", SYS_OK, "b c e sub"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.from) + " to " + c.to);
+    SysInjectFault(SysFault::NoReplace, 0);
+    EXPECT_EQ(SysMoveFile(c.from, c.to, false), c.result);
+    if (c.result != SYS_OK) { EXPECT_EQ(SysGetLastError(), DWORD(c.result)); }
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    std::string listing;
+    for (const std::string& name : names) listing += (listing.empty() ? "" : " ") + name;
+    EXPECT_EQ(listing, c.listing);
+  }
+  EXPECT_EQ(Read(dir_ + "/b"), "B");
+  EXPECT_EQ(Read(dir_ + "/c"), "A");
 }
 
 TEST_F(MappedDrive, AnInjectedFailureStrikesOnlyTheCallItWasAimedAt) {
