@@ -12,6 +12,7 @@
 #include "platform/fsops.h"
 #include "platform/pathconv.h"
 #include "platform/pathsys.h"
+#include "platform/replace.h"
 #include "platform/syserror.h"
 #include "platform/sysinfo.h"
 
@@ -124,6 +125,25 @@ int OpenTarget(DWORD flags, const std::string& path) {
   return fd;
 }
 
+// Opens what a copy without the ".cfp.tmp" name writes: a file without a
+// name beside the target, which takes the target's place only once complete,
+// so a process killed on the way leaves the old target whole (or no target).
+// Where no such file can be made (a device or pipe as target, a folder we may
+// not add to) the target itself is written, as the flags allow.
+int OpenReplacement(DWORD flags, const std::string& target, FdReplacement& replacement, bool& replacing) {
+  replacing = false;
+  if (!MayReplace(flags, target)) return FD_ERROR_ACCESS;
+  SysSetLastError(0);
+  int fd = FdBeginUnnamedReplace(target.c_str(), replacement);
+  if (fd < 0 && SysGetLastError() == SYS_ERROR_PATH_NOT_FOUND && MakeTargetDirectory(flags, target))
+    fd = FdBeginUnnamedReplace(target.c_str(), replacement);
+  if (fd >= 0) {
+    replacing = true;
+    return fd;
+  }
+  return OpenTarget(flags, target);
+}
+
 // The copy loop: COPY_OK, COPY_CANCELLED, COPY_READ_FAILED or COPY_WRITE_FAILED.
 int Transfer(int in, int out, Progress& progress) {
   unsigned char block[kBlock];
@@ -158,13 +178,25 @@ int Copy(DWORD flags, const std::string& source, const std::string& target, cons
     FdClose(in);
     return COPY_TARGET_UNWRITABLE;
   }
-  int out = OpenTarget(flags, written);
+  FdReplacement replacement;
+  bool replacing = false;
+  // An old target goes with a failed copy as it would with one written in place.
+  const bool existed = !viaTemporary && SysIsRegularFile(target.c_str());
+  int out = viaTemporary ? OpenTarget(flags, written) : OpenReplacement(flags, target, replacement, replacing);
   if (out < 0) {
     FdClose(in);
     return COPY_TARGET_UNWRITABLE;
   }
   int result = Transfer(in, out, progress);
   FdClose(in);
+  if (replacing) {
+    if (FdClose(out) != 0 && result == COPY_OK) result = COPY_WRITE_FAILED;
+    if (result == COPY_OK && !FdCommitReplace(replacement)) result = COPY_WRITE_FAILED;
+    if (result == COPY_OK) return COPY_OK;
+    FdAbandonReplace(replacement);
+    if (existed) SysDeleteFile(target.c_str());
+    return result;
+  }
   // Only a file of our making is cut and goes; a device or pipe named as target stays.
   bool ours = SysIsRegularFile(written.c_str());
   // Cut first: should the delete fail, no half-written file stays under the name.

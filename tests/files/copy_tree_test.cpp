@@ -216,7 +216,7 @@ TEST_F(Tree, StopsOnCancelAndReportsFailures) {
   // The second file cannot be opened: reported, and the walk goes on
   // unless TREE_STOP_ON_ERROR.
   recorder_.calls.clear();
-  SysInjectFault(SysFault::Open, 2);  // a.txt's source and target, then b.log's source
+  SysInjectFault(SysFault::Open, 1);  // a.txt's source (its copy is written unnamed), then b.log's source
   EXPECT_EQ(CopyDirectoryTree(0, src_.c_str(), dst_.c_str(), &options_), COPY_SOURCE_UNREADABLE);
   EXPECT_EQ(Copied(), (Names{"a.txt", "c.TXT"}));
   EXPECT_EQ(recorder_.calls, (std::vector<Call>{{2, "a.txt", 10, 0},

@@ -161,6 +161,71 @@ TEST_F(KilledSafeFiles, RewriteLeavesTheFileWholeAtEveryCall) {
   }
 }
 
+// Copies killed at every call: the target holds its whole old content, the
+// whole new one, or (a new target) nothing. A name left beside it is either
+// the ".cfp.tmp" the next copy with that flag takes over, or a finished copy
+// caught before its last rename.
+TEST_F(KilledSafeFiles, CopyLeavesTheTargetWholeAtEveryCall) {
+  const std::string oldText = Text(5, 5000), newText = Text(6, 9000);
+  struct Case {
+    const char* what;
+    DWORD flags;
+    bool exists, viaLink;
+  } cases[] = {
+      {"new target", 0, false, false},
+      {"old target", 0, true, false},
+      {"old target through a link", 0, true, true},
+      {"new target via .cfp.tmp", COPY_VIA_TEMPORARY, false, false},
+      {"old target via .cfp.tmp", COPY_VIA_TEMPORARY, true, false},
+  };
+  for (const Case& c : cases) {
+    const Names after = c.viaLink ? Names{"b", "link", "src"} : Names{"b", "src"};
+    bool replaced = false;
+    for (int n = 1;; ++n) {
+      SCOPED_TRACE(std::string(c.what) + " killed at call " + std::to_string(n));
+      Clear();
+      const std::string source = Put("src", newText);
+      if (c.exists) Put("b", oldText, 0640);
+      if (c.viaLink) { ASSERT_EQ(::symlink("b", dir_.File("link").c_str()), 0); }
+      const std::string target = dir_.File(c.viaLink ? "link" : "b");
+      const Outcome outcome = killtest::RunKilledAt(n, [&] {
+        return CopyFileEngine(c.flags, source.c_str(), target.c_str(), nullptr, nullptr, nullptr) == COPY_OK ? 0 : 1;
+      });
+      ASSERT_NE(outcome, Outcome::Broken);
+      const std::string now = Read("b");
+      ASSERT_TRUE(now == newText || now == (c.exists ? oldText : "<none>"));
+      if (replaced) { EXPECT_EQ(now, newText); }
+      replaced = now == newText;
+      struct stat st;
+      // A copy without ".cfp.tmp" keeps the old target's mode; with it the target is a new file.
+      if (c.exists && (now == oldText || !(c.flags & COPY_VIA_TEMPORARY))) {
+        ASSERT_EQ(::lstat(dir_.File("b").c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0640u);
+      }
+      if (c.viaLink) {
+        ASSERT_EQ(::lstat(target.c_str(), &st), 0);
+        EXPECT_TRUE(S_ISLNK(st.st_mode));
+      }
+      EXPECT_EQ(Read("src"), newText);
+      if (outcome == Outcome::Finished) {
+        EXPECT_EQ(Listing(), after);
+        break;
+      }
+      for (const std::string& name : Listing()) {
+        if (name == "b.cfp.tmp" && (c.flags & COPY_VIA_TEMPORARY)) continue;
+        if (std::find(after.begin(), after.end(), name) == after.end()) { EXPECT_EQ(Read(name), newText) << name; }
+      }
+      if (c.flags & COPY_VIA_TEMPORARY) {
+        // Whatever the kill left, the next copy of the kind clears it.
+        ASSERT_EQ(CopyFileEngine(c.flags, source.c_str(), target.c_str(), nullptr, nullptr, nullptr), COPY_OK);
+        EXPECT_EQ(Listing(), after);
+      }
+      ASSERT_LT(n, 2000);
+    }
+    EXPECT_TRUE(replaced) << c.what;
+  }
+}
+
 // The file a link names is rewritten beside itself, in its own folder; the
 // link, a chain of links and a second hard link stay what they were.
 TEST_F(KilledSafeFiles, RewriteThroughLinks) {
