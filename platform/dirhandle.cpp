@@ -71,9 +71,11 @@ constexpr int kHeldByAnother = -2;
 // stays on Windows. A descriptor to close after the delete, -1 when there
 // is nothing to hold (a link, a device, nothing), or kHeldByAnother.
 int HoldForDelete(int dirFd, const char* name) {
+  // Only a regular file is opened: opening a device can act on the device.
+  struct stat st;
+  if (fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) return -1;
   int fd = openat(dirFd, name, O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) return -1;
-  struct stat st;
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     close(fd);
     return -1;
