@@ -28,7 +28,7 @@ void FinishImageStream(CFileStream& file, const WriterFailures& failures, Writer
 // files, which replaces the target only once everything is written, flushed
 // and closed; on any failure (an abort too) the temporary is removed and the
 // old file stays as it was, and a process killed meanwhile leaves no unnamed
-// temporary behind. Devices, FIFOs and targets whose folder refuses a
+// temporary behind; a named one it left goes with the next save there. Devices, FIFOs and targets whose folder refuses a
 // temporary file are written in place.
 void SaveImageFile(const char* path, const WriterFailures& failures, WriterBody body,
                    void* context);

@@ -1,6 +1,8 @@
 #include "platform/replace.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +11,8 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <cctype>
 
 #include "platform/fileio.h"
 #include "platform/fsops.h"
@@ -31,6 +35,49 @@ std::string NextTemporaryName(const std::string& target) {
   char suffix[48];
   std::snprintf(suffix, sizeof suffix, ".%ld.%u.tmp", static_cast<long>(::getpid()), g_sequence.fetch_add(1));
   return folder + "." + target.substr(folder.size()) + suffix;
+}
+
+// Locks a temporary for as long as its save runs.
+bool Guard(int fd) {
+  int rc;
+  do {
+    rc = ::flock(fd, LOCK_EX | LOCK_NB);
+  } while (rc != 0 && errno == EINTR);
+  return rc == 0;
+}
+
+// Whether name is one of NextTemporaryName's for the file name `base`.
+bool IsTemporaryName(const char* name, const std::string& base) {
+  if (name[0] != '.' || std::strncmp(name + 1, base.c_str(), base.size()) != 0) return false;
+  const char* at = name + 1 + base.size();
+  for (int number = 0; number < 2; ++number) {
+    if (*at++ != '.' || !std::isdigit(static_cast<unsigned char>(*at))) return false;
+    while (std::isdigit(static_cast<unsigned char>(*at))) ++at;
+  }
+  return std::strcmp(at, ".tmp") == 0;
+}
+
+// Removes the temporaries of target that no save holds: what killed saves
+// left. A name is removed only while it still names the file found unheld.
+void ClearLeftovers(const std::string& target) {
+  const std::string folder = FolderOf(target);
+  const std::string base = target.substr(folder.size());
+  DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (dir == nullptr) return;
+  const int at = ::dirfd(dir);
+  while (const struct dirent* entry = ::readdir(dir)) {
+    if (!IsTemporaryName(entry->d_name, base)) continue;
+    int fd = ::openat(at, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0 && errno == EACCES) fd = ::openat(at, entry->d_name, O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) continue;
+    struct stat held, named;
+    if (::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && Guard(fd) &&
+        ::fstatat(at, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 && named.st_dev == held.st_dev &&
+        named.st_ino == held.st_ino)
+      ::unlinkat(at, entry->d_name, 0);
+    ::close(fd);
+  }
+  ::closedir(dir);
 }
 
 // Creates a temporary name exclusively, trying further numbers while the
@@ -84,6 +131,8 @@ void Release(FdReplacement& replacement) {
 void DropUnnamed(FdReplacement& replacement) {
   if (replacement.unnamed >= 0) ::close(replacement.unnamed);
   replacement.unnamed = -1;
+  if (replacement.guard >= 0) ::close(replacement.guard);
+  replacement.guard = -1;
 }
 
 // Looks at the target: false when it is to be written in place. Fills the
@@ -134,6 +183,7 @@ int Begin(const char* path, FdReplacement& replacement, bool unnamed) {
   struct stat st;
   bool exists = false;
   if (!Prepare(path, replacement, st, exists)) return -1;
+  ClearLeftovers(replacement.target);
   int fd = -1;
   if (unnamed) {
     const int own = CreateUnnamed(replacement.target);
@@ -141,9 +191,14 @@ int Begin(const char* path, FdReplacement& replacement, bool unnamed) {
       fd = ::fcntl(own, F_DUPFD_CLOEXEC, 0);
       if (fd < 0) ::close(own);
       else replacement.unnamed = own;
+      Guard(own);  // before it has a name
     }
   }
-  if (fd < 0) fd = CreateTemporary(replacement.target, replacement.temporary);
+  if (fd < 0) {
+    fd = CreateTemporary(replacement.target, replacement.temporary);
+    replacement.guard = fd < 0 ? -1 : ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (replacement.guard >= 0) Guard(replacement.guard);
+  }
   if (fd < 0) {
     Release(replacement);
     return -1;
@@ -213,14 +268,14 @@ bool FdCommitReplace(FdReplacement& replacement) {
     return false;
   }
   Release(replacement);
+  DropUnnamed(replacement);
   replacement.temporary.clear();
   return true;
 }
 
 void FdAbandonReplace(FdReplacement& replacement) {
   Release(replacement);
-  DropUnnamed(replacement);
-  if (replacement.temporary.empty()) return;
-  ::unlink(replacement.temporary.c_str());
+  if (!replacement.temporary.empty()) ::unlink(replacement.temporary.c_str());
   replacement.temporary.clear();
+  DropUnnamed(replacement);
 }

@@ -13,6 +13,7 @@ struct FdReplacement {
   std::string temporary;  // the named temporary beside it; empty when none was made
   int hold = -1;          // the old target held as a writer holds it, until the end
   int unnamed = -1;       // the unnamed temporary's own descriptor; -1 when none
+  int guard = -1;         // the named temporary's lock, held until the end
 
   FdReplacement() = default;
   FdReplacement(const FdReplacement&) = delete;
@@ -20,6 +21,10 @@ struct FdReplacement {
   ~FdReplacement();
 };
 
+// Every temporary is locked (flock) by its save from its making to the end,
+// so a temporary of the target's that nobody holds is what a killed save
+// left: the next replacement of that target removes it.
+//
 // Makes the temporary file for a save to `path` and returns its descriptor
 // (read-write, close-on-exec; the permission bits of an existing target carry
 // over, and its owner where the process may set it). Returns -1 when the

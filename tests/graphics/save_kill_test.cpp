@@ -2,10 +2,14 @@
 // or the whole new picture, and the killed save leaves no temporary behind.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -35,7 +39,9 @@ TEST(SaveKilled, LeavesTheOldFileOrTheWholePictureAndNothingElse) {
   struct Case {
     const char* name;
     bool existing;
-  } cases[] = {{"a.bmp", false}, {"a.bmp", true}, {"a.png", false}, {"a.png", true}};
+    bool named;  // on a file system without unnamed files
+  } cases[] = {{"a.bmp", false, false}, {"a.bmp", true, false}, {"a.png", false, false},
+               {"a.png", true, false},  {"a.png", true, true}};
   for (const Case& c : cases) {
     const std::string reference = dir / (std::string("reference") + (c.name + 1));
     ASSERT_EQ(SaveImage(reference.c_str(), image, nullptr), 0);
@@ -44,15 +50,17 @@ TEST(SaveKilled, LeavesTheOldFileOrTheWholePictureAndNothingElse) {
     ASSERT_EQ(mkdir(run.c_str(), 0755), 0);
     std::vector<int> leftovers;  // the kills that left a named temporary
     for (int n = 1;; ++n) {
-      SCOPED_TRACE(std::string(c.name) + (c.existing ? " replaced" : " new") + ", killed at call " +
-                   std::to_string(n));
+      SCOPED_TRACE(std::string(c.name) + (c.existing ? " replaced" : " new") + (c.named ? ", named" : "") +
+                   ", killed at call " + std::to_string(n));
       Empty(run);
       if (c.existing) {
         savetest::WriteBytes(target, old);
         ASSERT_EQ(chmod(target.c_str(), 0604), 0);
       }
-      const Outcome outcome =
-          killtest::RunKilledAt(n, [&] { return SaveImage(target.c_str(), image, nullptr) == 0 ? 0 : 1; });
+      const Outcome outcome = killtest::RunKilledAt(n, [&] {
+        if (c.named) SysInjectFault(SysFault::Unnamed, 0);
+        return SaveImage(target.c_str(), image, nullptr) == 0 ? 0 : 1;
+      });
       ASSERT_NE(outcome, Outcome::Broken);
       struct stat st;
       if (stat(target.c_str(), &st) == 0) {
@@ -66,10 +74,18 @@ TEST(SaveKilled, LeavesTheOldFileOrTheWholePictureAndNothingElse) {
       }
       // A named temporary exists only for the one step between naming the
       // finished picture and renaming it over an old file.
+      bool left = false;
       for (const auto& entry : std::filesystem::directory_iterator(run)) {
         if (entry.path() == target) continue;
+        left = true;
+        if (!c.named) { EXPECT_EQ(ReadBytes(entry.path()), picture); }
+      }
+      if (left) {
         leftovers.push_back(n);
-        EXPECT_EQ(ReadBytes(entry.path()), picture);
+        // The next save of that target removes what the killed one left.
+        ASSERT_EQ(SaveImage(target.c_str(), image, nullptr), 0);
+        EXPECT_EQ(std::filesystem::directory_iterator(run)->path(), target);
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(run), {}), 1);
       }
       if (outcome == Outcome::Finished) {
         EXPECT_EQ(ReadBytes(target), picture);
@@ -82,12 +98,44 @@ TEST(SaveKilled, LeavesTheOldFileOrTheWholePictureAndNothingElse) {
     // few a sanitizer's wrapper adds around it), and none for a new target.
     if (!c.existing) {
       EXPECT_TRUE(leftovers.empty());
-    } else if (!leftovers.empty()) {
+    } else if (!leftovers.empty() && !c.named) {
       EXPECT_EQ(leftovers.back() - leftovers.front() + 1, int(leftovers.size()));
     }
     std::filesystem::remove_all(run);
     unlink(reference.c_str());
   }
+}
+
+// A save removes the temporaries of its target that no save holds, and
+// nothing else.
+TEST(SaveKilled, NextSaveRemovesOnlyUnheldTemporariesOfItsTarget) {
+  ScratchDir dir;
+  CGraphicsImage image;
+  ASSERT_TRUE(image.Create(8, 4, 4, 1, nullptr));
+  const std::string target = dir / "a.bmp";
+  savetest::WriteBytes(target, {'o', 'l', 'd'});
+  struct Case {
+    const char* name;
+    bool held, stays;
+  } cases[] = {
+      {".a.bmp.12.3.tmp", false, false}, {".a.bmp.12.4.tmp", true, true}, {".a.bmp.12.tmp", false, true},
+      {".a.bmp.x.3.tmp", false, true},   {".a.bmp.12.3.tmp~", false, true}, {"a.bmp.12.3.tmp", false, true},
+      {".b.bmp.12.3.tmp", false, true},  {".a.bm.12.3.tmp", false, true},
+  };
+  std::vector<int> holds;
+  for (const auto& c : cases) {
+    savetest::WriteBytes(dir / c.name, {'x'});
+    if (c.held) {
+      holds.push_back(::open((dir / c.name).c_str(), O_RDONLY | O_CLOEXEC));
+      ASSERT_EQ(::flock(holds.back(), LOCK_EX), 0);
+    }
+  }
+  ASSERT_EQ(SaveImage(target.c_str(), image, nullptr), 0);
+  for (const auto& c : cases) {
+    struct stat st;
+    EXPECT_EQ(::lstat((dir / c.name).c_str(), &st) == 0, c.stays) << c.name;
+  }
+  for (int fd : holds) ::close(fd);
 }
 
 // Where the file system has no unnamed files the named temporary serves;
