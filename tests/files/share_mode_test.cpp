@@ -103,6 +103,13 @@ std::vector<Attempt> Attempts() {
          return s.Open(d.File("held").c_str(), STREAM_MODE_READWRITE);
        }},
       {"delete", true, [](ScratchDir& d) { return DeleteFileForced(d.File("held").c_str()); }},
+      {"WriteFileSafe", true,
+       [](ScratchDir& d) { return WriteFileSafe(d.File("held").c_str(), 0, 1, "n", 1, "*.bak", 1); }},
+      {"RenameFileSafe onto", true,
+       [](ScratchDir& d) {
+         WriteWholeFile(d.File("mv"), Bytes{'m'});
+         return RenameFileSafe(d.File("mv").c_str(), d.File("held").c_str(), 0, "*.bak", 1);
+       }},
       {"stream read", false,
        [](ScratchDir& d) {
          CFileStream s(4096);
@@ -164,6 +171,7 @@ TEST(ShareModes, ReaderAdmitsReadersOnly) {
     if (attempt.writes) {
       EXPECT_EQ(SysGetLastError(), kSharing) << attempt.what;
       EXPECT_EQ(ReadWholeFile(dir.File("held")), (Bytes{'o', 'l', 'd'})) << attempt.what;
+      EXPECT_TRUE(OnlyHeldAndSource(dir)) << attempt.what;
     }
   }
 }
