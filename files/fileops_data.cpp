@@ -9,6 +9,7 @@
 #include "platform/pathconv.h"
 #include "platform/pathsys.h"
 #include "platform/replace.h"
+#include "platform/sysinfo.h"
 
 namespace {
 
@@ -29,7 +30,10 @@ bool Append(const char* path, const void* data, int64_t size) {
 bool Rewrite(const char* path, const void* data, int64_t size) {
   // A read-only file refuses writers, as it would an in-place open.
   DWORD attributes = SysGetFileAttributes(path);
-  if (attributes != SYS_ATTR_INVALID && (attributes & SYS_ATTR_READONLY)) return false;
+  if (attributes != SYS_ATTR_INVALID && (attributes & SYS_ATTR_READONLY)) {
+    SysSetLastError(SYS_ERROR_ACCESS);
+    return false;
+  }
   FdReplacement replacement;
   int fd = FdBeginReplace(path, replacement);
   if (fd < 0) {

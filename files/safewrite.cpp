@@ -11,6 +11,7 @@
 #include "platform/fsops.h"
 #include "platform/pathsys.h"
 #include "platform/safemove.h"
+#include "platform/sysinfo.h"
 
 using namespace fileops_detail;
 
@@ -193,7 +194,11 @@ bool WriteSafe(const Ch* path, int64_t offset, int64_t oldLength, const void* da
   // A read-only file refuses the writer; the host would let a privileged
   // process replace it all the same.
   DWORD attributes = SysGetFileAttributes(narrow.c_str());
-  if (attributes == SYS_ATTR_INVALID || (attributes & SYS_ATTR_READONLY)) return false;
+  if (attributes == SYS_ATTR_INVALID) return false;
+  if (attributes & SYS_ATTR_READONLY) {
+    SysSetLastError(SYS_ERROR_ACCESS);
+    return false;
+  }
   Str<Ch> temporary = file + Ascii<Ch>(kRewriteSuffix);
   std::string temporaryNarrow;
   if (!Narrow(temporary, temporaryNarrow) ||

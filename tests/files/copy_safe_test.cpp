@@ -5,6 +5,7 @@
 #include <dirent.h>
 
 #include <algorithm>
+#include <functional>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -362,10 +363,19 @@ TEST_F(SafeFiles, RenameKeepsTheAsideFileACrashLeftWithoutTarget) {
 TEST_F(SafeFiles, WriteRefusesAReadOnlyFile) {
   std::string path = Put("f", "0123456789");
   ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
-  EXPECT_FALSE(WriteFileSafe(path.c_str(), 3, 2, "ab", 2, "*.bak", 3));
-  EXPECT_FALSE(WriteFileSafe(path.c_str(), 3, 2, "abc", 3, "*.bak", 3));
   std::u16string wide(path.begin(), path.end()), pattern = u"*.bak";
-  EXPECT_FALSE(WriteFileSafeW(wide.c_str(), 3, 2, "ab", 2, pattern.c_str(), 3));
+  // Refused as the in-place open would be: access denied.
+  std::function<bool()> writes[] = {
+      [&] { return WriteFileSafe(path.c_str(), 3, 2, "ab", 2, "*.bak", 3); },
+      [&] { return WriteFileSafe(path.c_str(), 3, 2, "abc", 3, "*.bak", 3); },
+      [&] { return WriteFileSafeW(wide.c_str(), 3, 2, "ab", 2, pattern.c_str(), 3); },
+      [&] { return WriteFileData(path.c_str(), "x", 1, false); },
+  };
+  for (auto& write : writes) {
+    SysSetLastError(0);
+    EXPECT_FALSE(write());
+    EXPECT_EQ(SysGetLastError(), 5u);
+  }
   EXPECT_EQ(Read("f"), "0123456789");
   EXPECT_EQ(Listing(), (Names{"f"}));
 }
