@@ -77,8 +77,8 @@ bool ReplaceKeepingAside(const std::string& fresh, const std::string& old, const
 }
 
 // The exchange where the file system cannot swap two names in one step: the
-// target takes the new file in one rename, then the old file (kept aside)
-// takes the new file's name.
+// target takes the new file in one rename, then the old file (kept under
+// `aside`) takes the new file's name.
 bool ExchangeInSteps(const std::string& fresh, const std::string& old, const std::string& aside, int flags) {
   bool hadOld = false;
   if (!ReplaceKeepingAside(fresh, old, aside, flags, hadOld)) return false;
@@ -110,8 +110,14 @@ bool RenameSafe(const Ch* newFile, const Ch* target, int flags, const Ch* patter
   if (flags & RENAME_SAFE_EXCHANGE) {
     int swapped = SysExchangeFiles(fresh.c_str(), old.c_str());
     if (swapped == SYS_OK) return true;
-    if (swapped == SYS_ERROR_NOT_SUPPORTED || swapped == SYS_ERROR_NOT_FOUND)
-      return ExchangeInSteps(fresh, old, aside, flags);
+    if (swapped == SYS_ERROR_NOT_SUPPORTED || swapped == SYS_ERROR_NOT_FOUND) {
+      // The old file waits for the new file's name under that name's aside
+      // name: should the process die before it gets there, it is an aside
+      // file without its target, which later calls keep.
+      const std::string freshAside = fresh + kAsideSuffix;
+      if (SysSameFile(old.c_str(), freshAside.c_str())) return false;
+      return ExchangeInSteps(fresh, old, freshAside, flags);
+    }
     Discard(fresh, flags);
     return false;
   }

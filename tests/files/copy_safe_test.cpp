@@ -166,6 +166,7 @@ TEST_F(SafeFiles, RenameRollsBackWhicheverStepFails) {
     if (c.fresh) EXPECT_EQ(Read("new"), c.fresh) << c.what;
     else EXPECT_FALSE(Has("new")) << c.what;
     EXPECT_FALSE(Has("doc.rf.tmp")) << c.what;
+    EXPECT_FALSE(Has("new.rf.tmp")) << c.what;
     ::unlink(fresh.c_str());
   }
 }

@@ -86,6 +86,14 @@ TEST_F(KilledSafeFiles, RenameLeavesTheTargetWholeAtEveryCall) {
       if (doc == oldText) { EXPECT_EQ(Read("new"), newText); }
       if (replaced) { EXPECT_EQ(doc, newText); }
       replaced = doc == newText;
+      // An exchange cut short keeps the old file as the new name's aside
+      // file, which no later call on the target removes.
+      if ((c.flags & RENAME_SAFE_EXCHANGE) && replaced && Read("new") != oldText) {
+        EXPECT_EQ(Read("new.rf.tmp"), oldText);
+        const std::string other = Put("other", "x");
+        ASSERT_TRUE(RenameFileSafe(other.c_str(), target.c_str(), 0, nullptr, 0));
+        EXPECT_EQ(Read("new.rf.tmp"), oldText);
+      }
       if (outcome == Outcome::Finished) {
         EXPECT_EQ(Listing(), c.after);
         if (c.flags & RENAME_SAFE_EXCHANGE) { EXPECT_EQ(Read("new"), oldText); }
