@@ -41,11 +41,14 @@ struct StreamBackends {
 
 namespace {
 
+// Streams open their files without sharing restrictions, so streams never
+// keep each other out; a copy or whole-file write still refuses a file a
+// stream has open, and a stream one that such a writer holds.
 int OpenDescriptor(const char* path, int flags, int permission) {
-  return FdOpen(path, flags, permission);
+  return FdOpen(path, flags | FD_OPEN_SHARE_ALL, permission);
 }
 int OpenDescriptor(const wchar16* path, int flags, int permission) {
-  return FdOpenW(path, flags, permission);
+  return FdOpenW(path, flags | FD_OPEN_SHARE_ALL, permission);
 }
 bool ClearReadOnly(const char* path) { return FdClearReadOnly(path); }
 bool ClearReadOnly(const wchar16* path) { return FdClearReadOnlyW(path); }

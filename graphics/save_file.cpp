@@ -4,6 +4,8 @@
 #include "graphics/writer.h"
 #include "platform/fileio.h"
 #include "platform/replace.h"
+#include "platform/syserror.h"
+#include "platform/sysinfo.h"
 
 namespace {
 
@@ -51,11 +53,15 @@ void SaveImageFileT(const Char* path, const WriterFailures& failures, WriterBody
                     void* context) {
   if (path == nullptr || *path == 0) Raise(failures.openError);
   FdReplacement replacement;
+  SysSetLastError(0);
   const int fd = BeginReplace(path, replacement);
+  // A picture another open holds stays as it is: the stream's own open, which
+  // shares with readers, must not write it in place instead.
+  const bool held = fd < 0 && SysGetLastError() == SYS_ERROR_SHARING_VIOLATION;
   CFileStream file(kSaveBufferSize);
   const bool opened = fd >= 0 ? file.OpenCallbacks(fd, DescriptorRead, DescriptorClose,
                                                    DescriptorWrite, DescriptorSeek)
-                              : OpenInPlace(file, path);
+                              : !held && OpenInPlace(file, path);
   if (!opened) {
     if (fd >= 0) {
       FdClose(fd);

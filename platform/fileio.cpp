@@ -95,7 +95,7 @@ int FdOpen(const char* path, int flags, int permission) {
   }
   // Devices and pipes are shared by nature: only regular files are held.
   if (S_ISREG(st.st_mode)) {
-    if (!Hold(fd, Writes(flags))) {
+    if (!Hold(fd, Writes(flags) && !(flags & FD_OPEN_SHARE_ALL))) {
       ::close(fd);
       return Refuse(SYS_ERROR_SHARING_VIOLATION, FD_ERROR_SHARING);
     }

@@ -18,6 +18,10 @@ enum : int {
   FD_OPEN_TRUNCATE = 0x0200,
   FD_OPEN_EXCLUSIVE = 0x0400,
   FD_OPEN_BINARY = 0x8000,  // no line-end translation (the only kind here)
+  // Shares the file with every other open of this kind, writers too (the
+  // runtime library's own opens, which a CFileStream makes); only opens that
+  // hold a file alone keep it out, and it keeps them out.
+  FD_OPEN_SHARE_ALL = 0x10000000,
 };
 
 // Permission of a created file: both bits mean "not read-only" (0666 under the
@@ -48,7 +52,7 @@ enum : int { FD_SEEK_SET = 0, FD_SEEK_CUR = 1, FD_SEEK_END = 2 };
 //
 // Share modes: an open of a regular file holds it for as long as the
 // descriptor is open, a writer (write access) alone, a reader together with
-// other readers. An open that conflicts with a hold of another open, in this
+// other readers (FD_OPEN_SHARE_ALL: together with every open but a writer's). An open that conflicts with a hold of another open, in this
 // process or another, fails with FD_ERROR_SHARING and last error 32 and
 // changes nothing (a truncating open cuts the file only once it holds it).
 // Holds are advisory file locks (flock): programs that do not take them are
