@@ -154,18 +154,14 @@ SysDirectory SysDirectory::OpenChild(const char* name, int* error) const {
   return SysDirectory(fd, depth_ + 1);
 }
 
-bool SysDirectory::List(std::vector<SysDirEntry>& entries, int* error) const {
-  entries.clear();
-  if (SysTakeFault(SysFault::List)) {
-    *error = Refuse(SYS_ERROR_ACCESS);
-    return false;
-  }
+bool SysReadFolderEntries(int fd, std::vector<SysDirEntry>& entries) {
   // The stream takes a descriptor of its own, so this one stays open.
-  int copy = fd_ >= 0 ? fcntl(fd_, F_DUPFD_CLOEXEC, 0) : -1;
+  int copy = fd >= 0 ? fcntl(fd, F_DUPFD_CLOEXEC, 0) : -1;
   DIR* dir = copy >= 0 ? fdopendir(copy) : nullptr;
   if (dir == nullptr) {
-    *error = fd_ < 0 ? SYS_ERROR_NOT_FOUND : ErrorCode(errno);
+    int err = fd >= 0 ? errno : EBADF;
     if (copy >= 0) close(copy);
+    errno = err;
     return false;
   }
   rewinddir(dir);
@@ -176,8 +172,7 @@ bool SysDirectory::List(std::vector<SysDirEntry>& entries, int* error) const {
     item.name = entry->d_name;
     if (entry->d_type == DT_UNKNOWN) {
       struct stat st;
-      item.isDirectory =
-          fstatat(fd_, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
+      item.isDirectory = fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
     } else {
       item.isDirectory = entry->d_type == DT_DIR;
     }
@@ -186,8 +181,22 @@ bool SysDirectory::List(std::vector<SysDirEntry>& entries, int* error) const {
   }
   int readError = errno;
   closedir(dir);
-  *error = readError == 0 ? SYS_OK : ErrorCode(readError);
+  errno = readError;
   return readError == 0;
+}
+
+bool SysDirectory::List(std::vector<SysDirEntry>& entries, int* error) const {
+  entries.clear();
+  if (SysTakeFault(SysFault::List)) {
+    *error = Refuse(SYS_ERROR_ACCESS);
+    return false;
+  }
+  if (SysReadFolderEntries(fd_, entries)) {
+    *error = SYS_OK;
+    return true;
+  }
+  *error = fd_ < 0 ? SYS_ERROR_NOT_FOUND : ErrorCode(errno);
+  return false;
 }
 
 int SysDirectory::DeleteFile(const char* name) const {

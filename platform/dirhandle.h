@@ -15,6 +15,11 @@
 // Why a name is no folder that can be opened: a link, a file or a device.
 inline constexpr int SYS_ERROR_NOT_A_DIRECTORY = 267;
 
+// Reads the entries of the open folder `fd` without "." and ".." (a link is
+// no directory), leaving the descriptor open. False, with errno set, when
+// the folder cannot be read, also part way through.
+bool SysReadFolderEntries(int fd, std::vector<SysDirEntry>& entries);
+
 class SysDirectory {
  public:
   SysDirectory() = default;

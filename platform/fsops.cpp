@@ -13,6 +13,7 @@
 #include <atomic>
 #include <climits>
 
+#include "platform/dirhandle.h"
 #include "platform/fileio.h"
 #include "platform/pathsys.h"
 #include "platform/syserror.h"
@@ -161,33 +162,29 @@ uint64_t SysGetSystemTimeTicks() {
 bool SysListDirectory(const char* path, std::vector<SysDirEntry>& entries, int* error) {
   entries.clear();
   std::string host;
-  DIR* dir = SysHostPath(path, host) ? opendir(host.c_str()) : nullptr;
-  if (dir != nullptr && SysTakeFault(SysFault::List)) {
-    closedir(dir);
+  int fd = -1;
+  if (SysHostPath(path, host)) {
+    do {
+      fd = open(host.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+  }
+  if (fd >= 0 && SysTakeFault(SysFault::List)) {
+    close(fd);
     if (error) *error = SYS_ERROR_ACCESS;
     return false;
   }
-  if (dir == nullptr) {
+  if (fd < 0) {
     int code = host.empty() ? NoPlace() : Failed(errno, host);
     if (error) *error = code;
     return false;
   }
-  int fd = dirfd(dir);
-  while (struct dirent* entry = readdir(dir)) {
-    if (strcmp(entry->d_name, ".") == 0 || strcmp(entry->d_name, "..") == 0) continue;
-    SysDirEntry item;
-    item.name = entry->d_name;
-    if (entry->d_type == DT_UNKNOWN) {
-      struct stat st;
-      item.isDirectory = fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
-    } else {
-      item.isDirectory = entry->d_type == DT_DIR;
-    }
-    entries.push_back(std::move(item));
-  }
-  closedir(dir);
-  if (error) *error = SYS_OK;
-  return true;
+  // A listing that fails part way is a failure, not a shorter folder.
+  const bool read = SysReadFolderEntries(fd, entries);
+  const int err = errno;
+  close(fd);
+  int code = read ? SYS_OK : Failed(err, host);
+  if (error) *error = code;
+  return read;
 }
 
 int SysRemoveDirectory(const char* path) {
