@@ -1,18 +1,15 @@
 #include "platform/replace.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <cctype>
+#include <string>
 
 #include "platform/fileio.h"
 #include "platform/fsops.h"
@@ -22,19 +19,19 @@
 
 namespace {
 
-std::atomic<unsigned> g_sequence{0};
+// Numbers a temporary of one target may take; a save takes the first free.
+constexpr int kTemporaryNumbers = 64;
 
 std::string FolderOf(const std::string& target) {
   const size_t slash = target.rfind('/');
   return slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
 }
 
-// "<folder>/.<name>.<pid>.<n>.tmp" with the next number.
-std::string NextTemporaryName(const std::string& target) {
+// "<folder>/.<name>.<n>.tmp": the same names for every save of one target,
+// so the next save finds what a killed one left.
+std::string TemporaryName(const std::string& target, int n) {
   const std::string folder = FolderOf(target);
-  char suffix[48];
-  std::snprintf(suffix, sizeof suffix, ".%ld.%u.tmp", static_cast<long>(::getpid()), g_sequence.fetch_add(1));
-  return folder + "." + target.substr(folder.size()) + suffix;
+  return folder + "." + target.substr(folder.size()) + "." + std::to_string(n) + ".tmp";
 }
 
 // Locks a temporary for as long as its save runs.
@@ -46,45 +43,31 @@ bool Guard(int fd) {
   return rc == 0;
 }
 
-// Whether name is one of NextTemporaryName's for the file name `base`.
-bool IsTemporaryName(const char* name, const std::string& base) {
-  if (name[0] != '.' || std::strncmp(name + 1, base.c_str(), base.size()) != 0) return false;
-  const char* at = name + 1 + base.size();
-  for (int number = 0; number < 2; ++number) {
-    if (*at++ != '.' || !std::isdigit(static_cast<unsigned char>(*at))) return false;
-    while (std::isdigit(static_cast<unsigned char>(*at))) ++at;
-  }
-  return std::strcmp(at, ".tmp") == 0;
-}
-
-// Removes the temporaries of target that no save holds: what killed saves
-// left. A name is removed only while it still names the file found unheld.
+// Removes the temporaries of target that no save holds (what killed saves
+// left), from the first number up to the first free one. A name is removed
+// only while it still names the file found unheld.
 void ClearLeftovers(const std::string& target) {
-  const std::string folder = FolderOf(target);
-  const std::string base = target.substr(folder.size());
-  DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
-  if (dir == nullptr) return;
-  const int at = ::dirfd(dir);
-  while (const struct dirent* entry = ::readdir(dir)) {
-    if (!IsTemporaryName(entry->d_name, base)) continue;
-    int fd = ::openat(at, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0 && errno == EACCES) fd = ::openat(at, entry->d_name, O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) continue;
+  for (int n = 0; n < kTemporaryNumbers; ++n) {
+    const std::string name = TemporaryName(target, n);
+    int fd = ::open(name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0 && errno == EACCES) fd = ::open(name.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+      if (errno == ENOENT) return;
+      continue;
+    }
     struct stat held, named;
     if (::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && Guard(fd) &&
-        ::fstatat(at, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 && named.st_dev == held.st_dev &&
-        named.st_ino == held.st_ino)
-      ::unlinkat(at, entry->d_name, 0);
+        ::lstat(name.c_str(), &named) == 0 && named.st_dev == held.st_dev && named.st_ino == held.st_ino)
+      ::unlink(name.c_str());
     ::close(fd);
   }
-  ::closedir(dir);
 }
 
 // Creates a temporary name exclusively, trying further numbers while the
 // name is taken.
 int CreateTemporary(const std::string& target, std::string& temporary) {
-  for (int attempt = 0; attempt < 64; ++attempt) {
-    temporary = NextTemporaryName(target);
+  for (int n = 0; n < kTemporaryNumbers; ++n) {
+    temporary = TemporaryName(target, n);
     int fd;
     do {
       fd = ::open(temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -223,8 +206,8 @@ int BeginW(const wchar16* path, FdReplacement& replacement, bool unnamed) {
 // name is free, else under a temporary name for the one rename over it.
 bool CommitUnnamed(FdReplacement& replacement) {
   if (NameUnnamed(replacement.unnamed, replacement.target)) return true;
-  for (int attempt = 0; errno == EEXIST && attempt < 64; ++attempt) {
-    replacement.temporary = NextTemporaryName(replacement.target);
+  for (int n = 0; errno == EEXIST && n < kTemporaryNumbers; ++n) {
+    replacement.temporary = TemporaryName(replacement.target, n);
     if (NameUnnamed(replacement.unnamed, replacement.temporary)) {
       if (::rename(replacement.temporary.c_str(), replacement.target.c_str()) == 0) {
         replacement.temporary.clear();

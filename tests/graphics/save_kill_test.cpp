@@ -41,7 +41,7 @@ TEST(SaveKilled, LeavesTheOldFileOrTheWholePictureAndNothingElse) {
     bool existing;
     bool named;  // on a file system without unnamed files
   } cases[] = {{"a.bmp", false, false}, {"a.bmp", true, false}, {"a.png", false, false},
-               {"a.png", true, false},  {"a.png", true, true}};
+               {"a.png", true, false},  {"a.png", true, true},   {"a.bmp", false, true}};
   for (const Case& c : cases) {
     const std::string reference = dir / (std::string("reference") + (c.name + 1));
     ASSERT_EQ(SaveImage(reference.c_str(), image, nullptr), 0);
@@ -95,10 +95,13 @@ TEST(SaveKilled, LeavesTheOldFileOrTheWholePictureAndNothingElse) {
       ASSERT_LT(n, 5000);
     }
     // One window: the kills that leave it are consecutive (one call, or the
-    // few a sanitizer's wrapper adds around it), and none for a new target.
-    if (!c.existing) {
+    // few a sanitizer's wrapper adds around it), and none for a new target;
+    // a named temporary stays through the whole write.
+    if (c.named) {
+      EXPECT_FALSE(leftovers.empty());
+    } else if (!c.existing) {
       EXPECT_TRUE(leftovers.empty());
-    } else if (!leftovers.empty() && !c.named) {
+    } else if (!leftovers.empty()) {
       EXPECT_EQ(leftovers.back() - leftovers.front() + 1, int(leftovers.size()));
     }
     std::filesystem::remove_all(run);
@@ -106,8 +109,8 @@ TEST(SaveKilled, LeavesTheOldFileOrTheWholePictureAndNothingElse) {
   }
 }
 
-// A save removes the temporaries of its target that no save holds, and
-// nothing else.
+// A save removes the temporaries of its target that no save holds, from the
+// first number up to the first free one, and nothing else.
 TEST(SaveKilled, NextSaveRemovesOnlyUnheldTemporariesOfItsTarget) {
   ScratchDir dir;
   CGraphicsImage image;
@@ -118,9 +121,9 @@ TEST(SaveKilled, NextSaveRemovesOnlyUnheldTemporariesOfItsTarget) {
     const char* name;
     bool held, stays;
   } cases[] = {
-      {".a.bmp.12.3.tmp", false, false}, {".a.bmp.12.4.tmp", true, true}, {".a.bmp.12.tmp", false, true},
-      {".a.bmp.x.3.tmp", false, true},   {".a.bmp.12.3.tmp~", false, true}, {"a.bmp.12.3.tmp", false, true},
-      {".b.bmp.12.3.tmp", false, true},  {".a.bm.12.3.tmp", false, true},
+      {".a.bmp.0.tmp", true, true},   {".a.bmp.1.tmp", false, false}, {".a.bmp.2.tmp", false, false},
+      {".a.bmp.4.tmp", false, true},  {".a.bmp.x.tmp", false, true},  {"a.bmp.1.tmp", false, true},
+      {".b.bmp.1.tmp", false, true},  {".a.bmp.1.tmp~", false, true},
   };
   std::vector<int> holds;
   for (const auto& c : cases) {
