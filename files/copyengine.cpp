@@ -179,6 +179,7 @@ int Copy(DWORD flags, const std::string& source, const std::string& target, cons
     return COPY_TARGET_UNWRITABLE;
   }
   FdReplacement replacement;
+  replacement.sweep = false;  // a tree copy would read its target folder once per file
   bool replacing = false;
   // An old target goes with a failed copy as it would with one written in place.
   const bool existed = !viaTemporary && SysIsRegularFile(target.c_str());

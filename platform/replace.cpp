@@ -166,7 +166,7 @@ int Begin(const char* path, FdReplacement& replacement, bool unnamed) {
   struct stat st;
   bool exists = false;
   if (!Prepare(path, replacement, st, exists)) return -1;
-  ClearLeftovers(replacement.target);
+  if (replacement.sweep) ClearLeftovers(replacement.target);
   int fd = -1;
   if (unnamed) {
     const int own = CreateUnnamed(replacement.target);

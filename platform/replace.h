@@ -14,6 +14,9 @@ struct FdReplacement {
   int hold = -1;          // the old target held as a writer holds it, until the end
   int unnamed = -1;       // the unnamed temporary's own descriptor; -1 when none
   int guard = -1;         // the named temporary's lock, held until the end
+  // Whether the begin first removes what killed saves of the target left; it
+  // reads the whole folder, so bulk writers into one folder (copies) skip it.
+  bool sweep = true;
 
   FdReplacement() = default;
   FdReplacement(const FdReplacement&) = delete;
