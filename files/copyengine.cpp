@@ -180,6 +180,7 @@ int Copy(DWORD flags, const std::string& source, const std::string& target, cons
   }
   FdReplacement replacement;
   replacement.sweep = false;  // a tree copy would read its target folder once per file
+  replacement.ownOnly = true;
   bool replacing = false;
   // An old target goes with a failed copy as it would with one written in place.
   const bool existed = !viaTemporary && SysIsRegularFile(target.c_str());
@@ -192,8 +193,7 @@ int Copy(DWORD flags, const std::string& source, const std::string& target, cons
   FdClose(in);
   if (replacing) {
     if (FdClose(out) != 0 && result == COPY_OK) result = COPY_WRITE_FAILED;
-    if (result == COPY_OK && !FdCommitReplace(replacement)) result = COPY_WRITE_FAILED;
-    if (result == COPY_OK) return COPY_OK;
+    if (result == COPY_OK) return FdCommitReplace(replacement) ? COPY_OK : COPY_WRITE_FAILED;
     FdAbandonReplace(replacement);
     if (existed) SysDeleteFile(target.c_str());
     return result;

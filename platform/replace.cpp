@@ -166,6 +166,10 @@ int Begin(const char* path, FdReplacement& replacement, bool unnamed) {
   struct stat st;
   bool exists = false;
   if (!Prepare(path, replacement, st, exists)) return -1;
+  if (exists && replacement.ownOnly && st.st_uid != ::geteuid()) {
+    Release(replacement);
+    return -1;
+  }
   if (replacement.sweep) ClearLeftovers(replacement.target);
   int fd = -1;
   if (unnamed) {

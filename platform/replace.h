@@ -17,6 +17,10 @@ struct FdReplacement {
   // Whether the begin first removes what killed saves of the target left; it
   // reads the whole folder, so bulk writers into one folder (copies) skip it.
   bool sweep = true;
+  // Whether only a target of our own is replaced: one of another owner is
+  // then written in place, so it keeps its owner (which only a privileged
+  // process could give a new file) and a sticky folder cannot refuse it.
+  bool ownOnly = false;
 
   FdReplacement() = default;
   FdReplacement(const FdReplacement&) = delete;
