@@ -176,9 +176,12 @@ int Begin(const char* path, FdReplacement& replacement, bool unnamed) {
     const int own = CreateUnnamed(replacement.target);
     if (own >= 0) {
       fd = ::fcntl(own, F_DUPFD_CLOEXEC, 0);
-      if (fd < 0) ::close(own);
-      else replacement.unnamed = own;
-      Guard(own);  // before it has a name
+      if (fd < 0) {
+        ::close(own);
+      } else {
+        replacement.unnamed = own;
+        Guard(own);  // before it has a name
+      }
     }
   }
   if (fd < 0) {
