@@ -86,6 +86,9 @@ int CreateTemporary(const std::string& target, std::string& temporary) {
 // has none.
 int CreateUnnamed(const std::string& target) {
   if (SysTakeFault(SysFault::Unnamed)) return -1;
+  // Without /proc only a privileged process could name the file at the end:
+  // the named temporary serves.
+  if (::access("/proc/self/fd", X_OK) != 0) return -1;
   std::string folder = FolderOf(target);
   if (folder.empty()) folder = ".";
   int fd;
@@ -97,7 +100,7 @@ int CreateUnnamed(const std::string& target) {
 
 // Gives the unnamed file a name; false with errno set. Naming through the
 // descriptor's entry in /proc needs no privilege; the direct form serves
-// where /proc is missing.
+// a privileged process should that entry fail.
 bool NameUnnamed(int fd, const std::string& name) {
   char entry[48];
   std::snprintf(entry, sizeof entry, "/proc/self/fd/%d", fd);
