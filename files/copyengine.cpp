@@ -179,7 +179,6 @@ int Copy(DWORD flags, const std::string& source, const std::string& target, cons
     return COPY_TARGET_UNWRITABLE;
   }
   FdReplacement replacement;
-  replacement.sweep = false;  // a tree copy would read its target folder once per file
   replacement.ownOnly = true;
   bool replacing = false;
   // An old target goes with a failed copy as it would with one written in place.

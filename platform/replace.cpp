@@ -173,7 +173,7 @@ int Begin(const char* path, FdReplacement& replacement, bool unnamed) {
     Release(replacement);
     return -1;
   }
-  if (replacement.sweep) ClearLeftovers(replacement.target);
+  ClearLeftovers(replacement.target);
   int fd = -1;
   if (unnamed) {
     const int own = CreateUnnamed(replacement.target);

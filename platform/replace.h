@@ -14,9 +14,6 @@ struct FdReplacement {
   int hold = -1;          // the old target held as a writer holds it, until the end
   int unnamed = -1;       // the unnamed temporary's own descriptor; -1 when none
   int guard = -1;         // the named temporary's lock, held until the end
-  // Whether the begin first removes what killed saves of the target left; it
-  // reads the whole folder, so bulk writers into one folder (copies) skip it.
-  bool sweep = true;
   // Whether only a target of our own is replaced: one of another owner is
   // then written in place, so it keeps its owner (which only a privileged
   // process could give a new file) and a sticky folder cannot refuse it.
