@@ -113,9 +113,10 @@ bool RenameSafe(const Ch* newFile, const Ch* target, int flags, const Ch* patter
     if (swapped == SYS_ERROR_NOT_SUPPORTED || swapped == SYS_ERROR_NOT_FOUND) {
       // The old file waits for the new file's name under that name's aside
       // name: should the process die before it gets there, it is an aside
-      // file without its target, which later calls keep.
+      // file without its target, which later calls keep. So a missing new
+      // file (nothing to exchange) leaves that name alone.
       const std::string freshAside = fresh + kAsideSuffix;
-      if (SysSameFile(old.c_str(), freshAside.c_str())) return false;
+      if (PathTypeOf(fresh) == 0 || SysSameFile(old.c_str(), freshAside.c_str())) return false;
       return ExchangeInSteps(fresh, old, freshAside, flags);
     }
     Discard(fresh, flags);

@@ -92,6 +92,9 @@ TEST_F(KilledSafeFiles, RenameLeavesTheTargetWholeAtEveryCall) {
         EXPECT_EQ(Read("new.rf.tmp"), oldText);
         const std::string other = Put("other", "x");
         ASSERT_TRUE(RenameFileSafe(other.c_str(), target.c_str(), 0, nullptr, 0));
+        SysInjectFault(SysFault::Exchange, 0);
+        EXPECT_FALSE(RenameFileSafe(fresh.c_str(), target.c_str(), c.flags, nullptr, 0));  // a retry
+        SysClearFaults();
         EXPECT_EQ(Read("new.rf.tmp"), oldText);
       }
       if (outcome == Outcome::Finished) {
