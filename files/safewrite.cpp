@@ -179,21 +179,8 @@ bool WriteRewrite(const std::string& path, const std::string& temporary, int64_t
 }
 
 template <class Ch>
-bool WriteSafe(const Ch* path, int64_t offset, int64_t oldLength, const void* data, int64_t newLength,
-               const Ch* pattern, int count) {
-  std::string narrow;
-  if (path == nullptr || offset < 0 || oldLength < 0 || newLength < 0 || (newLength > 0 && data == nullptr) ||
-      !Narrow(path, narrow))
-    return false;
-  // Through a symbolic link the file it names is rewritten, beside itself,
-  // and the link stays.
-  Str<Ch> file(path);
-  std::string named;
-  if (SysResolveLink(narrow.c_str(), named)) {
-    if (named.empty()) return false;
-    narrow = named;
-    file = Widen<Ch>(named);
-  }
+bool RewriteClaimed(const Str<Ch>& file, const std::string& narrow, int64_t offset, int64_t oldLength,
+                    const void* data, int64_t newLength, const Ch* pattern, int count) {
   int64_t size = -1;
   GetFileSize64ByName(narrow.c_str(), &size);
   if (size < 0 || offset > size) return false;
@@ -212,6 +199,32 @@ bool WriteSafe(const Ch* path, int64_t offset, int64_t oldLength, const void* da
       !WriteRewrite(narrow, temporaryNarrow, offset, oldLength, data, newLength))
     return false;
   return RenameSafe(temporary.c_str(), file.c_str(), RENAME_SAFE_DELETE_ON_FAILURE, pattern, count);
+}
+
+template <class Ch>
+bool WriteSafe(const Ch* path, int64_t offset, int64_t oldLength, const void* data, int64_t newLength,
+               const Ch* pattern, int count) {
+  std::string narrow;
+  if (path == nullptr || offset < 0 || oldLength < 0 || newLength < 0 || (newLength > 0 && data == nullptr) ||
+      !Narrow(path, narrow))
+    return false;
+  // Through a symbolic link the file it names is rewritten, beside itself,
+  // and the link stays.
+  Str<Ch> file(path);
+  std::string named;
+  if (SysResolveLink(narrow.c_str(), named)) {
+    if (named.empty()) return false;
+    narrow = named;
+    file = Widen<Ch>(named);
+  }
+  // One rewrite of a file at a time: a second one would take the first one's
+  // finished ".cf.tmp" for a leftover, and each would report the other's
+  // outcome. The claim is kept until the new file is in place.
+  const int claim = FdClaimForReplace(narrow.c_str());
+  if (claim == FD_ERROR_SHARING) return false;
+  const bool done = RewriteClaimed(file, narrow, offset, oldLength, data, newLength, pattern, count);
+  if (claim >= 0) FdClose(claim);
+  return done;
 }
 
 }  // namespace

@@ -194,6 +194,39 @@ int FdHoldExclusive(const char* path) {
   return fd;
 }
 
+int FdClaimForReplace(const char* path) {
+  std::string host;
+  if (path == nullptr || !SysHostPath(path, host)) return -1;
+  // A claim on a file already replaced under the name is no claim: the
+  // replacement is claimed again.
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    int fd;
+    do {
+      fd = ::open(host.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return -1;
+    struct stat held, named;
+    if (::fstat(fd, &held) != 0 || !S_ISREG(held.st_mode)) {
+      ::close(fd);
+      return -1;
+    }
+    struct flock range = {};
+    range.l_type = F_WRLCK;
+    range.l_whence = SEEK_SET;
+    if (::fcntl(fd, F_OFD_SETLK, &range) != 0) {
+      const int error = errno;
+      ::close(fd);
+      if (error == EAGAIN || error == EACCES) return Refuse(SYS_ERROR_SHARING_VIOLATION, FD_ERROR_SHARING);
+      return -1;  // no locks on this file system: unclaimed, as before
+    }
+    if (::stat(host.c_str(), &named) == 0 && named.st_dev == held.st_dev && named.st_ino == held.st_ino) {
+      return fd;
+    }
+    ::close(fd);
+  }
+  return Refuse(SYS_ERROR_SHARING_VIOLATION, FD_ERROR_SHARING);
+}
+
 bool FdClearReadOnly(const char* path) {
   std::string host;
   if (!SysHostPath(path, host)) return Refuse(SYS_ERROR_PATH_NOT_FOUND, false);

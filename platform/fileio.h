@@ -83,6 +83,16 @@ int FdClose(int fd);
 // FD_ERROR_SHARING (last error 32) when another open holds it.
 int FdHoldExclusive(const char* path);
 
+// Claims an existing regular file for one read-modify-replace cycle: a lock
+// kept apart from the share-mode holds (a byte-range lock of the open file),
+// so the claimant can still open, hold and rename over the file itself,
+// while a second claim on the same file fails. The claim is on the file the
+// path names when it returns; close the descriptor once the replacement is
+// in place. -1 when there is nothing to claim (no such regular file, or it
+// cannot be opened for writing); FD_ERROR_SHARING (last error 32) when
+// another claim holds it.
+int FdClaimForReplace(const char* path);
+
 // Clears the read-only state of a regular file: adds owner write permission,
 // keeping the other mode bits. False for a folder, a missing file or a
 // failure.
