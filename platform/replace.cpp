@@ -63,20 +63,40 @@ void ClearLeftovers(const std::string& target) {
   }
 }
 
-// Creates a temporary name exclusively, trying further numbers while the
-// name is taken.
+// Whether the locked temporary fd is still the file its name names.
+bool StillNamed(int fd, const std::string& name) {
+  struct stat held, named;
+  return ::fstat(fd, &held) == 0 && ::lstat(name.c_str(), &named) == 0 && named.st_dev == held.st_dev &&
+         named.st_ino == held.st_ino;
+}
+
+// Creates a temporary name exclusively and locks it, trying further numbers
+// while the name is taken. Until the lock, another save's sweep takes the new
+// file for a leftover and may remove it (holding the lock meanwhile): the
+// lock waits for such a sweep, and a file that lost its name is given up, as
+// the name may already be another save's.
 int CreateTemporary(const std::string& target, std::string& temporary) {
-  for (int n = 0; n < kTemporaryNumbers; ++n) {
+  for (int n = 0, tries = 0; n < kTemporaryNumbers && tries < 4 * kTemporaryNumbers; ++tries) {
     temporary = TemporaryName(target, n);
     int fd;
     do {
       fd = ::open(temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     } while (fd < 0 && errno == EINTR);
-    if (fd >= 0) return fd;
+    if (fd >= 0) {
+      int rc;
+      do {
+        rc = ::flock(fd, LOCK_EX);
+      } while (rc != 0 && errno == EINTR);
+      // Where the file system has no locks, nothing is swept either.
+      if (rc != 0 || StillNamed(fd, temporary)) return fd;
+      ::close(fd);
+      continue;  // swept: the same number again
+    }
     if (errno != EEXIST) {
       SysSetLastErrorFromErrno(errno, temporary);
       break;
     }
+    ++n;
   }
   temporary.clear();
   return -1;
@@ -189,8 +209,15 @@ int Begin(const char* path, FdReplacement& replacement, bool unnamed) {
   }
   if (fd < 0) {
     fd = CreateTemporary(replacement.target, replacement.temporary);
+    // The guard shares the open file and so its lock.
     replacement.guard = fd < 0 ? -1 : ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
-    if (replacement.guard >= 0) Guard(replacement.guard);
+    if (fd >= 0 && replacement.guard < 0) {
+      SysSetLastErrorFromErrno(errno, replacement.temporary);
+      ::unlink(replacement.temporary.c_str());
+      replacement.temporary.clear();
+      ::close(fd);
+      fd = -1;
+    }
   }
   if (fd < 0) {
     Release(replacement);
