@@ -198,7 +198,13 @@ bool RewriteClaimed(const Str<Ch>& file, const std::string& narrow, int64_t offs
   if (!Narrow(temporary, temporaryNarrow) ||
       !WriteRewrite(narrow, temporaryNarrow, offset, oldLength, data, newLength))
     return false;
-  return RenameSafe(temporary.c_str(), file.c_str(), RENAME_SAFE_DELETE_ON_FAILURE, pattern, count);
+  // The claim on the old file ends with its name: the new file is claimed
+  // before it takes the name, so no second rewrite starts while this one
+  // still clears or backs up the old file under the shared aside name.
+  const int next = FdClaimForReplace(temporaryNarrow.c_str());
+  const bool done = RenameSafe(temporary.c_str(), file.c_str(), RENAME_SAFE_DELETE_ON_FAILURE, pattern, count);
+  if (next >= 0) FdClose(next);
+  return done;
 }
 
 template <class Ch>

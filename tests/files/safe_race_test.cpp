@@ -13,15 +13,17 @@
 #include "files/copyengine.h"
 #include "files/fileops.h"
 #include "files/path.h"
+#include "platform/sysinfo.h"
 #include "stream_test_util.h"
 
 namespace {
 
-// Runs body() in a traced child, stops it right after its first exclusive
-// create, runs between() meanwhile and lets the child finish. The child's
-// exit code, or -1 when the harness failed or no such create came.
-template <class Body, class Between>
-int RunPausedAfterCreate(Body&& body, Between&& between) {
+// Runs body() in a traced child, stops it after the first system call that
+// `match` picks and that succeeds (and the closes that follow it), runs
+// between() meanwhile and lets the child finish. The child's exit code, or
+// -1 when the harness failed or no such call came.
+template <class Match, class Body, class Between>
+int RunPausedAfter(Match&& match, Body&& body, Between&& between) {
   std::fflush(nullptr);
   const pid_t pid = fork();
   if (pid < 0) return -1;
@@ -41,8 +43,8 @@ int RunPausedAfterCreate(Body&& body, Between&& between) {
           ptrace(PTRACE_GET_SYSCALL_INFO, pid, reinterpret_cast<void*>(sizeof info), &info) <= 0)
         continue;
       if (info.op == PTRACE_SYSCALL_INFO_ENTRY) {
-        if (created) paused = true;
-        creating = info.entry.nr == SYS_openat && (info.entry.args[2] & (O_CREAT | O_EXCL)) == (O_CREAT | O_EXCL);
+        if (created && info.entry.nr != SYS_close) paused = true;
+        creating = match(info);
       } else if (info.op == PTRACE_SYSCALL_INFO_EXIT && creating) {
         created = info.exit.rval >= 0;
       }
@@ -65,13 +67,42 @@ TEST(SafeRewriteRace, SaveSweptBeforeItsLockStillLands) {
   ScratchDir dir;
   const std::string file = dir.File("new");
   const std::string first = "first save", second = "second save";
-  const int child = RunPausedAfterCreate(
+  const int child = RunPausedAfter(
+      [](const __ptrace_syscall_info& call) {
+        return call.entry.nr == SYS_openat && (call.entry.args[2] & (O_CREAT | O_EXCL)) == (O_CREAT | O_EXCL);
+      },
       [&] { return WriteFileData(file.c_str(), first.data(), int64_t(first.size()), false) ? 0 : 1; },
       [&] { EXPECT_TRUE(WriteFileData(file.c_str(), second.data(), int64_t(second.size()), false)); });
   EXPECT_EQ(child, 0);
   EXPECT_EQ(ReadWholeFile(file), Bytes(first.begin(), first.end()));
   for (int n = 0; n < 2; ++n)
     EXPECT_EQ(access((dir.path() + "/.new." + std::to_string(n) + ".tmp").c_str(), F_OK), -1) << n;
+}
+
+// A second rewrite while the first one, its new file in place, still backs
+// up the old one under the shared aside name: the old content must end in a
+// backup, whoever wins.
+TEST(SafeRewriteRace, RewriteAfterTheRenameKeepsTheFirstBackup) {
+  ScratchDir dir;
+  const std::string file = dir.File("f");
+  WriteWholeFile(file, Bytes{'o', 'l', 'd'});
+  bool second = false;
+  DWORD error = 0;
+  const int child = RunPausedAfter(
+      [](const __ptrace_syscall_info& call) {
+        return call.entry.nr == SYS_rename || call.entry.nr == SYS_renameat || call.entry.nr == SYS_renameat2;
+      },
+      [&] { return WriteFileSafe(file.c_str(), 0, 3, "one", 3, "*.bak", 5) ? 0 : 1; },
+      [&] {
+        second = WriteFileSafe(file.c_str(), 0, 3, "two", 3, "*.bak", 5);
+        error = SysGetLastError();
+      });
+  EXPECT_EQ(child, 0);
+  EXPECT_FALSE(second);  // refused while the first one runs
+  EXPECT_EQ(error, 32u);
+  EXPECT_EQ(ReadWholeFile(file), (Bytes{'o', 'n', 'e'}));
+  EXPECT_EQ(ReadWholeFile(file + ".bak.0"), (Bytes{'o', 'l', 'd'}));
+  EXPECT_EQ(access((file + ".rf.tmp").c_str(), F_OK), -1);
 }
 
 TEST(SafeRewriteRace, EveryReportedAppendIsInTheFile) {
