@@ -89,8 +89,33 @@ bool ExchangeInSteps(const std::string& fresh, const std::string& old, const std
   return false;
 }
 
+// Claims on the files of one replace, released when it ends.
+class ReplaceClaims {
+ public:
+  ReplaceClaims() = default;
+  ReplaceClaims(const ReplaceClaims&) = delete;
+  ReplaceClaims& operator=(const ReplaceClaims&) = delete;
+  ~ReplaceClaims() {
+    for (int fd : fds_)
+      if (fd >= 0) FdClose(fd);
+  }
+  // False (last error 32) while another replace holds the file.
+  bool Take(const std::string& path) {
+    const int fd = FdClaimForReplace(path.c_str());
+    if (fd == FD_ERROR_SHARING) return false;
+    fds_[taken_++] = fd;
+    return true;
+  }
+
+ private:
+  int fds_[2] = {-1, -1};
+  int taken_ = 0;
+};
+
+// `claim`: the caller holds no claims on the two files yet (a rewrite takes
+// its own before it calls).
 template <class Ch>
-bool RenameSafe(const Ch* newFile, const Ch* target, int flags, const Ch* pattern, int count) {
+bool RenameSafe(const Ch* newFile, const Ch* target, int flags, const Ch* pattern, int count, bool claim) {
   std::string fresh;
   if (newFile == nullptr || target == nullptr || *target == 0 || !Narrow(newFile, fresh) || fresh.empty()) return false;
   Str<Ch> targetName(target);
@@ -107,6 +132,10 @@ bool RenameSafe(const Ch* newFile, const Ch* target, int flags, const Ch* patter
   // Putting a file in its own place would end with it deleted, and so would
   // a new file that sits under the aside name, which is cleared first.
   if (SysSameFile(fresh.c_str(), old.c_str()) || SysSameFile(fresh.c_str(), aside.c_str())) return false;
+  // One replace of a target at a time, as for rewrites: another one would
+  // take this one's aside file, still to become the backup, for a leftover.
+  ReplaceClaims claims;
+  if (claim && !(claims.Take(old) && claims.Take(fresh))) return false;
   if (flags & RENAME_SAFE_EXCHANGE) {
     int swapped = SysExchangeFiles(fresh.c_str(), old.c_str());
     if (swapped == SYS_OK) return true;
@@ -202,7 +231,8 @@ bool RewriteClaimed(const Str<Ch>& file, const std::string& narrow, int64_t offs
   // before it takes the name, so no second rewrite starts while this one
   // still clears or backs up the old file under the shared aside name.
   const int next = FdClaimForReplace(temporaryNarrow.c_str());
-  const bool done = RenameSafe(temporary.c_str(), file.c_str(), RENAME_SAFE_DELETE_ON_FAILURE, pattern, count);
+  const bool done =
+      RenameSafe(temporary.c_str(), file.c_str(), RENAME_SAFE_DELETE_ON_FAILURE, pattern, count, false);
   if (next >= 0) FdClose(next);
   return done;
 }
@@ -236,10 +266,10 @@ bool WriteSafe(const Ch* path, int64_t offset, int64_t oldLength, const void* da
 }  // namespace
 
 bool RenameFileSafe(const char* newFile, const char* target, int flags, const char* pattern, int count) {
-  return RenameSafe(newFile, target, flags, pattern, count);
+  return RenameSafe(newFile, target, flags, pattern, count, true);
 }
 bool RenameFileSafeW(const wchar16* newFile, const wchar16* target, int flags, const wchar16* pattern, int count) {
-  return RenameSafe(newFile, target, flags, pattern, count);
+  return RenameSafe(newFile, target, flags, pattern, count, true);
 }
 
 bool WriteFileSafe(const char* path, int64_t offset, int64_t oldLength, const void* data, int64_t newLength,

@@ -82,27 +82,39 @@ TEST(SafeRewriteRace, SaveSweptBeforeItsLockStillLands) {
 // A second rewrite while the first one, its new file in place, still backs
 // up the old one under the shared aside name: the old content must end in a
 // backup, whoever wins.
-TEST(SafeRewriteRace, RewriteAfterTheRenameKeepsTheFirstBackup) {
-  ScratchDir dir;
-  const std::string file = dir.File("f");
-  WriteWholeFile(file, Bytes{'o', 'l', 'd'});
-  bool second = false;
-  DWORD error = 0;
-  const int child = RunPausedAfter(
-      [](const __ptrace_syscall_info& call) {
-        return call.entry.nr == SYS_rename || call.entry.nr == SYS_renameat || call.entry.nr == SYS_renameat2;
-      },
-      [&] { return WriteFileSafe(file.c_str(), 0, 3, "one", 3, "*.bak", 5) ? 0 : 1; },
-      [&] {
-        second = WriteFileSafe(file.c_str(), 0, 3, "two", 3, "*.bak", 5);
-        error = SysGetLastError();
-      });
-  EXPECT_EQ(child, 0);
-  EXPECT_FALSE(second);  // refused while the first one runs
-  EXPECT_EQ(error, 32u);
-  EXPECT_EQ(ReadWholeFile(file), (Bytes{'o', 'n', 'e'}));
-  EXPECT_EQ(ReadWholeFile(file + ".bak.0"), (Bytes{'o', 'l', 'd'}));
-  EXPECT_EQ(access((file + ".rf.tmp").c_str(), F_OK), -1);
+TEST(SafeRewriteRace, ReplaceAfterTheRenameKeepsTheFirstBackup) {
+  enum { kRewrite, kRename };
+  for (int first : {kRewrite, kRename}) {
+    for (int second : {kRewrite, kRename}) {
+      ScratchDir dir;
+      const std::string file = dir.File("f");
+      WriteWholeFile(file, Bytes{'o', 'l', 'd'});
+      WriteWholeFile(dir.File("one"), Bytes{'o', 'n', 'e'});
+      WriteWholeFile(dir.File("two"), Bytes{'t', 'w', 'o'});
+      const auto replace = [&](int how, const char* with) {
+        return how == kRewrite ? WriteFileSafe(file.c_str(), 0, 3, with, 3, "*.bak", 5)
+                               : RenameFileSafe(dir.File(with).c_str(), file.c_str(), 0, "*.bak", 5);
+      };
+      bool secondDone = false;
+      DWORD error = 0;
+      const int child = RunPausedAfter(
+          [](const __ptrace_syscall_info& call) {
+            return call.entry.nr == SYS_rename || call.entry.nr == SYS_renameat || call.entry.nr == SYS_renameat2;
+          },
+          [&] { return replace(first, "one") ? 0 : 1; },
+          [&] {
+            secondDone = replace(second, "two");
+            error = SysGetLastError();
+          });
+      const std::string what = std::to_string(first) + "," + std::to_string(second);
+      EXPECT_EQ(child, 0) << what;
+      EXPECT_FALSE(secondDone) << what;  // refused while the first one runs
+      EXPECT_EQ(error, 32u) << what;
+      EXPECT_EQ(ReadWholeFile(file), (Bytes{'o', 'n', 'e'})) << what;
+      EXPECT_EQ(ReadWholeFile(file + ".bak.0"), (Bytes{'o', 'l', 'd'})) << what;
+      EXPECT_EQ(access((file + ".rf.tmp").c_str(), F_OK), -1) << what;
+    }
+  }
 }
 
 TEST(SafeRewriteRace, EveryReportedAppendIsInTheFile) {
