@@ -209,7 +209,7 @@ bool WriteRewrite(const std::string& path, const std::string& temporary, int64_t
 
 template <class Ch>
 bool RewriteClaimed(const Str<Ch>& file, const std::string& narrow, int64_t offset, int64_t oldLength,
-                    const void* data, int64_t newLength, const Ch* pattern, int count) {
+                    const void* data, int64_t newLength, const Ch* pattern, int count, ReplaceClaims& claims) {
   int64_t size = -1;
   GetFileSize64ByName(narrow.c_str(), &size);
   if (size < 0 || offset > size) return false;
@@ -230,11 +230,8 @@ bool RewriteClaimed(const Str<Ch>& file, const std::string& narrow, int64_t offs
   // The claim on the old file ends with its name: the new file is claimed
   // before it takes the name, so no second rewrite starts while this one
   // still clears or backs up the old file under the shared aside name.
-  const int next = FdClaimForReplace(temporaryNarrow.c_str());
-  const bool done =
-      RenameSafe(temporary.c_str(), file.c_str(), RENAME_SAFE_DELETE_ON_FAILURE, pattern, count, false);
-  if (next >= 0) FdClose(next);
-  return done;
+  claims.Take(temporaryNarrow);
+  return RenameSafe(temporary.c_str(), file.c_str(), RENAME_SAFE_DELETE_ON_FAILURE, pattern, count, false);
 }
 
 template <class Ch>
@@ -256,11 +253,9 @@ bool WriteSafe(const Ch* path, int64_t offset, int64_t oldLength, const void* da
   // One rewrite of a file at a time: a second one would take the first one's
   // finished ".cf.tmp" for a leftover, and each would report the other's
   // outcome. The claim is kept until the new file is in place.
-  const int claim = FdClaimForReplace(narrow.c_str());
-  if (claim == FD_ERROR_SHARING) return false;
-  const bool done = RewriteClaimed(file, narrow, offset, oldLength, data, newLength, pattern, count);
-  if (claim >= 0) FdClose(claim);
-  return done;
+  ReplaceClaims claims;
+  if (!claims.Take(narrow)) return false;
+  return RewriteClaimed(file, narrow, offset, oldLength, data, newLength, pattern, count, claims);
 }
 
 }  // namespace

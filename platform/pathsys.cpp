@@ -137,32 +137,34 @@ int SysGetFullPathName(const char* path, char* out, int size) {
   return Emit(full, out, size);
 }
 
-DWORD SysGetFileAttributes(const char* path) {
+namespace {
+
+// stat of what the path reaches; false with the last error set.
+bool StatPath(const char* path, struct stat* st) {
   std::string host = ToHost(path);
-  struct stat st;
   if (host.empty()) {
     Fail(SYS_ERROR_PATH_NOT_FOUND);
-    return SYS_ATTR_INVALID;
+    return false;
   }
-  if (stat(host.c_str(), &st) != 0) {
+  if (stat(host.c_str(), st) != 0) {
     SysSetLastErrorFromErrno(errno, host);
-    return SYS_ATTR_INVALID;
+    return false;
   }
+  return true;
+}
+
+}  // namespace
+
+DWORD SysGetFileAttributes(const char* path) {
+  struct stat st;
+  if (!StatPath(path, &st)) return SYS_ATTR_INVALID;
   if (S_ISDIR(st.st_mode)) return SYS_ATTR_DIRECTORY;
   return (st.st_mode & S_IWUSR) ? SYS_ATTR_NORMAL : SYS_ATTR_READONLY;
 }
 
 bool SysGetFileSize(const char* path, uint64_t* size, bool* isDirectory) {
-  std::string host = ToHost(path);
   struct stat st;
-  if (host.empty()) {
-    Fail(SYS_ERROR_PATH_NOT_FOUND);
-    return false;
-  }
-  if (stat(host.c_str(), &st) != 0) {
-    SysSetLastErrorFromErrno(errno, host);
-    return false;
-  }
+  if (!StatPath(path, &st)) return false;
   *isDirectory = S_ISDIR(st.st_mode);
   *size = uint64_t(st.st_size);
   return true;
