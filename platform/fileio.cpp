@@ -32,7 +32,16 @@ int HostFlags(int flags) {
   // A writer cuts the file once it holds it (OpenHeld), never before.
   if ((flags & FD_OPEN_TRUNCATE) && !Writes(flags)) host |= O_TRUNC;
   if (flags & FD_OPEN_EXCLUSIVE) host |= O_EXCL;
+  // A pipe opened to write without a reader (or to read without a writer)
+  // waits for one: refused kinds are never waited for.
+  if (flags & FD_OPEN_REGULAR_ONLY) host |= O_NONBLOCK;
   return host;
+}
+
+// Whether st is of a kind the open may go on with: a folder goes on to be
+// refused as a folder, a pipe, device or socket only as asked.
+bool KindAllowed(const struct stat& st, int flags) {
+  return !(flags & FD_OPEN_REGULAR_ONLY) || S_ISREG(st.st_mode) || S_ISDIR(st.st_mode);
 }
 
 // The descriptor layer's own coarse kinds, from the Win32 code.
@@ -74,6 +83,10 @@ int FdOpen(const char* path, int flags, int permission) {
   std::string host;
   if (!SysHostPath(path, host)) return Refuse(SYS_ERROR_PATH_NOT_FOUND, FD_ERROR_NOT_FOUND);
   if (SysTakeFault(SysFault::Open)) return Refuse(SYS_ERROR_ACCESS, FD_ERROR_ACCESS);
+  // Looked at before the open, since opening a device can act on it.
+  struct stat st;
+  if ((flags & FD_OPEN_REGULAR_ONLY) && ::stat(host.c_str(), &st) == 0 && !KindAllowed(st, flags))
+    return Refuse(SYS_ERROR_CANT_ACCESS_FILE, FD_ERROR_NOT_A_FILE);
   mode_t mode = S_IRUSR | S_IRGRP | S_IROTH;
   if (permission & FD_PERM_WRITE) mode |= S_IWUSR | S_IWGRP | S_IWOTH;
   int fd;
@@ -82,16 +95,27 @@ int FdOpen(const char* path, int flags, int permission) {
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) {
     int err = errno;
+    // A pipe without a reader, put there since the look.
+    if (err == ENXIO && (flags & FD_OPEN_REGULAR_ONLY))
+      return Refuse(SYS_ERROR_CANT_ACCESS_FILE, FD_ERROR_NOT_A_FILE);
     DWORD code = SysErrorFromErrno(err, host);
     // A new file whose name is taken: the code the creating open reports.
     if (err == EEXIST) code = SYS_ERROR_FILE_EXISTS;
     return Refuse(code, OpenError(code, err));
   }
   // Linux opens folders read-only; a stream over one would only fail later.
-  struct stat st;
   if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
     ::close(fd);
     return Refuse(SYS_ERROR_ACCESS, FD_ERROR_IS_DIRECTORY);
+  }
+  if (!KindAllowed(st, flags)) {
+    ::close(fd);
+    return Refuse(SYS_ERROR_CANT_ACCESS_FILE, FD_ERROR_NOT_A_FILE);
+  }
+  if ((flags & FD_OPEN_REGULAR_ONLY) && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+    const int err = errno;
+    ::close(fd);
+    return Refuse(SysErrorFromErrno(err), FD_ERROR_OTHER);
   }
   // Devices and pipes are shared by nature: only regular files are held.
   if (S_ISREG(st.st_mode)) {
@@ -177,12 +201,18 @@ int FdClose(int fd) {
 int FdHoldExclusive(const char* path) {
   std::string host;
   if (path == nullptr || !SysHostPath(path, host)) return -1;
+  return FdHoldExclusiveAt(AT_FDCWD, host.c_str());
+}
+
+int FdHoldExclusiveAt(int folder, const char* name) {
+  // Only a regular file is opened: opening a device can act on it.
+  struct stat st;
+  if (name == nullptr || ::fstatat(folder, name, &st, 0) != 0 || !S_ISREG(st.st_mode)) return -1;
   int fd;
   do {
-    fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    fd = ::openat(folder, name, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return -1;
-  struct stat st;
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
     return -1;
@@ -200,12 +230,14 @@ int FdClaimForReplace(const char* path) {
   // A claim on a file already replaced under the name is no claim: the
   // replacement is claimed again.
   for (int attempt = 0; attempt < 100; ++attempt) {
+    struct stat held, named;
+    // Only a regular file is opened: opening a device can act on it.
+    if (::stat(host.c_str(), &named) != 0 || !S_ISREG(named.st_mode)) return -1;
     int fd;
     do {
       fd = ::open(host.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) return -1;
-    struct stat held, named;
     if (::fstat(fd, &held) != 0 || !S_ISREG(held.st_mode)) {
       ::close(fd);
       return -1;

@@ -22,6 +22,10 @@ enum : int {
   // runtime library's own opens, which a CFileStream makes); only opens that
   // hold a file alone keep it out, and it keeps them out.
   FD_OPEN_SHARE_ALL = 0x10000000,
+  // Opens regular files only: a pipe, a device or a socket is refused with
+  // FD_ERROR_NOT_A_FILE before anything is read or written, and never waited
+  // for (a pipe without a reader or writer would block the open).
+  FD_OPEN_REGULAR_ONLY = 0x20000000,
 };
 
 // Permission of a created file: both bits mean "not read-only" (0666 under the
@@ -39,6 +43,7 @@ enum : int {
   FD_ERROR_IS_DIRECTORY = -4,  // the name is a folder, which is never a stream
   FD_ERROR_BAD_NAME = -5,      // the name cannot be spelt for the host
   FD_ERROR_SHARING = -6,       // another open of the file refuses this one
+  FD_ERROR_NOT_A_FILE = -7,    // a pipe, device or socket (FD_OPEN_REGULAR_ONLY); last error 1920
 };
 
 // Origins of FdSeek.
@@ -82,6 +87,9 @@ int FdClose(int fd);
 // there is nothing to hold (no such regular file, or it cannot be opened);
 // FD_ERROR_SHARING (last error 32) when another open holds it.
 int FdHoldExclusive(const char* path);
+// The same for the entry `name` of the open folder `folder` (a descriptor,
+// or AT_FDCWD's -100 for the current folder).
+int FdHoldExclusiveAt(int folder, const char* name);
 
 // Claims an existing regular file for one read-modify-replace cycle: a lock
 // kept apart from the share-mode holds (a byte-range lock of the open file),

@@ -6,9 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
 #include "platform/fileio.h"
@@ -16,22 +14,33 @@
 #include "platform/pathconv.h"
 #include "platform/pathsys.h"
 #include "platform/syserror.h"
+#include "platform/sysinfo.h"
 
 namespace {
 
 // Numbers a temporary of one target may take; a save takes the first free.
 constexpr int kTemporaryNumbers = 64;
+// Links followed from the name given to the file it names, as the host's
+// own path walk allows.
+constexpr int kMaxLinks = 40;
 
-std::string FolderOf(const std::string& target) {
-  const size_t slash = target.rfind('/');
-  return slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+// ".<name>.<n>.tmp": the same names for every save of one target, so the
+// next save finds what a killed one left.
+std::string TemporaryName(const std::string& name, int n) {
+  return "." + name + "." + std::to_string(n) + ".tmp";
 }
 
-// "<folder>/.<name>.<n>.tmp": the same names for every save of one target,
-// so the next save finds what a killed one left.
-std::string TemporaryName(const std::string& target, int n) {
-  const std::string folder = FolderOf(target);
-  return folder + "." + target.substr(folder.size()) + "." + std::to_string(n) + ".tmp";
+// Opens the folder part of path (everything before its last '/'; "." when
+// it has none) and leaves the last part in name; -1 with errno set.
+int OpenFolderOf(int at, const std::string& path, std::string& name) {
+  const size_t slash = path.rfind('/');
+  name = slash == std::string::npos ? path : path.substr(slash + 1);
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  int fd;
+  do {
+    fd = ::openat(at, folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
 }
 
 // Locks a temporary for as long as its save runs.
@@ -43,31 +52,30 @@ bool Guard(int fd) {
   return rc == 0;
 }
 
-// Removes the temporaries of target that no save holds (what killed saves
-// left), from the first number up to the first free one. A name is removed
-// only while it still names the file found unheld.
-void ClearLeftovers(const std::string& target) {
+// Whether the entry `name` of folder is the file open on fd.
+bool StillNamed(int fd, int folder, const std::string& name) {
+  struct stat held, named;
+  return ::fstat(fd, &held) == 0 && ::fstatat(folder, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+         named.st_dev == held.st_dev && named.st_ino == held.st_ino;
+}
+
+// Removes the temporaries of the target that no save holds (what killed
+// saves left), from the first number up to the first free one. A name is
+// removed only while it still names the file found unheld.
+void ClearLeftovers(const FdReplacement& r) {
   for (int n = 0; n < kTemporaryNumbers; ++n) {
-    const std::string name = TemporaryName(target, n);
-    int fd = ::open(name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0 && errno == EACCES) fd = ::open(name.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    const std::string name = TemporaryName(r.name, n);
+    int fd = ::openat(r.folder, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0 && errno == EACCES) fd = ::openat(r.folder, name.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
       if (errno == ENOENT) return;
       continue;
     }
-    struct stat held, named;
-    if (::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && Guard(fd) &&
-        ::lstat(name.c_str(), &named) == 0 && named.st_dev == held.st_dev && named.st_ino == held.st_ino)
-      ::unlink(name.c_str());
+    struct stat held;
+    if (::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && Guard(fd) && StillNamed(fd, r.folder, name))
+      ::unlinkat(r.folder, name.c_str(), 0);
     ::close(fd);
   }
-}
-
-// Whether the locked temporary fd is still the file its name names.
-bool StillNamed(int fd, const std::string& name) {
-  struct stat held, named;
-  return ::fstat(fd, &held) == 0 && ::lstat(name.c_str(), &named) == 0 && named.st_dev == held.st_dev &&
-         named.st_ino == held.st_ino;
 }
 
 // Creates a temporary name exclusively and locks it, trying further numbers
@@ -75,12 +83,12 @@ bool StillNamed(int fd, const std::string& name) {
 // file for a leftover and may remove it (holding the lock meanwhile): the
 // lock waits for such a sweep, and a file that lost its name is given up, as
 // the name may already be another save's.
-int CreateTemporary(const std::string& target, std::string& temporary) {
+int CreateTemporary(FdReplacement& r) {
   for (int n = 0, tries = 0; n < kTemporaryNumbers && tries < 4 * kTemporaryNumbers; ++tries) {
-    temporary = TemporaryName(target, n);
+    r.temporary = TemporaryName(r.name, n);
     int fd;
     do {
-      fd = ::open(temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      fd = ::openat(r.folder, r.temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     } while (fd < 0 && errno == EINTR);
     if (fd >= 0) {
       int rc;
@@ -88,92 +96,129 @@ int CreateTemporary(const std::string& target, std::string& temporary) {
         rc = ::flock(fd, LOCK_EX);
       } while (rc != 0 && errno == EINTR);
       // Where the file system has no locks, nothing is swept either.
-      if (rc != 0 || StillNamed(fd, temporary)) return fd;
+      if (rc != 0 || StillNamed(fd, r.folder, r.temporary)) return fd;
       ::close(fd);
       continue;  // swept: the same number again
     }
     if (errno != EEXIST) {
-      SysSetLastErrorFromErrno(errno, temporary);
+      SysSetLastErrorFromErrno(errno);
       break;
     }
     ++n;
   }
-  temporary.clear();
+  r.temporary.clear();
   return -1;
 }
 
 // A file without a name in the target's folder; -1 where the file system
 // has none.
-int CreateUnnamed(const std::string& target) {
+int CreateUnnamed(const FdReplacement& r) {
   if (SysTakeFault(SysFault::Unnamed)) return -1;
   // Without /proc only a privileged process could name the file at the end:
   // the named temporary serves.
   if (::access("/proc/self/fd", X_OK) != 0) return -1;
-  std::string folder = FolderOf(target);
-  if (folder.empty()) folder = ".";
   int fd;
   do {
-    fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+    fd = ::openat(r.folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
   } while (fd < 0 && errno == EINTR);
   return fd;
 }
 
-// Gives the unnamed file a name; false with errno set. Naming through the
-// descriptor's entry in /proc needs no privilege; the direct form serves
-// a privileged process should that entry fail.
-bool NameUnnamed(int fd, const std::string& name) {
+// Gives the unnamed file the name `name` in the target's folder; false with
+// errno set. Naming through the descriptor's entry in /proc needs no
+// privilege; the direct form serves a privileged process should that entry
+// fail.
+bool NameUnnamed(const FdReplacement& r, const std::string& name) {
   char entry[48];
-  std::snprintf(entry, sizeof entry, "/proc/self/fd/%d", fd);
-  if (::linkat(AT_FDCWD, entry, AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
+  std::snprintf(entry, sizeof entry, "/proc/self/fd/%d", r.unnamed);
+  if (::linkat(AT_FDCWD, entry, r.folder, name.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
   if (errno == EEXIST) return false;
-  return ::linkat(fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0;
+  return ::linkat(r.unnamed, "", r.folder, name.c_str(), AT_EMPTY_PATH) == 0;
 }
 
-void Release(FdReplacement& replacement) {
-  if (replacement.hold >= 0) ::close(replacement.hold);
-  replacement.hold = -1;
+void Close(int& fd) {
+  if (fd >= 0) ::close(fd);
+  fd = -1;
 }
 
-void DropUnnamed(FdReplacement& replacement) {
-  if (replacement.unnamed >= 0) ::close(replacement.unnamed);
-  replacement.unnamed = -1;
-  if (replacement.guard >= 0) ::close(replacement.guard);
-  replacement.guard = -1;
+// Lets go of everything the replacement holds and forgets the target.
+void Reset(FdReplacement& r) {
+  Close(r.hold);
+  Close(r.unnamed);
+  Close(r.guard);
+  Close(r.folder);
+  r.name.clear();
+  r.temporary.clear();
 }
 
-// Looks at the target: false when it is to be written in place. Fills the
-// target's host path, holds an existing one and tells whether it exists
-// (with its facts).
-bool Prepare(const char* path, FdReplacement& replacement, struct stat& st, bool& exists) {
-  replacement.target.clear();
-  replacement.temporary.clear();
-  Release(replacement);
-  DropUnnamed(replacement);
-  std::string host;
-  if (path == nullptr || !SysHostPath(path, host)) return false;
-  exists = ::stat(host.c_str(), &st) == 0;
-  if (exists) {
-    if (!S_ISREG(st.st_mode)) return false;
-    // A file of someone else's that we may not write stays theirs: the
-    // in-place open then fails as it always did.
-    if (::access(host.c_str(), W_OK) != 0 && st.st_uid != ::geteuid()) return false;
-    char* real = ::realpath(host.c_str(), nullptr);
-    if (real == nullptr) return false;
-    replacement.target = real;
-    std::free(real);
-    replacement.hold = FdHoldExclusive(replacement.target.c_str());
-    if (replacement.hold == FD_ERROR_SHARING) {
-      replacement.hold = -1;
-      return false;
-    }
-  } else {
-    struct stat link;
-    if (::lstat(host.c_str(), &link) == 0) return false;  // a link to nothing yet
-    replacement.target = host;
+enum Verdict { kReplace, kInPlace, kRefused };
+
+// Opens the target's folder and follows links from the target's name to the
+// file they name (or to a free name); st holds its facts when it exists.
+// kInPlace for what only the in-place open can tell about; kRefused (last
+// error set) for a pipe, a device or a socket.
+Verdict Locate(const std::string& host, FdReplacement& r, struct stat& st, bool& exists) {
+  r.folder = OpenFolderOf(AT_FDCWD, host, r.name);
+  if (r.folder < 0) {
+    SysSetLastErrorFromErrno(errno, host);
+    return kInPlace;
   }
-  if (replacement.target.back() != '/') return true;
-  Release(replacement);
-  return false;
+  for (int links = 0; links <= kMaxLinks; ++links) {
+    // A name that is no file name (a trailing '/', "." or "..") reaches a
+    // folder, if anything.
+    if (r.name.empty() || r.name == "." || r.name == "..") return kInPlace;
+    if (::fstatat(r.folder, r.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+      exists = false;
+      // A free name gets the new file; a link to nothing yet is written in
+      // place, as the open follows it.
+      return errno == ENOENT && links == 0 ? kReplace : kInPlace;
+    }
+    if (!S_ISLNK(st.st_mode)) {
+      exists = true;
+      if (S_ISREG(st.st_mode)) return kReplace;
+      if (S_ISDIR(st.st_mode)) return kInPlace;
+      SysSetLastError(SYS_ERROR_CANT_ACCESS_FILE);
+      return kRefused;
+    }
+    char named[4096];
+    const ssize_t n = ::readlinkat(r.folder, r.name.c_str(), named, sizeof named - 1);
+    if (n <= 0) return kInPlace;
+    named[n] = 0;
+    std::string name;
+    const int next = OpenFolderOf(r.folder, named, name);
+    if (next < 0) return kInPlace;
+    Close(r.folder);
+    r.folder = next;
+    r.name = name;
+  }
+  return kInPlace;
+}
+
+// Looks at the target: the verdict, with the target located and an
+// existing one held (and its facts).
+Verdict Prepare(const char* path, FdReplacement& r, struct stat& st, bool& exists) {
+  Reset(r);
+  std::string host;
+  if (path == nullptr || !SysHostPath(path, host)) return kInPlace;
+  const Verdict verdict = Locate(host, r, st, exists);
+  if (verdict != kReplace) {
+    Reset(r);
+    return verdict;
+  }
+  if (!exists) return kReplace;
+  // A file of someone else's that we may not write stays theirs: the
+  // in-place open then fails as it always did.
+  if (::faccessat(r.folder, r.name.c_str(), W_OK, 0) != 0 && st.st_uid != ::geteuid()) {
+    Reset(r);
+    return kInPlace;
+  }
+  r.hold = FdHoldExclusiveAt(r.folder, r.name.c_str());
+  if (r.hold == FD_ERROR_SHARING) {
+    r.hold = -1;
+    Reset(r);
+    return kInPlace;
+  }
+  return kReplace;
 }
 
 // The replacement keeps the old file's owner where we may give it, and its
@@ -188,15 +233,17 @@ void TakeOver(int fd, const struct stat& st) {
 int Begin(const char* path, FdReplacement& replacement, bool unnamed) {
   struct stat st;
   bool exists = false;
-  if (!Prepare(path, replacement, st, exists)) return -1;
+  const Verdict verdict = Prepare(path, replacement, st, exists);
+  if (verdict == kRefused) return FD_ERROR_NOT_A_FILE;
+  if (verdict == kInPlace) return -1;
   if (exists && replacement.ownOnly && st.st_uid != ::geteuid()) {
-    Release(replacement);
+    Reset(replacement);
     return -1;
   }
-  ClearLeftovers(replacement.target);
+  ClearLeftovers(replacement);
   int fd = -1;
   if (unnamed) {
-    const int own = CreateUnnamed(replacement.target);
+    const int own = CreateUnnamed(replacement);
     if (own >= 0) {
       fd = ::fcntl(own, F_DUPFD_CLOEXEC, 0);
       if (fd < 0) {
@@ -208,19 +255,18 @@ int Begin(const char* path, FdReplacement& replacement, bool unnamed) {
     }
   }
   if (fd < 0) {
-    fd = CreateTemporary(replacement.target, replacement.temporary);
+    fd = CreateTemporary(replacement);
     // The guard shares the open file and so its lock.
     replacement.guard = fd < 0 ? -1 : ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
     if (fd >= 0 && replacement.guard < 0) {
-      SysSetLastErrorFromErrno(errno, replacement.temporary);
-      ::unlink(replacement.temporary.c_str());
-      replacement.temporary.clear();
+      SysSetLastErrorFromErrno(errno);
+      ::unlinkat(replacement.folder, replacement.temporary.c_str(), 0);
       ::close(fd);
       fd = -1;
     }
   }
   if (fd < 0) {
-    Release(replacement);
+    Reset(replacement);
     return -1;
   }
   if (exists) TakeOver(fd, st);
@@ -230,10 +276,7 @@ int Begin(const char* path, FdReplacement& replacement, bool unnamed) {
 int BeginW(const wchar16* path, FdReplacement& replacement, bool unnamed) {
   std::string utf8;
   if (path == nullptr || !PathToUtf8(path, utf8)) {
-    replacement.target.clear();
-    replacement.temporary.clear();
-    Release(replacement);
-    DropUnnamed(replacement);
+    Reset(replacement);
     return -1;
   }
   return Begin(utf8.c_str(), replacement, unnamed);
@@ -241,29 +284,26 @@ int BeginW(const wchar16* path, FdReplacement& replacement, bool unnamed) {
 
 // Gives the finished unnamed file the target's name: directly where the
 // name is free, else under a temporary name for the one rename over it.
-bool CommitUnnamed(FdReplacement& replacement) {
-  if (NameUnnamed(replacement.unnamed, replacement.target)) return true;
+bool CommitUnnamed(FdReplacement& r) {
+  if (NameUnnamed(r, r.name)) return true;
   for (int n = 0; errno == EEXIST && n < kTemporaryNumbers; ++n) {
-    replacement.temporary = TemporaryName(replacement.target, n);
-    if (NameUnnamed(replacement.unnamed, replacement.temporary)) {
-      if (::rename(replacement.temporary.c_str(), replacement.target.c_str()) == 0) {
-        replacement.temporary.clear();
+    r.temporary = TemporaryName(r.name, n);
+    if (NameUnnamed(r, r.temporary)) {
+      if (::renameat(r.folder, r.temporary.c_str(), r.folder, r.name.c_str()) == 0) {
+        r.temporary.clear();
         return true;
       }
       break;
     }
-    replacement.temporary.clear();
+    r.temporary.clear();
   }
-  SysSetLastErrorFromErrno(errno, replacement.target);
+  SysSetLastErrorFromErrno(errno);
   return false;
 }
 
 }  // namespace
 
-FdReplacement::~FdReplacement() {
-  Release(*this);
-  DropUnnamed(*this);
-}
+FdReplacement::~FdReplacement() { Reset(*this); }
 
 int FdBeginReplace(const char* path, FdReplacement& replacement) { return Begin(path, replacement, false); }
 int FdBeginReplaceW(const wchar16* path, FdReplacement& replacement) { return BeginW(path, replacement, false); }
@@ -279,23 +319,23 @@ bool FdCommitReplace(FdReplacement& replacement) {
     return named;
   }
   if (replacement.temporary.empty()) {
-    Release(replacement);
+    Reset(replacement);
     return true;
   }
-  if (::rename(replacement.temporary.c_str(), replacement.target.c_str()) != 0) {
-    SysSetLastErrorFromErrno(errno, replacement.target);
+  if (::renameat(replacement.folder, replacement.temporary.c_str(), replacement.folder,
+                 replacement.name.c_str()) != 0) {
+    SysSetLastErrorFromErrno(errno);
     FdAbandonReplace(replacement);
     return false;
   }
-  Release(replacement);
-  DropUnnamed(replacement);
   replacement.temporary.clear();
+  Reset(replacement);
   return true;
 }
 
 void FdAbandonReplace(FdReplacement& replacement) {
-  Release(replacement);
-  if (!replacement.temporary.empty()) ::unlink(replacement.temporary.c_str());
-  replacement.temporary.clear();
-  DropUnnamed(replacement);
+  Close(replacement.hold);
+  if (!replacement.temporary.empty() && replacement.folder >= 0)
+    ::unlinkat(replacement.folder, replacement.temporary.c_str(), 0);
+  Reset(replacement);
 }

@@ -9,8 +9,12 @@
 #include "platform/types.h"
 
 struct FdReplacement {
-  std::string target;     // the file to replace (host path), symbolic links followed
-  std::string temporary;  // the named temporary beside it; empty when none was made
+  // Every step names its entries relative to the target's folder, opened
+  // once: a folder on the way swapped for a link meanwhile sends nothing
+  // elsewhere.
+  int folder = -1;        // the target's folder, symbolic links followed
+  std::string name;       // the target's name in it
+  std::string temporary;  // the named temporary's name in it; empty when none
   int hold = -1;          // the old target held as a writer holds it, until the end
   int unnamed = -1;       // the unnamed temporary's own descriptor; -1 when none
   int guard = -1;         // the named temporary's lock, held until the end
@@ -31,13 +35,15 @@ struct FdReplacement {
 //
 // Makes the temporary file for a save to `path` and returns its descriptor
 // (read-write, close-on-exec; the permission bits of an existing target carry
-// over, and its owner where the process may set it). Returns -1 when the
-// target is to be written in place instead: it is not a regular file (a
-// device, a FIFO), it is a dangling symbolic link, it belongs to another user
-// and is not writable, or its folder refuses a temporary file; also when
-// another open holds the target (FdOpen's share modes; last error 32), and
-// the in-place open is then refused the same way. The old target stays held
-// until the commit or the abandon, so no other open takes it in between.
+// over, and its owner where the process may set it). Returns
+// FD_ERROR_NOT_A_FILE (last error 1920) for a pipe, a device or a socket,
+// which is neither replaced nor written. Returns -1 when the target is to be
+// written in place instead (FdOpen with FD_OPEN_REGULAR_ONLY): it is a
+// folder, a dangling symbolic link, it belongs to another user and is not
+// writable, or its folder refuses a temporary file; also when another open
+// holds the target (FdOpen's share modes; last error 32), and the in-place
+// open is then refused the same way. The old target stays held until the
+// commit or the abandon, so no other open takes it in between.
 int FdBeginReplace(const char* path, FdReplacement& replacement);
 int FdBeginReplaceW(const wchar16* path, FdReplacement& replacement);
 // The same with a temporary file that has no name until the commit gives it

@@ -25,6 +25,9 @@ inline constexpr DWORD SYS_ERROR_FILENAME_EXCED_RANGE = 206;
 inline constexpr DWORD SYS_ERROR_FILE_TOO_LARGE = 223;
 inline constexpr DWORD SYS_ERROR_IO_DEVICE = 1117;
 inline constexpr DWORD SYS_ERROR_DISK_QUOTA_EXCEEDED = 1295;
+// What Windows reports for a pipe or device node it finds in a folder:
+// the file functions refuse such nodes with it (platform/fileio.h).
+inline constexpr DWORD SYS_ERROR_CANT_ACCESS_FILE = 1920;
 inline constexpr DWORD SYS_ERROR_CANT_RESOLVE_FILENAME = 1921;
 
 // The Win32 code for errno value err; 31 (a device failure of no particular

@@ -1,5 +1,6 @@
 // Rewrites of one file by two processes at once: each rewrite either lands
 // whole and says so, or fails; none is reported done while another's landed.
+// Copies stopped at a rename while a folder on the way becomes a link.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -9,8 +10,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
 
 #include "files/copyengine.h"
+#include "files/copytree.h"
 #include "files/fileops.h"
 #include "files/path.h"
 #include "platform/sysinfo.h"
@@ -19,11 +22,12 @@
 namespace {
 
 // Runs body() in a traced child, stops it after the first system call that
-// `match` picks and that succeeds (and the closes that follow it), runs
-// between() meanwhile and lets the child finish. The child's exit code, or
-// -1 when the harness failed or no such call came.
+// `match` picks and that succeeds (and the closes that follow it), or with
+// atEntry just before that call runs, runs between() meanwhile and lets the
+// child finish. The child's exit code, or -1 when the harness failed or no
+// such call came.
 template <class Match, class Body, class Between>
-int RunPausedAfter(Match&& match, Body&& body, Between&& between) {
+int RunPausedAfter(Match&& match, Body&& body, Between&& between, bool atEntry = false) {
   std::fflush(nullptr);
   const pid_t pid = fork();
   if (pid < 0) return -1;
@@ -45,6 +49,7 @@ int RunPausedAfter(Match&& match, Body&& body, Between&& between) {
       if (info.op == PTRACE_SYSCALL_INFO_ENTRY) {
         if (created && info.entry.nr != SYS_close) paused = true;
         creating = match(info);
+        if (atEntry && creating) paused = true;
       } else if (info.op == PTRACE_SYSCALL_INFO_EXIT && creating) {
         created = info.exit.rval >= 0;
       }
@@ -59,6 +64,11 @@ int RunPausedAfter(Match&& match, Body&& body, Between&& between) {
   if (waitpid(pid, &status, 0) != pid || !paused || !WIFEXITED(status)) return -1;
   return WEXITSTATUS(status);
 }
+
+bool IsRename(const __ptrace_syscall_info& call) {
+  return call.entry.nr == SYS_rename || call.entry.nr == SYS_renameat || call.entry.nr == SYS_renameat2;
+}
+bool IsLink(const __ptrace_syscall_info& call) { return call.entry.nr == SYS_linkat; }
 
 // A save that has made its numbered temporary but not yet locked it looks
 // like a killed save's leftover to another save's sweep: it must still
@@ -98,9 +108,7 @@ TEST(SafeRewriteRace, ReplaceAfterTheRenameKeepsTheFirstBackup) {
       bool secondDone = false;
       DWORD error = 0;
       const int child = RunPausedAfter(
-          [](const __ptrace_syscall_info& call) {
-            return call.entry.nr == SYS_rename || call.entry.nr == SYS_renameat || call.entry.nr == SYS_renameat2;
-          },
+          IsRename,
           [&] { return replace(first, "one") ? 0 : 1; },
           [&] {
             secondDone = replace(second, "two");
@@ -114,6 +122,40 @@ TEST(SafeRewriteRace, ReplaceAfterTheRenameKeepsTheFirstBackup) {
       EXPECT_EQ(ReadWholeFile(file + ".bak.0"), (Bytes{'o', 'l', 'd'})) << what;
       EXPECT_EQ(access((file + ".rf.tmp").c_str(), F_OK), -1) << what;
     }
+  }
+}
+
+// A tree copy stopped just before it names its new file or renames it over
+// the old one, while the target's subfolder is swapped for a link to a
+// folder outside: the file lands in the folder the walk opened, and nothing
+// outside the tree changes.
+TEST(SafeRewriteRace, TreeCopyWritesOnlyIntoTheFoldersItOpened) {
+  namespace fs = std::filesystem;
+  const struct {
+    DWORD flags;
+    bool (*at)(const __ptrace_syscall_info&);
+  } cases[] = {{0, IsLink}, {0, IsRename}, {COPY_VIA_TEMPORARY, IsRename}, {TREE_CLEAR_TARGET, IsLink}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << std::hex << c.flags << (c.at == IsLink ? " link" : " rename"));
+    ScratchDir dir, outside;
+    const std::string src = dir.File("src"), dst = dir.File("dst");
+    fs::create_directories(src + "/sub");
+    fs::create_directories(dst + "/sub");
+    WriteWholeFile(src + "/sub/f", Bytes{'n', 'e', 'w'});
+    WriteWholeFile(dst + "/sub/f", Bytes{'o', 'l', 'd'});
+    WriteWholeFile(outside.File("f"), Bytes{'o', 'u', 't'});
+    const int child = RunPausedAfter(
+        c.at,
+        [&] { return CopyDirectoryTree(c.flags | TREE_SUBDIRECTORIES, src.c_str(), dst.c_str(), nullptr) == 1 ? 0 : 1; },
+        [&] {
+          fs::rename(dst + "/sub", dst + "/moved");
+          fs::create_directory_symlink(outside.path(), dst + "/sub");
+        },
+        true);
+    EXPECT_EQ(child, 0);
+    EXPECT_EQ(ReadWholeFile(dst + "/moved/f"), (Bytes{'n', 'e', 'w'}));
+    EXPECT_EQ(ReadWholeFile(outside.File("f")), (Bytes{'o', 'u', 't'}));
+    EXPECT_EQ(std::distance(fs::directory_iterator(outside.path()), fs::directory_iterator()), 1);
   }
 }
 
