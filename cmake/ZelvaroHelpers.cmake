@@ -8,22 +8,23 @@ function(zelvaro_warnings target)
   endif()
 endfunction()
 
-# zelvaro_library(<name> DEPS <targets...>)
+# zelvaro_library(<name> HEADERS <headers...> DEPS <targets...>)
 # A static library from every .cpp in the current folder (and graphics/formats
-# style subfolders listed in SUBDIRS), its headers installed under
-# include/zelvaro/<folder>, exported as Zelvaro::<name>.
+# style subfolders listed in SUBDIRS), exported as Zelvaro::<name> and
+# installed as libzelvaro_<name>.a: a bare libgraphics.a would clash with
+# other packages in a shared lib folder. HEADERS are the headers a user
+# includes; zelvaro_install_headers() installs them and what they include.
 function(zelvaro_library name)
-  cmake_parse_arguments(ARG "" "" "DEPS;PRIVATE_DEPS;SUBDIRS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "HEADERS;DEPS;PRIVATE_DEPS;SUBDIRS" ${ARGN})
   set(globs ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c
             ${CMAKE_CURRENT_SOURCE_DIR}/*.S)
-  set(hglobs ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
   foreach(sub IN LISTS ARG_SUBDIRS)
     list(APPEND globs ${CMAKE_CURRENT_SOURCE_DIR}/${sub}/*.cpp)
-    list(APPEND hglobs ${CMAKE_CURRENT_SOURCE_DIR}/${sub}/*.h)
   endforeach()
   file(GLOB sources CONFIGURE_DEPENDS ${globs})
   add_library(${name} STATIC ${sources})
   add_library(Zelvaro::${name} ALIAS ${name})
+  set_target_properties(${name} PROPERTIES OUTPUT_NAME zelvaro_${name})
   target_include_directories(${name} PUBLIC
     $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>
     $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}/zelvaro>)
@@ -32,10 +33,42 @@ function(zelvaro_library name)
   zelvaro_warnings(${name})
   install(TARGETS ${name} EXPORT ZelvaroTargets
           ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
-  file(RELATIVE_PATH rel ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
-  install(DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/
-          DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/zelvaro/${rel}
-          FILES_MATCHING PATTERN "*.h")
+  foreach(header IN LISTS ARG_HEADERS)
+    set_property(GLOBAL APPEND PROPERTY ZELVARO_PUBLIC_HEADERS
+                 ${CMAKE_CURRENT_SOURCE_DIR}/${header})
+  endforeach()
+endfunction()
+
+# Installs the libraries' public headers under include/zelvaro and every
+# project header they include, directly or through others; internal headers
+# stay out. Each scanned header is a configure dependency, so a new include
+# re-runs the scan.
+function(zelvaro_install_headers)
+  get_property(pending GLOBAL PROPERTY ZELVARO_PUBLIC_HEADERS)
+  set(done "")
+  while(pending)
+    list(POP_FRONT pending header)
+    if(header IN_LIST done)
+      continue()
+    endif()
+    if(NOT EXISTS ${header})
+      message(FATAL_ERROR "zelvaro_install_headers: no header ${header}")
+    endif()
+    list(APPEND done ${header})
+    file(STRINGS ${header} includes REGEX "^[ \t]*#[ \t]*include[ \t]+\"")
+    foreach(line IN LISTS includes)
+      string(REGEX REPLACE "^[^\"]*\"([^\"]+)\".*$" "\\1" included "${line}")
+      if(EXISTS ${PROJECT_SOURCE_DIR}/${included})
+        list(APPEND pending ${PROJECT_SOURCE_DIR}/${included})
+      endif()
+    endforeach()
+  endwhile()
+  set_property(DIRECTORY ${PROJECT_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${done})
+  foreach(header IN LISTS done)
+    file(RELATIVE_PATH rel ${PROJECT_SOURCE_DIR} ${header})
+    get_filename_component(folder ${rel} DIRECTORY)
+    install(FILES ${header} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/zelvaro/${folder})
+  endforeach()
 endfunction()
 
 # zelvaro_test(<name> SOURCES <files...> DEPS <targets...>)
