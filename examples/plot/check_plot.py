@@ -3,12 +3,15 @@
 One formula saved as PNG, BMP and JPEG: Pillow must decode the PNG and BMP to
 the same pixels and the JPEG to within 30 dB PSNR of them; ImageMagick's
 identify must show the formula as the PNG's comment. A formula that does not
-compile must fail and leave no file. Sizes out of bounds get a usage that
-says the bounds; charts of extreme ranges label both axes and keep the labels
-inside the picture. A missing tool skips (exit 77), except under CI.
+compile must fail and leave no file. A bad argument is named before the
+usage; charts of extreme values keep the curve inside the frame and the
+labels outside it; text goes in and out as UTF-8; a failed save says why; the
+usage lists every format SaveImage writes. A missing tool skips (exit 77),
+except under CI.
 """
 import math
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -18,6 +21,8 @@ SKIP = 77
 
 
 LABEL = (0x20, 0x20, 0x20)  # the colour of the tick labels and the title
+AXIS = (0x40, 0x40, 0x40)  # the frame, zero lines and tick marks
+WHITE = (0xFF, 0xFF, 0xFF)
 
 
 def label_rows(image, x0, x1):
@@ -30,24 +35,92 @@ def label_rows(image, x0, x1):
     return bands
 
 
+def frame(image):
+    """The frame: the outermost rows and columns that are mostly axis colour."""
+    w, h = image.size
+    px = image.load()
+    rows = [y for y in range(h) if sum(px[x, y] == AXIS for x in range(w)) > w // 4]
+    cols = [x for x in range(w) if sum(px[x, y] == AXIS for y in range(h)) > h // 4]
+    return cols[0], rows[0], cols[-1], rows[-1]
+
+
+def picture_errors(image):
+    """Curve ink only inside the frame, label ink only outside it, at least
+    two y labels left of it, x labels below it, none of them or the title
+    cut at the picture's edge."""
+    errors = []
+    w, h = image.size
+    px = image.load()
+    left, top, right, bottom = frame(image)
+    curve = 0
+    for y in range(h):
+        for x in range(w):
+            colour = px[x, y]
+            inside = left < x < right and top < y < bottom
+            if inside:
+                curve += colour not in (WHITE, AXIS, LABEL) and colour[2] > colour[0] + 40
+                if colour == LABEL:
+                    errors.append(f"label ink at {x},{y} inside the frame")
+                    break
+            elif colour not in (WHITE, AXIS, LABEL) and not (left <= x <= right and top <= y <= bottom):
+                errors.append(f"curve ink at {x},{y} outside the frame {left},{top}-{right},{bottom}")
+                break
+        if errors:
+            break
+    if not curve and not errors:
+        errors.append("no curve inside the frame")
+    if label_rows(image, 0, left) < 2:
+        errors.append("fewer than two y labels")
+    band = range(h - 24, h)
+    if any(px[w - 1, y] == LABEL or px[0, y] == LABEL for y in list(band) + list(range(top))):
+        errors.append("a label or the title is cut at the picture's edge")
+    if label_rows(image.crop((0, bottom + 1, w, h)), 0, w) < 1:
+        errors.append("no x label")
+    return errors
+
+
+# Formulas whose values reach the ends of the double range, or spread over
+# very little; labels of every width; the smallest picture.
+EXTREMES = [
+    ("Y = 1e300*X*X", "-10", "10", 800, 600),
+    ("Y = 1e300*X*X", "-10", "10", 120, 80),
+    ("Y = 1e300*X*X", "-1e5", "1e5", 800, 600),  # every value beyond 1e300
+    ("Y = 1e308*X", "-10", "10", 640, 400),
+    ("Y = -1e308*X*X", "-10", "10", 640, 400),
+    ("Y = X", "1e308", "1.7e308", 640, 400),
+    ("Y = X", "-1.7e308", "1.7e308", 640, 400),
+    ("Y = 1e-14*X", "-10", "10", 640, 400),
+    ("Y = 1e-300*X", "-10", "10", 640, 400),
+    ("Y = X", "1e-320", "2e-320", 640, 400),
+    ("Y = X", "0", "5e-324", 300, 200),
+    ("Y = X*1e-310", "1e300", "1.0000001e300", 640, 400),
+    ("Y = X", "1000000", "1000000.001", 640, 400),
+    ("Y = -1e300*X", "-9.995", "9.995", 640, 400),
+    ("Y = sin(X)*X + 1e300*X*X + 12345.678", "-10", "10", 120, 80),
+]
+
+# Arguments refused before anything is drawn, and what the message names.
+REFUSED = [
+    (["-1", "1", "101", "77"], "width 101 is below 120"),
+    (["-1", "1", "120", "79"], "height 79 is below 80"),
+    (["-1", "1", "32769", "600"], "width 32769 is above 32768"),
+    (["-1", "1", "120.5", "600"], "width 120.5 is not a whole number"),
+    (["10", "-10"], "xmin 10 is not below xmax -10"),
+    (["0", "nan"], "xmax 'nan' is not a finite number"),
+    (["1"], "expected 2, 4 or 6 arguments"),
+]
+
+
 def check_limits_and_labels(plot, folder, Image):
     errors = []
-    # Sizes outside the limits get the usage, which says the limits.
-    for size in (["101", "77"], ["120", "79"], ["32769", "600"]):
-        result = subprocess.run([plot, FORMULA, os.path.join(folder, "s.png"), "-1", "1"] + size,
+    for extra, message in REFUSED:
+        result = subprocess.run([plot, FORMULA, os.path.join(folder, "s.png")] + extra,
                                 capture_output=True, text=True)
-        if result.returncode != 2 or "120-32768" not in result.stderr \
-                or "80-32768" not in result.stderr:
-            errors.append(f"size {size}: {result.returncode} {result.stderr!r}")
-    # Extreme ranges: at least two y labels left of the plot area, and the
-    # x labels inside the picture with one near its right edge.
-    cases = [("Y = 1e300*X*X", "-10", "10", 800, 600),
-             ("Y = 1e300*X*X", "-10", "10", 120, 80),
-             ("Y = 1e300*X*X", "-1e5", "1e5", 800, 600),  # every value beyond 1e300
-             ("Y = X", "0", "1e-320", 800, 600),
-             ("Y = X", "0", "5e-324", 300, 200),
-             ("Y = X*1e-310", "1e300", "1.0000001e300", 640, 400)]
-    for number, (formula, lo, hi, width, height) in enumerate(cases):
+        first = result.stderr.split("\n")[0]
+        if result.returncode != 2 or message not in first or "usage:" not in result.stderr \
+                or "120-32768" not in result.stderr or os.path.exists(os.path.join(folder, "s.png")):
+            errors.append(f"{extra}: {result.returncode} {result.stderr!r}")
+    for number, (formula, lo, hi, width, height) in enumerate(EXTREMES):
         path = os.path.join(folder, f"range{number}.png")
         result = subprocess.run([plot, formula, path, lo, hi, str(width), str(height)],
                                 capture_output=True, text=True)
@@ -55,20 +128,58 @@ def check_limits_and_labels(plot, folder, Image):
             errors.append(f"{formula} {lo} {hi}: plot failed: {result.stderr}")
             continue
         with Image.open(path) as image:
-            image = image.convert("RGB")
-            if label_rows(image, 0, 56) < 2:
-                errors.append(f"{formula} {lo} {hi} {width}x{height}: fewer than two y labels")
-            band = range(height - 24, height)
-            if any(image.getpixel((width - 1, y)) == LABEL for y in band):
-                errors.append(f"{formula} {lo} {hi} {width}x{height}: an x label is cut")
-            if not any(image.getpixel((x, y)) == LABEL for x in range(width - 60, width)
-                       for y in band):
-                errors.append(f"{formula} {lo} {hi} {width}x{height}: no last x label")
+            errors += [f"{formula} {lo} {hi} {width}x{height}: {e}"
+                       for e in picture_errors(image.convert("RGB"))]
+    return errors
+
+
+def check_messages(plot, folder, source):
+    """UTF-8 in and out, the reason of a failed save, every format listed."""
+    errors = []
+    result = subprocess.run([plot, "Y = X\u00e4", os.path.join(folder, "u.png")],
+                            capture_output=True)
+    if result.returncode != 1 or b"character 6:\n  Y = X\xc3\xa4\n       ^" not in result.stderr:
+        errors.append(f"UTF-8 formula: {result.stderr!r}")
+    result = subprocess.run([plot, "Y = X\u2212 1", os.path.join(folder, "u.png")],
+                            capture_output=True, text=True)
+    if result.returncode != 1 or "character 6 of the formula (U+2212)" not in result.stderr:
+        errors.append(f"a character beyond Latin-1: {result.stderr!r}")
+    # The picture's comment is the formula in Latin-1.
+    latin = os.path.join(folder, "latin.png")
+    subprocess.run([plot, "Y = X\u00b2", latin], capture_output=True)
+    comment = subprocess.run(["/usr/bin/identify", "-format", "%c", latin], capture_output=True)
+    if comment.stdout not in (b"Y = X\xb2", b"Y = X\xc2\xb2"):
+        errors.append(f"Latin-1 comment {comment.stdout!r}")
+
+    locked = os.path.join(folder, "locked")
+    os.makedirs(locked)
+    os.chmod(locked, 0o555)
+    saves = [(os.path.join(folder, "missing", "a.png"), "the folder does not exist")]
+    if not os.access(locked, os.W_OK):  # root writes anyway
+        saves.append((os.path.join(locked, "a.png"), "access denied"))
+    for path, reason in saves:
+        result = subprocess.run([plot, FORMULA, path], capture_output=True, text=True)
+        if result.returncode != 3 or not result.stderr.rstrip().endswith(reason):
+            errors.append(f"save to {path}: {result.stderr!r}")
+
+    usage = subprocess.run([plot, "--help"], capture_output=True, text=True)
+    found = re.search(r"formats by extension: (.*)", usage.stdout)
+    listed = set(found.group(1).split()) if found else set()
+    with open(os.path.join(source, "graphics", "save.cpp"), encoding="latin-1") as f:
+        written = {e.lower() for e in re.findall(r'\{"\.([A-Z]+)", Make<', f.read())}
+    if usage.returncode != 0 or listed != written:
+        errors.append(f"usage lists {sorted(listed)}, SaveImage writes {sorted(written)}")
+    for extension in sorted(listed):
+        path = os.path.join(folder, "every." + extension)
+        result = subprocess.run([plot, FORMULA, path, "-1", "1", "120", "80"],
+                                capture_output=True, text=True)
+        if result.returncode != 0 or os.path.getsize(path) == 0:
+            errors.append(f"{extension}: {result.stderr!r}")
     return errors
 
 
 def main() -> int:
-    plot, folder = sys.argv[1], sys.argv[2]
+    plot, folder, source = sys.argv[1], sys.argv[2], sys.argv[3]
     try:
         from PIL import Image
     except ImportError:
@@ -121,6 +232,7 @@ def main() -> int:
         errors.append(f"an unknown extension: {result.returncode} {result.stderr!r}")
 
     errors += check_limits_and_labels(plot, folder, Image)
+    errors += check_messages(plot, folder, source)
 
     for error in errors:
         print(error)

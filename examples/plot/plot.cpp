@@ -1,15 +1,17 @@
 // plot 'Y = sin(X)*X' out.png [xmin xmax [width height]]
 //
 // Draws one formula of X as a curve chart and saves it; the extension of
-// the output name picks the format (.png, .bmp, .jpg). The formula becomes
-// the picture's comment. A formula that does not compile is reported with
-// its position and no file is written.
+// the output name picks the format. The formula becomes the picture's
+// comment. A formula that does not compile is reported with its position
+// and no file is written. Text comes in and goes out as UTF-8; the
+// libraries read and write Latin-1.
 #include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -25,6 +27,9 @@ constexpr DWORD kGrid = 0xE4E4E4;
 constexpr DWORD kAxis = 0x404040;
 constexpr DWORD kCurve = 0x1F5FBF;
 constexpr DWORD kLabel = 0x202020;
+
+// The extensions SaveImage writes.
+constexpr const char* kFormats = "png gif bmp jpg jpeg tif tiff pnm xwd xpm eps ps prn zera";
 
 // X is the only variable: one letter, not the start of a longer name.
 int LookupX(void*, const char* text, double*, unsigned* index) {
@@ -47,19 +52,61 @@ const char* Expression(const char* formula) {
   return p + 1;
 }
 
+void PrintLatin1(std::FILE* to, const char* text) {
+  FileUtf8Sink(to, text, int(std::strlen(text)));
+}
+
+// The UTF-8 text as Latin-1 (a byte that starts no sequence stands for
+// itself, as a Latin-1 terminal sends it); false with the 1-based position
+// and code of the first character Latin-1 lacks.
+bool Utf8ToLatin1(const char* text, std::string* out, int* position, DWORD* code) {
+  out->clear();
+  while (*text != 0) {
+    text += Utf8DecodeChar(text, code);
+    if (*code == 0 || *code > 0xFF) {
+      *position = int(out->size()) + 1;
+      return false;
+    }
+    out->push_back(char(*code));
+  }
+  return true;
+}
+
+// A value range with the power of two that brings its larger end near 1:
+// spans and ratios are taken of the scaled ends (exactly scaled), so ranges
+// near the largest doubles do not overflow and subnormal ones keep their
+// digits.
+struct Axis {
+  double lo, hi;
+  int shift;
+  static Axis Of(double lo, double hi) {
+    int exponent = 0;
+    std::frexp(std::max(std::fabs(lo), std::fabs(hi)), &exponent);
+    return {lo, hi, -exponent};
+  }
+  double Scaled(double v) const { return std::ldexp(v, shift); }
+  double ScaledSpan() const { return Scaled(hi) - Scaled(lo); }
+  // fraction * (hi - lo), which may exceed the double range only as infinity.
+  double Part(double fraction) const { return std::ldexp(ScaledSpan() * fraction, -shift); }
+  // Where v falls between lo and hi, kept near the range.
+  double Ratio(double v) const {
+    const double r = (Scaled(v) - Scaled(lo)) / ScaledSpan();
+    return r >= -1 ? (r <= 2 ? r : 2) : -1;
+  }
+};
+
 // How many multiples of `step` lie in [lo, hi].
 double TickCount(double lo, double hi, double step) {
   return std::floor(hi / step + 1e-9) - std::ceil(lo / step) + 1;
 }
 
 // The tick step of 1, 2 or 5 times a power of ten that puts about `count`
-// ticks over [lo, hi], and never fewer than two.
-double TickStep(double lo, double hi, int count) {
-  const double range = hi - lo;
-  const double raw = range / (count < 2 ? 2 : count);
+// ticks over the axis, and never fewer than two.
+double TickStep(const Axis& axis, int count) {
+  const double raw = axis.Part(1.0 / (count < 2 ? 2 : count));
   const double power = std::pow(10.0, std::floor(std::log10(raw)));
   // Ranges of a few of the smallest subnormals have no finer power of ten.
-  if (!(power > 0)) return range;
+  if (!(power > 0)) return axis.Part(1.0);
   // The first of 1, 2, 5, 10 times power not below raw, unless it leaves
   // fewer than two ticks: then the last below raw (at most range / 2).
   double below = power;
@@ -68,7 +115,7 @@ double TickStep(double lo, double hi, int count) {
     if (step < raw) {
       below = step;
     } else {
-      return TickCount(lo, hi, step) >= 2 ? step : below;
+      return TickCount(axis.lo, axis.hi, step) >= 2 ? step : below;
     }
   }
   return below;
@@ -76,15 +123,15 @@ double TickStep(double lo, double hi, int count) {
 
 // The multiples of `step` from lo to hi (at most a few hundred).
 template <class Each>
-void ForTicks(double lo, double hi, double step, Each&& each) {
-  const double first = std::ceil(lo / step), last = std::floor(hi / step + 1e-9);
+void ForTicks(const Axis& axis, double step, Each&& each) {
+  const double first = std::ceil(axis.lo / step), last = std::floor(axis.hi / step + 1e-9);
   for (int i = 0; i <= 400 && first + i <= last; ++i) each((first + i) * step);
 }
 
 // As many significant digits as tell neighbouring ticks apart (whole numbers
 // up to six digits written out), so the rounding of the multiples of a step
 // near the ends of the double range does not show.
-void Label(char* out, size_t size, double value, double step) {
+std::string Label(double value, double step) {
   if (std::fabs(value) < step * 1e-9) value = 0;
   int digits = 1;
   if (value != 0) {
@@ -92,138 +139,254 @@ void Label(char* out, size_t size, double value, double step) {
     digits = magnitude - int(std::floor(std::log10(step))) + 1;
     digits = std::clamp(std::max(digits, std::min(magnitude + 1, 6)), 1, 17);
   }
-  std::snprintf(out, size, "%.*g", digits, value);
+  char text[40];
+  std::snprintf(text, sizeof text, "%.*g", digits, value);
+  return text;
+}
+
+int TextWidth(CGraphicsImage& image, const char* text) {
+  return image.DrawText(0, TEXT_MEASURE_ONLY, text);
 }
 
 // Draws `text` with its left edge at `x`, moved so it stays inside the
 // picture with a margin of two pixels.
 void LabelAt(CGraphicsImage& image, int x, int y, const char* text) {
-  const int width = image.DrawText(0, TEXT_MEASURE_ONLY, text);
-  image.DrawText(std::max(2, std::min(x, image.width - 2 - width)), y, text);
+  image.DrawText(std::max(2, std::min(x, image.width - 2 - TextWidth(image, text))), y, text);
 }
 
-void PrintLatin1(std::FILE* to, const char* text) {
-  FileUtf8Sink(to, text, int(std::strlen(text)));
+// `text` cut at the end, with "...", to at most `width` pixels.
+std::string Fitted(CGraphicsImage& image, std::string text, int width) {
+  if (TextWidth(image, text.c_str()) <= width) return text;
+  while (!text.empty() && TextWidth(image, (text + "...").c_str()) > width) text.pop_back();
+  return text + "...";
 }
 
 struct Plot {
-  double xmin, xmax, ymin, ymax;
+  Axis x, y;
   int left, top, right, bottom;  // the plot area, right and bottom exclusive
-  // Where a value falls between lo and hi, kept near the area.
-  static double Ratio(double v, double lo, double hi) {
-    const double r = (v - lo) / (hi - lo);
-    return r >= -1 ? (r <= 2 ? r : 2) : -1;
-  }
-  int Px(double x) const {
-    return left + int(std::lround(Ratio(x, xmin, xmax) * (right - 1 - left)));
-  }
-  int Py(double y) const {
-    return bottom - 1 - int(std::lround(Ratio(y, ymin, ymax) * (bottom - 1 - top)));
-  }
+  double Fx(double v) const { return left + x.Ratio(v) * (right - 1 - left); }
+  double Fy(double v) const { return bottom - 1 - y.Ratio(v) * (bottom - 1 - top); }
+  int Px(double v) const { return int(std::lround(Fx(v))); }
+  int Py(double v) const { return int(std::lround(Fy(v))); }
 };
 
-void DrawAxes(CGraphicsImage& image, const Plot& plot) {
-  char text[64];
+struct Tick {
+  double value;
+  std::string text;
+};
+
+std::vector<Tick> Ticks(const Axis& axis, int count) {
+  std::vector<Tick> ticks;
+  const double step = TickStep(axis, count);
+  ForTicks(axis, step, [&](double t) { ticks.push_back({t, Label(t, step)}); });
+  return ticks;
+}
+
+void DrawGrid(CGraphicsImage& image, const Plot& plot, const std::vector<Tick>& xticks,
+              const std::vector<Tick>& yticks) {
   image.SetTextWriter(PixelWriterPlain, kLabel, 0);
-  const double xstep = TickStep(plot.xmin, plot.xmax, (plot.right - plot.left) / 90);
   image.hAlign = 0;
-  ForTicks(plot.xmin, plot.xmax, xstep, [&](double t) {
-    const int x = plot.Px(t);
+  for (const Tick& t : xticks) {
+    const int x = plot.Px(t.value);
     image.DrawLine(x, plot.top, x, plot.bottom - 1, kGrid, PixelWriterPlain, true);
     image.DrawLine(x, plot.bottom, x, plot.bottom + 4, kAxis, PixelWriterPlain, true);
-    Label(text, sizeof text, t, xstep);
-    LabelAt(image, x - image.DrawText(0, TEXT_MEASURE_ONLY, text) / 2, plot.bottom + 6, text);
-  });
-  const double ystep = TickStep(plot.ymin, plot.ymax, (plot.bottom - plot.top) / 60);
-  ForTicks(plot.ymin, plot.ymax, ystep, [&](double t) {
-    const int y = plot.Py(t);
+    LabelAt(image, x - TextWidth(image, t.text.c_str()) / 2, plot.bottom + 6, t.text.c_str());
+  }
+  for (const Tick& t : yticks) {
+    const int y = plot.Py(t.value);
     image.DrawLine(plot.left, y, plot.right - 1, y, kGrid, PixelWriterPlain, true);
     image.DrawLine(plot.left - 5, y, plot.left - 1, y, kAxis, PixelWriterPlain, true);
-    Label(text, sizeof text, t, ystep);
-    LabelAt(image, plot.left - 8 - image.DrawText(0, TEXT_MEASURE_ONLY, text), y - 7, text);
-  });
-  // The zero lines where they fall inside, the frame around.
-  if (plot.xmin < 0 && plot.xmax > 0) {
+    // A label the margin cannot hold (only in the narrowest pictures) is left out.
+    const int x = plot.left - 8 - TextWidth(image, t.text.c_str());
+    if (x >= 2) image.DrawText(x, y - 7, t.text.c_str());
+  }
+  if (plot.x.lo < 0 && plot.x.hi > 0) {
     const int x = plot.Px(0);
     image.DrawLine(x, plot.top, x, plot.bottom - 1, kAxis, PixelWriterPlain, true);
   }
-  if (plot.ymin < 0 && plot.ymax > 0) {
+  if (plot.y.lo < 0 && plot.y.hi > 0) {
     const int y = plot.Py(0);
     image.DrawLine(plot.left, y, plot.right - 1, y, kAxis, PixelWriterPlain, true);
+  }
+}
+
+// Cuts the segment (x0, y0)-(x1, y1) to the rectangle (Liang-Barsky); false
+// when nothing of it lies inside.
+bool Clip(double& x0, double& y0, double& x1, double& y1, double xlo, double ylo, double xhi,
+          double yhi) {
+  const double dx = x1 - x0, dy = y1 - y0;
+  double t0 = 0, t1 = 1;
+  const double p[4] = {-dx, dx, -dy, dy};
+  const double q[4] = {x0 - xlo, xhi - x0, y0 - ylo, yhi - y0};
+  for (int i = 0; i < 4; ++i) {
+    if (p[i] == 0) {
+      if (q[i] < 0) return false;
+      continue;
+    }
+    const double t = q[i] / p[i];
+    if (p[i] < 0) {
+      t0 = std::max(t0, t);
+    } else {
+      t1 = std::min(t1, t);
+    }
+    if (t0 > t1) return false;
+  }
+  x1 = x0 + t1 * dx, y1 = y0 + t1 * dy;
+  x0 += t0 * dx, y0 += t0 * dy;
+  return true;
+}
+
+// The curve through samples spread evenly over the plot area, broken
+// wherever the formula has no value, kept inside the frame: a smooth line's edge pixels fall at most on the frame, which is
+// drawn over it afterwards.
+void DrawCurve(CGraphicsImage& image, const Plot& plot, const std::vector<double>& ys) {
+  for (size_t i = 1; i < ys.size(); ++i) {
+    const double a = ys[i - 1], b = ys[i];
+    if (std::isnan(a) || std::isnan(b)) continue;
+    const double step = double(plot.right - 1 - plot.left) / double(ys.size() - 1);
+    double x0 = plot.left + step * double(i - 1), y0 = plot.Fy(a), x1 = plot.left + step * double(i),
+           y1 = plot.Fy(b);
+    if (!Clip(x0, y0, x1, y1, plot.left + 1, plot.top + 1, plot.right - 2, plot.bottom - 2))
+      continue;
+    image.DrawSmoothLine(int(std::lround(x0)), int(std::lround(y0)), int(std::lround(x1)),
+                         int(std::lround(y1)), kCurve, true);
   }
   image.DrawRectOutline(plot.left, plot.top, plot.right - plot.left, plot.bottom - plot.top, kAxis);
 }
 
-int Usage() {
-  std::fprintf(stderr,
-               "usage: plot 'Y = formula of X' out.png|out.bmp|out.jpg [xmin xmax [width "
-               "height]]\n"
+int Usage(std::FILE* to, int status) {
+  std::fprintf(to,
+               "usage: plot 'Y = formula of X' out.png [xmin xmax [width height]]\n"
+               "  formats by extension: %s\n"
                "  xmin < xmax (default -10 10); width 120-32768 and height 80-32768 pixels\n"
-               "  (default 800 600)\n");
-  return 2;
+               "  (default 800 600)\n",
+               kFormats);
+  return status;
 }
 
-bool ParseNumber(const char* text, double* value) {
+// The argument as a number; false after saying why not.
+bool ParseNumber(const char* name, const char* text, double* value) {
   char* end = nullptr;
   *value = std::strtod(text, &end);
-  return end != text && *end == 0 && std::isfinite(*value);
+  if (end != text && *end == 0 && std::isfinite(*value)) return true;
+  std::fprintf(stderr, "plot: %s '%s' is not a finite number\n", name, text);
+  return false;
+}
+
+bool ParseSize(const char* name, const char* text, int lowest, int* size) {
+  double value = 0;
+  if (!ParseNumber(name, text, &value)) return false;
+  const char* problem = value < lowest ? "below" : value > 32768 ? "above" : nullptr;
+  if (problem != nullptr) {
+    std::fprintf(stderr, "plot: %s %s is %s %d\n", name, text, problem,
+                 value < lowest ? lowest : 32768);
+    return false;
+  }
+  if (value != std::floor(value)) {
+    std::fprintf(stderr, "plot: %s %s is not a whole number of pixels\n", name, text);
+    return false;
+  }
+  *size = int(value);
+  return true;
+}
+
+// Why a file call failed, from the last error it left.
+const char* Reason(DWORD error) {
+  struct Entry {
+    DWORD code;
+    const char* text;
+  };
+  static constexpr Entry kReasons[] = {
+      {2, "the file was not found"},
+      {3, "the folder does not exist"},
+      {5, "access denied"},
+      {8, "not enough memory"},
+      {19, "the file system is read-only"},
+      {32, "the file is in use by another program"},
+      {112, "the disk is full"},
+      {123, "the name is not valid"},
+      {206, "the name is too long"},
+      {223, "the file is too large"},
+      {1117, "an input/output error"},
+      {1295, "the disk quota is exceeded"},
+      {1921, "too many symbolic links"},
+  };
+  for (const Entry& e : kReasons) {
+    if (e.code == error) return e.text;
+  }
+  return nullptr;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3 && argc != 5 && argc != 7) return Usage();
-  const char* formula = argv[1];
+  if (argc == 2 && std::strcmp(argv[1], "--help") == 0) return Usage(stdout, 0);
+  if (argc != 3 && argc != 5 && argc != 7) {
+    if (argc > 1) std::fprintf(stderr, "plot: expected 2, 4 or 6 arguments, not %d\n", argc - 1);
+    return Usage(stderr, 2);
+  }
   const char* output = argv[2];
-  double xmin = -10, xmax = 10, w = 800, h = 600;
-  if (argc >= 5 && (!ParseNumber(argv[3], &xmin) || !ParseNumber(argv[4], &xmax) ||
-                    !(xmin < xmax) || !std::isfinite(xmax - xmin)))
-    return Usage();
-  if (argc == 7 && (!ParseNumber(argv[5], &w) || !ParseNumber(argv[6], &h) || w < 120 || h < 80 ||
-                    w > 32768 || h > 32768))
-    return Usage();
-  const int width = int(w), height = int(h);
+  double xmin = -10, xmax = 10;
+  int width = 800, height = 600;
+  if (argc >= 5) {
+    if (!ParseNumber("xmin", argv[3], &xmin) || !ParseNumber("xmax", argv[4], &xmax))
+      return Usage(stderr, 2);
+    if (!(xmin < xmax)) {
+      std::fprintf(stderr, "plot: xmin %s is not below xmax %s\n", argv[3], argv[4]);
+      return Usage(stderr, 2);
+    }
+  }
+  if (argc == 7 && (!ParseSize("width", argv[5], 120, &width) ||
+                    !ParseSize("height", argv[6], 80, &height)))
+    return Usage(stderr, 2);
 
+  std::string formula;
+  int position = 0;
+  DWORD code = 0;
+  if (!Utf8ToLatin1(argv[1], &formula, &position, &code)) {
+    std::fprintf(stderr, "plot: character %d of the formula (U+%04X) is not a Latin-1 character\n",
+                 position, unsigned(code));
+    return 1;
+  }
   CFormulaProgram program;
   program.Reset(1, LookupX, nullptr);
-  const char* expression = Expression(formula);
   const char* error = nullptr;
-  if (!program.Compile(expression, &error)) {
-    const long column = error != nullptr ? long(error - formula) : 0;
+  if (!program.Compile(Expression(formula.c_str()), &error)) {
+    const long column = error != nullptr ? long(error - formula.c_str()) : 0;
     std::fprintf(stderr, "plot: the formula does not compile at character %ld:\n  ", column + 1);
-    PrintLatin1(stderr, formula);
+    PrintLatin1(stderr, formula.c_str());
     std::fprintf(stderr, "\n  %*s^\n", int(column), "");
     return 1;
   }
 
-  // One sample per pixel column of the plot area.
-  Plot plot = {xmin, xmax, 0, 0, 64, 12, width - 16, height - 30};
-  const int columns = plot.right - plot.left;
-  std::vector<double> ys(size_t(columns), NAN);
+  // Samples for the widest plot area: its left edge waits for the width of
+  // the y labels, which wait for the samples.
+  const int top = 20, bottom = height - 30, right = width - 16;
+  std::vector<double> ys(size_t(right - 24), NAN);
   double lo = INFINITY, hi = -INFINITY;
-  for (int i = 0; i < columns; ++i) {
-    double x = xmin + (xmax - xmin) * i / (columns - 1);
+  for (size_t i = 0; i < ys.size(); ++i) {
+    double x = std::lerp(xmin, xmax, double(i) / double(ys.size() - 1));
     program.SetValues(&x, 1);
     int ok = 1;
     const double y = program.Evaluate(&ok);
     if (ok == 0 || !std::isfinite(y)) continue;
-    ys[size_t(i)] = y;
+    ys[i] = y;
     lo = std::min(lo, y);
     hi = std::max(hi, y);
   }
-  if (!(lo <= hi)) lo = -1, hi = 1;  // nothing finite
-  // Within +-1e300 hi - lo and the margins stay finite; both ends are
-  // clamped alike so that values all beyond a limit keep lo <= hi.
-  lo = std::clamp(lo, -1e300, 1e300);
-  hi = std::clamp(hi, -1e300, 1e300);
-  if (hi - lo < 1e-12 * std::max(1.0, std::fabs(hi))) {
-    const double pad = std::max(1.0, std::fabs(hi) * 1e-3);  // 1 would vanish beside 1e300
-    lo -= pad;
-    hi += pad;
+  const bool none = !(lo <= hi);
+  if (none) lo = -1, hi = 1;
+  // A curve flat within the rounding of its value gets an axis around it.
+  constexpr double kMax = std::numeric_limits<double>::max();
+  const Axis data = Axis::Of(lo, hi);
+  if (!(data.ScaledSpan() > 1e-12 * data.Scaled(std::max(std::fabs(lo), std::fabs(hi))))) {
+    const double pad =
+        hi == 0 ? 1 : std::max(std::fabs(hi) * 1e-3, 4 * std::numeric_limits<double>::denorm_min());
+    lo = std::max(lo - pad, -kMax);
+    hi = std::min(hi + pad, kMax);
   }
-  const double margin = (hi - lo) * 0.05;
-  plot.ymin = lo - margin;
-  plot.ymax = hi + margin;
+  const double margin = Axis::Of(lo, hi).Part(0.05);
+  const Axis yaxis = Axis::Of(std::max(lo - margin, -kMax), std::min(hi + margin, kMax));
 
   CGraphicsImage image;
   if (!image.Create(32, width, height, kBackground, nullptr)) {
@@ -231,19 +394,31 @@ int main(int argc, char** argv) {
     return 3;
   }
   image.SelectFont(BuiltinFont14);
-  DrawAxes(image, plot);
-  // The curve, broken wherever the formula has no value.
-  for (int i = 1; i < columns; ++i) {
-    const double a = ys[size_t(i - 1)], b = ys[size_t(i)];
-    if (std::isnan(a) || std::isnan(b)) continue;
-    image.DrawSmoothLine(plot.left + i - 1, plot.Py(a), plot.left + i, plot.Py(b), kCurve, true);
-  }
-  image.hAlign = 0;
-  image.DrawText(plot.left + 6, plot.top + 4, formula);
+  const std::vector<Tick> yticks = Ticks(yaxis, (bottom - top) / 60);
+  int widest = 0;
+  for (const Tick& t : yticks) widest = std::max(widest, TextWidth(image, t.text.c_str()));
+  const int left = std::clamp(widest + 10, 24, width / 2);
+  const Plot plot = {Axis::Of(xmin, xmax), yaxis, left, top, right, bottom};
+  DrawGrid(image, plot, Ticks(plot.x, (right - left) / 90), yticks);
+  DrawCurve(image, plot, ys);
 
-  if (SaveImage(output, image, formula) != 0) {
+  std::string title = formula;
+  if (none) {
+    title += " has no finite value here";
+    std::fprintf(stderr, "plot: the formula has no finite value from %s to %s\n",
+                 argc >= 5 ? argv[3] : "-10", argc >= 5 ? argv[4] : "10");
+  }
+  title = Fitted(image, title, width - 4);
+  LabelAt(image, left, 3, title.c_str());
+
+  SysSetLastError(0);
+  const int saved = SaveImage(output, image, formula.c_str());
+  if (saved != SAVE_IMAGE_OK) {
     std::fprintf(stderr, "plot: %s: ", output);
     PrintLatin1(stderr, GraphicsErrorText);
+    const char* reason = saved == SAVE_IMAGE_FAILED ? Reason(SysGetLastError()) : nullptr;
+    if (reason != nullptr) std::fprintf(stderr, ": %s", reason);
+    if (saved == SAVE_IMAGE_UNKNOWN_FORMAT) std::fprintf(stderr, " (formats: %s)", kFormats);
     std::fprintf(stderr, "\n");
     return 3;
   }
