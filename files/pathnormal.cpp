@@ -41,6 +41,15 @@ bool IsDots(const Text<Ch>& name, int count) {
   return true;
 }
 
+// Whether the component starting at p[i] holds a ':': first in a path, it
+// would read as a drive.
+template <class Ch>
+bool ColonAhead(const Ch* p, int n, int i) {
+  for (; i < n && !IsSep(p[i]); ++i)
+    if (p[i] == Ch(':')) return true;
+  return false;
+}
+
 // Resolves "." and ".." in the part of a path behind its root.
 template <class Ch>
 Text<Ch> NormalRest(const Ch* p, int n) {
@@ -58,8 +67,9 @@ Text<Ch> NormalRest(const Ch* p, int n) {
       if (out.empty()) {
         // A leading "." goes when a name follows ("." alone and ".\" still
         // name the current folder); before a second separator it stays, or
-        // the relative path would turn into a rooted one.
-        if (!more || IsSep(p[i])) out.push_back(c);
+        // the relative path would turn into a rooted one, and so it does
+        // before a name with a colon, which would turn into a drive.
+        if (!more || IsSep(p[i]) || ColonAhead(p, n, i)) out.push_back(c);
       } else if (c.sep == 0 && !more) {
         if (leading)
           out.push_back(c);  // "\." names the root's directory
