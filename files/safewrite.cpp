@@ -42,12 +42,22 @@ bool BackUp(const wchar16* source, const wchar16* pattern, int flags, int count,
   return MakeBackupFileW(source, pattern, flags, count, BACKUP_COUNTER_IN_PATTERN, 1, base);
 }
 
+// Whether an aside file stands beside an existing target with content the
+// target does not hold: old content that a call killed between its rename
+// and its backup left there. Its own target under a second name (a call
+// killed before its rename) holds nothing else.
+bool HoldsOldContent(const std::string& old, const std::string& aside) {
+  return PathTypeOf(aside) == 1 && PathTypeOf(old) == 1 && !SysSameFile(old.c_str(), aside.c_str()) &&
+         !CompareFileContents(old.c_str(), aside.c_str());
+}
+
 // Gives the old target its aside name as well, so that the one rename that
 // replaces the target never leaves the name empty. An aside file found while
-// the target exists is stale and goes first. SYS_ERROR_NOT_FOUND: no target.
+// the target exists goes first, unless it holds old content: then
+// SYS_ERROR_EXISTS. SYS_ERROR_NOT_FOUND: no target.
 int KeepAside(const std::string& old, const std::string& aside) {
   int kept = SysLinkOrCopy(old.c_str(), aside.c_str());
-  if (kept == SYS_ERROR_EXISTS) {
+  if (kept == SYS_ERROR_EXISTS && !HoldsOldContent(old, aside)) {
     DeleteFileForced(aside.c_str());
     kept = SysLinkOrCopy(old.c_str(), aside.c_str());
   }
@@ -151,6 +161,24 @@ bool RenameSafe(const Ch* newFile, const Ch* target, int flags, const Ch* patter
     Discard(fresh, flags);
     return false;
   }
+  Str<Ch> asideName = targetName + Ascii<Ch>(kAsideSuffix);
+  const int backups = count < 1 ? 1 : count;
+  // Old content that a killed call left under the aside name first becomes
+  // the backup it was to become, older than this call's; should that fail,
+  // it stays and so does the target. Without a pattern it stays too, and the
+  // one rename replaces the target with no aside name: there is no backup
+  // to make of the old target.
+  if (HoldsOldContent(old, aside)) {
+    if (pattern == nullptr) {
+      if (Move(fresh, old, true)) return true;
+      Discard(fresh, flags);
+      return false;
+    }
+    if (!BackUp(asideName.c_str(), pattern, 0, backups, targetName.c_str())) {
+      Discard(fresh, flags);
+      return false;
+    }
+  }
   bool hadOld = false;
   if (!ReplaceKeepingAside(fresh, old, aside, flags, hadOld)) return false;
   if (!hadOld) return true;
@@ -160,8 +188,7 @@ bool RenameSafe(const Ch* newFile, const Ch* target, int flags, const Ch* patter
   }
   // The new file is in place whatever becomes of the backup; an old target
   // that could not become one stays beside it under the aside name.
-  Str<Ch> asideName = targetName + Ascii<Ch>(kAsideSuffix);
-  BackUp(asideName.c_str(), pattern, 0, count < 1 ? 1 : count, targetName.c_str());
+  BackUp(asideName.c_str(), pattern, 0, backups, targetName.c_str());
   return true;
 }
 

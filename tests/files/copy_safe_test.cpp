@@ -5,6 +5,7 @@
 #include <dirent.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 
 #include <sys/stat.h>
@@ -72,12 +73,40 @@ TEST_F(SafeFiles, RenameReplacesTheTargetAndDropsOrKeepsTheOld) {
   ASSERT_TRUE(RenameFileSafe(fresh.c_str(), "*txt", RENAME_SAFE_TARGET_MAY_BE_MISSING, nullptr, 0));
   EXPECT_EQ(Read("draft.txt"), "D");
   EXPECT_FALSE(Has("draft.tmp"));
-  // A leftover aside file of an earlier crash is replaced.
-  Put("doc.txt.rf.tmp", "stale");
-  fresh = Put("new", "E");
-  ASSERT_TRUE(RenameFileSafe(fresh.c_str(), target.c_str(), 0, nullptr, 0));
-  EXPECT_EQ(Read("doc.txt"), "E");
-  EXPECT_FALSE(Has("doc.txt.rf.tmp"));
+}
+
+// What a killed call left under the aside name: the target under a second
+// name goes; old content stays without a pattern and with one becomes the
+// backup older than this call's, even when this call then fails.
+TEST_F(SafeFiles, RenameFinishesTheBackupAKilledCallLeft) {
+  const struct {
+    const char* aside;  // "=": a hard link of the target
+    const char* pattern;
+    bool freshMissing;
+    Names after;
+    const char* kept;  // doc.rf.tmp afterwards
+  } cases[] = {
+      {"=", nullptr, false, {"doc"}, nullptr},
+      {"O", nullptr, false, {"doc"}, nullptr},
+      {"old", nullptr, false, {"doc", "doc.rf.tmp"}, "old"},
+      {"old", "*.bak", false, {"doc", "doc.bak.0", "doc.bak.1"}, nullptr},
+      {"old", "*.bak", true, {"doc", "doc.bak.0"}, nullptr},
+  };
+  for (const auto& c : cases) {
+    for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) std::filesystem::remove(entry.path());
+    const std::string target = Put("doc", "O"), fresh = c.freshMissing ? dir_.File("new") : Put("new", "N");
+    if (c.aside[0] == '=') {
+      ASSERT_EQ(::link(target.c_str(), dir_.File("doc.rf.tmp").c_str()), 0);
+    } else {
+      Put("doc.rf.tmp", c.aside);
+    }
+    EXPECT_EQ(RenameFileSafe(fresh.c_str(), target.c_str(), RENAME_SAFE_DELETE_ON_FAILURE, c.pattern, 3),
+              !c.freshMissing);
+    EXPECT_EQ(Listing(), c.after) << c.aside;
+    EXPECT_EQ(Read("doc"), c.freshMissing ? "O" : "N");
+    if (c.kept) { EXPECT_EQ(Read("doc.rf.tmp"), c.kept); }
+    if (c.pattern) { EXPECT_EQ(Read(c.freshMissing ? "doc.bak.0" : "doc.bak.1"), "old"); }
+  }
 }
 
 TEST_F(SafeFiles, RenameWantsATargetUnlessToldOtherwise) {
@@ -309,13 +338,14 @@ TEST_F(SafeFiles, UsesTheExactTemporaryNames) {
     EXPECT_EQ(Listing(), (Names{"f", blocker}));
     ::rmdir(dir_.File(blocker).c_str());
   }
-  // A leftover file of either name is replaced and gone afterwards.
+  // A leftover rewrite is replaced; old content left aside stays.
   std::string path = Put("f", "0123456789");
   Put("f.cf.tmp", "stale");
   Put("f.rf.tmp", "stale");
   ASSERT_TRUE(WriteFileSafe(path.c_str(), 2, 3, "x", 1, nullptr, 0));
   EXPECT_EQ(Read("f"), "01x56789");
-  EXPECT_EQ(Listing(), (Names{"f"}));
+  EXPECT_EQ(Read("f.rf.tmp"), "stale");
+  EXPECT_EQ(Listing(), (Names{"f", "f.rf.tmp"}));
 }
 
 // Every step of a rewrite fails in turn: the file keeps its old content and

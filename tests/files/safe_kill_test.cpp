@@ -108,6 +108,30 @@ TEST_F(KilledSafeFiles, RenameLeavesTheTargetWholeAtEveryCall) {
   }
 }
 
+// A rename with a backup killed between its rename and its backup leaves
+// the old content only under the aside name: the next call on the target,
+// even one that fails for want of its new file, makes it the backup.
+TEST_F(KilledSafeFiles, NextCallFinishesAKilledBackup) {
+  int between = 0;
+  for (int n = 1;; ++n) {
+    SCOPED_TRACE("killed at call " + std::to_string(n));
+    Clear();
+    const std::string target = Put("t", "V1"), fresh = Put("n", "V2");
+    const Outcome outcome = killtest::RunKilledAt(
+        n, [&] { return RenameFileSafe(fresh.c_str(), target.c_str(), 0, "bk.#1#", 3) ? 0 : 1; });
+    ASSERT_NE(outcome, Outcome::Broken);
+    if (Read("t") == "V2" && Read("t.rf.tmp") == "V1") ++between;
+    EXPECT_FALSE(RenameFileSafe(dir_.File("m").c_str(), target.c_str(), 1, "bk.#1#", 3));
+    if (Read("t") == "V2") {
+      EXPECT_EQ(Read("bk.0"), "V1");
+      EXPECT_EQ(Listing(), (Names{"bk.0", "t"}));
+    }
+    if (outcome == Outcome::Finished) break;
+    ASSERT_LT(n, 2000);
+  }
+  EXPECT_GT(between, 0);
+}
+
 std::string Splice(std::string text, size_t offset, size_t oldLength, const std::string& data) {
   return text.replace(offset, oldLength, data);
 }
@@ -160,11 +184,14 @@ TEST_F(KilledSafeFiles, RewriteLeavesTheFileWholeAtEveryCall) {
         EXPECT_EQ(Listing(), after);
         break;
       }
-      // Whatever the kill left, the next rewrite clears it.
-      ASSERT_TRUE(WriteFileSafe(path.c_str(), 0, 0, "+", 1, nullptr, 0));
+      // Whatever the kill left, the next rewrite clears it: old content
+      // left aside becomes a backup, or stays without a pattern.
+      const std::string aside = Read("f.rf.tmp");
+      ASSERT_TRUE(WriteFileSafe(path.c_str(), 0, 0, "+", 1, c.pattern, 2));
       EXPECT_EQ(Read("f"), "+" + now);
+      if (aside != "<none>" && aside != now) { EXPECT_EQ(Read(c.pattern ? "f.bak.1" : "f.rf.tmp"), aside); }
       Names left = Listing();
-      left.erase(std::remove(left.begin(), left.end(), "f.bak.0"), left.end());
+      std::erase_if(left, [](const std::string& name) { return name.starts_with("f.bak.") || name == "f.rf.tmp"; });
       EXPECT_EQ(left, c.viaLink ? (Names{"f", "link"}) : (Names{"f"}));
       ASSERT_LT(n, 2000);
     }
