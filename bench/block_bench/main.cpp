@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_args.h"
 #include "peers.h"
 #include "toolkit/bitarray.h"
 #include "toolkit/memblock.h"
@@ -277,7 +278,10 @@ void RangeRows() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  g_check = argc > 1 && std::strcmp(argv[1], "--check") == 0;
+  const BenchArgs args(argc, argv, "usage: block_bench [--check]\n"
+                       "  fills, bounded copies and bit-array operations against standard peers\n"
+                       "  --check  only check that every pair agrees\n", {"--check"});
+  g_check = args.Has("--check");
   if (!g_check) std::printf("%-52s %11s %11s %7s\n", "row (times in us, best of 7)", "ours", "peer", "ratio");
   FillRows();
   CopyRows();

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_args.h"
 #include "files/filebrowser.h"
 
 namespace {
@@ -97,8 +98,11 @@ Times Measure(const std::string& base, int n) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool check = argc > 1 && std::strcmp(argv[1], "--check") == 0;
-  const char* parent = argc > (check ? 2 : 1) ? argv[check ? 2 : 1] : nullptr;
+  const BenchArgs args(argc, argv, "usage: browser_bench [--check] [folder]\n"
+                       "  CFileBrowser over 10,000-40,000 files in a new folder in `folder`/$TMPDIR/tmp\n"
+                       "  --check  2,000 files, verify the counts instead of timing\n", {"--check"}, 1);
+  const bool check = args.Has("--check");
+  const char* parent = args.Plain(0, nullptr);
   if (parent == nullptr) parent = std::getenv("TMPDIR");
   std::string base = std::string(parent && *parent ? parent : "/tmp") + "/zelvaro-browser-XXXXXX";
   if (::mkdtemp(&base[0]) == nullptr) {

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_args.h"
 #include "graphics/fonts/builtin_fonts.h"
 #include "graphics/image.h"
 #include "graphics/pen.h"
@@ -369,9 +370,18 @@ void OffScreen(Side& s, int reps, int count, bool check) {
 }  // namespace
 
 int Run(int argc, char** argv) {
-  bool check = argc > 1 && std::strcmp(argv[1], "--check") == 0;
-  // A workload name (fill, curves, triangles, labels, offscreen) runs only that one.
-  const char* only = argc > 1 && !check ? argv[1] : nullptr;
+  static constexpr const char* kWorkloads[] = {"fill", "curves", "triangles", "labels",
+                                               "offscreen"};
+  const BenchArgs args(argc, argv, "usage: draw_bench [--check] [fill|curves|triangles|labels|offscreen]\n"
+                       "  the chart renderer's hot paths against cairo; a workload name runs\n"
+                       "  only that one\n"
+                       "  --check  one small round: both sides must paint comparable pixel counts\n", {"--check"}, 1);
+  const bool check = args.Has("--check");
+  const char* only = args.Plain(0, nullptr);
+  if (only != nullptr && std::none_of(std::begin(kWorkloads), std::end(kWorkloads),
+                                      [&](const char* w) { return std::strcmp(w, only) == 0; })) {
+    args.Refuse(std::string("unknown workload '") + only + "'");
+  }
   auto wanted = [&](const char* name) { return !only || std::strcmp(only, name) == 0; };
   Side side;
   int reps = check ? 1 : 10;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_args.h"
 #include "toolkit/format_print.h"
 
 #if ZELVARO_BENCH_FMT
@@ -131,9 +132,12 @@ int Check(const Inputs& in) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const BenchArgs args(argc, argv, "usage: format_bench [--check]\n"
+                       "  FormatToBuffer against snprintf and {fmt}\n"
+                       "  --check  only compare the texts\n", {"--check"});
   const Inputs in = MakeInputs();
   if (Check(in) != 0) return 1;
-  if (argc > 1 && std::strcmp(argv[1], "--check") == 0) return 0;
+  if (args.Has("--check")) return 0;
   std::printf("%-14s %10s %10s %10s %9s %9s\n", "format", "ours ns", "snprintf", "{fmt}",
               "ours/snp", "fmt/snp");
   double logSum = 0;

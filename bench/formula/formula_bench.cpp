@@ -17,6 +17,7 @@
 //
 // Every engine evaluates the same precomputed points one at a time, the way
 // the plotter samples a curve or a surface.
+#include "bench/bench_args.h"
 #include "formula/formula.h"
 
 #include <fparser.hh>
@@ -449,8 +450,14 @@ double OptimizeMilliseconds(int terms) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const bool targets = argc > 1 && std::strcmp(argv[1], "--targets") == 0;
-  const bool check = targets || (argc > 1 && std::strcmp(argv[1], "--check") == 0);
+  const BenchArgs args(argc, argv,
+                       "usage: formula_bench [--check | --targets]\n"
+                       "  formula evaluation against muparser, muparserx, fparser and C++\n"
+                       "  --check    fail on any disagreement or a lost near-linear optimiser\n"
+                       "  --targets  fail on a missed speed target as well\n",
+                       {"--check", "--targets"});
+  const bool targets = args.Has("--targets");
+  const bool check = targets || args.Has("--check");
   const Sliders s = ReadSliders();
   const Points points2D = MakePoints(false);
   const Points points3D = MakePoints(true);

@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "bench/bench_args.h"
 #include "toolkit/arrays_inline.h"
 #include "toolkit/bytebuffer.h"
 #include "toolkit/pointerarray.h"
@@ -275,7 +276,10 @@ void BenchBytes(size_t n, int runs) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const bool check = argc > 1 && std::strcmp(argv[1], "--check") == 0;
+  const BenchArgs args(argc, argv, "usage: lists_bench [--check]\n"
+                       "  the string list and the arrays against the standard containers\n"
+                       "  --check  10,000 texts, only verify that both sides agree\n", {"--check"});
+  const bool check = args.Has("--check");
   const size_t n = check ? 10000 : 1000000;
   const int runs = check ? 1 : 5;
   std::vector<std::string> texts = MakeTexts(n, 4, 24, 1);

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_args.h"
 #include "toolkit/wildcard.h"
 
 namespace {
@@ -64,7 +65,10 @@ struct Matcher {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const bool check = argc > 1 && std::strcmp(argv[1], "--check") == 0;
+  const BenchArgs args(argc, argv, "usage: match_bench [--check]\n"
+                       "  the wildcard matchers against fnmatch\n"
+                       "  --check  only verify that the match counts agree\n", {"--check"});
+  const bool check = args.Has("--check");
   const std::vector<std::string> names = MakeNames(check ? 5000 : 100000, 77);
   const Matcher matchers[] = {
       {"StrMatchWildcard", [](const std::string& p, const std::string& n) { return StrMatchWildcard(n.c_str(), p.c_str()) == 0; }, 0},

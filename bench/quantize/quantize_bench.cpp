@@ -30,6 +30,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_args.h"
 #include "graphics/graphics.h"
 #include "quantize_reference.h"
 
@@ -151,28 +152,34 @@ print(best)
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool check = false, reference = false;
-  int runs = 3;
-  std::string base = std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : ".";
-  for (int i = 1; i < argc; ++i) {
-    const std::string a = argv[i];
-    if (a == "--check") {
-      check = true;
-    } else if (a == "--reference") {
-      reference = true;
-    } else if (a == "--runs" && i + 1 < argc) {
-      runs = std::max(1, std::atoi(argv[++i]));
-    } else {
-      base = a;
-    }
+  const BenchArgs args(argc, argv,
+                       "usage: quantize_bench [--check] [--reference] [--runs n] [folder]\n"
+                       "  Quantize and the GIF save beside ImageMagick and Pillow; scratch files\n"
+                       "  in a new folder inside `folder` (/dev/shm where it exists, else .)\n"
+                       "  --check      small pictures, one run, our GIFs must decode right\n"
+                       "  --reference  also compare with the old list-walking quantiser\n"
+                       "  --runs n     the best of n runs (default 3)\n",
+                       {"--check", "--reference", "--runs="}, 1);
+  const bool check = args.Has("--check"), reference = args.Has("--reference");
+  const char* runsText = args.Value("--runs=", "3");
+  char* end = nullptr;
+  const long runsValue = std::strtol(runsText, &end, 10);
+  if (*runsText == 0 || *end != 0 || runsValue < 1 || runsValue > 1000) {
+    args.Refuse(std::string("--runs '") + runsText + "' is no count from 1 to 1000");
   }
+  int runs = int(runsValue);
+  const std::string base =
+      args.Plain(0, std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : ".");
   if (!Run("test -x /usr/bin/convert")) {
     std::printf("ImageMagick missing\n");
     return 77;
   }
   if (check) runs = 1;
   std::string tmpl = base + "/quantize_bench.XXXXXX";
-  if (!mkdtemp(tmpl.data())) return 2;
+  if (!mkdtemp(tmpl.data())) {
+    std::perror(tmpl.c_str());
+    return 2;
+  }
   const std::string dir = tmpl;
   const bool pillow = Run("/usr/bin/python3 -c 'import PIL'");
   std::ofstream(dir + "/pillow.py") << kPillow;

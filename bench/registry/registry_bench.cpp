@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_args.h"
 #include "platform/registry.h"
 
 namespace {
@@ -191,8 +192,14 @@ int main(int argc, char** argv) {
   if (argc == 4 && std::strcmp(argv[1], "--first-read") == 0) {
     return FirstRead(argv[2], std::atoi(argv[3]));
   }
-  const bool check = argc > 1 && std::strcmp(argv[1], "--check") == 0;
-  const char* folder = argc > (check ? 2 : 1) ? argv[check ? 2 : 1] : ".";
+  const BenchArgs args(argc, argv,
+                       "usage: registry_bench [--check] [folder]\n"
+                       "  the registry store against bare SQLite, in a new folder inside\n"
+                       "  `folder` (default .)\n"
+                       "  --check  small sizes, verify every value instead of timing\n",
+                       {"--check"}, 1);
+  const bool check = args.Has("--check");
+  const char* folder = args.Plain(0, ".");
   const Sizes sizes = check ? Sizes{10, 100, 2000, 10} : Sizes{1000, 100, 20000, 1000};
   char dir[4096];
   std::snprintf(dir, sizeof dir, "%s/registry-bench-XXXXXX", folder);

@@ -7,12 +7,16 @@
 // direct time per format (the best of several alternating runs); targets:
 // PNG and JPEG within 1.1, BMP within 1.2.
 //
-//   save_bench [--check] [folder]      (folder: /dev/shm where it exists)
-// --check compares the outputs once and times nothing. A last line shows how
-// much of the BMP time is the replacement of the old file (a new temporary
-// file renamed over it) rather than the writing.
+//   save_bench [--check] [folder]      (folder: $HOME, else .)
+// --check compares the outputs once and times nothing. The files go into a
+// new folder inside `folder`, by default where a user's pictures go, since a
+// safe save costs most on a disk (ext4 starts writing a file that replaces
+// another at once); the output names the folder and its file system. A
+// last line shows how much of the BMP time is the replacement of the old
+// file (a new temporary file renamed over it) rather than the writing.
 #include <fcntl.h>
 #include <png.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -26,6 +30,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_args.h"
 #include "graphics/fonts/builtin_fonts.h"
 #include "graphics/formats/jpeg_lib.h"
 #include "graphics/graphics.h"
@@ -117,6 +122,25 @@ void DirectJpeg(const std::string& path, const CGraphicsImage& image) {
   std::fclose(out);
 }
 
+// The kind of file system holding `path`, by its magic number.
+std::string FileSystemName(const std::string& path) {
+  struct statfs info = {};
+  if (::statfs(path.c_str(), &info) != 0) return "file system unknown";
+  static constexpr struct {
+    unsigned long magic;
+    const char* name;
+  } kNames[] = {{0xEF53, "ext2/3/4"},    {0x01021994, "tmpfs"},     {0x58465342, "xfs"},
+                {0x9123683E, "btrfs"},   {0x794C7630, "overlayfs"}, {0x2FC12FC1, "zfs"},
+                {0x6969, "nfs"},         {0xFF534D42, "cifs"},      {0x65735546, "fuse"},
+                {0x5346544E, "ntfs"},    {0x4D44, "fat"}};
+  for (const auto& n : kNames) {
+    if (n.magic == static_cast<unsigned long>(info.f_type)) return n.name;
+  }
+  char text[40];
+  std::snprintf(text, sizeof text, "file system 0x%lX", static_cast<unsigned long>(info.f_type));
+  return text;
+}
+
 // The finished BMP file's bytes in one write.
 void DirectBmp(const std::string& path, const std::vector<char>& bytes) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
@@ -134,19 +158,21 @@ void Saved(const std::string& path, const CGraphicsImage& image) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool check = false;
-  // A memory file system by default: on a disk file system, replacing a
-  // file makes the file system start writing the new one out at once
-  // (ext4's auto_da_alloc), which swamps what is measured here.
-  std::string folder = std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : ".";
-  for (int i = 1; i < argc; ++i) {
-    if (std::string(argv[i]) == "--check")
-      check = true;
-    else
-      folder = argv[i];
+  const BenchArgs args(argc, argv,
+                       "usage: save_bench [--check] [folder]\n"
+                       "  SaveImage against libpng, libjpeg and one write(), in a new folder\n"
+                       "  inside `folder` (default $HOME, else .)\n"
+                       "  --check  compare the outputs once, time nothing\n",
+                       {"--check"}, 1);
+  const bool check = args.Has("--check");
+  const char* home = std::getenv("HOME");
+  std::string folder =
+      std::string(args.Plain(0, home != nullptr && *home != 0 ? home : ".")) + "/save_bench.XXXXXX";
+  if (::mkdtemp(folder.data()) == nullptr) {
+    std::perror(folder.c_str());
+    return 2;
   }
-  folder += "/save_bench_files";
-  std::filesystem::create_directories(folder);
+  std::printf("files in %s (%s)\n", folder.c_str(), FileSystemName(folder).c_str());
   CGraphicsImage image;
   Chart(image);
 

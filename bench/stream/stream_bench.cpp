@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_args.h"
 #include "files/stream.h"
 
 namespace {
@@ -141,16 +142,22 @@ void BestOfBoth(F mine, G peer, int rounds, double* mineBest, double* peerBest) 
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool check = argc > 1 && std::strcmp(argv[1], "--check") == 0;
+  const BenchArgs args(argc, argv,
+                       "usage: stream_bench [--check] [folder]\n"
+                       "  CFileStream against stdio, files in `folder` (default a new folder\n"
+                       "  in $TMPDIR or /tmp)\n"
+                       "  --check  small sizes, compare the outputs instead of timing\n",
+                       {"--check"}, 1);
+  const bool check = args.Has("--check");
   // Without a folder: a fresh one of our own, so that runs side by side never
   // share their scratch files.
   std::string made;
-  if (argc <= (check ? 2 : 1)) {
+  if (args.Plain(0, nullptr) == nullptr) {
     const char* tmp = std::getenv("TMPDIR");
     made = std::string(tmp != nullptr && *tmp != 0 ? tmp : "/tmp") + "/zelvaro-bench-stream-XXXXXX";
     if (mkdtemp(&made[0]) == nullptr) return 2;
   }
-  std::string dir = made.empty() ? argv[check ? 2 : 1] : made;
+  std::string dir = made.empty() ? args.Plain(0, nullptr) : made;
   const std::string ours = dir + "/zelvaro-bench-stream.bin";
   const std::string theirs = dir + "/zelvaro-bench-stdio.bin";
   const std::vector<char> data = Pattern(check ? (1u << 20) + 77 : 64u << 20);

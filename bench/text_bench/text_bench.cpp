@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_args.h"
 #include "toolkit/toolkit.h"
 
 namespace {
@@ -183,7 +184,11 @@ void BenchSearch(std::mt19937& rng) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  const BenchArgs args(argc, argv,
+                       "usage: text_bench\n"
+                       "  Base64 and substring search against OpenSSL and glibc\n",
+                       {});
   std::mt19937 rng(2026);
   BenchBase64(rng);
   BenchSearch(rng);

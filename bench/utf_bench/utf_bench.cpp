@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_args.h"
 #include "toolkit/unicode.h"
 #include "toolkit/unicode_vector.h"
 
@@ -88,7 +89,10 @@ size_t IconvRun(iconv_t cd, const void* in, size_t inLen, void* out, size_t outL
 }  // namespace
 
 int main(int argc, char** argv) {
-  const bool check = argc > 1 && std::strcmp(argv[1], "--check") == 0;
+  const BenchArgs args(argc, argv, "usage: utf_bench [--check]\n"
+                       "  Utf8ToWide and WideToUtf8 against iconv\n"
+                       "  --check  only verify that both convert alike, on a smaller corpus\n", {"--check"});
+  const bool check = args.Has("--check");
   std::string utf8 = MakeCorpus(check ? 64 * 1024 : 1024 * 1024, 2024);
   const int n8 = static_cast<int>(utf8.size());
 
