@@ -7,7 +7,6 @@
 
 #include "files/fileops.h"
 #include "files/path.h"
-#include "platform/dirhandle.h"
 #include "platform/fileio.h"
 #include "platform/fsops.h"
 #include "platform/pathconv.h"
@@ -15,6 +14,7 @@
 #include "platform/replace.h"
 #include "platform/syserror.h"
 #include "platform/sysinfo.h"
+#include "platform/tempname.h"
 
 namespace {
 
@@ -23,20 +23,9 @@ constexpr int kBlock = 4096;
 constexpr DWORD kErrorFileExists = 80, kErrorDirectory = 267;
 const char kTemporarySuffix[] = ".cfp.tmp";
 
-// The temporary's name beside the target: the target's file name, cut where
-// it and the suffix would not fit one folder entry (never inside a UTF-8
-// sequence), then the suffix. The folders stay whole, so the temporary
-// always sits in the target's own folder.
-std::string TemporaryFor(const std::string& target) {
-  const size_t room = size_t(SYS_MAX_NAME_BYTES) - (sizeof kTemporarySuffix - 1);
-  size_t name = size_t(FindPathFileNameOffset(target.c_str()));
-  size_t cut = target.size();
-  if (cut - name > room) {
-    cut = name + room;
-    while (cut > name && (static_cast<unsigned char>(target[cut]) & 0xC0) == 0x80) --cut;
-  }
-  return target.substr(0, cut) + kTemporarySuffix;
-}
+// The temporary's name beside the target, in the target's own folder; a
+// file name too long for it and the suffix is cut to fit one folder entry.
+std::string TemporaryFor(const std::string& target) { return SysTemporaryPath(target, kTemporarySuffix); }
 
 struct Progress {
   DWORD flags;

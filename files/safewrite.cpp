@@ -12,6 +12,7 @@
 #include "platform/pathsys.h"
 #include "platform/safemove.h"
 #include "platform/sysinfo.h"
+#include "platform/tempname.h"
 
 using namespace fileops_detail;
 
@@ -136,9 +137,9 @@ bool RenameSafe(const Ch* newFile, const Ch* target, int flags, const Ch* patter
     built.resize(size_t(n));
     targetName = built;
   }
-  std::string old, aside;
+  std::string old;
   if (targetName.size() > kMaxTargetLength || !Narrow(targetName, old)) return false;
-  aside = old + kAsideSuffix;
+  const std::string aside = SysTemporaryPath(old, kAsideSuffix);
   // Putting a file in its own place would end with it deleted, and so would
   // a new file that sits under the aside name, which is cleared first.
   if (SysSameFile(fresh.c_str(), old.c_str()) || SysSameFile(fresh.c_str(), aside.c_str())) return false;
@@ -154,14 +155,14 @@ bool RenameSafe(const Ch* newFile, const Ch* target, int flags, const Ch* patter
       // name: should the process die before it gets there, it is an aside
       // file without its target, which later calls keep. So a missing new
       // file (nothing to exchange) leaves that name alone.
-      const std::string freshAside = fresh + kAsideSuffix;
+      const std::string freshAside = SysTemporaryPath(fresh, kAsideSuffix);
       if (PathTypeOf(fresh) == 0 || SysSameFile(old.c_str(), freshAside.c_str())) return false;
       return ExchangeInSteps(fresh, old, freshAside, flags);
     }
     Discard(fresh, flags);
     return false;
   }
-  Str<Ch> asideName = targetName + Ascii<Ch>(kAsideSuffix);
+  const Str<Ch> asideName = Widen<Ch>(aside);
   const int backups = count < 1 ? 1 : count;
   // Old content that a killed call left under the aside name first becomes
   // the backup it was to become, older than this call's; should that fail,
@@ -249,11 +250,9 @@ bool RewriteClaimed(const Str<Ch>& file, const std::string& narrow, int64_t offs
     SysSetLastError(SYS_ERROR_ACCESS);
     return false;
   }
-  Str<Ch> temporary = file + Ascii<Ch>(kRewriteSuffix);
-  std::string temporaryNarrow;
-  if (!Narrow(temporary, temporaryNarrow) ||
-      !WriteRewrite(narrow, temporaryNarrow, offset, oldLength, data, newLength))
-    return false;
+  const std::string temporaryNarrow = SysTemporaryPath(narrow, kRewriteSuffix);
+  if (!WriteRewrite(narrow, temporaryNarrow, offset, oldLength, data, newLength)) return false;
+  const Str<Ch> temporary = Widen<Ch>(temporaryNarrow);
   // The claim on the old file ends with its name: the new file is claimed
   // before it takes the name, so no second rewrite starts while this one
   // still clears or backs up the old file under the shared aside name.

@@ -15,6 +15,7 @@
 #include "platform/pathsys.h"
 #include "platform/syserror.h"
 #include "platform/sysinfo.h"
+#include "platform/tempname.h"
 
 namespace {
 
@@ -25,9 +26,12 @@ constexpr int kTemporaryNumbers = 64;
 constexpr int kMaxLinks = 40;
 
 // ".<name>.<n>.tmp": the same names for every save of one target, so the
-// next save finds what a killed one left.
-std::string TemporaryName(const std::string& name, int n) {
-  return "." + name + "." + std::to_string(n) + ".tmp";
+// next save finds what a killed one left; a long name is cut to fit the
+// folder's entries, so it never leaves a save without a temporary.
+std::string TemporaryName(const FdReplacement& r, int n) {
+  const long most = ::fpathconf(r.folder, _PC_NAME_MAX);
+  return SysTemporaryName(".", r.name, "." + std::to_string(n) + ".tmp",
+                          most > 0 && most < SYS_MAX_NAME_BYTES ? size_t(most) : size_t(SYS_MAX_NAME_BYTES));
 }
 
 // Opens the folder part of path (everything before its last '/'; "." when
@@ -64,7 +68,7 @@ bool StillNamed(int fd, int folder, const std::string& name) {
 // removed only while it still names the file found unheld.
 void ClearLeftovers(const FdReplacement& r) {
   for (int n = 0; n < kTemporaryNumbers; ++n) {
-    const std::string name = TemporaryName(r.name, n);
+    const std::string name = TemporaryName(r, n);
     int fd = ::openat(r.folder, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0 && errno == EACCES) fd = ::openat(r.folder, name.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
@@ -85,7 +89,7 @@ void ClearLeftovers(const FdReplacement& r) {
 // the name may already be another save's.
 int CreateTemporary(FdReplacement& r) {
   for (int n = 0, tries = 0; n < kTemporaryNumbers && tries < 4 * kTemporaryNumbers; ++tries) {
-    r.temporary = TemporaryName(r.name, n);
+    r.temporary = TemporaryName(r, n);
     int fd;
     do {
       fd = ::openat(r.folder, r.temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -287,7 +291,7 @@ int BeginW(const wchar16* path, FdReplacement& replacement, bool unnamed) {
 bool CommitUnnamed(FdReplacement& r) {
   if (NameUnnamed(r, r.name)) return true;
   for (int n = 0; errno == EEXIST && n < kTemporaryNumbers; ++n) {
-    r.temporary = TemporaryName(r.name, n);
+    r.temporary = TemporaryName(r, n);
     if (NameUnnamed(r, r.temporary)) {
       if (::renameat(r.folder, r.temporary.c_str(), r.folder, r.name.c_str()) == 0) {
         r.temporary.clear();

@@ -223,8 +223,9 @@ TEST(CopyFileEngine, RefusesASourceThatIsTheTemporaryFile) {
 
 // The temporary sits beside the target whatever the folders' length: only
 // its file name is cut, so that it and ".cfp.tmp" fit one folder entry (255
-// bytes), and never inside a character. A folder under the expected name
-// shows which name each form uses.
+// bytes), never inside a character, and a hash of the whole name (FNV-1a,
+// worked out apart) follows the cut. A folder under the expected name shows
+// which name each form uses.
 TEST(CopyFileEngine, TheTemporarySitsBesideTheTargetWithItsNameCut) {
   ScratchDir dir;
   std::string a = dir.File("a");
@@ -233,16 +234,16 @@ TEST(CopyFileEngine, TheTemporarySitsBesideTheTargetWithItsNameCut) {
   ASSERT_EQ(::mkdir(deep.c_str(), 0777), 0);
   deep += "/" + std::string(150, 'g');  // the folders alone pass 252 characters
   ASSERT_EQ(::mkdir(deep.c_str(), 0777), 0);
-  std::string e125, e123;
-  for (int i = 0; i < 125; ++i) e125 += "\xC3\xA9";  // U+00E9, 250 bytes
-  for (int i = 0; i < 123; ++i) e123 += "\xC3\xA9";
+  std::string e125, e114;
+  for (int i = 0; i < 125; ++i) e125 += "\xC3\xA9";  // U+00E9
+  for (int i = 0; i < 114; ++i) e114 += "\xC3\xA9";
   struct Case {
     std::string folder, name, temporaryName;
   } cases[] = {
       {deep, "t", "t.cfp.tmp"},
-      {dir.path(), std::string(250, 'n'), std::string(247, 'n') + ".cfp.tmp"},
+      {dir.path(), std::string(250, 'n'), std::string(230, 'n') + "~0CC2566B9CAFE80D.cfp.tmp"},
       {deep, std::string(247, 'n'), std::string(247, 'n') + ".cfp.tmp"},
-      {dir.path(), e125, e123 + ".cfp.tmp"},  // byte 247 lies inside a character
+      {dir.path(), "x" + e125, "x" + e114 + "~1F50BEBE2A27A19F.cfp.tmp"},  // byte 230 lies inside a character
   };
   for (const Case& c : cases) {
     std::string target = c.folder + "/" + c.name, blocker = c.folder + "/" + c.temporaryName;

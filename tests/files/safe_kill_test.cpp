@@ -13,7 +13,7 @@
 #include "../syscall_kill.h"
 #include "files/copyengine.h"
 #include "platform/fsops.h"
-#include "stream_test_util.h"
+#include "safe_files_fixture.h"
 
 namespace {
 
@@ -21,32 +21,7 @@ namespace fs = std::filesystem;
 using Names = std::vector<std::string>;
 using killtest::Outcome;
 
-class KilledSafeFiles : public ::testing::Test {
- protected:
-  void TearDown() override { SysClearFaults(); }
-  void Clear() {
-    for (const auto& entry : fs::directory_iterator(dir_.path())) fs::remove_all(entry.path());
-  }
-  std::string Put(const std::string& name, const std::string& text, mode_t mode = 0644) {
-    WriteWholeFile(dir_.File(name), Bytes(text.begin(), text.end()));
-    ::chmod(dir_.File(name).c_str(), mode);
-    return dir_.File(name);
-  }
-  // The content, or "<none>" when the name is free.
-  std::string Read(const std::string& name) {
-    struct stat st;
-    if (::lstat(dir_.File(name).c_str(), &st) != 0) return "<none>";
-    Bytes b = ReadWholeFile(dir_.File(name));
-    return std::string(b.begin(), b.end());
-  }
-  Names Listing() {
-    Names names;
-    for (const auto& entry : fs::directory_iterator(dir_.path())) names.push_back(entry.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-  ScratchDir dir_;
-};
+class KilledSafeFiles : public SafeFilesFolder {};
 
 std::string Text(uint32_t seed, size_t size) {
   Bytes b = RandomBytes(seed, size);

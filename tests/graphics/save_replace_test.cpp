@@ -14,6 +14,7 @@
 #include "graphics/formats/png_writer.h"
 #include "graphics/globals.h"
 #include "graphics/save.h"
+#include "platform/fsops.h"
 #include "save_test_support.h"
 
 namespace {
@@ -45,6 +46,28 @@ TEST(SaveReplace, SymbolicLinkStaysAndItsTargetIsReplaced) {
   for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir / "real"))
     ++beside;
   EXPECT_EQ(beside, 1u);
+}
+
+// A name of 249 to 255 bytes leaves no room for ".<name>.<n>.tmp": the
+// temporary's name is cut to fit, with or without unnamed files, and an old
+// picture of that name is replaced.
+TEST(SaveReplace, PictureWithALongNameIsReplaced) {
+  ScratchDir dir;
+  CGraphicsImage image;
+  ASSERT_TRUE(image.Create(24, 2, 2, 0x00FF00, nullptr));
+  for (size_t length = 249; length <= 255; ++length) {
+    for (bool named : {false, true}) {
+      SCOPED_TRACE(std::to_string(length) + (named ? " bytes, named temporary" : " bytes"));
+      const std::string name = std::string(length - 4, 'p') + ".bmp";
+      savetest::WriteBytes(dir / name, {'o', 'l', 'd'});
+      if (named) SysInjectFault(SysFault::Unnamed, 0);
+      EXPECT_EQ(SaveImage((dir / name).c_str(), image, nullptr), 0) << GraphicsErrorText;
+      SysClearFaults();
+      EXPECT_EQ(ReadBytes(dir / name).size(), 54u + 2 * 8);
+      EXPECT_EQ(dir.Names(), std::vector<std::string>{name});
+      unlink((dir / name).c_str());
+    }
+  }
 }
 
 TEST(SaveReplace, ReplacedFileKeepsItsPermissionBits) {
