@@ -3,6 +3,7 @@
 #include <pthread.h>
 #include <sqlite3.h>
 
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/registry_store.h"
@@ -18,6 +19,15 @@ Store* made = nullptr;
 // held by a thread it does not have, nor SQLite in the middle of a call.
 void HoldForFork() { made->lock.lock(); }
 void ReleaseAfterFork() { made->lock.unlock(); }
+
+// The process's connection closes as the process ends: the last one to
+// close writes the journal into the store and removes it, so that whenever
+// no process has the store open, the store file alone holds all of it.
+void CloseAtExit() {
+  std::lock_guard<std::mutex> guard(made->lock);
+  made->closeAtExit = false;
+  made->db.Close();
+}
 
 }  // namespace
 
@@ -44,6 +54,8 @@ Database& Db(Store& s) {
     LONG fault = ERROR_SUCCESS;
     TakeFault(s, RegistryFault::ReadFile, &fault);
     s.db.Open(s.path, fault);
+    // Registered anew when a call during the process's end opened it again.
+    if (!s.closeAtExit) s.closeAtExit = std::atexit(CloseAtExit) == 0;
   }
   return s.db;
 }
@@ -232,7 +244,7 @@ LONG QueryLocked(Store& s, HKEY handle, const std::string& name, bool wide, DWOR
   if (!ResolveFor(s, handle, RegistryFault::Query, KEY_QUERY_VALUE, &key, &rc)) return rc;
   if (data != nullptr && size == nullptr) return ERROR_INVALID_PARAMETER;
   Database& db = Db(s);
-  Stmt q(db, "SELECT type, data FROM vals WHERE key = ? AND folded = ?");
+  Stmt q(db, kGetValue);
   q.Int(key.id).Blob(Folded(name));
   const int step = q.Step();
   if (step == SQLITE_DONE) return Absent(db, key.id, ERROR_FILE_NOT_FOUND);

@@ -88,6 +88,7 @@ constexpr LONG ERROR_NO_MORE_ITEMS = 259;
 constexpr LONG ERROR_BADDB = 1009;
 constexpr LONG ERROR_BADKEY = 1010;
 constexpr LONG ERROR_KEY_DELETED = 1018;
+constexpr LONG ERROR_REVISION_MISMATCH = 1306;
 
 // Keys. A path is backslash-separated; empty components are skipped, a
 // component longer than 255 characters is ERROR_INVALID_PARAMETER, a key

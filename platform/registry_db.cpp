@@ -1,20 +1,30 @@
-// Opening the registry's database. The schema, in full:
+// Opening the registry's database. The schema, in full (version 2):
 //   keys(id, parent, name, folded): one row per key, found by (parent,
 //        folded) and enumerated in that order; the six roots are rows 1..6
 //        with parent 0; ids are never reused, so a handle of a deleted key
 //        finds no row.
-//   vals(key, folded, name, type, data, ord): one row per value, stored in
-//        (key, folded) order; ord numbers a key's values in the order they
-//        were first written and enumerates them through its own index.
-// `folded` is the name with its Latin-1 letters in capitals, compared as
-// bytes. Writes run in BEGIN IMMEDIATE transactions on a WAL journal, so
-// readers never wait and writers wait for each other up to the busy timeout.
+//   vals(id, key, folded, name, type, ord, data): one row per value, found
+//        through its own index on (key, folded); ord numbers a key's values
+//        in the order they were first written and enumerates them through
+//        another index. The data stays out of both indexes, so a search
+//        never reads a large value it passes.
+//   facts(name, value): what the store knows about itself; "old file": the
+//        older store file beside it was taken over ("imported") or found
+//        malformed ("bad") when the store was made, and still waits to be
+//        renamed so (the row goes once it is).
+// Version 1 kept vals WITHOUT ROWID, its data in the search tree; it is
+// converted in one transaction when first opened. `folded` is the name with
+// its Latin-1 letters in capitals, compared as bytes. Writes run in BEGIN
+// IMMEDIATE transactions on a WAL journal, so readers never wait and
+// writers wait for each other up to the busy timeout. Pages freed by a
+// change go back to the file system when it commits (auto_vacuum).
 #include "platform/registry_db.h"
 
 #include <fcntl.h>
 #include <pthread.h>
 #include <sqlite3.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -25,20 +35,33 @@ namespace {
 
 constexpr int kBusyTimeoutMs = 5000;
 constexpr int kApplicationId = 0x5A4C5652;  // "ZLVR"
-constexpr int kSchemaVersion = 1;
+constexpr int kSchemaVersion = 2;
+
+#define ZLV_VALUE_TABLES                                                               \
+  "CREATE TABLE vals(id INTEGER PRIMARY KEY, key INTEGER NOT NULL, folded BLOB NOT NULL," \
+  " name BLOB NOT NULL, type INTEGER NOT NULL, ord INTEGER NOT NULL, data BLOB NOT NULL);" \
+  "CREATE UNIQUE INDEX vals_by_name ON vals(key, folded);"                              \
+  "CREATE INDEX vals_in_order ON vals(key, ord);"                                      \
+  "CREATE TABLE facts(name TEXT PRIMARY KEY, value NOT NULL) WITHOUT ROWID;"             \
+  "PRAGMA user_version = 2;"
 
 constexpr const char* kSchema =
     "CREATE TABLE keys(id INTEGER PRIMARY KEY AUTOINCREMENT, parent INTEGER NOT NULL,"
     " name BLOB NOT NULL, folded BLOB NOT NULL);"
     "CREATE UNIQUE INDEX keys_by_name ON keys(parent, folded);"
-    "CREATE TABLE vals(key INTEGER NOT NULL, folded BLOB NOT NULL, name BLOB NOT NULL,"
-    " type INTEGER NOT NULL, data BLOB NOT NULL, ord INTEGER NOT NULL,"
-    " PRIMARY KEY(key, folded)) WITHOUT ROWID;"
-    "CREATE INDEX vals_in_order ON vals(key, ord);"
     "INSERT INTO keys(id, parent, name, folded) VALUES"
     " (1, 0, x'', x'01'), (2, 0, x'', x'02'), (3, 0, x'', x'03'),"
     " (4, 0, x'', x'04'), (5, 0, x'', x'05'), (6, 0, x'', x'06');"
-    "PRAGMA application_id = 1514952274; PRAGMA user_version = 1;";
+    "PRAGMA application_id = 1514952274;" ZLV_VALUE_TABLES;
+
+// Version 1 to 2, inside the caller's transaction.
+constexpr const char* kUpgradeFrom1 =
+    "DROP INDEX vals_in_order; ALTER TABLE vals RENAME TO vals_v1;" ZLV_VALUE_TABLES
+    "INSERT INTO vals(key, folded, name, type, ord, data)"
+    " SELECT key, folded, name, type, ord, data FROM vals_v1 ORDER BY key, ord;"
+    "DROP TABLE vals_v1;";
+
+#undef ZLV_VALUE_TABLES
 
 static_assert(kRootCount == 6, "the schema creates six roots");
 static_assert(kApplicationId == 1514952274, "the schema writes the same id");
@@ -167,120 +190,135 @@ void Database::Rollback() {
   rollback.Step();
 }
 
-LONG Database::Connect(const std::string& path) {
+LONG Database::Connect(const std::string& path, bool empty) {
   owner_ = Forks();
   const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
   int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
   if (rc == SQLITE_OK) {
     sqlite3_busy_timeout(db_, kBusyTimeoutMs);
-    // The first statement reads the file: here a file that is no database
-    // shows. Small pages for a new store keep each commit's journal short.
-    rc = sqlite3_exec(db_, "PRAGMA page_size = 1024; PRAGMA journal_mode = WAL", nullptr,
-                      nullptr, nullptr);
+    if (empty) rc = sqlite3_exec(db_, kFileSettings, nullptr, nullptr, nullptr);
   }
-  if (rc == SQLITE_OK) {
-    // A process that dies loses nothing it committed; only a power loss may
-    // take the last moments' changes.
-    rc = sqlite3_exec(db_, "PRAGMA synchronous = NORMAL", nullptr, nullptr, nullptr);
-  }
-  if (rc == SQLITE_OK) {
-    // Fewer, larger checkpoints (each syncs the database) and room for the
-    // pages a process reads again and again.
-    rc = sqlite3_exec(db_, "PRAGMA wal_autocheckpoint = 16000; PRAGMA cache_size = -16384",
-                      nullptr, nullptr, nullptr);
-  }
+  // Its first statement that reads the file shows a file that is no database.
+  if (rc == SQLITE_OK) rc = sqlite3_exec(db_, kTuning, nullptr, nullptr, nullptr);
   if (rc == SQLITE_OK) return ERROR_SUCCESS;
   const LONG error = db_ != nullptr ? ErrorOf(rc) : ERROR_OUTOFMEMORY;
   Close();
   return error;
 }
 
-// Whether the open file is a store of ours (0), a fresh empty database
-// (*fresh), or something else (ERROR_BADDB, or the error that kept it unread).
-LONG Database::Check(bool* fresh) {
-  *fresh = false;
-  int rc = SQLITE_OK;
-  int64_t appId = -1, version = -1, objects = -1;
+// What the open file is: a store of ours in *version (0: a fresh empty
+// database), or ERROR_BADDB, or the error that kept it unread.
+LONG Database::Check(int* version) {
+  *version = -1;
+  int64_t appId = -1, objects = -1;
   {
     Stmt q(*this, "SELECT (SELECT application_id FROM pragma_application_id),"
                   " (SELECT user_version FROM pragma_user_version),"
                   " (SELECT count(*) FROM sqlite_schema)");
-    rc = q.Step();
+    const int rc = q.Step();
     if (rc != SQLITE_ROW) return ErrorOf(rc);
     appId = q.IntAt(0);
-    version = q.IntAt(1);
+    *version = static_cast<int>(q.IntAt(1));
     objects = q.IntAt(2);
   }
   if (appId == 0 && objects == 0) {
-    *fresh = true;
+    *version = 0;
     return ERROR_SUCCESS;
   }
-  if (appId != kApplicationId || version != kSchemaVersion) return ERROR_BADDB;
+  if (appId != kApplicationId || *version < 1) return ERROR_BADDB;
+  // A later program's store is left as it is; an earlier one's is
+  // converted, and one whose tables do not fit fails that.
+  if (*version > kSchemaVersion) return ERROR_REVISION_MISMATCH;
+  if (*version < kSchemaVersion) return ERROR_SUCCESS;
   // Every statement the store runs must compile against the tables found.
   Stmt roots(*this, "SELECT count(*) FROM keys WHERE id BETWEEN 1 AND 6 AND parent = 0");
-  Stmt vals(*this, "SELECT key, folded, name, type, data, ord FROM vals LIMIT 0");
+  Stmt vals(*this, "SELECT id, key, folded, name, type, ord, data FROM vals LIMIT 0");
   Stmt keys(*this, "SELECT id, parent, name, folded FROM keys LIMIT 0");
+  Stmt facts(*this, "SELECT name, value FROM facts LIMIT 0");
   // Only tables that do not fit make the file no store; a busy or failing
   // file is not moved aside for that.
-  for (const Stmt* q : {&roots, &vals, &keys}) {
+  for (const Stmt* q : {&roots, &vals, &keys, &facts}) {
     const int failed = q->PrepareError();
     if (failed != SQLITE_OK) return (failed & 0xFF) == SQLITE_ERROR ? ERROR_BADDB : ErrorOf(failed);
   }
-  rc = roots.Step();
+  const int rc = roots.Step();
   if (rc != SQLITE_ROW) return ErrorOf(rc);
   return roots.IntAt(0) == static_cast<int64_t>(kRootCount) ? ERROR_SUCCESS : ERROR_BADDB;
 }
 
+LONG Database::Exec(const char* sql) {
+  const int rc = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr);
+  return rc == SQLITE_OK ? ERROR_SUCCESS : ErrorOf(rc);
+}
+
+// Fills a fresh database; an older store file is taken over once, with the
+// store's creation, and marked to be renamed once that has committed.
+// Inside the caller's transaction.
+LONG Database::Create(const std::string& old) {
+  LONG error = Exec(kSchema);
+  if (error != ERROR_SUCCESS || old.empty()) return error;
+  std::string bytes;
+  error = ReadWholeFile(old, &bytes);
+  std::shared_ptr<Key> roots[kRootCount];
+  if (error == ERROR_SUCCESS &&
+      ReadStoreImage(reinterpret_cast<const BYTE*>(bytes.data()), bytes.size(), roots)) {
+    for (size_t i = 0; i < kRootCount && error == ERROR_SUCCESS; ++i) {
+      error = WriteTree(*this, RootId(i), *roots[i], /*guessWidth=*/true);
+    }
+    return error == ERROR_SUCCESS ? Exec("INSERT INTO facts VALUES ('old file', 'imported')")
+                                  : error;
+  }
+  if (error == ERROR_SUCCESS || error == ERROR_BADDB) {
+    loadError_ = ERROR_BADDB;
+    return Exec("INSERT INTO facts VALUES ('old file', 'bad')");
+  }
+  // Any other error: the old file may hold every setting, so no store is
+  // made without them.
+  return error == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : error;
+}
+
+// Makes a fresh database a store, or converts an earlier version's, in one
+// transaction; another process may have done either meanwhile.
 LONG Database::Initialize(const std::string& path) {
   LONG error = Begin();
   if (error != ERROR_SUCCESS) return error;
-  bool fresh = false;
-  error = Check(&fresh);
-  if (error != ERROR_SUCCESS || !fresh) {  // another process was first
-    Rollback();
-    return error;
-  }
-  int rc = sqlite3_exec(db_, kSchema, nullptr, nullptr, nullptr);
-  if (rc != SQLITE_OK) {
-    error = ErrorOf(rc);
-    Rollback();
-    return error;
-  }
-  // An older store file is taken over once, with the store's creation.
-  const std::string old = OldStorePath(path);
-  bool imported = false;
-  bool malformed = false;
-  if (!old.empty()) {
-    std::string bytes;
-    error = ReadWholeFile(old, &bytes);
-    std::shared_ptr<Key> roots[kRootCount];
-    if (error == ERROR_SUCCESS &&
-        ReadStoreImage(reinterpret_cast<const BYTE*>(bytes.data()), bytes.size(), roots)) {
-      for (size_t i = 0; i < kRootCount && error == ERROR_SUCCESS; ++i) {
-        error = WriteTree(*this, RootId(i), *roots[i], /*guessWidth=*/true);
-      }
-      imported = true;
-    } else if (error == ERROR_SUCCESS || error == ERROR_BADDB) {
-      malformed = true;
-      error = ERROR_SUCCESS;
-    } else if (error == ERROR_FILE_NOT_FOUND) {
-      error = ERROR_SUCCESS;
-    }
-    // Any other error: the old file may hold every setting, so no store is
-    // made without them.
+  int version = 0;
+  error = Check(&version);
+  if (error == ERROR_SUCCESS && version == 0) {
+    error = Create(OldStorePath(path));
+  } else if (error == ERROR_SUCCESS && version == 1) {
+    error = Exec(kUpgradeFrom1);
   }
   if (error != ERROR_SUCCESS) {
     Rollback();
     return error;
   }
   error = Commit();
-  if (error != ERROR_SUCCESS) return error;
-  if (imported) MoveAside(old, old + ".imported");
-  if (malformed) {
-    MoveAside(old, old + ".bad");
-    loadError_ = ERROR_BADDB;
+  if (error != ERROR_SUCCESS) loadError_ = ERROR_SUCCESS;
+  return error;
+}
+
+// What is left to do after the store's transactions: the older store file
+// renamed after the store that took it over (also when the process that
+// made the store was killed before), and pages given back in a store made
+// without auto_vacuum, which only a rebuild turns on. What fails is left
+// for the next open.
+void Database::Tidy(const std::string& path) {
+  std::string suffix;
+  {
+    Stmt q(*this, "SELECT value FROM facts WHERE name = 'old file'");
+    if (q.Step() == SQLITE_ROW) suffix = "." + q.BlobAt(0);
   }
-  return ERROR_SUCCESS;
+  const std::string old = OldStorePath(path);
+  if (!suffix.empty() && (!FileExists(old) || MoveAside(old, old + suffix) == ERROR_SUCCESS)) {
+    Exec("DELETE FROM facts WHERE name = 'old file'");
+  }
+  int mode = -1;
+  {
+    Stmt q(*this, "PRAGMA auto_vacuum");
+    if (q.Step() == SQLITE_ROW) mode = static_cast<int>(q.IntAt(0));
+  }
+  if (mode == 0) Exec("PRAGMA auto_vacuum = FULL; VACUUM");
 }
 
 void Database::Open(const std::string& path, LONG readFault) {
@@ -299,11 +337,14 @@ void Database::Open(const std::string& path, LONG readFault) {
         writeError_ = FromErrno(errno, ERROR_READ_FAULT);
         break;
       }
+      struct stat st {};
+      const bool empty = ::fstat(fd, &st) == 0 && st.st_size == 0;
       ::close(fd);
-      bool fresh = false;
-      writeError_ = Connect(path);
-      if (writeError_ == ERROR_SUCCESS) writeError_ = Check(&fresh);
-      if (writeError_ == ERROR_SUCCESS && fresh) writeError_ = Initialize(path);
+      int version = 0;
+      writeError_ = Connect(path, empty);
+      if (writeError_ == ERROR_SUCCESS) writeError_ = Check(&version);
+      if (writeError_ == ERROR_SUCCESS && version != kSchemaVersion) writeError_ = Initialize(path);
+      if (writeError_ == ERROR_SUCCESS) Tidy(path);
       if (writeError_ != ERROR_BADDB || attempt > 0) break;
       // Not a store of ours: kept aside whole, with its journal.
       Close();

@@ -66,9 +66,12 @@ class Database {
   LONG ErrorOf(int rc) const;
 
  private:
-  LONG Connect(const std::string& path);
-  LONG Check(bool* fresh);
+  LONG Connect(const std::string& path, bool empty);
+  LONG Check(int* version);
+  LONG Exec(const char* sql);
+  LONG Create(const std::string& old);
   LONG Initialize(const std::string& path);
+  void Tidy(const std::string& path);
 
   sqlite3* db_ = nullptr;
   unsigned owner_ = 0;  // the fork count when it was made
@@ -112,6 +115,22 @@ std::string Narrow(const std::string& units);
 
 // The name with its Latin-1 letters in capitals; names compare by it.
 std::string Folded(const std::string& name);
+
+// How a connection to a store is set up. The file settings shape a new
+// store (run only on an empty file: on a store they would write): small
+// pages keep each commit's journal short, and pages a change frees go back
+// to the file system when it commits. Then, on every connection: a process that
+// dies loses nothing it committed (only a power loss may take the last
+// moments' changes); fewer, larger checkpoints (each syncs the database);
+// room for the pages a process reads again and again; and a journal grown
+// by a large transaction shrinks again once it is written into the store.
+inline constexpr const char* kFileSettings = "PRAGMA page_size = 1024; PRAGMA auto_vacuum = FULL";
+inline constexpr const char* kTuning =
+    "PRAGMA journal_mode = WAL; PRAGMA synchronous = NORMAL; PRAGMA wal_autocheckpoint = 16000;"
+    " PRAGMA cache_size = -16384; PRAGMA journal_size_limit = 1048576";
+
+// Reads one value. Binds: key, folded name.
+inline constexpr const char* kGetValue = "SELECT type, data FROM vals WHERE key = ? AND folded = ?";
 
 // Writes one value: a new one goes behind the key's others, one written
 // again keeps its name's spelling and its place. Binds: key, folded name,

@@ -2,6 +2,7 @@
 // files, new files that never replace another, and moves aside that never
 // overwrite an earlier one.
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -45,14 +46,17 @@ LONG WriteAll(int fd, const std::string& bytes) {
   return ::fsync(fd) == 0 ? ERROR_SUCCESS : ERROR_WRITE_FAULT;
 }
 
-LONG WriteTo(const std::string& path, const std::string& bytes, int flags) {
-  MakeParents(path);
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | flags, 0600);
-  if (fd < 0) return FromErrno(errno, ERROR_WRITE_FAULT);
-  LONG rc = WriteAll(fd, bytes);
-  if (::close(fd) != 0 && rc == ERROR_SUCCESS) rc = ERROR_WRITE_FAULT;
-  if (rc != ERROR_SUCCESS) ::unlink(path.c_str());
-  return rc;
+// Renames `from` to `to` unless `to` exists (ERROR_ALREADY_EXISTS).
+LONG RenameNoReplace(const std::string& from, const std::string& to) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+    return ERROR_SUCCESS;
+  }
+  if (errno != EINVAL && errno != ENOSYS) return FromErrno(errno, ERROR_WRITE_FAULT);
+  // A file system without that rename: a link fails the same way on an
+  // existing name.
+  if (::link(from.c_str(), to.c_str()) != 0) return FromErrno(errno, ERROR_WRITE_FAULT);
+  ::unlink(from.c_str());
+  return ERROR_SUCCESS;
 }
 
 }  // namespace
@@ -83,8 +87,47 @@ LONG ReadWholeFile(const std::string& path, std::string* out) {
   return rc;
 }
 
-LONG WriteNewFile(const std::string& path, const std::string& bytes) {
-  return WriteTo(path, bytes, O_EXCL);
+std::string HeldTemporary::NameFor(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  const size_t base = slash == std::string::npos ? 0 : slash + 1;
+  return path.substr(0, base) + "." + path.substr(base) + ".tmp";
+}
+
+LONG HeldTemporary::Write(const std::string& path, const std::string& bytes) {
+  Discard();
+  MakeParents(path);
+  temp_ = NameFor(path);
+  for (;;) {
+    fd_ = ::open(temp_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd_ < 0) return FromErrno(errno, ERROR_WRITE_FAULT);
+    while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+    }
+    // Another writer may have given it its final name while this one waited.
+    struct stat held {}, named {};
+    if (::fstat(fd_, &held) == 0 && ::stat(temp_.c_str(), &named) == 0 &&
+        held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
+      break;
+    }
+    ::close(fd_);
+  }
+  LONG rc = ::ftruncate(fd_, 0) == 0 ? WriteAll(fd_, bytes) : FromErrno(errno, ERROR_WRITE_FAULT);
+  if (rc != ERROR_SUCCESS) Discard();
+  return rc;
+}
+
+LONG HeldTemporary::Place(const std::string& path) {
+  // Refused, the content stays under the temporary name rather than lost.
+  const LONG rc = RenameNoReplace(temp_, path);
+  ::close(fd_);
+  fd_ = -1;
+  return rc;
+}
+
+void HeldTemporary::Discard() {
+  if (fd_ < 0) return;
+  ::unlink(temp_.c_str());
+  ::close(fd_);
+  fd_ = -1;
 }
 
 bool FileExists(const std::string& path) {
@@ -114,19 +157,8 @@ LONG MoveAside(const std::string& from, const std::string& to, std::string* plac
   for (unsigned n = 0;; ++n) {
     const std::string name = n == 0 ? to : to + "." + std::to_string(n);
     if (placed != nullptr) *placed = name;
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, name.c_str(), RENAME_NOREPLACE) == 0) {
-      return ERROR_SUCCESS;
-    }
-    if (errno == EEXIST) continue;
-    if (errno != EINVAL && errno != ENOSYS) return FromErrno(errno, ERROR_WRITE_FAULT);
-    // A file system without that rename: a link fails the same way on an
-    // existing name.
-    if (::link(from.c_str(), name.c_str()) != 0) {
-      if (errno == EEXIST) continue;
-      return FromErrno(errno, ERROR_WRITE_FAULT);
-    }
-    ::unlink(from.c_str());
-    return ERROR_SUCCESS;
+    const LONG rc = RenameNoReplace(from, name);
+    if (rc != ERROR_ALREADY_EXISTS) return rc;
   }
 }
 

@@ -1,7 +1,6 @@
 // Keys saved to files of their own, loaded as new subkeys and replaced from
 // them. A load or replace is one transaction: all of the file or nothing.
 #include <sqlite3.h>
-#include <unistd.h>
 
 #include <algorithm>
 
@@ -34,14 +33,16 @@ LONG ReadSavedKey(Store& s, const char* file, int depth, Key* into) {
   return depth + 1 + HeightOf(*into) > kMaxDepth ? ERROR_BADKEY : ERROR_SUCCESS;
 }
 
-// Writes the tree below `id` to a new file, refusing what could not be read back.
-LONG SaveTree(Database& db, KeyId id, const char* file) {
+// Writes the tree below `id` whole to the temporary of `file`, which must
+// not exist yet; what could not be read back is refused.
+LONG SaveTree(Database& db, KeyId id, const char* file, HeldTemporary* out) {
+  if (FileExists(file)) return ERROR_ALREADY_EXISTS;
   Key key;
   LONG rc = ReadTree(db, id, &key);
   if (rc != ERROR_SUCCESS) return rc;
   const std::string image = WriteKeyImage(key);
   if (image.size() > kMaxFileSize) return ERROR_OUTOFMEMORY;
-  return WriteNewFile(file, image);
+  return out->Write(file, image);
 }
 
 // The key a load or replace works under and the one-component name it gives.
@@ -70,10 +71,11 @@ LONG RegSaveKeyA(HKEY key, const char* file, const void*) {
   // One snapshot of the tree, whatever other processes change meanwhile.
   const int begun = sqlite3_exec(db.Handle(), "BEGIN", nullptr, nullptr, nullptr);
   if (begun != SQLITE_OK) return db.ErrorOf(begun);
+  HeldTemporary saved;
   rc = KeyExists(db, k.id);
-  if (rc == ERROR_SUCCESS) rc = SaveTree(db, k.id, file);
+  if (rc == ERROR_SUCCESS) rc = SaveTree(db, k.id, file, &saved);
   db.Rollback();
-  return rc;
+  return rc == ERROR_SUCCESS ? saved.Place(file) : rc;
 }
 
 LONG RegLoadKeyA(HKEY key, const char* subKey, const char* file) {
@@ -122,16 +124,15 @@ LONG RegReplaceKeyA(HKEY key, const char* subKey, const char* newFile, const cha
   Key replacement;
   rc = ReadSavedKey(s, newFile, parent.depth, &replacement);
   if (rc != ERROR_SUCCESS) return rc;
-  bool savedOld = false;
+  // The old content takes its name only once the replacement has
+  // committed: a call cut short leaves the file missing, never one that
+  // makes the retry fail.
+  HeldTemporary saved;
   rc = Commit(s, parent.id, [&](Database& db) {
     LONG error = FindChild(db, parent.id, name, &target);
-    if (error == ERROR_SUCCESS) error = SaveTree(db, target, oldFile);
-    if (error != ERROR_SUCCESS) return error;
-    savedOld = true;
-    error = EmptyKey(db, target);
+    if (error == ERROR_SUCCESS) error = SaveTree(db, target, oldFile, &saved);
+    if (error == ERROR_SUCCESS) error = EmptyKey(db, target);
     return error == ERROR_SUCCESS ? WriteTree(db, target, replacement) : error;
   });
-  // The old content stays only beside a replacement that took place.
-  if (rc != ERROR_SUCCESS && savedOld) ::unlink(oldFile);
-  return rc;
+  return rc == ERROR_SUCCESS ? saved.Place(oldFile) : rc;
 }

@@ -33,6 +33,7 @@ struct Cursor {
 struct Store {
   std::mutex lock;
   bool chosenPath = false;
+  bool closeAtExit = false;  // the connection is closed when the process ends
   std::string path;
   unsigned generation = 0;
   Database db;

@@ -53,9 +53,30 @@ bool ReadKeyImage(const BYTE* data, size_t size, Key& key);
 
 // Disk access. 0 or an error code; a missing file reads as ERROR_FILE_NOT_FOUND.
 LONG ReadWholeFile(const std::string& path, std::string* out);
-// Writes a file that must not exist yet.
-LONG WriteNewFile(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
+
+// A file written whole under a hidden temporary name beside its own
+// (".name.tmp") and locked until it takes that name, so that it never
+// appears half written, and a writer of the same name waits for the one
+// before instead of writing over its temporary. A leftover of a writer that
+// was killed is written over. Discarded unless placed.
+class HeldTemporary {
+ public:
+  HeldTemporary() = default;
+  HeldTemporary(const HeldTemporary&) = delete;
+  HeldTemporary& operator=(const HeldTemporary&) = delete;
+  ~HeldTemporary() { Discard(); }
+
+  static std::string NameFor(const std::string& path);
+  LONG Write(const std::string& path, const std::string& bytes);
+  // Gives the temporary the name `path`, which must not exist.
+  LONG Place(const std::string& path);
+  void Discard();
+
+ private:
+  std::string temp_;
+  int fd_ = -1;
+};
 // $XDG_CONFIG_HOME/zelvaro/registry.db, or ~/.config/zelvaro/registry.db.
 std::string DefaultStorePath();
 // Creates every missing folder above the file, private to the user.

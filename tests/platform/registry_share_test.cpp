@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <functional>
 #include <random>
 #include <string>
 #include <thread>
@@ -26,20 +25,6 @@ class RegistryShareTest : public RegistryStoreTest {
     ASSERT_EQ(platform::RegistryLoadError(), ERROR_SUCCESS);
   }
 };
-
-// Runs `body` in a child process; its result becomes the exit status.
-pid_t Spawn(const std::function<int()>& body) {
-  const pid_t pid = fork();
-  if (pid == 0) _exit(body());
-  return pid;
-}
-
-// The exit status, or 128 + the signal that ended the process.
-int Reap(pid_t pid) {
-  int status = 0;
-  if (waitpid(pid, &status, 0) != pid) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
 
 LONG SetText(HKEY key, const std::string& name, const std::string& text) {
   return RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.data()),

@@ -4,14 +4,30 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <fstream>
 #include <sstream>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "platform/registry.h"
+
+// Runs `body` in a child process; its result becomes the exit status.
+inline pid_t Spawn(const std::function<int()>& body) {
+  const pid_t pid = fork();
+  if (pid == 0) _exit(body());
+  return pid;
+}
+
+// The exit status, or 128 + the signal that ended the process.
+inline int Reap(pid_t pid) {
+  int status = 0;
+  if (waitpid(pid, &status, 0) != pid) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
 
 class RegistryStoreTest : public ::testing::Test {
  protected:
