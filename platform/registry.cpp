@@ -82,7 +82,7 @@ bool Resolve(Store& s, HKEY handle, OpenKey* key, LONG* error) {
 }
 
 LONG KeyExists(Database& db, KeyId id) {
-  Stmt q(db, "SELECT 1 FROM keys WHERE id = ?");
+  Stmt q(db, kKeyExists);
   q.Int(id);
   const int rc = q.Step();
   if (rc == SQLITE_ROW) return ERROR_SUCCESS;
@@ -104,7 +104,7 @@ bool SplitPath(const char* path, std::vector<std::string>* parts) {
 }
 
 LONG FindChild(Database& db, KeyId parent, const std::string& name, KeyId* id) {
-  Stmt q(db, "SELECT id FROM keys WHERE parent = ? AND folded = ?");
+  Stmt q(db, kFindChild);
   q.Int(parent).Blob(Folded(name));
   const int rc = q.Step();
   if (rc == SQLITE_ROW) {
@@ -130,7 +130,7 @@ LONG Absent(Database& db, KeyId id, LONG missing) {
   return rc == ERROR_SUCCESS ? missing : rc;
 }
 
-LONG CopyData(const std::string& bytes, BYTE* data, DWORD* size) {
+LONG CopyData(std::string_view bytes, BYTE* data, DWORD* size) {
   const auto needed = static_cast<DWORD>(bytes.size());
   if (data != nullptr && *size < needed) {
     *size = needed;
@@ -150,8 +150,9 @@ LONG CopyName(const std::string& text, char* name, DWORD* nameLen) {
   return ERROR_SUCCESS;
 }
 
-std::string AsRead(DWORD type, std::string stored, bool wide) {
-  return !wide && IsTextType(type) ? Narrow(stored) : stored;
+LONG CopyAsRead(DWORD type, std::string_view stored, bool wide, BYTE* data, DWORD* size) {
+  if (!wide && IsTextType(type)) return CopyData(Narrow(stored), data, size);
+  return CopyData(stored, data, size);
 }
 
 }  // namespace registry_detail
@@ -252,7 +253,7 @@ LONG QueryLocked(Store& s, HKEY handle, const std::string& name, bool wide, DWOR
   const auto stored = static_cast<DWORD>(q.IntAt(0));
   if (type != nullptr) *type = stored;
   if (size == nullptr) return ERROR_SUCCESS;
-  return CopyData(AsRead(stored, q.BlobAt(1), wide), data, size);
+  return CopyAsRead(stored, q.BlobView(1), wide, data, size);
 }
 
 LONG SetLocked(Store& s, HKEY handle, const std::string& name, bool wide, DWORD type,
@@ -263,11 +264,9 @@ LONG SetLocked(Store& s, HKEY handle, const std::string& name, bool wide, DWORD 
   if (name.size() > kMaxValueName) return ERROR_INVALID_PARAMETER;
   if (data == nullptr && size > 0) return ERROR_INVALID_PARAMETER;
   if (size > kMaxValueData) return ERROR_OUTOFMEMORY;
-  std::string stored;
-  if (size > 0) {
-    stored = !wide && IsTextType(type) ? Widen(data, size)
-                                       : std::string(reinterpret_cast<const char*>(data), size);
-  }
+  std::string widened;
+  std::string_view stored(reinterpret_cast<const char*>(data), data != nullptr ? size : 0);
+  if (!wide && IsTextType(type) && size > 0) stored = widened = Widen(data, size);
   return Commit(s, key.id, [&](Database& db) {
     Stmt q(db, kSetValue);
     q.Int(key.id).Blob(Folded(name)).Blob(name).Int(type).Blob(stored);

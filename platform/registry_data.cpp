@@ -42,7 +42,7 @@ std::string Widen(const BYTE* data, size_t size) {
   return units;
 }
 
-std::string Narrow(const std::string& units) {
+std::string Narrow(std::string_view units) {
   std::string text(units.size() / 2, '\0');
   for (size_t i = 0; i < text.size(); ++i) {
     const unsigned low = static_cast<unsigned char>(units[2 * i]);

@@ -399,11 +399,12 @@ int Stmt::Step() { return stmt_ != nullptr ? sqlite3_step(stmt_) : prepared_; }
 
 int64_t Stmt::IntAt(int col) const { return sqlite3_column_int64(stmt_, col); }
 
-std::string Stmt::BlobAt(int col) const {
+std::string_view Stmt::BlobView(int col) const {
   const void* data = sqlite3_column_blob(stmt_, col);
   const int size = sqlite3_column_bytes(stmt_, col);
-  return data != nullptr && size > 0 ? std::string(static_cast<const char*>(data), size)
-                                     : std::string();
+  return data != nullptr && size > 0
+             ? std::string_view(static_cast<const char*>(data), static_cast<size_t>(size))
+             : std::string_view();
 }
 
 }  // namespace platform::registry_detail

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -94,11 +95,13 @@ class Stmt {
   int PrepareError() const { return prepared_; }
   Stmt& Int(int64_t v);
   Stmt& Blob(const void* data, size_t size);
-  Stmt& Blob(const std::string& bytes) { return Blob(bytes.data(), bytes.size()); }
+  Stmt& Blob(std::string_view bytes) { return Blob(bytes.data(), bytes.size()); }
   // SQLITE_ROW, SQLITE_DONE or an error.
   int Step();
   int64_t IntAt(int col) const;
-  std::string BlobAt(int col) const;
+  std::string BlobAt(int col) const { return std::string(BlobView(col)); }
+  // Valid until the statement steps again or is reset.
+  std::string_view BlobView(int col) const;
 
  private:
   int prepared_ = 0;
@@ -111,7 +114,7 @@ class Stmt {
 // an odd last byte is dropped).
 bool IsTextType(DWORD type);
 std::string Widen(const BYTE* data, size_t size);
-std::string Narrow(const std::string& units);
+std::string Narrow(std::string_view units);
 
 // The name with its Latin-1 letters in capitals; names compare by it.
 std::string Folded(const std::string& name);
@@ -129,6 +132,10 @@ inline constexpr const char* kTuning =
     "PRAGMA journal_mode = WAL; PRAGMA synchronous = NORMAL; PRAGMA wal_autocheckpoint = 16000;"
     " PRAGMA cache_size = -16384; PRAGMA journal_size_limit = 1048576";
 
+// Whether a key exists. Binds: key.
+inline constexpr const char* kKeyExists = "SELECT 1 FROM keys WHERE id = ?";
+// The subkey of a key by name. Binds: parent, folded name.
+inline constexpr const char* kFindChild = "SELECT id FROM keys WHERE parent = ? AND folded = ?";
 // Reads one value. Binds: key, folded name.
 inline constexpr const char* kGetValue = "SELECT type, data FROM vals WHERE key = ? AND folded = ?";
 

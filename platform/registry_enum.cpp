@@ -148,7 +148,7 @@ LONG RegEnumValueA(HKEY key, DWORD index, char* name, DWORD* nameLen, DWORD*, DW
     if (type != nullptr) *type = stored;
     const LONG rc = CopyName(row.BlobAt(0), name, nameLen);
     if (rc != ERROR_SUCCESS || size == nullptr) return rc;
-    return CopyData(AsRead(stored, row.BlobAt(2), false), data, size);
+    return CopyAsRead(stored, row.BlobView(2), false, data, size);
   });
 }
 

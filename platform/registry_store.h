@@ -4,6 +4,7 @@
 
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -65,11 +66,11 @@ bool ResolveFor(Store& s, HKEY handle, RegistryFault point, REGSAM need, OpenKey
 // Why a row of `id` was not found: the key is gone, or `missing`.
 LONG Absent(Database& db, KeyId id, LONG missing);
 // Value data into the caller's buffer; a short buffer learns the size needed.
-LONG CopyData(const std::string& bytes, BYTE* data, DWORD* size);
+LONG CopyData(std::string_view bytes, BYTE* data, DWORD* size);
 // Copies a name into the caller's room; ERROR_MORE_DATA when it does not fit.
 LONG CopyName(const std::string& text, char* name, DWORD* nameLen);
-// The data as the caller's width sees it.
-std::string AsRead(DWORD type, std::string stored, bool wide);
+// Stored data into the caller's buffer as the caller's width sees it.
+LONG CopyAsRead(DWORD type, std::string_view stored, bool wide, BYTE* data, DWORD* size);
 
 // Keeps a cursor of key `id` exact across this process's deletion of the
 // entry at `folded` (subkeys) or `ord` (values), committed in a transaction
