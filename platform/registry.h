@@ -25,9 +25,16 @@
 // begins; one that exists but cannot be opened at all is never replaced:
 // the roots read as empty and every change reports the error. A store file
 // of the older form ("registry.dat" beside the database) is taken over
-// once, when the database is created, and renamed "registry.dat.imported";
-// a malformed one is moved aside to "registry.dat.bad" and nothing of it
-// taken over.
+// once, when the database is created, and renamed "registry.dat.imported"
+// (by the next process to open the store when the one that made it died
+// first); a malformed one is moved aside to "registry.dat.bad" and nothing
+// of it taken over.
+//
+// Each process closes the store as it ends; the last to close writes the
+// journal into the database and removes it, so whenever no process has the
+// store open the database file alone holds all of it. A store of the
+// earlier schema is converted when first opened; one of a later schema is
+// left unchanged, its changes failing with ERROR_REVISION_MISMATCH.
 #pragma once
 
 #include <cstddef>
@@ -133,13 +140,17 @@ LONG RegQueryInfoKeyA(HKEY key, DWORD* subKeys, DWORD* maxSubKeyLen, DWORD* valu
                       DWORD* maxValueNameLen, DWORD* maxValueLen);
 
 // A key with everything below it saved to a file of its own, which must not
-// exist yet (ERROR_ALREADY_EXISTS). Text is saved in its 8-bit form.
+// exist yet (ERROR_ALREADY_EXISTS). Text is saved in its 8-bit form. The
+// file is written under a hidden temporary beside it (".file.tmp") and
+// named only once whole.
 LONG RegSaveKeyA(HKEY key, const char* file, const void* security);
 // A saved file becomes the new subkey subKey (ERROR_ALREADY_EXISTS when the
 // subkey exists), all of it or nothing. A file that is no saved key gives
 // ERROR_BADDB.
 LONG RegLoadKeyA(HKEY key, const char* subKey, const char* file);
-// The content of subKey is saved to oldFile and replaced by newFile's.
+// The content of subKey is saved to oldFile and replaced by newFile's, all
+// of it or nothing; oldFile takes its name (from the temporary, as for a
+// save) only once the replacement has committed.
 LONG RegReplaceKeyA(HKEY key, const char* subKey, const char* newFile, const char* oldFile);
 
 namespace platform {
