@@ -82,15 +82,16 @@ TEST_F(SafeFiles, RenameFinishesTheBackupAKilledCallLeft) {
   const struct {
     const char* aside;  // "=": a hard link of the target
     const char* pattern;
-    bool freshMissing;
+    bool freshMissing, replaced;
     Names after;
     const char* kept;  // doc.rf.tmp afterwards
   } cases[] = {
-      {"=", nullptr, false, {"doc"}, nullptr},
-      {"O", nullptr, false, {"doc"}, nullptr},
-      {"old", nullptr, false, {"doc", "doc.rf.tmp"}, "old"},
-      {"old", "*.bak", false, {"doc", "doc.bak.0", "doc.bak.1"}, nullptr},
-      {"old", "*.bak", true, {"doc", "doc.bak.0"}, nullptr},
+      {"=", nullptr, false, true, {"doc"}, nullptr},
+      {"O", nullptr, false, true, {"doc"}, nullptr},
+      {"old", nullptr, false, true, {"doc", "doc.rf.tmp"}, "old"},
+      {"old", "*.bak", false, true, {"doc", "doc.bak.0", "doc.bak.1"}, nullptr},
+      {"old", "*.bak", true, false, {"doc", "doc.bak.0"}, nullptr},
+      {"old", "none/*.bak", false, false, {"doc", "doc.rf.tmp"}, "old"},  // no backup can be made
   };
   for (const auto& c : cases) {
     for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) std::filesystem::remove(entry.path());
@@ -101,11 +102,11 @@ TEST_F(SafeFiles, RenameFinishesTheBackupAKilledCallLeft) {
       Put("doc.rf.tmp", c.aside);
     }
     EXPECT_EQ(RenameFileSafe(fresh.c_str(), target.c_str(), RENAME_SAFE_DELETE_ON_FAILURE, c.pattern, 3),
-              !c.freshMissing);
+              c.replaced);
     EXPECT_EQ(Listing(), c.after) << c.aside;
-    EXPECT_EQ(Read("doc"), c.freshMissing ? "O" : "N");
+    EXPECT_EQ(Read("doc"), c.replaced ? "N" : "O");
     if (c.kept) { EXPECT_EQ(Read("doc.rf.tmp"), c.kept); }
-    if (c.pattern) { EXPECT_EQ(Read(c.freshMissing ? "doc.bak.0" : "doc.bak.1"), "old"); }
+    if (c.pattern && !c.kept) { EXPECT_EQ(Read(c.freshMissing ? "doc.bak.0" : "doc.bak.1"), "old"); }
   }
 }
 
