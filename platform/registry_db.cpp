@@ -37,31 +37,32 @@ constexpr int kBusyTimeoutMs = 5000;
 constexpr int kApplicationId = 0x5A4C5652;  // "ZLVR"
 constexpr int kSchemaVersion = 2;
 
-#define ZLV_VALUE_TABLES                                                               \
-  "CREATE TABLE vals(id INTEGER PRIMARY KEY, key INTEGER NOT NULL, folded BLOB NOT NULL," \
-  " name BLOB NOT NULL, type INTEGER NOT NULL, ord INTEGER NOT NULL, data BLOB NOT NULL);" \
-  "CREATE UNIQUE INDEX vals_by_name ON vals(key, folded);"                              \
-  "CREATE INDEX vals_in_order ON vals(key, ord);"                                      \
-  "CREATE TABLE facts(name TEXT PRIMARY KEY, value NOT NULL) WITHOUT ROWID;"             \
-  "PRAGMA user_version = 2;"
-
-constexpr const char* kSchema =
+// A new store: the tables of keys with the six roots, then those of values.
+constexpr const char* kKeyTables =
     "CREATE TABLE keys(id INTEGER PRIMARY KEY AUTOINCREMENT, parent INTEGER NOT NULL,"
     " name BLOB NOT NULL, folded BLOB NOT NULL);"
     "CREATE UNIQUE INDEX keys_by_name ON keys(parent, folded);"
     "INSERT INTO keys(id, parent, name, folded) VALUES"
     " (1, 0, x'', x'01'), (2, 0, x'', x'02'), (3, 0, x'', x'03'),"
     " (4, 0, x'', x'04'), (5, 0, x'', x'05'), (6, 0, x'', x'06');"
-    "PRAGMA application_id = 1514952274;" ZLV_VALUE_TABLES;
+    "PRAGMA application_id = 1514952274;";
+constexpr const char* kValueTables =
+    "CREATE TABLE vals(id INTEGER PRIMARY KEY, key INTEGER NOT NULL, folded BLOB NOT NULL,"
+    " name BLOB NOT NULL, type INTEGER NOT NULL, ord INTEGER NOT NULL, data BLOB NOT NULL);"
+    "CREATE UNIQUE INDEX vals_by_name ON vals(key, folded);"
+    "CREATE INDEX vals_in_order ON vals(key, ord);"
+    "CREATE TABLE facts(name TEXT PRIMARY KEY, value NOT NULL) WITHOUT ROWID;"
+    "PRAGMA user_version = 2;";
+constexpr const char* kSchema[] = {kKeyTables, kValueTables};
 
-// Version 1 to 2, inside the caller's transaction.
-constexpr const char* kUpgradeFrom1 =
-    "DROP INDEX vals_in_order; ALTER TABLE vals RENAME TO vals_v1;" ZLV_VALUE_TABLES
+// Version 1 to 2, step by step inside the caller's transaction.
+constexpr const char* kUpgradeFrom1[] = {
+    "DROP INDEX vals_in_order; ALTER TABLE vals RENAME TO vals_v1;",
+    kValueTables,
     "INSERT INTO vals(key, folded, name, type, ord, data)"
     " SELECT key, folded, name, type, ord, data FROM vals_v1 ORDER BY key, ord;"
-    "DROP TABLE vals_v1;";
-
-#undef ZLV_VALUE_TABLES
+    "DROP TABLE vals_v1;",
+};
 
 static_assert(kRootCount == 6, "the schema creates six roots");
 static_assert(kApplicationId == 1514952274, "the schema writes the same id");
@@ -251,6 +252,13 @@ LONG Database::Exec(const char* sql) {
   return rc == SQLITE_OK ? ERROR_SUCCESS : ErrorOf(rc);
 }
 
+template <size_t N>
+LONG Database::Exec(const char* const (&steps)[N]) {
+  LONG error = ERROR_SUCCESS;
+  for (size_t i = 0; i < N && error == ERROR_SUCCESS; ++i) error = Exec(steps[i]);
+  return error;
+}
+
 // Fills a fresh database; an older store file is taken over once, with the
 // store's creation, and marked to be renamed once that has committed.
 // Inside the caller's transaction.
@@ -363,7 +371,7 @@ void Database::Open(const std::string& path, LONG readFault) {
   owner_ = Forks();
   if (sqlite3_open_v2(":memory:", &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) ==
       SQLITE_OK) {
-    sqlite3_exec(db_, kSchema, nullptr, nullptr, nullptr);
+    Exec(kSchema);
   }
 }
 

@@ -70,6 +70,8 @@ class Database {
   LONG Connect(const std::string& path, bool empty);
   LONG Check(int* version);
   LONG Exec(const char* sql);
+  template <size_t N>
+  LONG Exec(const char* const (&steps)[N]);
   LONG Create(const std::string& old);
   LONG Initialize(const std::string& path);
   void Tidy(const std::string& path);
