@@ -104,7 +104,7 @@ bool MayReplace(DWORD flags, const std::string& target) {
 // Opens the file to write, retrying once after clearing a read-only state
 // and once after making the missing folder.
 int OpenTarget(DWORD flags, const std::string& path) {
-  const int mode = FD_OPEN_WRITE | FD_OPEN_CREATE | FD_OPEN_TRUNCATE | FD_OPEN_BINARY;
+  const int mode = FD_OPEN_WRITE | FD_OPEN_CREATE | FD_OPEN_TRUNCATE | FD_OPEN_BINARY | FD_OPEN_REGULAR_ONLY;
   // A read-only file refuses writers even where the host would let us in.
   if (!MayReplace(flags, path)) return FD_ERROR_ACCESS;
   int fd = FdOpen(path.c_str(), mode);
@@ -117,8 +117,9 @@ int OpenTarget(DWORD flags, const std::string& path) {
 // Opens what a copy without the ".cfp.tmp" name writes: a file without a
 // name beside the target, which takes the target's place only once complete,
 // so a process killed on the way leaves the old target whole (or no target).
-// Where no such file can be made (a device or pipe as target, a folder we may
-// not add to) the target itself is written, as the flags allow.
+// Where no such file can be made (a target of another owner, a folder we
+// may not add to) the target itself is written, as the flags allow; a pipe
+// or device is neither.
 int OpenReplacement(DWORD flags, const std::string& target, FdReplacement& replacement, bool& replacing) {
   replacing = false;
   if (!MayReplace(flags, target)) return FD_ERROR_ACCESS;
@@ -130,7 +131,7 @@ int OpenReplacement(DWORD flags, const std::string& target, FdReplacement& repla
     replacing = true;
     return fd;
   }
-  return OpenTarget(flags, target);
+  return fd == FD_ERROR_NOT_A_FILE ? fd : OpenTarget(flags, target);
 }
 
 // The copy loop: COPY_OK, COPY_CANCELLED, COPY_READ_FAILED or COPY_WRITE_FAILED.
@@ -151,7 +152,7 @@ int Transfer(int in, int out, Progress& progress) {
 
 int Copy(DWORD flags, const std::string& source, const std::string& target, const std::string& temporary,
          Progress& progress) {
-  int in = FdOpen(source.c_str(), FD_OPEN_READ | FD_OPEN_BINARY);
+  int in = FdOpen(source.c_str(), FD_OPEN_READ | FD_OPEN_BINARY | FD_OPEN_REGULAR_ONLY);
   if (in < 0) return COPY_SOURCE_UNREADABLE;
   bool viaTemporary = (flags & COPY_VIA_TEMPORARY) != 0;
   const std::string& written = viaTemporary ? temporary : target;
@@ -186,13 +187,11 @@ int Copy(DWORD flags, const std::string& source, const std::string& target, cons
     if (existed) SysDeleteFile(target.c_str());
     return result;
   }
-  // Only a file of our making is cut and goes; a device or pipe named as target stays.
-  bool ours = SysIsRegularFile(written.c_str());
   // Cut first: should the delete fail, no half-written file stays under the name.
-  if (result != COPY_OK && ours) FdTruncate(out, 0);
+  if (result != COPY_OK) FdTruncate(out, 0);
   if (FdClose(out) != 0 && result == COPY_OK) result = COPY_WRITE_FAILED;
   if (result != COPY_OK) {
-    if (ours) SysDeleteFile(written.c_str());
+    SysDeleteFile(written.c_str());
     return result;
   }
   if (viaTemporary) {
@@ -210,6 +209,17 @@ int Copy(DWORD flags, const std::string& source, const std::string& target, cons
     }
   }
   return COPY_OK;
+}
+
+// A pipe, a device or a socket is neither copied, moved nor replaced
+// (opening a pipe waits for its other end, and a device is no file), and a
+// folder as target can only be refused. Links count as names here: a move
+// renames them, and a copy's opens refuse what they name as they refuse
+// the node itself. 2 when the copy may go on, else the failure code.
+int CheckKinds(const std::string& source, const std::string& target) {
+  if (SysFileKind(source.c_str(), false) == SYS_KIND_OTHER) return COPY_SOURCE_UNREADABLE;
+  const int kind = SysFileKind(target.c_str(), false);
+  return kind == SYS_KIND_FOLDER || kind == SYS_KIND_OTHER ? COPY_TARGET_UNWRITABLE : 2;
 }
 
 // A move by renaming: COPY_OK, a failure code, or 2 when copying has to
@@ -257,6 +267,7 @@ int Run(DWORD flags, const std::string& source, const std::string& target, const
       SysSetLastError(type == PATH_FILE ? kErrorFileExists : kErrorDirectory);
     }
   }
+  if (result == 2) result = CheckKinds(source, target);
   if (result == 2 && (flags & COPY_MOVE)) {
     result = Rename(flags, source, target);
     if (result == COPY_OK) {

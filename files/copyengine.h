@@ -39,8 +39,17 @@ enum : int {
 
 // Copies (or with COPY_MOVE moves) source to target. counter (uint64_t or
 // uint32_t by COPY_COUNTER_64) advances by the bytes copied and may be read
-// from another thread; a nonzero *cancel stops the copy. A failed or
-// cancelled copy leaves no partial target behind.
+// from another thread; a nonzero *cancel stops the copy. A copy is written
+// to a file beside the target that takes the target's name in one step once
+// complete: an unnamed file (or ".<name>.<n>.tmp" where the file system has
+// none), or with COPY_VIA_TEMPORARY target + ".cfp.tmp" (the file name cut to
+// fit one folder entry). Without COPY_VIA_TEMPORARY a target of another
+// owner, or one in a folder that refuses new files, is written in place. A
+// failed or cancelled copy leaves no partial target behind; without
+// COPY_VIA_TEMPORARY it removes an old target too. Only regular files are
+// copied: a pipe, a device or a socket (or a link to one) is refused as
+// source (-3) and as target (-2) with last error 1920, never waited for nor
+// written; a folder as target gives -2 with last error 5.
 int CopyFileEngine(DWORD flags, const char* source, const char* target, void* counter, void* sizeOut,
                    const BYTE* cancel);
 int CopyFileEngineW(DWORD flags, const wchar16* source, const wchar16* target, void* counter, void* sizeOut,
@@ -54,23 +63,34 @@ enum : int {
   RENAME_SAFE_EXCHANGE = 0x8,             // the old target takes the new file's name
 };
 
-// Puts newFile in target's place: the old target is first moved aside to
-// target + ".rf.tmp" (a leftover of that name is deleted), the new file
-// renamed to target, and the old one then deleted, made a numbered backup
-// by MakeBackupFile with pattern (at least one backup; the backup's '*' is
-// the target's name), or with RENAME_SAFE_EXCHANGE given the new file's
-// name. A target starting with '*' is the new file's name with that
-// extension. Any failure puts the old target back; false.
+// Puts newFile in target's place: the old target is kept under a second
+// name, target + ".rf.tmp" (a hard link, or a copy where the file system
+// refuses links; a stale one of that name goes first), and newFile replaces
+// the target in one rename, so the target's name always holds the whole old
+// or the whole new file. The aside name is then deleted, or made a numbered
+// backup by MakeBackupFile with pattern (at least one backup; the backup's
+// '*' is the target's name). With RENAME_SAFE_EXCHANGE the two names are
+// swapped in one step (in steps where the file system cannot, the old file
+// waiting under newFile + ".rf.tmp"). A target starting with '*' is the new
+// file's name with that extension. False, with the target as it was, when
+// the target name is over 4095 bytes (last error 206), a pipe, a device or
+// a socket stands under either name (1920), a folder is to be exchanged
+// (5), another rename or rewrite onto the target is under way (32), or a
+// move fails (newFile then deleted as the flags say).
 bool RenameFileSafe(const char* newFile, const char* target, int flags, const char* pattern, int count);
 bool RenameFileSafeW(const wchar16* newFile, const wchar16* target, int flags, const wchar16* pattern, int count);
 
 // Replaces the oldLength bytes at offset of the file at path by newLength
-// bytes of data (an oldLength beyond the end is cut to it). The same length
-// is written in place (after a copying backup when pattern is given; the
-// old bytes are put back when the write fails); another length goes through
-// a full copy in path + ".cf.tmp" that RenameFileSafe then puts in place.
-// False for negative arguments, a missing file, an offset beyond its end or
-// any failure, with the file as it was.
+// bytes of data (an oldLength beyond the end is cut to it). Whatever the
+// lengths, the whole file is written anew to path + ".cf.tmp" (made
+// exclusively, with the old file's owner and mode), which RenameFileSafe
+// then puts in place (with pattern and count for the backup). Through a
+// symbolic link the file it names is rewritten, beside itself, and the link
+// stays. False, with the file as it was, for negative arguments, an offset
+// beyond the end, or any failure: a missing file or a link to nothing (last
+// error 2 or 3), a folder or a read-only file (5), a pipe, a device or a
+// socket (1920, never opened), another rewrite or rename of the file under
+// way (32).
 bool WriteFileSafe(const char* path, int64_t offset, int64_t oldLength, const void* data, int64_t newLength,
                    const char* pattern, int count);
 bool WriteFileSafeW(const wchar16* path, int64_t offset, int64_t oldLength, const void* data, int64_t newLength,

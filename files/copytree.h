@@ -72,9 +72,12 @@ using CopyTreeCallbackW = CopyTreeCallbackT<wchar16>;
 
 // Copies the files of source that pass the patterns to target, subfolders
 // with TREE_SUBDIRECTORIES, in name order. A first quiet scan counts them;
-// finding none gives that scan's result. Returns the count found, 0 when
-// cancelled, or a negative code: the first file's CopyFileEngine result that
-// failed, or a TREE_ERROR_* value. options may be null.
+// finding none gives that scan's result. Every file is written relative to
+// the target folder the walk holds open. A pipe or device node in the source,
+// or where a file goes in the target, is a file that could not be copied
+// (CopyFileEngine refuses it); the rest is copied. Returns the count found,
+// 0 when cancelled, or a negative code: the first file's CopyFileEngine
+// result that failed, or a TREE_ERROR_* value. options may be null.
 int CopyDirectoryTree(DWORD flags, const char* source, const char* target, CopyTreeOptions* options);
 int CopyDirectoryTreeW(DWORD flags, const wchar16* source, const wchar16* target, CopyTreeOptionsW* options);
 

@@ -16,8 +16,12 @@ namespace {
 using fileops_detail::kChunk;
 using fileops_detail::WriteAll;
 
+// Only regular files are written: a pipe would wait for a reader, and a
+// device is no file to be replaced.
+constexpr int kWriteFlags = FD_OPEN_WRITE | FD_OPEN_CREATE | FD_OPEN_BINARY | FD_OPEN_REGULAR_ONLY;
+
 bool Append(const char* path, const void* data, int64_t size) {
-  int fd = FdOpen(path, FD_OPEN_WRITE | FD_OPEN_CREATE | FD_OPEN_BINARY);
+  int fd = FdOpen(path, kWriteFlags);
   if (fd < 0) return false;
   int64_t end = FdSeek(fd, 0, FD_SEEK_END);
   bool ok = end >= 0 && WriteAll(fd, data, size);
@@ -36,9 +40,10 @@ bool Rewrite(const char* path, const void* data, int64_t size) {
   }
   FdReplacement replacement;
   int fd = FdBeginReplace(path, replacement);
+  if (fd == FD_ERROR_NOT_A_FILE) return false;
   if (fd < 0) {
-    // Devices, pipes and files that cannot be replaced are written in place.
-    fd = FdOpen(path, FD_OPEN_WRITE | FD_OPEN_CREATE | FD_OPEN_TRUNCATE | FD_OPEN_BINARY);
+    // Files that cannot be replaced are written in place.
+    fd = FdOpen(path, kWriteFlags | FD_OPEN_TRUNCATE);
     if (fd < 0) return false;
     bool ok = WriteAll(fd, data, size);
     return FdClose(fd) == 0 && ok;

@@ -55,15 +55,25 @@ struct FileChoice {
   }
 };
 
+// The first failure of a walk: its last error is what the walk leaves,
+// not that of removing the folders above it, which then cannot be empty.
+struct Cause {
+  DWORD code = 0;
+  bool Note(bool done) {
+    if (!done && code == 0) code = SysGetLastError();
+    return done;
+  }
+};
+
 // Deletes the chosen files of the open folder `dir` and below; folders are
 // removed too unless keepAll (which fails while files remain). Each step is
 // taken relative to an open folder and follows no link, so a folder swapped
 // for a link meanwhile loses only the link. A folder that cannot be read is
 // a failure; an entry gone meanwhile is not.
-bool Sweep(const SysDirectory& dir, bool keepAll, const FileChoice& choice) {
+bool Sweep(const SysDirectory& dir, bool keepAll, const FileChoice& choice, Cause& cause) {
   std::vector<SysDirEntry> entries;
   int error = SYS_OK;
-  if (!dir.List(entries, &error)) return false;
+  if (!cause.Note(dir.List(entries, &error))) return false;
   bool ok = true;
   for (const SysDirEntry& entry : entries) {
     const char* name = entry.name.c_str();
@@ -73,23 +83,26 @@ bool Sweep(const SysDirectory& dir, bool keepAll, const FileChoice& choice) {
       if (code == SYS_OK || code == SYS_ERROR_NOT_FOUND) continue;
       // A file that became a folder since the listing is taken as one.
       if (code != SYS_ERROR_ACCESS) {
-        ok = false;
+        ok = cause.Note(false);
         continue;
       }
     }
     SysDirectory child = dir.OpenChild(name, &error);
     bool done;
     if (child.IsOpen()) {
-      done = Sweep(child, keepAll, choice);
+      done = Sweep(child, keepAll, choice, cause);
       if (!keepAll) done = dir.RemoveDirectory(name) == SYS_OK;
     } else if (error == SYS_ERROR_NOT_A_DIRECTORY) {
       // Swapped for a link or file since the listing: the name alone goes.
       done = !choice.Takes(dir, entry.name) || dir.DeleteFile(name) == SYS_OK;
     } else {
-      // Gone meanwhile, or unreadable: then removed only when empty.
+      // Gone meanwhile, or unreadable (or too deep): then removed only when
+      // empty, and what kept it from being read is the failure.
+      const DWORD why = SysGetLastError();
       done = error == SYS_ERROR_NOT_FOUND || (!keepAll && dir.RemoveDirectory(name) == SYS_OK);
+      if (!done) SysSetLastError(why);
     }
-    if (!done) ok = false;
+    if (!cause.Note(done)) ok = false;
   }
   return ok;
 }
@@ -111,9 +124,11 @@ bool DeleteTree(const char* path, int flags, const FileChoice& choice) {
     // unless flags 0 can remove it.
     return flags == 0 && error != SYS_ERROR_NOT_A_DIRECTORY && SysRemoveDirectory(directory.c_str()) == SYS_OK;
   }
-  bool ok = Sweep(top, (flags & DELETE_TREE_KEEP_ALL) != 0, choice);
-  if (flags != 0) return ok;
-  return SysRemoveDirectory(directory.c_str()) == SYS_OK;
+  Cause cause;
+  bool ok = Sweep(top, (flags & DELETE_TREE_KEEP_ALL) != 0, choice, cause);
+  if (flags == 0) ok = SysRemoveDirectory(directory.c_str()) == SYS_OK;
+  if (!ok && cause.code != 0) SysSetLastError(cause.code);
+  return ok;
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "platform/fsops.h"
 #include "platform/pathsys.h"
 #include "platform/safemove.h"
+#include "platform/syserror.h"
 #include "platform/sysinfo.h"
 #include "platform/tempname.h"
 
@@ -100,6 +101,17 @@ bool ExchangeInSteps(const std::string& fresh, const std::string& old, const std
   return false;
 }
 
+// Whether the rename may go on: a pipe, a device or a socket under either
+// name is no file to be renamed or replaced (a link is, as a name), and an
+// exchange swaps two files, never a file and a folder. Last error set.
+bool MayTakePlace(const std::string& fresh, const std::string& old, int flags) {
+  for (const std::string* name : {&fresh, &old}) {
+    const int kind = SysFileKind(name->c_str(), false);
+    if (kind == SYS_KIND_OTHER || (kind == SYS_KIND_FOLDER && (flags & RENAME_SAFE_EXCHANGE))) return false;
+  }
+  return true;
+}
+
 // Claims on the files of one replace, released when it ends.
 class ReplaceClaims {
  public:
@@ -138,7 +150,11 @@ bool RenameSafe(const Ch* newFile, const Ch* target, int flags, const Ch* patter
     targetName = built;
   }
   std::string old;
-  if (targetName.size() > kMaxTargetLength || !Narrow(targetName, old)) return false;
+  if (targetName.size() > kMaxTargetLength) {
+    SysSetLastError(SYS_ERROR_FILENAME_EXCED_RANGE);
+    return false;
+  }
+  if (!Narrow(targetName, old) || !MayTakePlace(fresh, old, flags)) return false;
   const std::string aside = SysTemporaryPath(old, kAsideSuffix);
   // Putting a file in its own place would end with it deleted, and so would
   // a new file that sits under the aside name, which is cleared first.
@@ -218,7 +234,7 @@ bool CopyBlocks(int in, int out, int64_t count, int64_t outAt) {
 // followed.
 bool WriteRewrite(const std::string& path, const std::string& temporary, int64_t offset, int64_t oldLength,
                   const void* data, int64_t newLength) {
-  int in = FdOpen(path.c_str(), FD_OPEN_READ | FD_OPEN_BINARY);
+  int in = FdOpen(path.c_str(), FD_OPEN_READ | FD_OPEN_BINARY | FD_OPEN_REGULAR_ONLY);
   if (in < 0) return false;
   SysDeleteFile(temporary.c_str());
   int out = FdOpen(temporary.c_str(), FD_OPEN_WRITE | FD_OPEN_CREATE | FD_OPEN_EXCLUSIVE | FD_OPEN_BINARY);
@@ -271,11 +287,13 @@ bool WriteSafe(const Ch* path, int64_t offset, int64_t oldLength, const void* da
   // and the link stays.
   Str<Ch> file(path);
   std::string named;
-  if (SysResolveLink(narrow.c_str(), named)) {
-    if (named.empty()) return false;
+  if (SysResolveLink(narrow.c_str(), named) && !named.empty()) {
     narrow = named;
     file = Widen<Ch>(named);
   }
+  // Only a regular file is rewritten (a link to nothing, a folder, a pipe or
+  // a device is refused with its own last error), before anything is opened.
+  if (SysFileKind(narrow.c_str()) != SYS_KIND_FILE) return false;
   // One rewrite of a file at a time: a second one would take the first one's
   // finished ".cf.tmp" for a leftover, and each would report the other's
   // outcome. The claim is kept until the new file is in place.

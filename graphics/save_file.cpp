@@ -1,8 +1,12 @@
 // The save helper of every image writer: write, flush, close, and only then
 // put the new file in the old one's place.
+#include <string>
+
 #include "files/stream.h"
 #include "graphics/writer.h"
 #include "platform/fileio.h"
+#include "platform/findfile.h"
+#include "platform/pathconv.h"
 #include "platform/replace.h"
 #include "platform/syserror.h"
 #include "platform/sysinfo.h"
@@ -34,11 +38,22 @@ int BeginReplace(const char* path, FdReplacement& replacement) {
 int BeginReplace(const wchar16* path, FdReplacement& replacement) {
   return FdBeginUnnamedReplaceW(path, replacement);
 }
-bool OpenInPlace(CFileStream& file, const char* path) {
-  return file.Open(path, STREAM_MODE_CREATE, false);
+// The open of a stream in create mode, for regular files only: a pipe
+// would wait for a reader, and a device is no picture file.
+int OpenInPlace(const char* path) {
+  const int flags = FD_OPEN_READWRITE | FD_OPEN_CREATE | FD_OPEN_TRUNCATE | FD_OPEN_BINARY | FD_OPEN_SHARE_ALL |
+                    FD_OPEN_REGULAR_ONLY;
+  int fd = FdOpen(path, flags);
+  if (fd == FD_ERROR_ACCESS && FdClearReadOnly(path)) fd = FdOpen(path, flags);
+  return fd;
 }
-bool OpenInPlace(CFileStream& file, const wchar16* path) {
-  return file.OpenW(path, STREAM_MODE_CREATE, false);
+int OpenInPlace(const wchar16* path) {
+  std::string utf8;
+  if (!PathToUtf8(path, utf8)) {
+    SysSetLastError(SYS_ERROR_INVALID_NAME);
+    return FD_ERROR_BAD_NAME;
+  }
+  return OpenInPlace(utf8.c_str());
 }
 
 // Calls a function that is to throw; should it return, a plain exception
@@ -54,19 +69,16 @@ void SaveImageFileT(const Char* path, const WriterFailures& failures, WriterBody
   if (path == nullptr || *path == 0) Raise(failures.openError);
   FdReplacement replacement;
   SysSetLastError(0);
-  const int fd = BeginReplace(path, replacement);
+  int fd = BeginReplace(path, replacement);
   // A picture another open holds stays as it is: the stream's own open, which
-  // shares with readers, must not write it in place instead.
-  const bool held = fd < 0 && SysGetLastError() == SYS_ERROR_SHARING_VIOLATION;
+  // shares with readers, must not write it in place instead; nor is a pipe
+  // or a device written.
+  const bool refused = fd == FD_ERROR_NOT_A_FILE || (fd < 0 && SysGetLastError() == SYS_ERROR_SHARING_VIOLATION);
+  if (fd < 0 && !refused) fd = OpenInPlace(path);
   CFileStream file(kSaveBufferSize);
-  const bool opened = fd >= 0 ? file.OpenCallbacks(fd, DescriptorRead, DescriptorClose,
-                                                   DescriptorWrite, DescriptorSeek)
-                              : !held && OpenInPlace(file, path);
-  if (!opened) {
-    if (fd >= 0) {
-      FdClose(fd);
-      FdAbandonReplace(replacement);
-    }
+  if (fd < 0 || !file.OpenCallbacks(fd, DescriptorRead, DescriptorClose, DescriptorWrite, DescriptorSeek)) {
+    if (fd >= 0) FdClose(fd);
+    FdAbandonReplace(replacement);
     Raise(failures.openError);
   }
   try {

@@ -277,6 +277,23 @@ bool SysIsRegularFile(const char* path) {
   return SysHostPath(path, host) && lstat(host.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+int SysFileKind(const char* path, bool followLinks) {
+  std::string host;
+  if (!SysHostPath(path, host)) {
+    NoPlace();
+    return SYS_KIND_NONE;
+  }
+  struct stat st;
+  if ((followLinks ? stat(host.c_str(), &st) : lstat(host.c_str(), &st)) != 0) {
+    Failed(errno, host);
+    return SYS_KIND_NONE;
+  }
+  if (S_ISREG(st.st_mode)) return SYS_KIND_FILE;
+  if (S_ISLNK(st.st_mode)) return SYS_KIND_LINK;
+  SysSetLastError(S_ISDIR(st.st_mode) ? SYS_ERROR_ACCESS : SYS_ERROR_CANT_ACCESS_FILE);
+  return S_ISDIR(st.st_mode) ? SYS_KIND_FOLDER : SYS_KIND_OTHER;
+}
+
 int SysGetTempPath(char* out, int size) {
   std::string folder = "/tmp/";
   const char* env = getenv("TMPDIR");

@@ -67,6 +67,13 @@ int SysMoveFile(const char* from, const char* to, bool replace);
 bool SysCopyPermissions(const char* source, const char* target);
 // True when path names a regular file (a link is not followed).
 bool SysIsRegularFile(const char* path);
+// What path names, links followed unless `followLinks` is false (a link is
+// then SYS_KIND_LINK). Every answer but SYS_KIND_FILE and SYS_KIND_LINK sets
+// the last error with which the file functions refuse it: 2 or 3 for
+// nothing (a link to nothing too), 5 for a folder, 1920 for a pipe, a device
+// or a socket (opening one could block or act on the device).
+enum : int { SYS_KIND_NONE, SYS_KIND_FILE, SYS_KIND_FOLDER, SYS_KIND_OTHER, SYS_KIND_LINK };
+int SysFileKind(const char* path, bool followLinks = true);
 // True when both paths name one existing file (links followed): the same
 // file under two spellings, or two hard links of it.
 bool SysSameFile(const char* first, const char* second);

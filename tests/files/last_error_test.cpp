@@ -2,10 +2,14 @@
 // platform call set.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <functional>
 
 #include "files/copyengine.h"
 #include "files/fileops.h"
+#include "files/path.h"
 #include "files/stream.h"
 #include "platform/sysinfo.h"
 #include "stream_test_util.h"
@@ -16,6 +20,12 @@ TEST(FileOperationsLastError, IsTheFailingCallsCode) {
   ScratchDir dir;
   WriteWholeFile(dir.File("s"), Bytes{1, 2, 3});
   const std::string s = dir.File("s"), none = dir.File("none"), deep = dir.File("missing/dir/t");
+  const std::string folder = dir.File("folder"), dangling = dir.File("dangling"), longName(4096, 'n');
+  ASSERT_EQ(::mkdir(folder.c_str(), 0777), 0);
+  ASSERT_EQ(::symlink(none.c_str(), dangling.c_str()), 0);
+  const auto copyOntoFolder = [&](DWORD flags) {
+    return CopyFileEngine(flags, s.c_str(), folder.c_str(), nullptr, nullptr, nullptr) == COPY_TARGET_UNWRITABLE;
+  };
   const struct {
     const char* what;
     std::function<bool()> fails;
@@ -48,6 +58,21 @@ TEST(FileOperationsLastError, IsTheFailingCallsCode) {
          CFileStream stream(4096);
          return !stream.Open(none.c_str(), STREAM_MODE_READ);
        }, 2},
+      {"rewrite a folder", [&] { return !WriteFileSafe(folder.c_str(), 0, 0, "x", 1, nullptr, 0); }, 5},
+      {"rewrite through a link to nothing", [&] { return !WriteFileSafe(dangling.c_str(), 0, 0, "x", 1, nullptr, 0); }, 2},
+      {"rewrite missing", [&] { return !WriteFileSafe(none.c_str(), 0, 0, "x", 1, nullptr, 0); }, 2},
+      {"rename onto a name over 4095 bytes", [&] { return !RenameFileSafe(s.c_str(), longName.c_str(), 0, nullptr, 0); },
+       206},
+      {"exchange a file with a folder",
+       [&] {
+         return !RenameFileSafe(s.c_str(), folder.c_str(), RENAME_SAFE_EXCHANGE, nullptr, 0) &&
+                !RenameFileSafe(folder.c_str(), s.c_str(), RENAME_SAFE_EXCHANGE, nullptr, 0) &&
+                GetPathType(folder.c_str()) == PATH_DIRECTORY && GetPathType(s.c_str()) == PATH_FILE;
+       },
+       5},
+      {"copy onto a folder", [&] { return copyOntoFolder(0); }, 5},
+      {"copy onto a folder via temporary", [&] { return copyOntoFolder(COPY_VIA_TEMPORARY); }, 5},
+      {"move onto a folder", [&] { return copyOntoFolder(COPY_MOVE); }, 5},
       {"stream over a folder", [&] {
          CFileStream stream(4096);
          return !stream.Open(dir.path().c_str(), STREAM_MODE_CREATE);

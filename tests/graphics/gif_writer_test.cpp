@@ -456,9 +456,8 @@ TEST(GifWriter, ReportsFilesThatCannotBeMadeOrWritten) {
             "Fehler beim Erzeugen der Datei");
   EXPECT_EQ(SaveImage((dir / "none/x.gif").c_str(), image, nullptr), -1);
   EXPECT_STREQ(GraphicsErrorText, "Fehler beim Erzeugen der Datei");
-  if (savetest::HaveDevFull()) {
-    EXPECT_EQ(GifErrorOf([&] { writer.Save("/dev/full", image); }), "Fehler beim Schreiben");
-  }
+  savetest::FullDisk full;
+  EXPECT_EQ(GifErrorOf([&] { writer.Save((dir / "full.gif").c_str(), image); }), "Fehler beim Schreiben");
 }
 
 // --- SaveImage ---

@@ -4,11 +4,17 @@
 // text, and none loses the older file or leaves a temporary behind.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
 #include <cstring>
 #include <string>
 
+#include "../time_limit.h"
+
 #include "graphics/globals.h"
 #include "graphics/save.h"
+#include "platform/sysinfo.h"
 #include "save_test_support.h"
 #include "save_writers.h"
 
@@ -27,28 +33,28 @@ void AbortAtOnce(const CImageComment*, DWORD, DWORD, DWORD, DWORD, BYTE* abort) 
 }
 
 TEST(SaveFailure, FullDiskGivesTheWriteErrorAtTheLastFlushAndMidWrite) {
-  if (!savetest::HaveDevFull()) GTEST_SKIP() << "no /dev/full";
   ScratchDir dir;
   for (const WriterCase& w : savetest::Writers()) {
     for (int size : {1, 1920}) {
       SCOPED_TRACE(testing::Message() << w.extension << " " << size);
       CGraphicsImage image;
       savetest::MakeSmoothImage(image, 32, size, size == 1 ? 1 : 1080);
-      const std::string link = dir / (std::string("full") + w.extension);
-      unlink(link.c_str());
-      ASSERT_EQ(symlink("/dev/full", link.c_str()), 0);
-      EXPECT_EQ(SaveImage(link.c_str(), image, "comment"), -1);
-      EXPECT_STREQ(GraphicsErrorText, w.writeText);
-      // The device itself, by the writer's own Save.
+      const std::string path = dir / (std::string("full") + w.extension);
+      {
+        savetest::FullDisk full;
+        EXPECT_EQ(SaveImage(path.c_str(), image, "comment"), -1);
+        EXPECT_STREQ(GraphicsErrorText, w.writeText);
+      }
+      // By the writer's own Save.
       std::unique_ptr<CImageWriter> writer = w.make();
       try {
-        writer->Save("/dev/full", image);
-        ADD_FAILURE() << "saved to /dev/full";
+        savetest::FullDisk full;
+        writer->Save(path.c_str(), image);
+        ADD_FAILURE() << "saved onto a full disk";
       } catch (const EGraphicsException& e) {
         EXPECT_STREQ(e.text, w.writeText);
         EXPECT_EQ(e.code, 0u);
       }
-      unlink(link.c_str());
       EXPECT_TRUE(dir.Names().empty());
     }
   }
@@ -77,6 +83,41 @@ TEST(SaveFailure, UnwritableFolderGivesTheOpenError) {
       const std::string sys = std::string("/sys/zelvaro") + w.extension;
       EXPECT_EQ(SaveImage(sys.c_str(), image, nullptr), -1);
       EXPECT_STREQ(GraphicsErrorText, w.openText);
+    }
+  }
+}
+
+// A pipe (or, for root, a character device with /dev/null's numbers) as
+// the target, named directly or through a link: every writer refuses it at
+// once with its open text and last error 1920, and the node stays. In a
+// child with a time limit, since opening a pipe would wait for a reader.
+TEST(SaveFailure, PipesAndDevicesAreRefusedAndLeftAsTheyWere) {
+  CGraphicsImage image;
+  savetest::MakeSmoothImage(image, 24, 4, 4);
+  for (bool device : {false, true}) {
+    if (device && geteuid() != 0) continue;  // mknod of a device needs root
+    ScratchDir dir;
+    for (const WriterCase& w : savetest::Writers()) {
+      SCOPED_TRACE(testing::Message() << (device ? "device " : "pipe ") << w.extension);
+      const std::string node = dir / (std::string("node") + w.extension);
+      const std::string link = dir / (std::string("link") + w.extension);
+      ASSERT_EQ(device ? mknod(node.c_str(), S_IFCHR | 0666, makedev(1, 3)) : mkfifo(node.c_str(), 0666), 0);
+      ASSERT_EQ(symlink(node.c_str(), link.c_str()), 0);
+      const int child = timelimit::RunWithin(20, [&] {
+        for (const std::string& path : {node, link}) {
+          if (SaveImage(path.c_str(), image, nullptr) != -1 || std::strcmp(GraphicsErrorText, w.openText) != 0 ||
+              SysGetLastError() != 1920)
+            return 1;
+        }
+        return 0;
+      });
+      EXPECT_EQ(child, 0);
+      struct stat st;
+      ASSERT_EQ(lstat(node.c_str(), &st), 0);
+      EXPECT_TRUE(device ? S_ISCHR(st.st_mode) && st.st_rdev == makedev(1, 3) : S_ISFIFO(st.st_mode));
+      EXPECT_EQ(dir.Names().size(), 2u);
+      unlink(link.c_str());
+      unlink(node.c_str());
     }
   }
 }

@@ -21,6 +21,7 @@
 
 #include "files/stream.h"
 #include "graphics/image.h"
+#include "platform/fsops.h"
 #include "test_images.h"
 
 namespace savetest {
@@ -133,10 +134,12 @@ class FailingStream {
   CFileStream stream_;
 };
 
-// /dev/full accepts opening and refuses every write with "no space".
-inline bool HaveDevFull() {
-  return access("/dev/full", W_OK) == 0;
-}
+// The next write to a file fails as on a full disk (saves refuse device
+// nodes such as /dev/full), for as long as the object lives.
+struct FullDisk {
+  FullDisk() { SysInjectFault(SysFault::Write, 0); }
+  ~FullDisk() { SysClearFaults(); }
+};
 
 // Runs `body` in a child process and returns its exit status (or -1). The
 // child drops to uid/gid 65534 first when `nobody` is set, and runs with the

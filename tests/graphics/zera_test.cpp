@@ -509,9 +509,11 @@ TEST(ZeraWriter, ReportsProgressAndStopsOnAbort) {
 TEST(ZeraWriter, FailuresGiveTheWriteAndOpenTexts) {
   CGraphicsImage image;
   savetest::MakeRandomImage(image, 32, 30, 20, 2);
-  if (savetest::HaveDevFull()) {
+  {
+    ScratchDir dir;
+    savetest::FullDisk full;
     CTlsWriter writer;
-    EXPECT_EQ(Thrown<ETlsFileWriteError>([&] { writer.Save("/dev/full", image); }), kWriteError);
+    EXPECT_EQ(Thrown<ETlsFileWriteError>([&] { writer.Save((dir / "full.zera").c_str(), image); }), kWriteError);
   }
   EXPECT_EQ(SaveImage("/nonexistent-folder/x.zera", image, nullptr), -1);
   EXPECT_STREQ(GraphicsErrorText, kOpenError);
