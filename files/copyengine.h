@@ -47,9 +47,11 @@ enum : int {
 // owner, or one in a folder that refuses new files, is written in place. A
 // failed or cancelled copy leaves no partial target behind; without
 // COPY_VIA_TEMPORARY it removes an old target too. Only regular files are
-// copied: a pipe, a device or a socket (or a link to one) is refused as
-// source (-3) and as target (-2) with last error 1920, never waited for nor
-// written; a folder as target gives -2 with last error 5.
+// copied: a pipe, a device or a socket is refused as source (-3) and as
+// target (-2) with last error 1920, never waited for nor written, and so is
+// one a link names where the copy would read or write through the link (a
+// move, or the rename that ends COPY_VIA_TEMPORARY, takes a link as a name);
+// a folder as target gives -2 with last error 5.
 int CopyFileEngine(DWORD flags, const char* source, const char* target, void* counter, void* sizeOut,
                    const BYTE* cancel);
 int CopyFileEngineW(DWORD flags, const wchar16* source, const wchar16* target, void* counter, void* sizeOut,
