@@ -125,8 +125,8 @@ TEST(SafeRewriteRace, ReplaceAfterTheRenameKeepsTheFirstBackup) {
   }
 }
 
-// A tree copy stopped just before it names its new file or renames it over
-// the old one, while the target's subfolder is swapped for a link to a
+// A tree copy (or move) stopped just before it names its new file or
+// renames it over the old one, while the target's subfolder is swapped for a link to a
 // folder outside: the file lands in the folder the walk opened, and nothing
 // outside the tree changes.
 TEST(SafeRewriteRace, TreeCopyWritesOnlyIntoTheFoldersItOpened) {
@@ -134,7 +134,8 @@ TEST(SafeRewriteRace, TreeCopyWritesOnlyIntoTheFoldersItOpened) {
   const struct {
     DWORD flags;
     bool (*at)(const __ptrace_syscall_info&);
-  } cases[] = {{0, IsLink}, {0, IsRename}, {COPY_VIA_TEMPORARY, IsRename}, {TREE_CLEAR_TARGET, IsLink}};
+  } cases[] = {{0, IsLink}, {0, IsRename}, {COPY_VIA_TEMPORARY, IsRename}, {COPY_MOVE, IsRename},
+               {TREE_CLEAR_TARGET, IsLink}};
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << std::hex << c.flags << (c.at == IsLink ? " link" : " rename"));
     ScratchDir dir, outside;
