@@ -98,14 +98,20 @@ LONG HeldTemporary::Write(const std::string& path, const std::string& bytes) {
   MakeParents(path);
   temp_ = NameFor(path);
   for (;;) {
-    fd_ = ::open(temp_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd_ < 0) return FromErrno(errno, ERROR_WRITE_FAULT);
+    // A link or anything but a plain file under that name is not written through.
+    fd_ = ::open(temp_.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    if (fd_ < 0) return errno == ELOOP ? ERROR_ACCESS_DENIED : FromErrno(errno, ERROR_WRITE_FAULT);
+    struct stat held {}, named {};
+    if (::fstat(fd_, &held) != 0 || !S_ISREG(held.st_mode)) {
+      ::close(fd_);
+      fd_ = -1;
+      return ERROR_ACCESS_DENIED;
+    }
     while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
     }
     // Another writer may have given it its final name while this one waited.
-    struct stat held {}, named {};
-    if (::fstat(fd_, &held) == 0 && ::stat(temp_.c_str(), &named) == 0 &&
-        held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
+    if (::lstat(temp_.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+        held.st_ino == named.st_ino) {
       break;
     }
     ::close(fd_);

@@ -376,7 +376,8 @@ int main(int argc, char** argv) {
   for (int k = 0; k < sizes.keys; ++k) {
     for (int v = 0; v < sizes.valuesPerKey; ++v) {
       const size_t at = (static_cast<size_t>(k) * sizes.valuesPerKey + v) * 16;
-      ok &= std::string(&read[at], 16) == Data(k, v) && std::string(&bareRead[at], 16) == Data(k, v);
+      ok &= std::string(&read[at], 16) == Data(k, v) &&
+            std::string(&bareRead[at], 16) == Data(k, v);
     }
     RegCloseKey(keys[k]);
   }

@@ -125,9 +125,8 @@ TEST_F(RegistryDiskTest, SpaceOfALargeValueIsGivenBackWhenItGoes) {
                         Case{"written over", size_t{16} << 20, false}}) {
     ASSERT_EQ(InEndingProcess([&] {
                 HKEY key = Key("Software\\Large");
-                if (Put(key, "small", "kept") != 0 || Put(key, "large", std::string(c.size, 'x')) != 0) {
-                  return 1;
-                }
+                if (Put(key, "small", "kept") != 0) return 1;
+                if (Put(key, "large", std::string(c.size, 'x')) != 0) return 1;
                 const LONG rc = c.deleted ? RegDeleteValueA(key, "large") : Put(key, "large", "y");
                 return rc == 0 ? 0 : 2;
               }),
@@ -158,7 +157,8 @@ constexpr const char* kFirstSchema =
     "PRAGMA application_id = 1514952274; PRAGMA user_version = 1;"
     // HKEY_CURRENT_USER\Old: "b" written before "a", text kept in 16 bits.
     "INSERT INTO keys VALUES (7, 2, x'4F6C64', x'4F4C44');"
-    "INSERT INTO vals VALUES (7, x'41', x'61', 4, x'07000000', 5), (7, x'42', x'62', 1, x'68006900', 2);";
+    "INSERT INTO vals VALUES (7, x'41', x'61', 4, x'07000000', 5),"
+    " (7, x'42', x'62', 1, x'68006900', 2);";
 
 TEST_F(RegistryDiskTest, StoreOfTheFirstSchemaIsConvertedWhole) {
   RemoveStore();
@@ -210,6 +210,40 @@ TEST_F(RegistryDiskTest, OldFileTakenOverIsRenamedByTheNextOpenWhenItsMakerDied)
   EXPECT_EQ(ReadFile(old_ + ".imported"), file);
   Reload();
   EXPECT_EQ(SqlInt("SELECT count(*) FROM facts"), 0);
+}
+
+// What lies under a saved file's temporary name: a leftover of a killed
+// save is written over; a link is never written through.
+TEST_F(RegistryDiskTest, SavedKeyFileTakesItsNameOnlyWhole) {
+  const std::string file = dir_ + "/saved.key";
+  const std::string temp = dir_ + "/.saved.key.tmp";
+  const std::string victim = dir_ + "/victim";
+  HKEY key = Key("Software\\Saved");
+  ASSERT_EQ(Put(key, "v", "1"), 0);
+  struct Case {
+    const char* what;
+    bool link;  // else a leftover file
+    LONG result;
+  };
+  for (const Case& c : {Case{"leftover", false, ERROR_SUCCESS},
+                        Case{"link", true, ERROR_ACCESS_DENIED}}) {
+    std::filesystem::remove(file);
+    WriteFile(victim, "keep");
+    if (c.link) {
+      ASSERT_EQ(symlink(victim.c_str(), temp.c_str()), 0);
+    } else {
+      WriteFile(temp, "left by a killed save");
+    }
+    EXPECT_EQ(RegSaveKeyA(key, file.c_str(), nullptr), c.result) << c.what;
+    EXPECT_EQ(std::filesystem::exists(file), c.result == ERROR_SUCCESS) << c.what;
+    EXPECT_EQ(std::filesystem::is_symlink(temp), c.link) << c.what;
+    EXPECT_EQ(ReadFile(victim), "keep") << c.what;
+    std::filesystem::remove(temp);
+  }
+  EXPECT_EQ(RegSaveKeyA(key, file.c_str(), nullptr), ERROR_SUCCESS);
+  EXPECT_EQ(RegSaveKeyA(key, file.c_str(), nullptr), ERROR_ALREADY_EXISTS);
+  EXPECT_FALSE(std::filesystem::exists(temp));
+  RegCloseKey(key);
 }
 
 // A replace killed at any moment leaves the key whole, old or new, and its
