@@ -69,13 +69,16 @@ bool StillNamed(int fd, int folder, const std::string& name) {
 void ClearLeftovers(const FdReplacement& r) {
   for (int n = 0; n < kTemporaryNumbers; ++n) {
     const std::string name = TemporaryName(r, n);
-    int fd = ::openat(r.folder, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0 && errno == EACCES) fd = ::openat(r.folder, name.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
+    struct stat held;
+    if (::fstatat(r.folder, name.c_str(), &held, AT_SYMLINK_NOFOLLOW) != 0) {
       if (errno == ENOENT) return;
       continue;
     }
-    struct stat held;
+    // Only a regular file is opened: opening a device can act on it.
+    if (!S_ISREG(held.st_mode)) continue;
+    int fd = ::openat(r.folder, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0 && errno == EACCES) fd = ::openat(r.folder, name.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) continue;
     if (::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && Guard(fd) && StillNamed(fd, r.folder, name))
       ::unlinkat(r.folder, name.c_str(), 0);
     ::close(fd);
