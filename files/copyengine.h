@@ -66,10 +66,13 @@ enum : int {
 };
 
 // Puts newFile in target's place: the old target is kept under a second
-// name, target + ".rf.tmp" (a hard link, or a copy where the file system
-// refuses links; a stale one of that name goes first), and newFile replaces
-// the target in one rename, so the target's name always holds the whole old
-// or the whole new file. The aside name is then deleted, or made a numbered
+// name, target + ".rf.tmp" (cut to fit one folder entry; a hard link, or a
+// copy where the file system refuses links), and newFile replaces the target
+// in one rename, so the target's name always holds the whole old or the
+// whole new file. One left by a killed call goes first when it holds only
+// the target's content; old content in it first becomes a backup by pattern
+// (when that fails, so does the call) or, without a pattern, stays, the
+// target then being replaced without a second name. The aside name is then deleted, or made a numbered
 // backup by MakeBackupFile with pattern (at least one backup; the backup's
 // '*' is the target's name). With RENAME_SAFE_EXCHANGE the two names are
 // swapped in one step (in steps where the file system cannot, the old file
@@ -84,11 +87,11 @@ bool RenameFileSafeW(const wchar16* newFile, const wchar16* target, int flags, c
 
 // Replaces the oldLength bytes at offset of the file at path by newLength
 // bytes of data (an oldLength beyond the end is cut to it). Whatever the
-// lengths, the whole file is written anew to path + ".cf.tmp" (made
-// exclusively, with the old file's owner and mode), which RenameFileSafe
-// then puts in place (with pattern and count for the backup). Through a
-// symbolic link the file it names is rewritten, beside itself, and the link
-// stays. False, with the file as it was, for negative arguments, an offset
+// lengths, the whole file is written anew to path + ".cf.tmp" (cut to fit
+// one folder entry, made exclusively, with the old file's owner and mode),
+// which RenameFileSafe then puts in place (with pattern and count for the
+// backup). Through a symbolic link the file it names is rewritten, beside
+// itself, and the link stays. False, with the file as it was, for negative arguments, an offset
 // beyond the end, or any failure: a missing file or a link to nothing (last
 // error 2 or 3), a folder or a read-only file (5), a pipe, a device or a
 // socket (1920, never opened), another rewrite or rename of the file under
