@@ -91,11 +91,11 @@ bool RenameFileSafeW(const wchar16* newFile, const wchar16* target, int flags, c
 // one folder entry, made exclusively, with the old file's owner and mode),
 // which RenameFileSafe then puts in place (with pattern and count for the
 // backup). Through a symbolic link the file it names is rewritten, beside
-// itself, and the link stays. False, with the file as it was, for negative arguments, an offset
-// beyond the end, or any failure: a missing file or a link to nothing (last
-// error 2 or 3), a folder or a read-only file (5), a pipe, a device or a
-// socket (1920, never opened), another rewrite or rename of the file under
-// way (32).
+// itself, and the link stays. False, with the file as it was, for negative
+// arguments, an offset beyond the end, or any failure: a missing file or a
+// link to nothing (last error 2 or 3), a folder or a read-only file (5), a
+// pipe, a device or a socket (1920, never opened), another rewrite or rename
+// of the file under way (32).
 bool WriteFileSafe(const char* path, int64_t offset, int64_t oldLength, const void* data, int64_t newLength,
                    const char* pattern, int count);
 bool WriteFileSafeW(const wchar16* path, int64_t offset, int64_t oldLength, const void* data, int64_t newLength,
