@@ -151,12 +151,12 @@ class Bare {
     ok &= Run(set, SQLITE_DONE);
     return Run(stmts_[1], SQLITE_DONE) && ok;
   }
-  // A read into the caller's buffer, as RegQueryValueExA runs it.
+  // A read of type and data into the caller's buffer, as RegQueryValueExA runs it.
   bool Get(int64_t key, const std::string& folded, BYTE* out, DWORD* size) {
     sqlite3_stmt* get = stmts_[4];
     sqlite3_bind_int64(get, 1, key);
     sqlite3_bind_blob64(get, 2, folded.data(), folded.size(), SQLITE_TRANSIENT);
-    bool ok = sqlite3_step(get) == SQLITE_ROW;
+    bool ok = sqlite3_step(get) == SQLITE_ROW && sqlite3_column_int64(get, 0) == REG_BINARY;
     const auto n = static_cast<DWORD>(sqlite3_column_bytes(get, 1));
     ok &= n <= *size;
     if (ok) std::memcpy(out, sqlite3_column_blob(get, 1), n);
