@@ -20,7 +20,8 @@ inline constexpr int64_t FILETIME_TICKS_PER_SECOND = 10000000;
 bool WriteFileData(const char* path, const void* data, int64_t size, bool append);
 bool WriteFileDataW(const wchar16* path, const void* data, int64_t size, bool append);
 // Reads at most size - 2 bytes and puts a 16-bit zero behind them; the count
-// read. A failed open empties the buffer and gives 0.
+// read. A failed open empties the buffer and gives 0: a pipe, a device or a
+// socket (or a link to one) is refused with last error 1920, never waited for.
 int64_t ReadFileData(const char* path, void* buffer, int64_t size);
 int64_t ReadFileDataW(const wchar16* path, void* buffer, int64_t size);
 
@@ -101,7 +102,9 @@ bool DeleteDirectoryTreeW(const wchar16* directory, int flags);
 bool DeleteOldFiles(const char* directory, int flags, int64_t age, const char* patterns);
 bool DeleteOldFilesW(const wchar16* directory, int flags, int64_t age, const wchar16* patterns);
 
-// True when both files exist, have the same size and the same bytes.
+// True when both files exist, have the same size and the same bytes; a
+// pipe, a device or a socket (or a link to one) is refused with last error
+// 1920, never waited for nor read without end.
 bool CompareFileContents(const char* first, const char* second);
 bool CompareFileContentsW(const wchar16* first, const wchar16* second);
 

@@ -16,9 +16,11 @@ namespace {
 using fileops_detail::kChunk;
 using fileops_detail::WriteAll;
 
-// Only regular files are written: a pipe would wait for a reader, and a
-// device is no file to be replaced.
+// Only regular files are written or read: a pipe would wait for its other
+// end, and a device is no file to be replaced (or read to its end: /dev/zero
+// has none).
 constexpr int kWriteFlags = FD_OPEN_WRITE | FD_OPEN_CREATE | FD_OPEN_BINARY | FD_OPEN_REGULAR_ONLY;
+constexpr int kReadFlags = FD_OPEN_READ | FD_OPEN_BINARY | FD_OPEN_REGULAR_ONLY;
 
 bool Append(const char* path, const void* data, int64_t size) {
   int fd = FdOpen(path, kWriteFlags);
@@ -63,7 +65,7 @@ int64_t ReadInto(const char* path, void* buffer, int64_t size) {
   out[0] = 0;
   if (size >= 2) out[1] = 0;
   if (size < 3 || path == nullptr) return 0;
-  int fd = FdOpen(path, FD_OPEN_READ | FD_OPEN_BINARY);
+  int fd = FdOpen(path, kReadFlags);
   if (fd < 0) return 0;
   int64_t room = size - 2, count = 0;
   while (count < room) {
@@ -81,9 +83,9 @@ int64_t ReadInto(const char* path, void* buffer, int64_t size) {
 
 bool SameContents(const char* first, const char* second) {
   if (first == nullptr || second == nullptr) return false;
-  int a = FdOpen(first, FD_OPEN_READ | FD_OPEN_BINARY);
+  int a = FdOpen(first, kReadFlags);
   if (a < 0) return false;
-  int b = FdOpen(second, FD_OPEN_READ | FD_OPEN_BINARY);
+  int b = FdOpen(second, kReadFlags);
   if (b < 0) {
     FdClose(a);
     return false;

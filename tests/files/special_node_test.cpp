@@ -1,8 +1,9 @@
-// Pipes and device nodes where a file is expected: every writer and copy
-// refuses them, as target and as source, before it writes a byte or
-// replaces a name, with last error 1920 and the node left as it was; a tree
-// copy passes over them and copies the rest. Each call runs in a child with
-// a time limit, since an open of a pipe would wait for its other end.
+// Pipes and device nodes where a file is expected: every writer, reader and
+// copy refuses them, as target and as source, before it reads or writes a
+// byte or replaces a name, with last error 1920 and the node left as it
+// was; a tree copy passes over them and copies the rest. Each call runs in a
+// child with a time limit, since an open of a pipe would wait for its other
+// end.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -54,11 +55,19 @@ TEST(SpecialNodes, AreRefusedAsTargetAndSourceAndLeftAsTheyWere) {
     ScratchDir dir;
     const std::string node = dir.File("node"), file = dir.File("file"), free = dir.File("free");
     const std::string src = dir.File("src"), dst = dir.File("dst"), other = dir.File("other");
+    const std::string link = dir.File("link");
+    const std::u16string wideLink(link.begin(), link.end()), wideFile(file.begin(), file.end());
+    ASSERT_EQ(::symlink(node.c_str(), link.c_str()), 0);
     fs::create_directories(other);
     WriteWholeFile(other + "/p", Bytes{'o'});
     const char* s = file.c_str();
     const char* n = node.c_str();
     const char* f = free.c_str();
+    // A read refused leaves the buffer emptied and counts nothing.
+    const auto readsNothing = [](auto read) {
+      char buffer[4] = {'a', 'b', 'c', 'd'};
+      return read(buffer) == 0 && buffer[0] == 0 && buffer[1] == 0;
+    };
     const struct {
       const char* what;
       std::function<bool()> refused;
@@ -68,6 +77,14 @@ TEST(SpecialNodes, AreRefusedAsTargetAndSourceAndLeftAsTheyWere) {
         {"WriteFileSafe with backup", [&] { return !WriteFileSafe(n, 0, 0, "x", 1, "*.bak", 2); }, 1920},
         {"WriteFileData", [&] { return !WriteFileData(n, "x", 1, false); }, 1920},
         {"WriteFileData appending", [&] { return !WriteFileData(n, "x", 1, true); }, 1920},
+        {"ReadFileData", [&] { return readsNothing([&](char* b) { return ReadFileData(n, b, 4); }); }, 1920},
+        {"ReadFileDataW through a link",
+         [&] { return readsNothing([&](char* b) { return ReadFileDataW(wideLink.c_str(), b, 4); }); }, 1920},
+        // Two /dev/null nodes, both empty, once compared as equal.
+        {"CompareFileContents with itself", [&] { return !CompareFileContents(n, n); }, 1920},
+        {"CompareFileContents second", [&] { return !CompareFileContents(s, n); }, 1920},
+        {"CompareFileContentsW through a link",
+         [&] { return !CompareFileContentsW(wideLink.c_str(), wideFile.c_str()); }, 1920},
         {"RenameFileSafe onto", [&] { return !RenameFileSafe(s, n, 0, nullptr, 0); }, 1920},
         {"RenameFileSafe from", [&] { return !RenameFileSafe(n, f, 0, nullptr, 0); }, 1920},
         {"RenameFileSafe exchange", [&] { return !RenameFileSafe(s, n, RENAME_SAFE_EXCHANGE, nullptr, 0); }, 1920},
