@@ -5,7 +5,7 @@ the same pixels and the JPEG to within 30 dB PSNR of them; ImageMagick's
 identify must show the formula as the PNG's comment. A formula that does not
 compile must fail and leave no file. A bad argument is named before the
 usage; charts of extreme values keep the curve inside the frame and the
-labels outside it; text goes in and out as UTF-8; a failed save says why; the
+labels outside it and apart; text goes in and out as UTF-8; a failed save says why; the
 usage lists every format SaveImage writes. A missing tool skips (exit 77),
 except under CI.
 """
@@ -76,6 +76,21 @@ def picture_errors(image):
         errors.append("a label or the title is cut at the picture's edge")
     if label_rows(image.crop((0, bottom + 1, w, h)), 0, w) < 1:
         errors.append("no x label")
+    # x labels apart: every run of label columns (gaps under 4 pixels
+    # joined) is one label: centred on its tick, or moved in from the
+    # picture's edge over its one tick.
+    ticks = [x for x in range(w) if px[x, bottom + 2] == AXIS]
+    ink = [x for x in range(w) if any(px[x, y] == LABEL for y in range(bottom + 8, h))]
+    runs = []
+    for x in ink:
+        if runs and x - runs[-1][1] < 4:
+            runs[-1][1] = x
+        else:
+            runs.append([x, x])
+    centred = lambda a, b: any(abs(a + b - 2 * t) <= 4 for t in ticks)
+    at_edge = lambda a, b: (a <= 4 or b >= w - 5) and sum(a <= t <= b for t in ticks) == 1
+    if not all(centred(a, b) or at_edge(a, b) for a, b in runs):
+        errors.append(f"x labels run into each other: {runs} over ticks {ticks}")
     return errors
 
 
@@ -97,6 +112,8 @@ EXTREMES = [
     ("Y = X", "1000000", "1000000.001", 640, 400),
     ("Y = -1e300*X", "-9.995", "9.995", 640, 400),
     ("Y = sin(X)*X + 1e300*X*X + 12345.678", "-10", "10", 120, 80),
+    ("Y = X", "-1e-300", "-0.9e-300", 120, 80),  # x labels wider than their spacing
+    ("Y = (X == 0) ? 3 : 0/0", "-1", "1", 121, 80),  # one value, a dot
 ]
 
 # Arguments refused before anything is drawn, and what the message names.

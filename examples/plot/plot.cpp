@@ -186,11 +186,19 @@ void DrawGrid(CGraphicsImage& image, const Plot& plot, const std::vector<Tick>& 
               const std::vector<Tick>& yticks) {
   image.SetTextWriter(PixelWriterPlain, kLabel, 0);
   image.hAlign = 0;
+  // Labels wider than the space between ticks (long numbers in narrow
+  // pictures) would run into each other: one that would come closer than
+  // 8 pixels to the last one drawn is left out.
+  int labelEnd = -8;
   for (const Tick& t : xticks) {
     const int x = plot.Px(t.value);
     image.DrawLine(x, plot.top, x, plot.bottom - 1, kGrid, PixelWriterPlain, true);
     image.DrawLine(x, plot.bottom, x, plot.bottom + 4, kAxis, PixelWriterPlain, true);
-    LabelAt(image, x - TextWidth(image, t.text.c_str()) / 2, plot.bottom + 6, t.text.c_str());
+    const int width = TextWidth(image, t.text.c_str());
+    const int at = std::max(2, std::min(x - width / 2, image.width - 2 - width));
+    if (at < labelEnd + 8) continue;
+    image.DrawText(at, plot.bottom + 6, t.text.c_str());
+    labelEnd = at + width;
   }
   for (const Tick& t : yticks) {
     const int y = plot.Py(t.value);
@@ -237,15 +245,23 @@ bool Clip(double& x0, double& y0, double& x1, double& y1, double xlo, double ylo
 }
 
 // The curve through samples spread evenly over the plot area, broken
-// wherever the formula has no value, kept inside the frame: a smooth line's edge pixels fall at most on the frame, which is
-// drawn over it afterwards.
+// wherever the formula has no value, kept inside the frame: a smooth line's
+// edge pixels fall at most on the frame, which is drawn over it afterwards.
+// A value with none beside it is drawn as a dot, as no line reaches it.
 void DrawCurve(CGraphicsImage& image, const Plot& plot, const std::vector<double>& ys) {
-  for (size_t i = 1; i < ys.size(); ++i) {
-    const double a = ys[i - 1], b = ys[i];
-    if (std::isnan(a) || std::isnan(b)) continue;
-    const double step = double(plot.right - 1 - plot.left) / double(ys.size() - 1);
-    double x0 = plot.left + step * double(i - 1), y0 = plot.Fy(a), x1 = plot.left + step * double(i),
+  const double step = double(plot.right - 1 - plot.left) / double(ys.size() - 1);
+  for (size_t i = 0; i < ys.size(); ++i) {
+    if (std::isnan(ys[i])) continue;
+    size_t from = i;
+    if (i > 0 && !std::isnan(ys[i - 1])) {
+      from = i - 1;
+    } else if (i + 1 < ys.size() && !std::isnan(ys[i + 1])) {
+      continue;  // the line to the next value starts here
+    }
+    const double a = ys[from], b = ys[i];
+    double x0 = plot.left + step * double(from), y0 = plot.Fy(a), x1 = plot.left + step * double(i),
            y1 = plot.Fy(b);
+    if (from == i) x0 -= 1, x1 += 1;
     if (!Clip(x0, y0, x1, y1, plot.left + 1, plot.top + 1, plot.right - 2, plot.bottom - 2))
       continue;
     image.DrawSmoothLine(int(std::lround(x0)), int(std::lround(y0)), int(std::lround(x1)),
