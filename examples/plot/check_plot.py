@@ -5,9 +5,9 @@ the same pixels and the JPEG to within 30 dB PSNR of them; ImageMagick's
 identify must show the formula as the PNG's comment. A formula that does not
 compile must fail and leave no file. A bad argument is named before the
 usage; charts of extreme values keep the curve inside the frame and the
-labels outside it and apart; text goes in and out as UTF-8; a failed save says why; the
-usage lists every format SaveImage writes. A missing tool skips (exit 77),
-except under CI.
+labels outside it and apart; text goes in and out as UTF-8; a failed save
+says why; the usage lists every format SaveImage writes. A missing tool skips
+(exit 77), except under CI.
 """
 import math
 import os
