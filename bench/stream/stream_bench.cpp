@@ -155,11 +155,22 @@ int main(int argc, char** argv) {
   if (args.Plain(0, nullptr) == nullptr) {
     const char* tmp = std::getenv("TMPDIR");
     made = std::string(tmp != nullptr && *tmp != 0 ? tmp : "/tmp") + "/zelvaro-bench-stream-XXXXXX";
-    if (mkdtemp(&made[0]) == nullptr) return 2;
+    if (mkdtemp(&made[0]) == nullptr) {
+      std::perror(made.c_str());
+      return 2;
+    }
   }
   std::string dir = made.empty() ? args.Plain(0, nullptr) : made;
   const std::string ours = dir + "/zelvaro-bench-stream.bin";
   const std::string theirs = dir + "/zelvaro-bench-stdio.bin";
+  // A folder that cannot take the files is named here, not after the data
+  // is made and by a bare status.
+  std::FILE* probe = std::fopen(ours.c_str(), "wb");
+  if (probe == nullptr) {
+    std::perror(ours.c_str());
+    return 2;
+  }
+  std::fclose(probe);
   const std::vector<char> data = Pattern(check ? (1u << 20) + 77 : 64u << 20);
   const int rounds = check ? 1 : 5;
   bool ok = true;
