@@ -147,6 +147,17 @@ def check_limits_and_labels(plot, folder, Image):
         with Image.open(path) as image:
             errors += [f"{formula} {lo} {hi} {width}x{height}: {e}"
                        for e in picture_errors(image.convert("RGB"))]
+    # Values a few subnormals apart: the curve's flat runs stay off the frame.
+    path = os.path.join(folder, "steps.png")
+    subprocess.run([plot, "Y = X", path, "-5e-324", "5e-324", "120", "80"], capture_output=True)
+    with Image.open(path) as image:
+        image = image.convert("RGB")
+        px = image.load()
+        left, top, right, bottom = frame(image)
+        drawn = sum(any(px[x, y] not in (WHITE, AXIS, LABEL) and px[x, y][2] > px[x, y][0] + 40
+                        for y in range(top + 1, bottom)) for x in range(left + 1, right))
+        if drawn < (right - left) * 3 // 4:
+            errors.append(f"Y = X over two subnormals: curve in {drawn} of {right - left} columns")
     return errors
 
 

@@ -401,7 +401,10 @@ int main(int argc, char** argv) {
     lo = std::max(lo - pad, -kMax);
     hi = std::min(hi + pad, kMax);
   }
-  const double margin = Axis::Of(lo, hi).Part(0.05);
+  // At least the smallest double: 5% of a span of a few subnormals rounds
+  // to 0, which would lay the highest and lowest values on the frame.
+  const double margin =
+      std::max(Axis::Of(lo, hi).Part(0.05), std::numeric_limits<double>::denorm_min());
   const Axis yaxis = Axis::Of(std::max(lo - margin, -kMax), std::min(hi + margin, kMax));
 
   CGraphicsImage image;
