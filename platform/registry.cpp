@@ -26,7 +26,7 @@ void ReleaseAfterFork() { made->lock.unlock(); }
 void CloseAtExit() {
   std::lock_guard<std::mutex> guard(made->lock);
   made->closeAtExit = false;
-  made->db.Close();
+  made->db.CloseWhole();
 }
 
 }  // namespace
@@ -282,7 +282,7 @@ void RegistryUseStoreFile(const char* path) {
   std::lock_guard<std::mutex> guard(s.lock);
   s.chosenPath = path != nullptr;
   s.path = path != nullptr ? path : "";
-  s.db.Close();
+  s.db.CloseWhole();
   ++s.generation;  // handles of the store left behind
 }
 

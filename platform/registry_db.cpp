@@ -138,6 +138,25 @@ void Database::Close() {
   db_ = nullptr;
 }
 
+// The last connection to close writes the journal into the store file and
+// removes it, but processes closing at the same moment each see another
+// still open and all leave it. So each writes the journal into the store
+// first, waiting only for another process's checkpoint, not for readers or
+// writers: a process inside a transaction is alive and closes later.
+void Database::CloseWhole() {
+  if (IsOpen() && writeError_ == ERROR_SUCCESS) {
+    sqlite3_busy_timeout(db_, 0);
+    for (int waited = 0; waited < kBusyTimeoutMs; ++waited) {
+      int log = -1, written = -1;
+      const int rc =
+          sqlite3_wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_TRUNCATE, &log, &written);
+      if (rc != SQLITE_BUSY || log >= 0) break;  // -1: another checkpoint held the journal
+      ::usleep(1000);
+    }
+  }
+  Close();
+}
+
 LONG Database::ErrorOf(int rc) const {
   const int err = db_ != nullptr ? sqlite3_system_errno(db_) : 0;
   switch (rc & 0xFF) {

@@ -42,6 +42,8 @@ class Database {
   // `path`; `readFault` non-zero makes the store unusable with that error.
   void Open(const std::string& path, LONG readFault);
   void Close();
+  // Close, once the journal is written into the store file.
+  void CloseWhole();
   bool IsOpen() const;
 
   // Why the store was found empty: 0, ERROR_BADDB when a malformed store or

@@ -115,6 +115,41 @@ TEST_F(RegistryDiskTest, StoreFileAloneHoldsEverythingOnceTheWritersHaveEnded) {
   RegCloseKey(key);
 }
 
+// A writer that ends while another process has the store open is not the
+// last to close; when that other process is then killed (or ends at the
+// same moment), no close is left to write the journal into the store file.
+TEST_F(RegistryDiskTest, StoreFileAloneHoldsEverythingWhenTheLastOpenerIsKilled) {
+  platform::RegistryUseStoreFile((dir_ + "/elsewhere.db").c_str());
+  int gate[2];
+  ASSERT_EQ(pipe(gate), 0);
+  const pid_t holder = fork();
+  if (holder == 0) {
+    platform::RegistryUseStoreFile(path_.c_str());
+    Get(HKEY_CURRENT_USER, "none");
+    (void)!write(gate[1], "o", 1);
+    pause();
+  }
+  char byte;
+  ASSERT_EQ(read(gate[0], &byte, 1), 1);
+  EXPECT_EQ(InEndingProcess([] {
+              HKEY key = Key("Software\\Copy");
+              for (int i = 0; i < 200; ++i) {
+                if (Put(key, std::to_string(i), "x") != 0) return 1;
+              }
+              return 0;
+            }),
+            0);
+  kill(holder, SIGKILL);
+  Reap(holder);
+  close(gate[0]);
+  close(gate[1]);
+  const std::string copy = dir_ + "/copy/registry.db";
+  std::filesystem::create_directories(dir_ + "/copy");
+  std::filesystem::copy_file(path_, copy);
+  platform::RegistryUseStoreFile(copy.c_str());
+  EXPECT_EQ(ValueCount(Key("Software\\Copy")), 200u);
+}
+
 TEST_F(RegistryDiskTest, SpaceOfALargeValueIsGivenBackWhenItGoes) {
   struct Case {
     const char* what;
