@@ -218,8 +218,6 @@ LONG Database::Connect(const std::string& path, bool empty) {
     sqlite3_busy_timeout(db_, kBusyTimeoutMs);
     if (empty) rc = sqlite3_exec(db_, kFileSettings, nullptr, nullptr, nullptr);
   }
-  // Its first statement that reads the file shows a file that is no database.
-  if (rc == SQLITE_OK) rc = sqlite3_exec(db_, kTuning, nullptr, nullptr, nullptr);
   if (rc == SQLITE_OK) return ERROR_SUCCESS;
   const LONG error = db_ != nullptr ? ErrorOf(rc) : ERROR_OUTOFMEMORY;
   Close();
@@ -370,6 +368,10 @@ void Database::Open(const std::string& path, LONG readFault) {
       int version = 0;
       writeError_ = Connect(path, empty);
       if (writeError_ == ERROR_SUCCESS) writeError_ = Check(&version);
+      // Set up (and so turned to WAL) only once known to be a store this
+      // program can use: a later program's store or a foreign file stays as
+      // it is.
+      if (writeError_ == ERROR_SUCCESS) writeError_ = Exec(kTuning);
       if (writeError_ == ERROR_SUCCESS && version != kSchemaVersion) writeError_ = Initialize(path);
       if (writeError_ == ERROR_SUCCESS) Tidy(path);
       if (writeError_ != ERROR_BADDB || attempt > 0) break;

@@ -218,16 +218,19 @@ TEST_F(RegistryDiskTest, StoreOfTheFirstSchemaIsConvertedWhole) {
 }
 
 TEST_F(RegistryDiskTest, StoreOfALaterSchemaIsLeftAsItIs) {
-  ASSERT_EQ(Put(HKEY_CURRENT_USER, "v", "1"), 0);
-  Reload();
-  Sql("PRAGMA user_version = 3");
-  const std::string before = ReadFile(path_);
-  EXPECT_EQ(platform::RegistryLoadError(), ERROR_REVISION_MISMATCH);
-  EXPECT_EQ(Put(HKEY_CURRENT_USER, "w", "2"), ERROR_REVISION_MISMATCH);
-  EXPECT_EQ(Get(HKEY_CURRENT_USER, "v"), "<fail>");
-  Reload();
-  EXPECT_TRUE(ReadFile(path_) == before);
-  EXPECT_FALSE(std::filesystem::exists(path_ + ".bad"));
+  for (const char* journal : {"WAL", "DELETE"}) {
+    RemoveStore();
+    ASSERT_EQ(Put(HKEY_CURRENT_USER, "v", "1"), 0);
+    Reload();
+    Sql(std::string("PRAGMA user_version = 3; PRAGMA journal_mode = ") + journal);
+    const std::string before = ReadFile(path_);
+    EXPECT_EQ(platform::RegistryLoadError(), ERROR_REVISION_MISMATCH) << journal;
+    EXPECT_EQ(Put(HKEY_CURRENT_USER, "w", "2"), ERROR_REVISION_MISMATCH) << journal;
+    EXPECT_EQ(Get(HKEY_CURRENT_USER, "v"), "<fail>") << journal;
+    Reload();
+    EXPECT_TRUE(ReadFile(path_) == before) << journal;
+    EXPECT_FALSE(std::filesystem::exists(path_ + ".bad")) << journal;
+  }
 }
 
 // Killed after the import's commit and before renaming the old file, a
