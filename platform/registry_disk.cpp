@@ -11,6 +11,7 @@
 #include <cstdlib>
 
 #include "platform/registry_db.h"
+#include "platform/tempname.h"
 
 namespace platform::registry_detail {
 
@@ -90,7 +91,8 @@ LONG ReadWholeFile(const std::string& path, std::string* out) {
 std::string HeldTemporary::NameFor(const std::string& path) {
   const size_t slash = path.rfind('/');
   const size_t base = slash == std::string::npos ? 0 : slash + 1;
-  return path.substr(0, base) + "." + path.substr(base) + ".tmp";
+  // Cut to fit one folder entry, however long the caller's name is.
+  return path.substr(0, base) + SysTemporaryName(".", path.substr(base), ".tmp");
 }
 
 LONG HeldTemporary::Write(const std::string& path, const std::string& bytes) {

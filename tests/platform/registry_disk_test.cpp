@@ -284,6 +284,32 @@ TEST_F(RegistryDiskTest, SavedKeyFileTakesItsNameOnlyWhole) {
   RegCloseKey(key);
 }
 
+// The temporary of a file whose name takes a whole folder entry is cut to fit.
+TEST_F(RegistryDiskTest, KeyFilesOfTheLongestNamesAreSavedAndReplaced) {
+  HKEY software = Key("Software");
+  HKEY key = Key("Software\\Long");
+  ASSERT_EQ(Put(key, "v", "1"), 0);
+  const std::string folder = dir_ + "/long";
+  for (size_t length : {size_t{249}, size_t{250}, size_t{255}}) {
+    std::filesystem::create_directory(folder);
+    const std::string saved = folder + "/" + std::string(length, 's');
+    const std::string old = folder + "/" + std::string(length, 'o');
+    EXPECT_EQ(RegSaveKeyA(key, saved.c_str(), nullptr), ERROR_SUCCESS) << length;
+    EXPECT_EQ(RegReplaceKeyA(software, "Long", saved.c_str(), old.c_str()), ERROR_SUCCESS)
+        << length;
+    size_t files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+      ++files;
+      EXPECT_NE(entry.path().filename().string()[0], '.') << length;
+    }
+    EXPECT_EQ(files, 2u) << length;
+    EXPECT_EQ(ReadFile(old), ReadFile(saved)) << length;
+    std::filesystem::remove_all(folder);
+  }
+  RegCloseKey(key);
+  RegCloseKey(software);
+}
+
 // A replace killed at any moment leaves the key whole, old or new, and its
 // old content under the caller's name only beside the new; the retry works.
 TEST_F(RegistryDiskTest, ReplaceKilledAtAnyMomentNeverBlocksItsRetry) {
