@@ -69,7 +69,7 @@ def picture_errors(image):
             break
     if not curve and not errors:
         errors.append("no curve inside the frame")
-    if label_rows(image, 0, left) < 2:
+    if label_rows(image.crop((0, 0, left, bottom + 6)), 0, left) < 2:
         errors.append("fewer than two y labels")
     band = range(h - 24, h)
     if any(px[w - 1, y] == LABEL or px[0, y] == LABEL for y in list(band) + list(range(top))):

@@ -105,8 +105,9 @@ double TickCount(double lo, double hi, double step) {
 double TickStep(const Axis& axis, int count) {
   const double raw = axis.Part(1.0 / (count < 2 ? 2 : count));
   const double power = std::pow(10.0, std::floor(std::log10(raw)));
-  // Ranges of a few of the smallest subnormals have no finer power of ten.
-  if (!(power > 0)) return axis.Part(1.0);
+  // Ranges of a few of the smallest subnormals have no finer power of ten:
+  // the step is then a multiple of the smallest double.
+  if (!(power > 0)) return std::max(raw, std::numeric_limits<double>::denorm_min());
   // The first of 1, 2, 5, 10 times power not below raw, unless it leaves
   // fewer than two ticks: then the last below raw (at most range / 2).
   double below = power;
