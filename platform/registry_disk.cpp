@@ -114,7 +114,11 @@ LONG HeldTemporary::Write(const std::string& path, const std::string& bytes) {
     // Another writer may have given it its final name while this one waited.
     if (::lstat(temp_.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
         held.st_ino == named.st_ino) {
-      break;
+      if (named.st_nlink == 1) break;
+      // A hard link was put there: writing would change the file it names.
+      ::close(fd_);
+      fd_ = -1;
+      return ERROR_ACCESS_DENIED;
     }
     ::close(fd_);
   }

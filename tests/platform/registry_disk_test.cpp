@@ -258,23 +258,27 @@ TEST_F(RegistryDiskTest, SavedKeyFileTakesItsNameOnlyWhole) {
   const std::string victim = dir_ + "/victim";
   HKEY key = Key("Software\\Saved");
   ASSERT_EQ(Put(key, "v", "1"), 0);
+  enum Kind { kLeftover, kSymlink, kHardLink };
   struct Case {
     const char* what;
-    bool link;  // else a leftover file
+    Kind kind;
     LONG result;
   };
-  for (const Case& c : {Case{"leftover", false, ERROR_SUCCESS},
-                        Case{"link", true, ERROR_ACCESS_DENIED}}) {
+  for (const Case& c : {Case{"leftover", kLeftover, ERROR_SUCCESS},
+                        Case{"link", kSymlink, ERROR_ACCESS_DENIED},
+                        Case{"hard link", kHardLink, ERROR_ACCESS_DENIED}}) {
     std::filesystem::remove(file);
     WriteFile(victim, "keep");
-    if (c.link) {
+    if (c.kind == kSymlink) {
       ASSERT_EQ(symlink(victim.c_str(), temp.c_str()), 0);
+    } else if (c.kind == kHardLink) {
+      ASSERT_EQ(link(victim.c_str(), temp.c_str()), 0);
     } else {
       WriteFile(temp, "left by a killed save");
     }
     EXPECT_EQ(RegSaveKeyA(key, file.c_str(), nullptr), c.result) << c.what;
     EXPECT_EQ(std::filesystem::exists(file), c.result == ERROR_SUCCESS) << c.what;
-    EXPECT_EQ(std::filesystem::is_symlink(temp), c.link) << c.what;
+    EXPECT_EQ(std::filesystem::exists(temp), c.kind != kLeftover) << c.what;
     EXPECT_EQ(ReadFile(victim), "keep") << c.what;
     std::filesystem::remove(temp);
   }
