@@ -30,9 +30,10 @@
 // first); a malformed one is moved aside to "registry.dat.bad" and nothing
 // of it taken over.
 //
-// Each process closes the store as it ends; the last to close writes the
-// journal into the database and removes it, so whenever no process has the
-// store open the database file alone holds all of it. A store of the
+// Each process writes the journal into the database as it closes the store
+// at its end, and the last to close removes it, so whenever no process has
+// the store open the database file alone holds all of it (after a kill:
+// once the next process has opened and closed it). A store of the
 // earlier schema is converted when first opened; one of a later schema is
 // left unchanged, its changes failing with ERROR_REVISION_MISMATCH.
 #pragma once
@@ -141,8 +142,9 @@ LONG RegQueryInfoKeyA(HKEY key, DWORD* subKeys, DWORD* maxSubKeyLen, DWORD* valu
 
 // A key with everything below it saved to a file of its own, which must not
 // exist yet (ERROR_ALREADY_EXISTS). Text is saved in its 8-bit form. The
-// file is written under a hidden temporary beside it (".file.tmp") and
-// named only once whole.
+// file is written under a hidden temporary beside it (".file.tmp", cut to
+// fit where the name is long; a link there is refused with
+// ERROR_ACCESS_DENIED) and named only once whole.
 LONG RegSaveKeyA(HKEY key, const char* file, const void* security);
 // A saved file becomes the new subkey subKey (ERROR_ALREADY_EXISTS when the
 // subkey exists), all of it or nothing. A file that is no saved key gives
