@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "../time_limit.h"
 #include "files/copyengine.h"
 #include "files/fileops.h"
 #include "platform/fsops.h"
@@ -80,7 +81,7 @@ TEST_F(SafeFiles, RenameReplacesTheTargetAndDropsOrKeepsTheOld) {
 // backup older than this call's, even when this call then fails.
 TEST_F(SafeFiles, RenameFinishesTheBackupAKilledCallLeft) {
   const struct {
-    const char* aside;  // "=": a hard link of the target
+    const char* aside;  // "=": a hard link of the target; "|": a pipe
     const char* pattern;
     bool freshMissing, replaced;
     Names after;
@@ -92,17 +93,23 @@ TEST_F(SafeFiles, RenameFinishesTheBackupAKilledCallLeft) {
       {"old", "*.bak", false, true, {"doc", "doc.bak.0", "doc.bak.1"}, nullptr},
       {"old", "*.bak", true, false, {"doc", "doc.bak.0"}, nullptr},
       {"old", "none/*.bak", false, false, {"doc", "doc.rf.tmp"}, "old"},  // no backup can be made
+      {"|", nullptr, false, true, {"doc"}, nullptr},  // holds no content, and is never opened
   };
   for (const auto& c : cases) {
     for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) std::filesystem::remove(entry.path());
     const std::string target = Put("doc", "O"), fresh = c.freshMissing ? dir_.File("new") : Put("new", "N");
     if (c.aside[0] == '=') {
       ASSERT_EQ(::link(target.c_str(), dir_.File("doc.rf.tmp").c_str()), 0);
+    } else if (c.aside[0] == '|') {
+      ASSERT_EQ(::mkfifo(dir_.File("doc.rf.tmp").c_str(), 0666), 0);
     } else {
       Put("doc.rf.tmp", c.aside);
     }
-    EXPECT_EQ(RenameFileSafe(fresh.c_str(), target.c_str(), RENAME_SAFE_DELETE_ON_FAILURE, c.pattern, 3),
-              c.replaced);
+    // In a child with a time limit: opening a pipe would wait for a writer.
+    EXPECT_EQ(timelimit::RunWithin(20, [&] {
+                return int(RenameFileSafe(fresh.c_str(), target.c_str(), RENAME_SAFE_DELETE_ON_FAILURE, c.pattern, 3));
+              }),
+              int(c.replaced));
     EXPECT_EQ(Listing(), c.after) << c.aside;
     EXPECT_EQ(Read("doc"), c.replaced ? "N" : "O");
     if (c.kept) { EXPECT_EQ(Read("doc.rf.tmp"), c.kept); }
