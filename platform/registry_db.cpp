@@ -216,6 +216,10 @@ LONG Database::Connect(const std::string& path, bool empty) {
   int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
   if (rc == SQLITE_OK) {
     sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+    // Until the file is known to be a store this program uses, closing
+    // writes no journal into it: a later program's store stays byte for
+    // byte, and a spoilt one is kept aside as it was found.
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
     if (empty) rc = sqlite3_exec(db_, kFileSettings, nullptr, nullptr, nullptr);
   }
   if (rc == SQLITE_OK) return ERROR_SUCCESS;
@@ -373,7 +377,10 @@ void Database::Open(const std::string& path, LONG readFault) {
       // it is.
       if (writeError_ == ERROR_SUCCESS) writeError_ = Exec(kTuning);
       if (writeError_ == ERROR_SUCCESS && version != kSchemaVersion) writeError_ = Initialize(path);
-      if (writeError_ == ERROR_SUCCESS) Tidy(path);
+      if (writeError_ == ERROR_SUCCESS) {
+        sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 0, nullptr);
+        Tidy(path);
+      }
       if (writeError_ != ERROR_BADDB || attempt > 0) break;
       // Not a store of ours: kept aside whole, with its journal.
       Close();

@@ -218,17 +218,32 @@ TEST_F(RegistryDiskTest, StoreOfTheFirstSchemaIsConvertedWhole) {
 }
 
 TEST_F(RegistryDiskTest, StoreOfALaterSchemaIsLeftAsItIs) {
-  for (const char* journal : {"WAL", "DELETE"}) {
+  struct Case {
+    const char* journal;
+    bool left;  // the later program died with changes in its journal
+  };
+  for (const Case& c : {Case{"WAL", false}, Case{"DELETE", false}, Case{"WAL", true}}) {
+    const std::string journal = c.journal + std::string(c.left ? " left" : "");
     RemoveStore();
     ASSERT_EQ(Put(HKEY_CURRENT_USER, "v", "1"), 0);
     Reload();
-    Sql(std::string("PRAGMA user_version = 3; PRAGMA journal_mode = ") + journal);
-    const std::string before = ReadFile(path_);
+    Sql(std::string("PRAGMA user_version = 3; PRAGMA journal_mode = ") + c.journal);
+    if (c.left) {
+      ASSERT_EQ(Reap(Spawn([&] {
+                  sqlite3* db = nullptr;
+                  sqlite3_open(path_.c_str(), &db);
+                  return sqlite3_exec(db, "INSERT INTO facts VALUES ('later', 1)", nullptr,
+                                      nullptr, nullptr);
+                })),
+                0);
+      ASSERT_TRUE(std::filesystem::exists(path_ + "-wal"));
+    }
+    const std::string before = ReadFile(path_) + ReadFile(path_ + "-wal");
     EXPECT_EQ(platform::RegistryLoadError(), ERROR_REVISION_MISMATCH) << journal;
     EXPECT_EQ(Put(HKEY_CURRENT_USER, "w", "2"), ERROR_REVISION_MISMATCH) << journal;
     EXPECT_EQ(Get(HKEY_CURRENT_USER, "v"), "<fail>") << journal;
     Reload();
-    EXPECT_TRUE(ReadFile(path_) == before) << journal;
+    EXPECT_TRUE(ReadFile(path_) + ReadFile(path_ + "-wal") == before) << journal;
     EXPECT_FALSE(std::filesystem::exists(path_ + ".bad")) << journal;
   }
 }
