@@ -51,7 +51,8 @@ enum : int {
 // target (-2) with last error 1920, never waited for nor written, and so is
 // one a link names where the copy would read or write through the link (a
 // move, or the rename that ends COPY_VIA_TEMPORARY, takes a link as a name);
-// a folder as target gives -2 with last error 5.
+// a folder as target gives -2 with last error 5 (267 with
+// COPY_FAIL_IF_EXISTS).
 int CopyFileEngine(DWORD flags, const char* source, const char* target, void* counter, void* sizeOut,
                    const BYTE* cancel);
 int CopyFileEngineW(DWORD flags, const wchar16* source, const wchar16* target, void* counter, void* sizeOut,
@@ -70,11 +71,12 @@ enum : int {
 // copy where the file system refuses links), and newFile replaces the target
 // in one rename, so the target's name always holds the whole old or the
 // whole new file. One left by a killed call goes first when it holds only
-// the target's content; old content in it first becomes a backup by pattern
-// (when that fails, so does the call) or, without a pattern, stays, the
-// target then being replaced without a second name. The aside name is then deleted, or made a numbered
-// backup by MakeBackupFile with pattern (at least one backup; the backup's
-// '*' is the target's name). With RENAME_SAFE_EXCHANGE the two names are
+// the target's content (or is a pipe, a device or a socket, never opened);
+// old content in it first becomes a backup by pattern (when that fails, so
+// does the call) or, without a pattern, stays, the target then being
+// replaced without a second name. The aside name is then deleted, or made a
+// numbered backup by MakeBackupFile with pattern (at least one backup; the
+// backup's '*' is the target's name). With RENAME_SAFE_EXCHANGE the two names are
 // swapped in one step (in steps where the file system cannot, the old file
 // waiting under newFile + ".rf.tmp"). A target starting with '*' is the new
 // file's name with that extension. False, with the target as it was, when
