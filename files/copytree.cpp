@@ -195,7 +195,10 @@ class TreeWalk {
       Fail(from, COPY_SOURCE_UNREADABLE, false);
       return;
     }
-    if ((flags_ & TREE_ONLY_NEWER) && GetPathType(b.c_str()) == PATH_FILE &&
+    // Only a file is up to date: a pipe or device on either side goes to the
+    // engine, which refuses it, so that it is reported instead of passed over.
+    if ((flags_ & TREE_ONLY_NEWER) && SysFileKind(a.c_str()) == SYS_KIND_FILE &&
+        SysFileKind(b.c_str()) == SYS_KIND_FILE &&
         CompareFileTimeValues(a.c_str(), b.c_str(), FILE_TIME_LAST_WRITE, FILE_TIME_COMPARE_SECONDS) <= 0)
       return;
     DWORD engine = (flags_ & kEngineBits) | COPY_KEEP_COUNTER;

@@ -103,6 +103,9 @@ TEST(SpecialNodes, AreRefusedAsTargetAndSourceAndLeftAsTheyWere) {
         {"tree onto a node", [&] { return CopyDirectoryTree(0, other.c_str(), src.c_str(), nullptr) == -2; }, kAny},
         {"tree onto a node via temporary",
          [&] { return CopyDirectoryTree(COPY_VIA_TEMPORARY, other.c_str(), src.c_str(), nullptr) == -2; }, kAny},
+        // The node is newer than the file: still no copy of it, so a failure.
+        {"tree onto a node, only newer",
+         [&] { return CopyDirectoryTree(TREE_ONLY_NEWER, other.c_str(), src.c_str(), nullptr) == -2; }, kAny},
     };
     for (const auto& c : cases) {
       SCOPED_TRACE(std::string(device ? "device: " : "pipe: ") + c.what);
