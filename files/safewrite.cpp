@@ -48,13 +48,16 @@ bool BackUp(const wchar16* source, const wchar16* pattern, int flags, int count,
 // target does not hold: old content that a call killed between its rename
 // and its backup left there. Its own target under a second name (a call
 // killed before its rename) holds nothing else, and a pipe, a device or a
-// socket under the aside name holds no content. Neither name is opened to
-// compare unless it is a file: a pipe would hold the call until a writer came.
+// socket under the aside name holds no content. A target that is a link to
+// no file (to nothing, a folder or a pipe) holds none of it. Neither name is
+// opened to compare unless it is a file: a pipe would hold the call until a
+// writer came.
 bool HoldsOldContent(const std::string& old, const std::string& aside) {
   if (SysFileKind(aside.c_str()) != SYS_KIND_FILE) return false;
-  const int kind = SysFileKind(old.c_str());
-  return kind == SYS_KIND_OTHER || (kind == SYS_KIND_FILE && !SysSameFile(old.c_str(), aside.c_str()) &&
-                                    !CompareFileContents(old.c_str(), aside.c_str()));
+  const int name = SysFileKind(old.c_str(), false);
+  if (name == SYS_KIND_NONE || name == SYS_KIND_FOLDER) return false;
+  return SysFileKind(old.c_str()) != SYS_KIND_FILE ||
+         (!SysSameFile(old.c_str(), aside.c_str()) && !CompareFileContents(old.c_str(), aside.c_str()));
 }
 
 // Gives the old target its aside name as well, so that the one rename that

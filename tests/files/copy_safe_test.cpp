@@ -86,6 +86,7 @@ TEST_F(SafeFiles, RenameFinishesTheBackupAKilledCallLeft) {
     bool freshMissing, replaced;
     Names after;
     const char* kept;  // doc.rf.tmp afterwards
+    bool linkToNothing = false;  // the target a link to nothing, as a new file that was one leaves it
   } cases[] = {
       {"=", nullptr, false, true, {"doc"}, nullptr},
       {"O", nullptr, false, true, {"doc"}, nullptr},
@@ -94,10 +95,14 @@ TEST_F(SafeFiles, RenameFinishesTheBackupAKilledCallLeft) {
       {"old", "*.bak", true, false, {"doc", "doc.bak.0"}, nullptr},
       {"old", "none/*.bak", false, false, {"doc", "doc.rf.tmp"}, "old"},  // no backup can be made
       {"|", nullptr, false, true, {"doc"}, nullptr},  // holds no content, and is never opened
+      {"old", nullptr, false, true, {"doc", "doc.rf.tmp"}, "old", true},
   };
   for (const auto& c : cases) {
     for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) std::filesystem::remove(entry.path());
     const std::string target = Put("doc", "O"), fresh = c.freshMissing ? dir_.File("new") : Put("new", "N");
+    if (c.linkToNothing) {
+      ASSERT_TRUE(::unlink(target.c_str()) == 0 && ::symlink("nowhere", target.c_str()) == 0);
+    }
     if (c.aside[0] == '=') {
       ASSERT_EQ(::link(target.c_str(), dir_.File("doc.rf.tmp").c_str()), 0);
     } else if (c.aside[0] == '|') {
