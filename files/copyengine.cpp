@@ -119,7 +119,8 @@ int OpenTarget(DWORD flags, const std::string& path) {
 // so a process killed on the way leaves the old target whole (or no target).
 // Where no such file can be made (a target of another owner, a folder we
 // may not add to) the target itself is written, as the flags allow; a pipe
-// or device is neither.
+// or device is neither, nor is a target cut where a full disk refused the
+// new file.
 int OpenReplacement(DWORD flags, const std::string& target, FdReplacement& replacement, bool& replacing) {
   replacing = false;
   if (!MayReplace(flags, target)) return FD_ERROR_ACCESS;
@@ -131,7 +132,7 @@ int OpenReplacement(DWORD flags, const std::string& target, FdReplacement& repla
     replacing = true;
     return fd;
   }
-  return fd == FD_ERROR_NOT_A_FILE ? fd : OpenTarget(flags, target);
+  return FdReplaceRefused(fd) ? fd : OpenTarget(flags, target);
 }
 
 // The copy loop: COPY_OK, COPY_CANCELLED, COPY_READ_FAILED or COPY_WRITE_FAILED.

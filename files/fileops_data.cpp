@@ -42,7 +42,7 @@ bool Rewrite(const char* path, const void* data, int64_t size) {
   }
   FdReplacement replacement;
   int fd = FdBeginReplace(path, replacement);
-  if (fd == FD_ERROR_NOT_A_FILE) return false;
+  if (FdReplaceRefused(fd)) return false;
   if (fd < 0) {
     // Files that cannot be replaced are written in place.
     fd = FdOpen(path, kWriteFlags | FD_OPEN_TRUNCATE);

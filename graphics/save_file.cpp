@@ -72,8 +72,9 @@ void SaveImageFileT(const Char* path, const WriterFailures& failures, WriterBody
   int fd = BeginReplace(path, replacement);
   // A picture another open holds stays as it is: the stream's own open, which
   // shares with readers, must not write it in place instead; nor is a pipe
-  // or a device written.
-  const bool refused = fd == FD_ERROR_NOT_A_FILE || (fd < 0 && SysGetLastError() == SYS_ERROR_SHARING_VIOLATION);
+  // or a device written, nor an old picture cut where the disk had no room
+  // for the new one.
+  const bool refused = FdReplaceRefused(fd) || (fd < 0 && SysGetLastError() == SYS_ERROR_SHARING_VIOLATION);
   if (fd < 0 && !refused) fd = OpenInPlace(path);
   CFileStream file(kSaveBufferSize);
   if (fd < 0 || !file.OpenCallbacks(fd, DescriptorRead, DescriptorClose, DescriptorWrite, DescriptorSeek)) {

@@ -44,6 +44,7 @@ enum : int {
   FD_ERROR_BAD_NAME = -5,      // the name cannot be spelt for the host
   FD_ERROR_SHARING = -6,       // another open of the file refuses this one
   FD_ERROR_NOT_A_FILE = -7,    // a pipe, device or socket (FD_OPEN_REGULAR_ONLY); last error 1920
+  FD_ERROR_NO_ROOM = -8,       // the disk, the quota or the open-file table is full
 };
 
 // Origins of FdSeek.

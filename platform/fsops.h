@@ -136,6 +136,7 @@ enum class SysFault : unsigned {
   Unnamed,          // FdBeginUnnamedReplace finds no unnamed files
   NoReplace,        // SysMoveFile without replace finds no rename that refuses to replace
   List,             // SysListDirectory and SysDirectory::List give SYS_ERROR_ACCESS
+  Temporary,        // a replacement's named temporary finds the disk full
   Count
 };
 // The call of op after `skip` further calls fails once; the others behave

@@ -93,10 +93,14 @@ void ClearLeftovers(const FdReplacement& r) {
 int CreateTemporary(FdReplacement& r) {
   for (int n = 0, tries = 0; n < kTemporaryNumbers && tries < 4 * kTemporaryNumbers; ++tries) {
     r.temporary = TemporaryName(r, n);
-    int fd;
-    do {
-      fd = ::openat(r.folder, r.temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    } while (fd < 0 && errno == EINTR);
+    int fd = -1;
+    if (SysTakeFault(SysFault::Temporary)) {
+      errno = ENOSPC;
+    } else {
+      do {
+        fd = ::openat(r.folder, r.temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      } while (fd < 0 && errno == EINTR);
+    }
     if (fd >= 0) {
       int rc;
       do {
@@ -237,6 +241,13 @@ void TakeOver(int fd, const struct stat& st) {
   ::fchmod(fd, st.st_mode & 07777);
 }
 
+// A folder that refuses new names leaves only the in-place write; but where
+// the disk or the descriptors ran out, writing in place would cut the old
+// file first and then most likely fail to write the new one.
+bool NoRoom(int error) {
+  return error == ENOSPC || error == EDQUOT || error == EMFILE || error == ENFILE || error == ENOMEM;
+}
+
 int Begin(const char* path, FdReplacement& replacement, bool unnamed) {
   struct stat st;
   bool exists = false;
@@ -261,8 +272,10 @@ int Begin(const char* path, FdReplacement& replacement, bool unnamed) {
       }
     }
   }
+  int why = 0;
   if (fd < 0) {
     fd = CreateTemporary(replacement);
+    why = fd < 0 ? errno : 0;
     // The guard shares the open file and so its lock.
     replacement.guard = fd < 0 ? -1 : ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
     if (fd >= 0 && replacement.guard < 0) {
@@ -274,7 +287,7 @@ int Begin(const char* path, FdReplacement& replacement, bool unnamed) {
   }
   if (fd < 0) {
     Reset(replacement);
-    return -1;
+    return NoRoom(why) ? FD_ERROR_NO_ROOM : -1;
   }
   if (exists) TakeOver(fd, st);
   return fd;

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "platform/fileio.h"
 #include "platform/types.h"
 
 struct FdReplacement {
@@ -37,7 +38,10 @@ struct FdReplacement {
 // (read-write, close-on-exec; the permission bits of an existing target carry
 // over, and its owner where the process may set it). Returns
 // FD_ERROR_NOT_A_FILE (last error 1920) for a pipe, a device or a socket,
-// which is neither replaced nor written. Returns -1 when the target is to be
+// which is neither replaced nor written, and FD_ERROR_NO_ROOM (last error
+// set) when no temporary could be made for want of space or descriptors,
+// where writing in place would lose the old file. FdReplaceRefused tells
+// both apart from -1. Returns -1 when the target is to be
 // written in place instead (FdOpen with FD_OPEN_REGULAR_ONLY): it is a
 // folder, a dangling symbolic link, it belongs to another user and is not
 // writable, or its folder refuses a temporary file; also when another open
@@ -45,6 +49,7 @@ struct FdReplacement {
 // open is then refused the same way. The old target stays held until the
 // commit or the abandon, so no other open takes it in between.
 int FdBeginReplace(const char* path, FdReplacement& replacement);
+inline bool FdReplaceRefused(int fd) { return fd == FD_ERROR_NOT_A_FILE || fd == FD_ERROR_NO_ROOM; }
 int FdBeginReplaceW(const wchar16* path, FdReplacement& replacement);
 // The same with a temporary file that has no name until the commit gives it
 // the target's (where the file system offers such files; elsewhere a named

@@ -3,7 +3,11 @@
 
 #include <sys/stat.h>
 
+#include "files/copyengine.h"
 #include "files/fileops.h"
+#include "platform/fsops.h"
+#include "platform/syserror.h"
+#include "platform/sysinfo.h"
 #include "stream_test_util.h"
 
 namespace {
@@ -58,6 +62,37 @@ TEST(WriteFileData, FailsWithoutTouchingTheTarget) {
   while (struct dirent* e = ::readdir(d)) count += e->d_name[0] != '.';
   ::closedir(d);
   EXPECT_EQ(count, 1);
+}
+
+// A full disk that refuses the temporary must not turn a rewrite into one
+// in place, which cuts the old file before the new one is written.
+TEST(WriteFileData, FullDiskLeavesTheOldFileWhole) {
+  ScratchDir dir;
+  const Bytes old{'o', 'l', 'd'};
+  WriteWholeFile(dir.File("source"), Bytes{'n', 'e', 'w', '!'});
+  const struct {
+    const char* name;
+    bool (*write)(const std::string& target, const std::string& source);
+  } writes[] = {
+      {"WriteFileData", [](const std::string& t, const std::string&) { return WriteFileData(t.c_str(), "new!", 4, false); }},
+      {"CopyFileEngine", [](const std::string& t, const std::string& s) {
+         return CopyFileEngine(0, s.c_str(), t.c_str(), nullptr, nullptr, nullptr) == COPY_OK;
+       }},
+  };
+  for (const auto& w : writes) {
+    SCOPED_TRACE(w.name);
+    const std::string target = dir.File("target");
+    WriteWholeFile(target, old);
+    SysInjectFault(SysFault::Unnamed, 0);
+    SysInjectFault(SysFault::Temporary, 0);
+    SysSetLastError(0);
+    EXPECT_FALSE(w.write(target, dir.File("source")));
+    EXPECT_EQ(SysGetLastError(), SYS_ERROR_DISK_FULL);
+    SysClearFaults();
+    EXPECT_EQ(ReadWholeFile(target), old);
+    EXPECT_TRUE(w.write(target, dir.File("source")));  // room again
+    EXPECT_EQ(ReadWholeFile(target), (Bytes{'n', 'e', 'w', '!'}));
+  }
 }
 
 TEST(ReadFileData, KeepsTwoBytesForTheTerminator) {

@@ -150,6 +150,19 @@ TEST(SaveReplace, WritableFileInAFolderThatRefusesNewFilesIsWrittenInPlace) {
   EXPECT_EQ(dir.Names(), std::vector<std::string>{"shared.bmp"});
 }
 
+TEST(SaveReplace, PictureIsNotCutWhenNoTemporaryFindsRoom) {
+  ScratchDir dir;
+  CGraphicsImage image;
+  ASSERT_TRUE(image.Create(24, 2, 2, 0x00FF00, nullptr));
+  savetest::WriteBytes(dir / "full.bmp", {'o', 'l', 'd'});
+  SysInjectFault(SysFault::Unnamed, 0);
+  SysInjectFault(SysFault::Temporary, 0);
+  EXPECT_EQ(SaveImage((dir / "full.bmp").c_str(), image, nullptr), SAVE_IMAGE_FAILED);
+  SysClearFaults();
+  EXPECT_EQ(ReadBytes(dir / "full.bmp"), (std::vector<unsigned char>{'o', 'l', 'd'}));
+  EXPECT_EQ(dir.Names(), std::vector<std::string>{"full.bmp"});
+}
+
 TEST(SaveReplace, SixteenBitNamesReachTheDiskAsUtf8) {
   ScratchDir dir;
   CGraphicsImage image;
