@@ -11,7 +11,9 @@
 //   facts(name, value): what the store knows about itself; "old file": the
 //        older store file beside it was taken over ("imported") or found
 //        malformed ("bad") when the store was made, and still waits to be
-//        renamed so (the row goes once it is).
+//        renamed so (the row goes once it is); "rename " and a temporary's
+//        host path (bytes): a replace committed, and the temporary holding
+//        the old content still waits to take the name in `value`.
 // Version 1 kept vals WITHOUT ROWID, its data in the search tree; it is
 // converted in one transaction when first opened. `folded` is the name with
 // its Latin-1 letters in capitals, compared as bytes. Writes run in BEGIN
@@ -63,6 +65,12 @@ constexpr const char* kUpgradeFrom1[] = {
     " SELECT key, folded, name, type, ord, data FROM vals_v1 ORDER BY key, ord;"
     "DROP TABLE vals_v1;",
 };
+
+// The facts of renames left to do: their names, the prefix and a path.
+constexpr char kRenamePrefix[] = "rename ";
+constexpr const char* kRenames =
+    "SELECT name, value FROM facts WHERE substr(name, 1, 7) = CAST('rename ' AS BLOB)";
+constexpr const char* kRenameOf = "SELECT name, value FROM facts WHERE name = ?";
 
 static_assert(kRootCount == 6, "the schema creates six roots");
 static_assert(kApplicationId == 1514952274, "the schema writes the same id");
@@ -210,6 +218,36 @@ void Database::Rollback() {
   rollback.Step();
 }
 
+LONG Database::NoteRename(const std::string& temp, const std::string& path) {
+  Stmt q(*this, "INSERT OR REPLACE INTO facts VALUES (?, ?)");
+  const int rc = q.Blob(kRenamePrefix + temp).Blob(path).Step();
+  return rc == SQLITE_DONE ? ERROR_SUCCESS : ErrorOf(rc);
+}
+
+LONG Database::FinishRenames(const std::string& temp) {
+  std::vector<std::pair<std::string, std::string>> pending;
+  {
+    Stmt q(*this, temp.empty() ? kRenames : kRenameOf);
+    if (!temp.empty()) q.Blob(kRenamePrefix + temp);
+    int rc = SQLITE_ROW;
+    while ((rc = q.Step()) == SQLITE_ROW) pending.emplace_back(q.BlobAt(0), q.BlobAt(1));
+    if (rc != SQLITE_DONE) return ErrorOf(rc);
+  }
+  LONG result = ERROR_SUCCESS;
+  for (const auto& [name, path] : pending) {
+    const LONG rc = PlaceLeftover(name.substr(sizeof kRenamePrefix - 1), path);
+    if (rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND) {
+      // A fact that stays (the store busy) finds nothing left to name next time.
+      Stmt done(*this, "DELETE FROM facts WHERE name = ?");
+      done.Blob(name).Step();
+    } else if (rc != ERROR_BUSY && result == ERROR_SUCCESS) {
+      // Busy: a live call between its commit and the rename names it itself.
+      result = rc;
+    }
+  }
+  return result;
+}
+
 LONG Database::Connect(const std::string& path, bool empty) {
   owner_ = Forks();
   const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
@@ -329,10 +367,12 @@ LONG Database::Initialize(const std::string& path) {
 
 // What is left to do after the store's transactions: the older store file
 // renamed after the store that took it over (also when the process that
-// made the store was killed before), and pages given back in a store made
+// made the store was killed before), the old content of replaces killed
+// after their commit given its name, and pages given back in a store made
 // without auto_vacuum, which only a rebuild turns on. What fails is left
 // for the next open.
 void Database::Tidy(const std::string& path) {
+  FinishRenames();
   std::string suffix;
   {
     Stmt q(*this, "SELECT value FROM facts WHERE name = 'old file'");

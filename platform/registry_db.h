@@ -68,6 +68,14 @@ class Database {
   // Error code of a failed SQLite call.
   LONG ErrorOf(int rc) const;
 
+  // Records, inside the caller's transaction, that the held temporary
+  // `temp` is to take the name `path` once that commits.
+  LONG NoteRename(const std::string& temp, const std::string& path);
+  // Gives the recorded temporaries their names (all of them, or the one of
+  // `temp`) and forgets those done or gone; one whose name is taken
+  // meanwhile stays, and is what this returns (ERROR_ALREADY_EXISTS).
+  LONG FinishRenames(const std::string& temp = std::string());
+
  private:
   LONG Connect(const std::string& path, bool empty);
   LONG Check(int* version);

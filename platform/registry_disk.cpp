@@ -60,7 +60,25 @@ LONG RenameNoReplace(const std::string& from, const std::string& to) {
   return ERROR_SUCCESS;
 }
 
+// Whether `path` still names the file open as `fd` (another writer may have
+// renamed it meanwhile), and by how many names that file goes.
+bool StillNamed(int fd, const std::string& path, nlink_t* links) {
+  struct stat held {}, named {};
+  if (::fstat(fd, &held) != 0 || ::lstat(path.c_str(), &named) != 0) return false;
+  *links = named.st_nlink;
+  return held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+}
+
 }  // namespace
+
+std::string HostPath(const char* file) {
+  if (file[0] == '/') return file;
+  char* cwd = ::getcwd(nullptr, 0);
+  if (cwd == nullptr) return file;
+  std::string path = std::string(cwd) + "/" + file;
+  std::free(cwd);
+  return path;
+}
 
 LONG ReadWholeFile(const std::string& path, std::string* out) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -103,7 +121,7 @@ LONG HeldTemporary::Write(const std::string& path, const std::string& bytes) {
     // A link or anything but a plain file under that name is not written through.
     fd_ = ::open(temp_.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
     if (fd_ < 0) return errno == ELOOP ? ERROR_ACCESS_DENIED : FromErrno(errno, ERROR_WRITE_FAULT);
-    struct stat held {}, named {};
+    struct stat held {};
     if (::fstat(fd_, &held) != 0 || !S_ISREG(held.st_mode)) {
       ::close(fd_);
       fd_ = -1;
@@ -111,10 +129,9 @@ LONG HeldTemporary::Write(const std::string& path, const std::string& bytes) {
     }
     while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
     }
-    // Another writer may have given it its final name while this one waited.
-    if (::lstat(temp_.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
-        held.st_ino == named.st_ino) {
-      if (named.st_nlink == 1) break;
+    nlink_t links = 0;
+    if (StillNamed(fd_, temp_, &links)) {
+      if (links == 1) break;
       // A hard link was put there: writing would change the file it names.
       ::close(fd_);
       fd_ = -1;
@@ -132,6 +149,18 @@ LONG HeldTemporary::Place(const std::string& path) {
   const LONG rc = RenameNoReplace(temp_, path);
   ::close(fd_);
   fd_ = -1;
+  return rc;
+}
+
+LONG PlaceLeftover(const std::string& temp, const std::string& path) {
+  const int fd = ::open(temp.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return errno == ELOOP ? ERROR_ACCESS_DENIED : FromErrno(errno, ERROR_READ_FAULT);
+  LONG rc = ERROR_BUSY;
+  nlink_t links = 0;
+  if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+    rc = StillNamed(fd, temp, &links) ? RenameNoReplace(temp, path) : ERROR_FILE_NOT_FOUND;
+  }
+  ::close(fd);
   return rc;
 }
 

@@ -35,7 +35,7 @@ LONG ReadSavedKey(Store& s, const char* file, int depth, Key* into) {
 
 // Writes the tree below `id` whole to the temporary of `file`, which must
 // not exist yet; what could not be read back is refused.
-LONG SaveTree(Database& db, KeyId id, const char* file, HeldTemporary* out) {
+LONG SaveTree(Database& db, KeyId id, const std::string& file, HeldTemporary* out) {
   if (FileExists(file)) return ERROR_ALREADY_EXISTS;
   Key key;
   LONG rc = ReadTree(db, id, &key);
@@ -68,14 +68,17 @@ LONG RegSaveKeyA(HKEY key, const char* file, const void*) {
   if (file == nullptr || file[0] == '\0') return ERROR_INVALID_PARAMETER;
   if (TakeFault(s, RegistryFault::WriteFile, &rc)) return rc;
   Database& db = Db(s);
+  const std::string path = HostPath(file);
+  rc = db.FinishRenames(HeldTemporary::NameFor(path));
+  if (rc != ERROR_SUCCESS) return rc;
   // One snapshot of the tree, whatever other processes change meanwhile.
   const int begun = sqlite3_exec(db.Handle(), "BEGIN", nullptr, nullptr, nullptr);
   if (begun != SQLITE_OK) return db.ErrorOf(begun);
   HeldTemporary saved;
   rc = KeyExists(db, k.id);
-  if (rc == ERROR_SUCCESS) rc = SaveTree(db, k.id, file, &saved);
+  if (rc == ERROR_SUCCESS) rc = SaveTree(db, k.id, path, &saved);
   db.Rollback();
-  return rc == ERROR_SUCCESS ? saved.Place(file) : rc;
+  return rc == ERROR_SUCCESS ? saved.Place(path) : rc;
 }
 
 LONG RegLoadKeyA(HKEY key, const char* subKey, const char* file) {
@@ -117,6 +120,12 @@ LONG RegReplaceKeyA(HKEY key, const char* subKey, const char* newFile, const cha
   LONG rc = NamedChild(s, key, subKey, &parent, &name);
   if (rc != ERROR_SUCCESS) return rc;
   if (oldFile == nullptr || oldFile[0] == '\0') return ERROR_INVALID_PARAMETER;
+  // The old content of an earlier call killed after its commit is named
+  // first: written over, it would be lost.
+  const std::string old = HostPath(oldFile);
+  const std::string temp = HeldTemporary::NameFor(old);
+  rc = Db(s).FinishRenames(temp);
+  if (rc != ERROR_SUCCESS) return rc;
   KeyId target = 0;
   rc = FindChild(Db(s), parent.id, name, &target);
   if (rc == ERROR_FILE_NOT_FOUND) rc = Absent(Db(s), parent.id, rc);
@@ -125,14 +134,20 @@ LONG RegReplaceKeyA(HKEY key, const char* subKey, const char* newFile, const cha
   rc = ReadSavedKey(s, newFile, parent.depth, &replacement);
   if (rc != ERROR_SUCCESS) return rc;
   // The old content takes its name only once the replacement has
-  // committed: a call cut short leaves the file missing, never one that
-  // makes the retry fail.
+  // committed: a call cut short before leaves the file missing, never one
+  // that makes the retry fail; one cut short after leaves the rename to the
+  // store's next user.
   HeldTemporary saved;
   rc = Commit(s, parent.id, [&](Database& db) {
     LONG error = FindChild(db, parent.id, name, &target);
-    if (error == ERROR_SUCCESS) error = SaveTree(db, target, oldFile, &saved);
+    if (error == ERROR_SUCCESS) error = SaveTree(db, target, old, &saved);
+    if (error == ERROR_SUCCESS) error = db.NoteRename(temp, old);
     if (error == ERROR_SUCCESS) error = EmptyKey(db, target);
     return error == ERROR_SUCCESS ? WriteTree(db, target, replacement) : error;
   });
-  return rc == ERROR_SUCCESS ? saved.Place(oldFile) : rc;
+  if (rc != ERROR_SUCCESS) return rc;
+  rc = saved.Place(old);
+  // Done, the record finds its temporary gone and goes too.
+  if (rc == ERROR_SUCCESS) Db(s).FinishRenames(temp);
+  return rc;
 }

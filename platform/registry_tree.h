@@ -59,7 +59,8 @@ bool FileExists(const std::string& path);
 // (".name.tmp") and locked until it takes that name, so that it never
 // appears half written, and a writer of the same name waits for the one
 // before instead of writing over its temporary. A leftover of a writer that
-// was killed is written over. Discarded unless placed.
+// was killed is written over, unless the store waits to name it (the caller
+// asks first). Discarded unless placed.
 class HeldTemporary {
  public:
   HeldTemporary() = default;
@@ -77,6 +78,12 @@ class HeldTemporary {
   std::string temp_;
   int fd_ = -1;
 };
+// Gives the temporary `temp` a killed writer left the name `path`, which
+// must not exist: ERROR_FILE_NOT_FOUND when there is no such temporary
+// (any more), ERROR_BUSY when a live writer holds it and names it itself.
+LONG PlaceLeftover(const std::string& temp, const std::string& path);
+// The caller's file name as the same file is named from any folder.
+std::string HostPath(const char* file);
 // $XDG_CONFIG_HOME/zelvaro/registry.db, or ~/.config/zelvaro/registry.db.
 std::string DefaultStorePath();
 // Creates every missing folder above the file, private to the user.

@@ -4,6 +4,8 @@
 // their names only once whole.
 #include <signal.h>
 #include <sqlite3.h>
+#include <sys/ptrace.h>
+#include <sys/syscall.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -28,6 +30,31 @@ class RegistryDiskTest : public RegistryStoreTest {
     const int status = Reap(pid);
     Reload();
     return status;
+  }
+  // Runs `body` in a child that is killed as it enters its first rename;
+  // its exit status (128 + SIGKILL once killed).
+  static int KilledAtRename(const std::function<int()>& body) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+      ptrace(PTRACE_TRACEME, 0, nullptr, nullptr);
+      raise(SIGSTOP);
+      _exit(body());
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ptrace(PTRACE_SETOPTIONS, pid, nullptr, PTRACE_O_TRACESYSGOOD | PTRACE_O_EXITKILL);
+    int signal = 0;
+    while (ptrace(PTRACE_SYSCALL, pid, nullptr, signal) == 0 && waitpid(pid, &status, 0) == pid &&
+           WIFSTOPPED(status)) {
+      signal = WSTOPSIG(status) == (SIGTRAP | 0x80) ? 0 : WSTOPSIG(status);
+      __ptrace_syscall_info info {};
+      if (signal == 0 && ptrace(PTRACE_GET_SYSCALL_INFO, pid, sizeof info, &info) > 0 &&
+          info.op == PTRACE_SYSCALL_INFO_ENTRY && info.entry.nr == SYS_renameat2) {
+        kill(pid, SIGKILL);
+        return Reap(pid);
+      }
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }
   // The bytes of the store's files together.
   off_t StoreBytes() const {
@@ -343,6 +370,51 @@ TEST_F(RegistryDiskTest, ReplaceKilledAtAnyMomentNeverBlocksItsRetry) {
     ASSERT_EQ(RegSaveKeyA(big, fresh.c_str(), nullptr), 0);
     RegCloseKey(big);
   }
+  // The key's original content, saved under "old".
+  const auto holdsOriginal = [&](const std::string& what) {
+    EXPECT_EQ(RegLoadKeyA(HKEY_USERS, "Check", old.c_str()), 0) << what;
+    HKEY check = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_USERS, "Check", 0, KEY_READ, &check), 0) << what;
+    EXPECT_EQ(Get(check, "orig"), "1") << what;
+    EXPECT_EQ(ValueCount(check), 1u) << what;
+    RegCloseKey(check);
+    RegDeleteKeyA(HKEY_USERS, "Check");
+  };
+  // Killed between its commit and naming the old content: the retry, or
+  // the next process to open the store, names it, unless the name is taken.
+  enum Then { kRetry, kNextOpen, kNameTaken };
+  for (const Then then : {kRetry, kNextOpen, kNameTaken}) {
+    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Target");
+    HKEY target = Key("Software\\Target");
+    ASSERT_EQ(Put(target, "orig", "1"), 0);
+    EXPECT_EQ(KilledAtRename([&] {
+                return RegReplaceKeyA(software, "Target", fresh.c_str(), old.c_str());
+              }), 128 + SIGKILL) << then;
+    EXPECT_EQ(ValueCount(target), kNew) << then;
+    ASSERT_FALSE(std::filesystem::exists(old)) << then;
+    if (then == kNameTaken) {
+      WriteFile(old, "taken");
+      EXPECT_EQ(RegSaveKeyA(target, old.c_str(), nullptr), ERROR_ALREADY_EXISTS);
+      EXPECT_EQ(RegReplaceKeyA(software, "Target", fresh.c_str(), old.c_str()),
+                ERROR_ALREADY_EXISTS);
+      EXPECT_TRUE(std::filesystem::exists(temp));
+      EXPECT_EQ(ReadFile(old), "taken");
+      std::filesystem::remove(old);
+    }
+    if (then == kRetry) {
+      // The key already holds the new content: the first call is done.
+      EXPECT_EQ(RegReplaceKeyA(software, "Target", fresh.c_str(), old.c_str()),
+                ERROR_ALREADY_EXISTS);
+    } else {
+      EXPECT_EQ(Reap(Spawn([] { return platform::RegistryLoadError() == 0 ? 0 : 1; })), 0)
+          << then;
+    }
+    EXPECT_FALSE(std::filesystem::exists(temp)) << then;
+    EXPECT_EQ(SqlInt("SELECT count(*) FROM facts"), 0) << then;
+    holdsOriginal(std::to_string(then));
+    std::filesystem::remove(old);
+    RegCloseKey(target);
+  }
   WriteFile(temp, "left by a killed save");
   std::mt19937 rng(183);
   int cut = 0;
@@ -359,21 +431,17 @@ TEST_F(RegistryDiskTest, ReplaceKilledAtAnyMomentNeverBlocksItsRetry) {
     cut += status == 128 + SIGKILL;
     const DWORD count = ValueCount(target);
     EXPECT_TRUE(count == 1 || count == kNew) << round << ": " << count;
-    EXPECT_TRUE(!std::filesystem::exists(old) || count == kNew) << round;
+    // Once another process has opened the store, a committed replace has
+    // named the old content.
+    EXPECT_EQ(Reap(Spawn([] { return platform::RegistryLoadError() == 0 ? 0 : 1; })), 0);
+    EXPECT_EQ(std::filesystem::exists(old), count == kNew) << round;
+    if (count == kNew) holdsOriginal(std::to_string(round));
     std::filesystem::remove(old);
     EXPECT_EQ(RegReplaceKeyA(software, "Target", fresh.c_str(), old.c_str()),
               ERROR_SUCCESS) << round;
     EXPECT_EQ(ValueCount(target), kNew) << round;
     EXPECT_FALSE(std::filesystem::exists(temp)) << round;
-    if (count == 1) {
-      // The old content saved is the original key's.
-      EXPECT_EQ(RegLoadKeyA(HKEY_USERS, "Check", old.c_str()), 0) << round;
-      HKEY check = nullptr;
-      ASSERT_EQ(RegOpenKeyExA(HKEY_USERS, "Check", 0, KEY_READ, &check), 0);
-      EXPECT_EQ(Get(check, "orig"), "1") << round;
-      RegCloseKey(check);
-      RegDeleteKeyA(HKEY_USERS, "Check");
-    }
+    if (count == 1) holdsOriginal(std::to_string(round));
     std::filesystem::remove(old);
     RegCloseKey(target);
   }
