@@ -159,6 +159,11 @@ LONG PlaceLeftover(const std::string& temp, const std::string& path) {
   nlink_t links = 0;
   if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
     rc = StillNamed(fd, temp, &links) ? RenameNoReplace(temp, path) : ERROR_FILE_NOT_FOUND;
+    // Linked under both names by a rename killed halfway: only the
+    // temporary's name is left to go.
+    if (rc == ERROR_ALREADY_EXISTS && StillNamed(fd, path, &links)) {
+      rc = ::unlink(temp.c_str()) == 0 ? ERROR_SUCCESS : FromErrno(errno, ERROR_WRITE_FAULT);
+    }
   }
   ::close(fd);
   return rc;

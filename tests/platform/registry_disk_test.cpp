@@ -382,8 +382,8 @@ TEST_F(RegistryDiskTest, ReplaceKilledAtAnyMomentNeverBlocksItsRetry) {
   };
   // Killed between its commit and naming the old content: the retry, or
   // the next process to open the store, names it, unless the name is taken.
-  enum Then { kRetry, kNextOpen, kNameTaken };
-  for (const Then then : {kRetry, kNextOpen, kNameTaken}) {
+  enum Then { kRetry, kNextOpen, kNameTaken, kLinkedHalfway };
+  for (const Then then : {kRetry, kNextOpen, kNameTaken, kLinkedHalfway}) {
     RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Target");
     HKEY target = Key("Software\\Target");
     ASSERT_EQ(Put(target, "orig", "1"), 0);
@@ -400,6 +400,10 @@ TEST_F(RegistryDiskTest, ReplaceKilledAtAnyMomentNeverBlocksItsRetry) {
       EXPECT_TRUE(std::filesystem::exists(temp));
       EXPECT_EQ(ReadFile(old), "taken");
       std::filesystem::remove(old);
+    }
+    // As a rename by link and unlink leaves the file when killed between the two.
+    if (then == kLinkedHalfway) {
+      ASSERT_EQ(link(temp.c_str(), old.c_str()), 0);
     }
     if (then == kRetry) {
       // The key already holds the new content: the first call is done.
