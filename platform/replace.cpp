@@ -27,11 +27,14 @@ constexpr int kMaxLinks = 40;
 
 // ".<name>.<n>.tmp": the same names for every save of one target, so the
 // next save finds what a killed one left; a long name is cut to fit the
-// folder's entries, so it never leaves a save without a temporary.
-std::string TemporaryName(const FdReplacement& r, int n) {
-  const long most = ::fpathconf(r.folder, _PC_NAME_MAX);
-  return SysTemporaryName(".", r.name, "." + std::to_string(n) + ".tmp",
-                          most > 0 && most < SYS_MAX_NAME_BYTES ? size_t(most) : size_t(SYS_MAX_NAME_BYTES));
+// folder's entries, so it never leaves a save without a temporary. The
+// folder's limit is asked once per save (a file system call).
+std::string TemporaryName(FdReplacement& r, int n) {
+  if (r.nameBytes == 0) {
+    const long most = ::fpathconf(r.folder, _PC_NAME_MAX);
+    r.nameBytes = most > 0 && most < SYS_MAX_NAME_BYTES ? size_t(most) : size_t(SYS_MAX_NAME_BYTES);
+  }
+  return SysTemporaryName(".", r.name, "." + std::to_string(n) + ".tmp", r.nameBytes);
 }
 
 // Opens the folder part of path (everything before its last '/'; "." when
@@ -66,7 +69,7 @@ bool StillNamed(int fd, int folder, const std::string& name) {
 // Removes the temporaries of the target that no save holds (what killed
 // saves left), from the first number up to the first free one. A name is
 // removed only while it still names the file found unheld.
-void ClearLeftovers(const FdReplacement& r) {
+void ClearLeftovers(FdReplacement& r) {
   for (int n = 0; n < kTemporaryNumbers; ++n) {
     const std::string name = TemporaryName(r, n);
     struct stat held;
@@ -158,6 +161,7 @@ void Reset(FdReplacement& r) {
   Close(r.unnamed);
   Close(r.guard);
   Close(r.folder);
+  r.nameBytes = 0;
   r.name.clear();
   r.temporary.clear();
 }

@@ -4,6 +4,7 @@
 // with an unnamed temporary it leaves nothing else either.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "platform/fileio.h"
@@ -19,6 +20,7 @@ struct FdReplacement {
   int hold = -1;          // the old target held as a writer holds it, until the end
   int unnamed = -1;       // the unnamed temporary's own descriptor; -1 when none
   int guard = -1;         // the named temporary's lock, held until the end
+  size_t nameBytes = 0;   // the longest entry name the folder takes; 0 until asked
   // Whether only a target of our own is replaced: one of another owner is
   // then written in place, so it keeps its owner (which only a privileged
   // process could give a new file) and a sticky folder cannot refuse it.
